@@ -1,0 +1,26 @@
+#pragma once
+#include "Engine/PageLList.h"
+
+#include <vector>
+
+namespace gathra {
+
+// Page records hashed by the byte sum of their key into a fixed number of chained buckets.
+class THashTable {
+public:
+    explicit THashTable(int bucketCount);
+
+    int BucketCount() const { return static_cast<int>(buckets_.size()); }
+    // Sum of the key's bytes (unsigned, up to its first NUL) modulo the bucket count.
+    int BucketOf(std::string_view key) const;
+    PageRecord* Add(std::string_view url, std::string_view localName, std::uint8_t smartMatch,
+                    std::int32_t depth, std::uint8_t loaded, TocNode* tocNode,
+                    std::uint8_t framePage);
+    PageRecord* Find(std::string_view url) const;
+    const TPageLList& Bucket(int i) const { return *buckets_[static_cast<size_t>(i)]; }
+
+private:
+    std::vector<std::unique_ptr<TPageLList>> buckets_;
+};
+
+} // namespace gathra

@@ -1,0 +1,10 @@
+#include "Engine/RunFlags.h"
+
+namespace gathra {
+
+RunFlags& ProgramRunFlags() {
+    static RunFlags flags;
+    return flags;
+}
+
+} // namespace gathra

@@ -1,0 +1,40 @@
+#pragma once
+#include <string>
+
+namespace gathra {
+
+class TBrief;
+
+// The labels of the progress dialog that a run writes.
+enum class ProgressLabel { BriefName, CurrEntry, CurrAddr, CurrDepth, PagesLoaded, ImagesLoaded,
+                           BytesLoaded };
+
+// Everything a brief run asks of the main thread. The desktop program carries out each call on
+// the main thread while the run waits; the command line carries them out in place.
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+    // Sets Generating and disables the brief's edit commands, remembering their states.
+    virtual void LockControls(TBrief& brief) = 0;
+    // Restores the remembered states and clears Generating.
+    virtual void UnlockControls(TBrief& brief) = 0;
+    virtual void CreateProgress() = 0;
+    virtual void ShowProgress() = 0;
+    virtual void UpdateItem(ProgressLabel label, const std::string& text) = 0;
+    virtual void UpdateProgress(int percent) = 0;
+    virtual void FreeProgress() = 0;
+    // The main window's status bar text.
+    virtual void SetStatusText(const std::string& text) = 0;
+    // "Disk Error" after a beep.
+    virtual void ShowDiskError(const std::string& text, const std::string& caption) = 0;
+    // The "Brief Ready" question of the run's end; Yes opens the summary page.
+    virtual void BriefReady(const std::string& briefName, const std::string& summaryName,
+                            const std::string& runFolder) = 0;
+    // Archive lists are appended on the main thread's side, so that dialogs that list them never
+    // see a half-made entry.
+    virtual void AppendArchive(TBrief& brief, const std::string& path,
+                               const std::string& title) = 0;
+    virtual void Repaint() = 0;
+};
+
+} // namespace gathra

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace gathra {
+
+// The process-wide settings. The main thread writes them; a brief run only reads them.
+struct AppSettings {
+    std::string BrowserPath;    // program path or whole command line; empty: none set
+    std::string BrowserService; // the browser's DDE service name
+    bool AutoLoadBrowser = false;
+    std::string ProxyServer; // empty: no proxy
+    std::int32_t ProxyPort = 80;
+    std::int32_t Retries = 3;
+    std::int64_t DiskBufferBytes = 1048576; // a run stops when free space is not above this
+    std::string DefaultUserName;
+    std::string DefaultPassword;
+    std::string ProgramFolder; // holds images/, Briefs/ and help/; ends with a separator
+};
+
+} // namespace gathra

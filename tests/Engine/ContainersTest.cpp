@@ -1,0 +1,118 @@
+#include "Engine/HashTable.h"
+#include "Engine/LList.h"
+#include "Engine/TocList.h"
+
+#include <gtest/gtest.h>
+
+namespace gathra {
+namespace {
+
+TEST(PageTable, FindOnEmptyTableYieldsNone) {
+    THashTable table(97);
+    EXPECT_EQ(table.Find("host/a.html"), nullptr);
+}
+
+TEST(PageTable, NewestRecordOfAKeyWins) {
+    THashTable table(97);
+    table.Add("host/a", "GA0.htm", 0, 2, 1, nullptr, 0);
+    table.Add("host/a", "GA1.htm", 0, 1, 0, nullptr, 0);
+    ASSERT_NE(table.Find("host/a"), nullptr);
+    EXPECT_EQ(table.Find("host/a")->LocalName, "GA1.htm");
+    EXPECT_EQ(table.Find("host/a")->Depth, 1);
+}
+
+TEST(PageTable, KeysDifferingInCaseAreDifferent) {
+    THashTable table(97);
+    table.Add("host/Page", "GA0.htm", 0, 1, 1, nullptr, 0);
+    EXPECT_EQ(table.Find("host/page"), nullptr);
+    EXPECT_NE(table.Find("host/Page"), nullptr);
+}
+
+TEST(PageTable, AnagramsShareABucketAndAreBothFound) {
+    THashTable table(97);
+    EXPECT_EQ(table.BucketOf("abc"), table.BucketOf("cba"));
+    table.Add("abc", "GA0.htm", 0, 1, 1, nullptr, 0);
+    table.Add("cba", "GA1.htm", 0, 1, 1, nullptr, 0);
+    EXPECT_EQ(table.Find("abc")->LocalName, "GA0.htm");
+    EXPECT_EQ(table.Find("cba")->LocalName, "GA1.htm");
+    EXPECT_EQ(table.Bucket(table.BucketOf("abc")).Count(), 2);
+}
+
+TEST(PageTable, BucketIsUnsignedByteSumModuloCount) {
+    THashTable table(97);
+    EXPECT_EQ(table.BucketOf(""), 0);
+    EXPECT_EQ(table.BucketOf("\xff\x01"), (255 + 1) % 97);
+}
+
+TEST(PageTable, AddLinksTheTocNodeToItsRecord) {
+    THashTable table(97);
+    TOCList toc;
+    toc.Append("");
+    PageRecord* record = table.Add("host/", "GA0.htm", 0, 1, 1, toc.Last(), 0);
+    EXPECT_EQ(toc.Last()->Page, record);
+    EXPECT_EQ(record->Toc, toc.Last());
+    table.Add("host/b", "GA1.htm", 0, 1, 1, nullptr, 0);
+    EXPECT_EQ(toc.Last()->Page, record);
+}
+
+TEST(TextQueue, RemovingTheOnlyRecordEmptiesTheList) {
+    TLList list;
+    list.Append("a", 1);
+    EXPECT_EQ(list.Remove(list.First()), nullptr);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.First(), nullptr);
+    list.Append("b", 0);
+    ASSERT_NE(list.First(), nullptr);
+    EXPECT_EQ(list.First()->Text, "b");
+    list.Append("c", 0);
+    EXPECT_EQ(list.First()->Next->Text, "c");
+}
+
+TEST(TextQueue, DrainsInInsertionOrder) {
+    TLList list;
+    for (int i = 0; i < 5; ++i) list.Append(std::to_string(i), static_cast<std::uint8_t>(i));
+    std::string seen;
+    TextRecord* r = list.First();
+    while (r != nullptr) {
+        seen += r->Text;
+        r = list.Remove(r);
+    }
+    EXPECT_EQ(seen, "01234");
+}
+
+TEST(TextQueue, RemoveOfAStrangerReturnsNone) {
+    TLList a, b;
+    a.Append("x", 0);
+    b.Append("y", 0);
+    EXPECT_EQ(a.Remove(b.First()), nullptr);
+    EXPECT_EQ(a.Count(), 1);
+    TLList empty;
+    EXPECT_EQ(empty.Remove(a.First()), nullptr);
+}
+
+TEST(TableOfContents, DeepAndLongTreesAreFreedWithoutRecursion) {
+    auto root = std::make_unique<TOCList>();
+    TOCList* current = root.get();
+    for (int i = 0; i < 200000; ++i) {
+        current->Append("t");
+        current = current->Last()->Children.get();
+    }
+    for (int i = 0; i < 200000; ++i) root->Append("s");
+    EXPECT_EQ(root->Count(), 200001);
+    root.reset(); // must not overflow the stack
+}
+
+TEST(TableOfContents, FirstAndLastFollowAppends) {
+    TOCList toc;
+    EXPECT_EQ(toc.First(), nullptr);
+    EXPECT_EQ(toc.Last(), nullptr);
+    toc.Append("one");
+    toc.Append("two");
+    EXPECT_EQ(toc.First()->Title, "one");
+    EXPECT_EQ(toc.Last()->Title, "two");
+    EXPECT_FALSE(toc.Last()->Anchor.has_value());
+    EXPECT_EQ(toc.Last()->Children->Count(), 0);
+}
+
+} // namespace
+} // namespace gathra
