@@ -1,0 +1,54 @@
+#pragma once
+#include "Engine/HashTable.h"
+#include "Engine/LList.h"
+#include "Engine/OutputFile.h"
+#include "Engine/RunFlags.h"
+#include "Engine/TocList.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace gathra {
+
+class Clock;
+class RunHost;
+class TBrief;
+struct AppSettings;
+
+// Everything one brief run works with, handed to the routines of the engine and the page
+// rewriter (the HTTP client, the notice pages, the scanner, the spider). One run at a time; only
+// the run thread touches it.
+struct TRunContext {
+    const AppSettings* Settings = nullptr;
+    TBrief* Brief = nullptr;
+    RunFlags* Flags = nullptr; // ProgramRunFlags() in the program
+    RunHost* Host = nullptr;   // may be null in tests: status and progress then go nowhere
+    const Clock* Clock = nullptr;
+
+    std::string BriefName;
+    std::string BriefFolder; // the run folder, with a trailing separator
+
+    // The run catalogue: every file written into the run folder is recorded here first.
+    TOutputFile Catalog;
+
+    // Per entry.
+    std::unique_ptr<THashTable> PageTable;
+    std::unique_ptr<TOCList> TocRoot;
+    TOCList* CurrentTocList = nullptr;
+    // Per run: links found on the current level and on the next one.
+    std::unique_ptr<TLList> LevelQueue[2];
+    int LevelSelector = 1;
+
+    // Statistics of the progress dialog.
+    std::int64_t PagesCount = 0;
+    std::int64_t ImagesCount = 0;
+    std::int64_t TotalBytes = 0;
+
+    // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
+    int TimeUnitMs = 1000;
+
+    bool SkipOrAbort() const { return Flags != nullptr && Flags->SkipOrAbort(); }
+};
+
+} // namespace gathra
