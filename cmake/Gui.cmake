@@ -1,1 +1,37 @@
-# The desktop program and its tests (Qt 6 Widgets).
+# The desktop program `gathralight` and its tests (Qt 6 Widgets, Qt Test on the offscreen platform).
+find_package(Qt6 COMPONENTS Widgets Test QUIET)
+if(NOT Qt6_FOUND)
+  message(WARNING "Qt 6 not found: the desktop program is not built")
+  return()
+endif()
+
+set(CMAKE_AUTOMOC ON)
+set(CMAKE_AUTORCC ON)
+
+file(GLOB GATHRA_UI_SOURCES CONFIGURE_DEPENDS
+     src/Brief/ui/*.cpp src/Engine/ui/*.cpp src/Output/ui/*.cpp src/Shell/ui/*.cpp
+     src/Brief/ui/*.h src/Engine/ui/*.h src/Output/ui/*.h src/Shell/ui/*.h
+     src/Shell/ui/*.qrc)
+add_library(gathra_ui STATIC ${GATHRA_UI_SOURCES})
+target_include_directories(gathra_ui PUBLIC src)
+target_link_libraries(gathra_ui PUBLIC gathra_core Qt6::Widgets)
+
+file(GLOB GATHRA_DESKTOP_SOURCES CONFIGURE_DEPENDS src/App/gathralight/*.cpp)
+add_executable(gathralight ${GATHRA_DESKTOP_SOURCES})
+target_link_libraries(gathralight PRIVATE gathra_ui)
+add_dependencies(gathralight gathra_data)
+
+# One Qt Test executable per tests/ui/*Test.cpp; the shared helpers in tests/ui/support/.
+file(GLOB GATHRA_UI_TEST_SUPPORT CONFIGURE_DEPENDS tests/ui/support/*.cpp tests/ui/support/*.h)
+file(GLOB GATHRA_UI_TESTS CONFIGURE_DEPENDS tests/ui/*Test.cpp)
+foreach(src ${GATHRA_UI_TESTS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(ui_${name} ${src} ${GATHRA_UI_TEST_SUPPORT})
+  target_include_directories(ui_${name} PRIVATE tests)
+  target_link_libraries(ui_${name} PRIVATE gathra_ui gathra_testsupport Qt6::Test)
+  add_dependencies(ui_${name} gathra_data)
+  add_test(NAME ui_${name} COMMAND ui_${name})
+  set_tests_properties(ui_${name} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;GATHRA_CONFIG_DIR=${CMAKE_BINARY_DIR}/ui-test-config"
+      TIMEOUT 300)
+endforeach()
