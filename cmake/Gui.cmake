@@ -17,12 +17,11 @@ target_include_directories(gathra_ui PUBLIC src)
 target_link_libraries(gathra_ui PUBLIC gathra_core Qt6::Widgets)
 
 file(GLOB GATHRA_DESKTOP_SOURCES CONFIGURE_DEPENDS src/App/gathralight/*.cpp)
-if(NOT GATHRA_DESKTOP_SOURCES)
-  return()
+if(GATHRA_DESKTOP_SOURCES)
+  add_executable(gathralight ${GATHRA_DESKTOP_SOURCES})
+  target_link_libraries(gathralight PRIVATE gathra_ui)
+  add_dependencies(gathralight gathra_data)
 endif()
-add_executable(gathralight ${GATHRA_DESKTOP_SOURCES})
-target_link_libraries(gathralight PRIVATE gathra_ui)
-add_dependencies(gathralight gathra_data)
 
 # One Qt Test executable per tests/ui/*Test.cpp; the shared helpers in tests/ui/support/.
 file(GLOB GATHRA_UI_TEST_SUPPORT CONFIGURE_DEPENDS tests/ui/support/*.cpp tests/ui/support/*.h)
