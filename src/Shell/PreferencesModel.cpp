@@ -1,0 +1,93 @@
+#include "Shell/PreferencesModel.h"
+
+#include <algorithm>
+
+namespace gathra {
+
+TPreferencesModel::TPreferencesModel(const AppSettings& s, bool firstStart, bool runInProgress,
+                                     Applier apply)
+    : firstStart_(firstStart), runInProgress_(runInProgress), apply_(std::move(apply)) {
+    values_.BrowserPath = s.BrowserPath;
+    values_.AutoLoad = s.AutoLoadBrowser;
+    values_.DiskBufferMegaBytes = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(s.DiskBufferBytes / 1048576, MinDiskBuffer, MaxDiskBuffer));
+    values_.ProxyServer = s.ProxyServer;
+    values_.ProxyPort = std::clamp(s.ProxyPort, MinPort, MaxPort);
+    values_.Retries = std::clamp(s.Retries, MinRetries, MaxRetries);
+    values_.UserName = s.DefaultUserName;
+    values_.Password = s.DefaultPassword;
+}
+
+std::string TPreferencesModel::Caption() const {
+    return firstStart_ ? "Please Setup the Browser" : "Gathra Light Preferences";
+}
+
+void TPreferencesModel::EditBrowser(std::string path) {
+    values_.BrowserPath = std::move(path);
+    MarkChanged();
+}
+void TPreferencesModel::EditAutoLoad(bool checked) {
+    values_.AutoLoad = checked;
+    MarkChanged();
+}
+void TPreferencesModel::EditDiskBuffer(std::int32_t megaBytes) {
+    if (!RunFieldsEnabled()) return;
+    values_.DiskBufferMegaBytes = std::clamp(megaBytes, MinDiskBuffer, MaxDiskBuffer);
+    MarkChanged();
+}
+void TPreferencesModel::EditProxyServer(std::string server) {
+    if (!RunFieldsEnabled()) return;
+    values_.ProxyServer = std::move(server);
+    MarkChanged();
+}
+void TPreferencesModel::EditProxyPort(std::int32_t port) {
+    if (!RunFieldsEnabled()) return;
+    values_.ProxyPort = std::clamp(port, MinPort, MaxPort);
+    MarkChanged();
+}
+void TPreferencesModel::EditRetries(std::int32_t retries) {
+    if (!RunFieldsEnabled()) return;
+    values_.Retries = std::clamp(retries, MinRetries, MaxRetries);
+    MarkChanged();
+}
+void TPreferencesModel::EditUserName(std::string text) {
+    if (!RunFieldsEnabled()) return;
+    values_.UserName = std::move(text);
+    values_.UserNameEdited = true;
+    MarkChanged();
+}
+void TPreferencesModel::EditPassword(std::string text) {
+    if (!RunFieldsEnabled()) return;
+    values_.Password = std::move(text);
+    values_.PasswordEdited = true;
+    confirmEnabled_ = true;
+    MarkChanged();
+}
+void TPreferencesModel::EditConfirm(std::string text) {
+    if (!confirmEnabled_) return;
+    values_.Confirm = std::move(text);
+    MarkChanged();
+}
+
+bool TPreferencesModel::Apply() {
+    if (!apply_(values_)) return false;
+    applyEnabled_ = false;
+    return true;
+}
+
+std::string FindBrowserStartFolder(const std::string& browserPath, const std::string& programFolder,
+                                   const std::function<bool(const std::string&)>& folderExists) {
+    // The browser setting may be a whole command line: its folder ends at the last separator of
+    // the program part, which is what comes before a quoted argument.
+    std::string program = browserPath;
+    if (const auto quote = program.find('"'); quote != std::string::npos && quote > 0)
+        program.erase(quote);
+    const auto slash = program.find_last_of("/\\");
+    if (slash != std::string::npos) {
+        std::string folder = program.substr(0, slash + 1);
+        if (folderExists(folder)) return folder;
+    }
+    return programFolder;
+}
+
+} // namespace gathra

@@ -1,0 +1,83 @@
+#pragma once
+#include "Shell/AppSettings.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace gathra {
+
+// What the preferences dialog hands to the settings store when it applies.
+struct PreferencesValues {
+    std::string BrowserPath;
+    bool AutoLoad = false;
+    std::int32_t DiskBufferMegaBytes = 1;
+    std::string ProxyServer;
+    std::int32_t ProxyPort = 80;
+    std::int32_t Retries = 3;
+    std::string UserName;
+    std::string Password;
+    std::string Confirm;
+    // Whether the user edited the credential fields since the dialog opened: untouched
+    // credentials are not written.
+    bool UserNameEdited = false;
+    bool PasswordEdited = false;
+};
+
+// The "Gathra Light Preferences" dialog without widgets. Applying goes through the settings
+// store (`apply` returns false only for an unconfirmed password, which it has reported itself).
+class TPreferencesModel {
+public:
+    using Applier = std::function<bool(const PreferencesValues&)>;
+
+    static constexpr std::int32_t MinDiskBuffer = 1, MaxDiskBuffer = 999999;
+    static constexpr std::int32_t MinPort = 0, MaxPort = 99999;
+    static constexpr std::int32_t MinRetries = 1, MaxRetries = 5;
+    static constexpr int GeneralTopic = 29, ProxyTopic = 30, BriefTopic = 31;
+
+    // `firstStart`: opened by the first start because no browser was found.
+    // `runInProgress`: a brief run is going, so only the browser settings may change.
+    TPreferencesModel(const AppSettings& settings, bool firstStart, bool runInProgress,
+                      Applier apply);
+
+    std::string Caption() const;
+    const PreferencesValues& Values() const { return values_; }
+
+    bool ApplyEnabled() const { return applyEnabled_; }
+    bool ConfirmEnabled() const { return confirmEnabled_; }
+    bool PortEnabled() const { return !runInProgress_ && !values_.ProxyServer.empty(); }
+    // Proxy, disk space, retries and credentials: the run reads them without locks.
+    bool RunFieldsEnabled() const { return !runInProgress_; }
+
+    void EditBrowser(std::string path);
+    void EditAutoLoad(bool checked);
+    void EditDiskBuffer(std::int32_t megaBytes);
+    void EditProxyServer(std::string server);
+    void EditProxyPort(std::int32_t port);
+    void EditRetries(std::int32_t retries);
+    void EditUserName(std::string text);
+    void EditPassword(std::string text);
+    void EditConfirm(std::string text);
+
+    // Apply: true on success (the Apply buttons go off); false keeps the dialog open.
+    bool Apply();
+    // OK: true when the dialog may close.
+    bool Ok() { return Apply(); }
+
+private:
+    void MarkChanged() { applyEnabled_ = true; }
+
+    PreferencesValues values_;
+    bool firstStart_;
+    bool runInProgress_;
+    Applier apply_;
+    bool applyEnabled_ = false;
+    bool confirmEnabled_ = false;
+};
+
+// The folder the "Find Browser" dialog starts in: the browser's folder when it exists, else the
+// program's folder.
+std::string FindBrowserStartFolder(const std::string& browserPath, const std::string& programFolder,
+                                   const std::function<bool(const std::string&)>& folderExists);
+
+} // namespace gathra
