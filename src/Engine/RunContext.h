@@ -13,6 +13,7 @@ namespace gathra {
 
 class Clock;
 class RunHost;
+class SocketCanceller;
 class TBrief;
 struct AppSettings;
 
@@ -24,7 +25,7 @@ struct TRunContext {
     TBrief* Brief = nullptr;
     RunFlags* Flags = nullptr; // ProgramRunFlags() in the program
     RunHost* Host = nullptr;   // may be null in tests: status and progress then go nowhere
-    const Clock* Clock = nullptr;
+    const gathra::Clock* Clock = nullptr;
 
     std::string BriefName;
     std::string BriefFolder; // the run folder, with a trailing separator
@@ -47,6 +48,9 @@ struct TRunContext {
 
     // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
     int TimeUnitMs = 1000;
+    // Ends the run's blocking socket call when the user stops or skips; null means
+    // ProgramSocketCanceller().
+    SocketCanceller* Canceller = nullptr;
 
     bool SkipOrAbort() const { return Flags != nullptr && Flags->SkipOrAbort(); }
 };
