@@ -13,6 +13,7 @@ namespace gathra {
 
 class Clock;
 class RunHost;
+class SocketCanceller;
 class TBrief;
 struct AppSettings;
 struct FileNameCounters;
@@ -50,6 +51,9 @@ struct TRunContext {
 
     // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
     int TimeUnitMs = 1000;
+    // Ends the run's blocking socket call when the user stops or skips; null means
+    // ProgramSocketCanceller().
+    SocketCanceller* Canceller = nullptr;
 
     bool SkipOrAbort() const { return Flags != nullptr && Flags->SkipOrAbort(); }
 };
