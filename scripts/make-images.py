@@ -3,7 +3,7 @@
 
 The generated pages refer to these files: the navigation bar buttons brief.gif, toc.gif and
 orig.gif (24 x 24), the summary page banner briefbar.gif (460 x 43) and the light background
-tile back.gif. Run it from anywhere; it rewrites the files in place. The output is deterministic,
+tile back.gif; and the pictures of the bundled demo site (data/demo-site/images/). Run it from anywhere; it rewrites the files in place. The output is deterministic,
 so re-running it leaves the committed files unchanged.
 """
 import os
@@ -235,8 +235,34 @@ def background():
     return c, palette
 
 
+def demo_pictures():
+    # Small pictures of the bundled demo site: a masthead, a rose and a bridge.
+    palette = [(250, 248, 240), (30, 60, 110), (200, 40, 60), (40, 130, 60), (120, 120, 130),
+               (130, 190, 230), (90, 60, 30), (255, 255, 255)]
+    logo = Canvas(120, 40, 1)
+    text(logo, 6, 13, "GAT", 2, 7)
+    logo.rect(46, 30, 112, 32, 5)
+    logo.rect(46, 8, 112, 10, 5)
+    rose = Canvas(48, 48, 0)
+    rose.rect(23, 20, 24, 46, 3)
+    rose.rect(14, 30, 22, 33, 3)
+    rose.disc(24, 14, 10, 2)
+    rose.ring(24, 14, 6, 0)
+    bridge = Canvas(96, 48, 5)
+    bridge.rect(0, 36, 95, 47, 1)
+    bridge.rect(0, 20, 95, 23, 4)
+    for x in range(8, 96, 20):
+        bridge.rect(x, 24, x + 3, 40, 4)
+    return palette, (("logo.gif", logo), ("rose.gif", rose), ("bridge.gif", bridge))
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
+    palette, pictures = demo_pictures()
+    demo = os.path.join(HERE, "..", "data", "demo-site", "images")
+    os.makedirs(demo, exist_ok=True)
+    for name, canvas in pictures:
+        write_gif(os.path.join(demo, name), canvas.width, canvas.height, palette, canvas.pixels)
     for name, canvas in (("brief.gif", brief_button()), ("toc.gif", toc_button()),
                          ("orig.gif", orig_button())):
         write_gif(os.path.join(OUT, name), 24, 24, BUTTON_PALETTE, canvas.pixels)
