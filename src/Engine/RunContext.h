@@ -17,6 +17,7 @@ class RunHost;
 class SocketCanceller;
 class TBrief;
 struct AppSettings;
+struct FileNameCounters;
 
 // Everything one brief run works with, handed to the routines of the engine and the page
 // rewriter (the HTTP client, the notice pages, the scanner, the spider). One run at a time; only
@@ -30,6 +31,8 @@ struct TRunContext {
 
     std::string BriefName;
     std::string BriefFolder; // the run folder, with a trailing separator
+    // Start numbers of new file names; null: the program's own (ProgramFileNameCounters()).
+    FileNameCounters* Counters = nullptr;
 
     // The run catalogue: every file written into the run folder is recorded here first.
     TOutputFile Catalog;
