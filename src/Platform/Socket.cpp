@@ -42,7 +42,8 @@ void TSocket::Close() {
 void TSocket::SetOptions(int receiveBufferBytes, int sendTimeoutMs, int receiveTimeoutMs,
                          bool keepAlive, bool noDelay) {
     if (fd_ < 0) return;
-    setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
+    if (receiveBufferBytes > 0)
+        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
     int on = keepAlive ? 1 : 0;
     setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     on = noDelay ? 1 : 0;

@@ -31,7 +31,8 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     void Close();
 
-    // Receive buffer size, send and receive bounds, keep-alive and no-delay.
+    // Receive buffer size (0: the system's own, which grows with the connection), send and
+    // receive bounds, keep-alive and no-delay.
     void SetOptions(int receiveBufferBytes, int sendTimeoutMs, int receiveTimeoutMs, bool keepAlive,
                     bool noDelay);
 
