@@ -379,8 +379,8 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
 
     ConnectTarget target = ParseConnectTarget(connectTo);
     std::uint32_t ip = 0;
-    bool found =
-        TSocket::ParseDottedAddress(target.Host, ip) || TSocket::LookupHost(target.Host, ip);
+    bool found = TSocket::ParseDottedAddress(target.Host, ip) ||
+                 TSocket::LookupHost(target.Host, ip, &canceller) == SocketStatus::Ok;
     if (!found || run.SkipOrAbort()) {
         socket.Close();
         if (run.SkipOrAbort())
