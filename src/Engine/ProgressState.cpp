@@ -13,14 +13,17 @@ namespace {
 constexpr size_t kMaxLabelBytes = 255;
 constexpr int kRightMargin = 30;
 
-bool IsLineSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsLineSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 } // namespace
 
 std::string FitLabelText(std::string_view text, const TextWidthFunction& width, int labelLeft,
                          int dialogWidth) {
     size_t start = 0;
-    while (start < text.size() && IsLineSpace(text[start])) ++start;
+    while (start < text.size() && IsLineSpace(text[start]))
+        ++start;
     std::string_view current = text.substr(start, kMaxLabelBytes);
     current = current.substr(0, current.find_first_of("\r\n\t"));
 
@@ -51,7 +54,9 @@ const std::string& TProgressState::Caption(ProgressLabel label) const {
     return captions_[static_cast<size_t>(label)];
 }
 
-void TProgressState::UpdateProgress(int value) { progress_ = std::clamp(value, 0, 100); }
+void TProgressState::UpdateProgress(int value) {
+    progress_ = std::clamp(value, 0, 100);
+}
 
 bool TProgressState::Confirm(std::string_view question, std::string_view caption) {
     flags_.QuestionOpen = 1;

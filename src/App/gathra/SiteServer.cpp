@@ -22,11 +22,14 @@ constexpr std::string_view kSearchPath = "/bin/search";
 constexpr size_t kMaxRequestBytes = 16 * 1024;
 constexpr int kIoWaitMs = 5000;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 std::string Lowered(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = Lower(c);
+    for (char& c : out)
+        c = Lower(c);
     return out;
 }
 
@@ -41,11 +44,20 @@ std::string HtmlEscaped(std::string_view s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -172,8 +184,7 @@ SiteServer::SiteServer(std::filesystem::path root) : root_(std::move(root)) {
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0;
     socklen_t len = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(fd, 64) != 0 ||
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 64) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         error_ = std::string("listen: ") + std::strerror(errno);
         ::close(fd);
@@ -194,7 +205,9 @@ SiteServer::~SiteServer() {
     if (stopFd_ >= 0) ::close(stopFd_);
 }
 
-std::string SiteServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string SiteServer::HostPort() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
 
 void SiteServer::AcceptLoop() {
     for (;;) {
@@ -234,8 +247,8 @@ void SiteServer::Serve(int fd) {
         answer = Response(400, "Bad Request", "text/html",
                           "<html><body><h1>Bad Request</h1></body></html>");
     } else {
-        answer = AnswerFor(line.substr(sp1 + 1, sp2 == std::string::npos ? std::string::npos
-                                                                         : sp2 - sp1 - 1));
+        answer = AnswerFor(
+            line.substr(sp1 + 1, sp2 == std::string::npos ? std::string::npos : sp2 - sp1 - 1));
     }
     size_t sent = 0;
     while (sent < answer.size()) {
@@ -298,13 +311,15 @@ std::string SiteServer::SearchResults(std::string_view query) const {
     {
         std::istringstream in{std::string(query)};
         std::string w;
-        while (in >> w) words.push_back(Lowered(w));
+        while (in >> w)
+            words.push_back(Lowered(w));
     }
     std::vector<std::pair<std::string, std::string>> hits; // path, title
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(root_, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (!it->is_regular_file(ec) || ContentTypeFor(it->path().filename().string()) != "text/html")
+        if (!it->is_regular_file(ec) ||
+            ContentTypeFor(it->path().filename().string()) != "text/html")
             continue;
         std::string page;
         if (!ReadWhole(it->path(), page)) continue;
