@@ -21,7 +21,9 @@ std::string XorWithKey(std::string_view bytes) {
 
 } // namespace
 
-std::string ScrambleText(std::string_view plain) { return XorWithKey(Base64Encode(plain)); }
+std::string ScrambleText(std::string_view plain) {
+    return XorWithKey(Base64Encode(plain));
+}
 
 std::string UnscrambleText(std::string_view scrambled) {
     std::string plain = Base64Decode(XorWithKey(scrambled));
