@@ -72,7 +72,8 @@ void PrintBriefHeader(TOutputFile& out, std::string_view programFolder, const Lo
 void PrintBriefHeader(TOutputFile& out, const TRunContext& run, bool withoutRule,
                       std::string_view webAddressLink, std::string_view siteMapLink,
                       std::string_view briefLink, std::string_view briefName) {
-    std::string_view folder = run.Settings != nullptr ? run.Settings->ProgramFolder : "";
+    std::string_view folder;
+    if (run.Settings != nullptr) folder = run.Settings->ProgramFolder;
     LocalTime now = run.Clock != nullptr ? run.Clock->Now() : SystemClock().Now();
     PrintBriefHeader(out, folder, now, withoutRule, webAddressLink, siteMapLink, briefLink,
                      briefName);
