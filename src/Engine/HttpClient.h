@@ -18,7 +18,7 @@ inline constexpr std::string_view kSearchHost = "search.yahoo.com";
 // status code, so that a redirect loop ends by itself.
 inline constexpr int kMaxRedirects = 20;
 
-// A single response larger than this is refused as a failed transfer rather than held in memory.
+// A local file larger than this is not loaded (responses: TRunContext::MaxResponseBytes).
 inline constexpr std::size_t kMaxResponseBytes = std::size_t(1) << 30;
 
 // The outcome of one FetchDocument call.

@@ -5,6 +5,7 @@
 #include "Engine/RunFlags.h"
 #include "Engine/TocList.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -54,6 +55,8 @@ struct TRunContext {
     // Ends the run's blocking socket call when the user stops or skips; null means
     // ProgramSocketCanceller().
     SocketCanceller* Canceller = nullptr;
+    // A single response larger than this is refused instead of held in memory (tests lower it).
+    std::size_t MaxResponseBytes = std::size_t(1) << 30;
 
     bool SkipOrAbort() const { return Flags != nullptr && Flags->SkipOrAbort(); }
 };

@@ -10,8 +10,14 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <system_error>
+#include <thread>
 
 namespace gathra {
 namespace {
@@ -42,7 +48,8 @@ void TSocket::Close() {
 void TSocket::SetOptions(int receiveBufferBytes, int sendTimeoutMs, int receiveTimeoutMs,
                          bool keepAlive, bool noDelay) {
     if (fd_ < 0) return;
-    setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
+    if (receiveBufferBytes > 0)
+        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
     int on = keepAlive ? 1 : 0;
     setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     on = noDelay ? 1 : 0;
@@ -74,16 +81,54 @@ bool TSocket::ParseDottedAddress(std::string_view host, std::uint32_t& address) 
     return true;
 }
 
-bool TSocket::LookupHost(const std::string& host, std::uint32_t& address) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
-        return false;
-    address = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(found);
-    return true;
+SocketStatus TSocket::LookupHost(const std::string& host, std::uint32_t& address,
+                                 SocketCanceller* canceller) {
+    if (host.empty()) return SocketStatus::Failed;
+    if (canceller != nullptr && canceller->Cancelled()) return SocketStatus::Cancelled;
+
+    // Shared with the helper, which may outlive this call when it is cancelled.
+    struct Lookup {
+        std::string Host;
+        std::atomic<bool> Found{false};
+        std::uint32_t Address = 0;
+        int DoneFd = -1;
+        ~Lookup() { close(DoneFd); }
+    };
+    auto lookup = std::make_shared<Lookup>();
+    lookup->Host = host;
+    lookup->DoneFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (lookup->DoneFd < 0) return SocketStatus::Failed;
+    try {
+        std::thread([lookup] {
+            addrinfo hints{};
+            hints.ai_family = AF_INET;
+            hints.ai_socktype = SOCK_STREAM;
+            addrinfo* found = nullptr;
+            if (getaddrinfo(lookup->Host.c_str(), nullptr, &hints, &found) == 0 && found) {
+                lookup->Address =
+                    ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+                lookup->Found.store(true);
+            }
+            if (found) freeaddrinfo(found);
+            std::uint64_t one = 1;
+            (void)!write(lookup->DoneFd, &one, sizeof one);
+        }).detach();
+    } catch (const std::system_error&) {
+        return SocketStatus::Failed;
+    }
+
+    pollfd fds[2] = {{lookup->DoneFd, POLLIN, 0},
+                     {canceller != nullptr ? canceller->WakeFd() : -1, POLLIN, 0}};
+    for (;;) {
+        int n = poll(fds, 2, -1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return SocketStatus::Failed;
+        if (fds[0].revents != 0) break;
+        if (fds[1].revents != 0) return SocketStatus::Cancelled;
+    }
+    if (!lookup->Found.load()) return SocketStatus::Failed;
+    address = lookup->Address;
+    return SocketStatus::Ok;
 }
 
 SocketStatus TSocket::Wait(short events, int timeoutMs) {

@@ -31,14 +31,18 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     void Close();
 
-    // Receive buffer size, send and receive bounds, keep-alive and no-delay.
+    // Receive buffer size (0: the system's own, which grows with the connection), send and
+    // receive bounds, keep-alive and no-delay.
     void SetOptions(int receiveBufferBytes, int sendTimeoutMs, int receiveTimeoutMs, bool keepAlive,
                     bool noDelay);
 
     // Four dot-separated groups of decimal digits, each at most 255; address in host order.
     static bool ParseDottedAddress(std::string_view host, std::uint32_t& address);
-    // Name lookup (IPv4); address in host order. Cannot be cancelled while it runs.
-    static bool LookupHost(const std::string& host, std::uint32_t& address);
+    // Name lookup (IPv4); address in host order. The system's resolver cannot be interrupted,
+    // so it runs on a helper thread of its own while this call waits for it or for a cancel;
+    // a cancelled lookup finishes unobserved on its helper.
+    static SocketStatus LookupHost(const std::string& host, std::uint32_t& address,
+                                   SocketCanceller* canceller);
 
     SocketStatus Connect(std::uint32_t address, std::uint16_t port, int timeoutMs);
     // Sends all of data, or fails.

@@ -103,7 +103,8 @@ TestResponse TestResponse::Hangup() {
 }
 
 TestHttpServer::TestHttpServer() {
-    default_ = TestResponse::Http(404, "text/html", "<html><body>Not Found</body></html>");
+    default_ = std::make_shared<const TestResponse>(
+        TestResponse::Http(404, "text/html", "<html><body>Not Found</body></html>"));
     stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (stopFd_ < 0 || listenFd_ < 0) throw std::runtime_error("test server: no socket");
@@ -154,17 +155,17 @@ std::string TestHttpServer::Url(std::string_view path) const {
 
 void TestHttpServer::Enqueue(TestResponse response) {
     std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(response));
+    queue_.push_back(std::make_shared<const TestResponse>(std::move(response)));
 }
 
 void TestHttpServer::Serve(std::string path, TestResponse response) {
     std::lock_guard lock(mutex_);
-    byPath_[std::move(path)] = std::move(response);
+    byPath_[std::move(path)] = std::make_shared<const TestResponse>(std::move(response));
 }
 
 void TestHttpServer::SetDefault(TestResponse response) {
     std::lock_guard lock(mutex_);
-    default_ = std::move(response);
+    default_ = std::make_shared<const TestResponse>(std::move(response));
 }
 
 std::vector<std::string> TestHttpServer::Requests() const {
@@ -256,10 +257,10 @@ void TestHttpServer::AcceptLoop() {
     }
 }
 
-TestResponse TestHttpServer::Choose(const std::string& target) {
+std::shared_ptr<const TestResponse> TestHttpServer::Choose(const std::string& target) {
     std::lock_guard lock(mutex_);
     if (!queue_.empty()) {
-        TestResponse r = std::move(queue_.front());
+        auto r = std::move(queue_.front());
         queue_.pop_front();
         return r;
     }
@@ -292,7 +293,7 @@ void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> 
             targets_.push_back(target);
         }
         arrived_.notify_all();
-        if (complete) Answer(fd, Choose(target));
+        if (complete) Answer(fd, *Choose(target));
     }
     close(fd);
     done->store(true);

@@ -88,7 +88,7 @@ private:
     };
     void AcceptLoop();
     void ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> done);
-    TestResponse Choose(const std::string& target);
+    std::shared_ptr<const TestResponse> Choose(const std::string& target);
     void Answer(int fd, const TestResponse& response);
     // Waits on fd (or nothing when fd < 0) for the events, at most ms; false when the server stops
     // or the bound passes.
@@ -103,9 +103,10 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
     std::list<Worker> workers_;
-    std::deque<TestResponse> queue_;
-    std::map<std::string, TestResponse> byPath_;
-    TestResponse default_;
+    // Shared, so that a large answer is not copied for every request.
+    std::deque<std::shared_ptr<const TestResponse>> queue_;
+    std::map<std::string, std::shared_ptr<const TestResponse>> byPath_;
+    std::shared_ptr<const TestResponse> default_;
     std::vector<std::string> requests_;
     std::vector<std::string> targets_;
     size_t connections_ = 0;
