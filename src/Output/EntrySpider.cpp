@@ -82,10 +82,11 @@ void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
     }
 }
 
-void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names,
-                std::string_view key, std::int32_t depth, bool inFrame, bool siteMapOn) {
+void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
+                std::int32_t depth, bool inFrame, bool siteMapOn) {
     if (run.SkipOrAbort() || depth < 0 || run.PageTable == nullptr) return;
-    std::string address(key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
+    std::string address(
+        key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
     std::string webLink = WebAddressLink(address);
     std::string tableKey(key.substr(0, key.find('#')));
     PageRecord* record = run.PageTable->Find(tableKey);
@@ -95,10 +96,9 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names,
     TResponseBuffer buffer;
     std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
     int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
-    TFetchResult fetched = FetchDocument(address, buffer, entry.UserName, entry.Password,
-                                         names.EntryAddress, entry.LocalOnly != 0, proxy,
-                                         proxyPort, entry.LoadImages != 0,
-                                         entry.LoadBinaries != 0, entry.AgentComment, run);
+    TFetchResult fetched = FetchDocument(
+        address, buffer, entry.UserName, entry.Password, names.EntryAddress, entry.LocalOnly != 0,
+        proxy, proxyPort, entry.LoadImages != 0, entry.LoadBinaries != 0, entry.AgentComment, run);
     if (fetched.Result == 0) {
         SetStatus(run, " Gathra Light");
         return;
@@ -215,14 +215,12 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
                          std::to_string(level) + " of " + std::to_string(entry.SpiderDepth));
             TLList* queue = run.LevelQueue[run.LevelSelector].get();
             if (queue == nullptr || queue->First() == nullptr) break;
-            for (TextRecord* record = queue->First(); record != nullptr;
-                 record = queue->First()) {
+            for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
                 // The record is removed before the page is stored, so a copy of its text is used.
                 std::string key = record->Text;
                 bool frame = record->Flag == 1;
                 queue->Remove(record);
-                SpiderPage(run, entry, names, key, frame ? t : t - 1, frame,
-                           entry.SpiderDepth > 1);
+                SpiderPage(run, entry, names, key, frame ? t : t - 1, frame, entry.SpiderDepth > 1);
             }
         }
     } catch (const TDiskError&) {

@@ -32,8 +32,8 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
 
 // Fetches and stores the queued page `key` ("!!--" in front for a frame source) with `depth`
 // levels still allowed below it, unless it is already stored at least that deeply.
-void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names,
-                std::string_view key, std::int32_t depth, bool inFrame, bool siteMapOn);
+void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
+                std::int32_t depth, bool inFrame, bool siteMapOn);
 
 // The site map's nested list: every titled node as a list item linking to its page (with its
 // anchor), every non-empty child list nested in "<ul>" ... "</ul>". No line breaks.

@@ -8,7 +8,9 @@ namespace gathra {
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 } // namespace
 
@@ -60,7 +62,8 @@ size_t ValueStart(std::string_view text, size_t attr, size_t limit) {
     const void* eq = std::memchr(text.data() + attr, '=', limit - attr);
     if (eq == nullptr) return kNone;
     size_t i = static_cast<size_t>(static_cast<const char*>(eq) - text.data()) + 1;
-    while (i < limit && IsWhite(text[i])) ++i;
+    while (i < limit && IsWhite(text[i]))
+        ++i;
     return i < limit ? i : kNone;
 }
 
@@ -69,12 +72,14 @@ namespace {
 size_t FindChar(std::string_view text, char c, size_t from) {
     if (from >= text.size()) return kNone;
     const void* hit = std::memchr(text.data() + from, c, text.size() - from);
-    return hit == nullptr ? kNone : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+    return hit == nullptr ? kNone
+                          : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
 }
 
 size_t NextGt(std::string_view text, size_t from, GtCache* cache) {
     if (cache == nullptr) return FindChar(text, '>', from);
-    if (cache->From != kNone && from >= cache->From && (cache->Found == kNone || cache->Found >= from))
+    if (cache->From != kNone && from >= cache->From &&
+        (cache->Found == kNone || cache->Found >= from))
         return cache->Found;
     cache->From = from;
     cache->Found = FindChar(text, '>', from);
@@ -92,9 +97,12 @@ size_t ValueEnd(std::string_view text, size_t v, GtCache* nextGt) {
         if ((g != kNone && (r == kNone || g < r)) || r == kNone) return g;
         // A quoted value that holds a blank ends there: the first word is the value.
         size_t i = v + 1;
-        while (i < r && IsWhite(text[i])) ++i;
+        while (i < r && IsWhite(text[i]))
+            ++i;
         const void* blank = std::memchr(text.data() + i, ' ', r - i);
-        return blank == nullptr ? r : static_cast<size_t>(static_cast<const char*>(blank) - text.data());
+        return blank == nullptr
+                   ? r
+                   : static_cast<size_t>(static_cast<const char*>(blank) - text.data());
     }
     for (size_t i = v + 1; i < text.size(); ++i) {
         char c = text[i];
@@ -114,14 +122,19 @@ std::string MarkTags(std::string_view page) {
         closes.clear();
         for (size_t i = block; i < end; ++i) {
             char& c = marked[i];
-            if (c == '<') opens.push_back(i);
-            else if (c == '>') closes.push_back(i);
-            else if (c == kTagStartMark || c == kTagEndMark) c = ' ';
+            if (c == '<')
+                opens.push_back(i);
+            else if (c == '>')
+                closes.push_back(i);
+            else if (c == kTagStartMark || c == kTagEndMark)
+                c = ' ';
         }
         size_t n = opens.size();
         size_t m = closes.size();
-        for (size_t k = 0; k < std::min(n, m + 1); ++k) marked[opens[k]] = kTagStartMark;
-        for (size_t k = 0; k < std::min(m, n + 1); ++k) marked[closes[k]] = kTagEndMark;
+        for (size_t k = 0; k < std::min(n, m + 1); ++k)
+            marked[opens[k]] = kTagStartMark;
+        for (size_t k = 0; k < std::min(m, n + 1); ++k)
+            marked[closes[k]] = kTagEndMark;
     }
     return marked;
 }

@@ -16,7 +16,9 @@ inline constexpr char kTagEndMark = '\x02';
 inline constexpr size_t kNone = std::string_view::npos;
 
 // Blank, tab, carriage return or line feed.
-inline bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool IsWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // True when `text` at `pos` begins with `name` (lower case): each letter matches either case and
 // a blank in the name matches any white space. A name running past the text does not match.

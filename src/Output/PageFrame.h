@@ -19,8 +19,9 @@ struct TBarLinks {
 // copy is made): a frameset page gets an outer frameset whose 36 pixel top frame shows the bar
 // from a header frame file of its own (not for a page in a frame), and its own frameset tag moves
 // in front; any other page has its body tags (background pictures stored or replaced) moved to
-// the front of the output file. Then every page's script blocks follow them. Moved bytes are blanked in the page.
-// `page.BaseAddress` must be the page's own address. Answers whether the page is a frameset.
+// the front of the output file. Then every page's script blocks follow them. Moved bytes are
+// blanked in the page. `page.BaseAddress` must be the page's own address. Answers whether the page
+// is a frameset.
 bool WrapPage(TPageContext& page, const TBarLinks& bar);
 
 // The tags that close a stored page: "</frameset></html>" or "</body></html>", with CR LF after

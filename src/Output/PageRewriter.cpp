@@ -23,7 +23,9 @@ FileNameCounters& CountersOf(TRunContext& run) {
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -40,7 +42,8 @@ std::string_view CutFragment(std::string_view address) {
 size_t FindByte(std::string_view text, char c, size_t from) {
     if (from >= text.size()) return kNone;
     const void* hit = std::memchr(text.data() + from, c, text.size() - from);
-    return hit == nullptr ? kNone : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+    return hit == nullptr ? kNone
+                          : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
 }
 
 void WriteChunked(TOutputFile& out, std::string_view bytes) {
@@ -73,7 +76,8 @@ std::string LinkExtension(std::string_view resolved) {
     if (lastSlash != std::string_view::npos && dot < lastSlash) return {};
     if (backslash != std::string_view::npos && dot < backslash) return {};
     std::string ext(resolved.substr(dot + 1));
-    for (char& c : ext) c = Lower(c);
+    for (char& c : ext)
+        c = Lower(c);
     return ext;
 }
 
@@ -90,9 +94,11 @@ std::string ImageExtensionOf(std::string_view address) {
     address = address.substr(0, cut);
     size_t dot = address.rfind('.');
     size_t slash = address.rfind('/');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return {};
     std::string ext(address.substr(dot + 1, 3));
-    for (char& c : ext) c = Lower(c);
+    for (char& c : ext)
+        c = Lower(c);
     if (ext == "jpe") ext = "jpg";
     if (ext == "mpe") ext = "mpg";
     return ext;
@@ -245,7 +251,8 @@ private:
         size_t target = FindAttribute(tag, 0, tag.size(), "target");
         if (target == kNone) return false;
         size_t i = target + 7;
-        while (i < tag.size() && (tag[i] == '"' || tag[i] == '\'' || IsWhite(tag[i]))) ++i;
+        while (i < tag.size() && (tag[i] == '"' || tag[i] == '\'' || IsWhite(tag[i])))
+            ++i;
         if (i >= tag.size() || tag[i] != '_') return false;
         return MatchesName(tag, i + 1, "blank") || MatchesName(tag, i + 1, "top");
     }
@@ -289,8 +296,8 @@ private:
         WriteChunked(out_, tag.substr(ve));
     }
 
-    void WriteNewValue(std::string_view tag, std::string_view value, size_t textStart,
-                       bool isFrame, bool unsupported, bool mail, bool leaves, bool imageMap) {
+    void WriteNewValue(std::string_view tag, std::string_view value, size_t textStart, bool isFrame,
+                       bool unsupported, bool mail, bool leaves, bool imageMap) {
         (void)tag;
         (void)textStart;
         std::string resolved = ResolveLink(ctx_.BaseAddress, value);
@@ -305,8 +312,8 @@ private:
         PageRecord* known = isFrame ? nullptr : run_.PageTable->Find(address);
 
         bool hasFragment = false;
-        std::string_view fragment;     // without its "#"
-        std::string_view fromHash;     // the value's text from that "#" on
+        std::string_view fragment; // without its "#"
+        std::string_view fromHash; // the value's text from that "#" on
         if (!unsupported) {
             size_t cut = value.find('?');
             std::string_view head = value.substr(0, cut);
@@ -329,8 +336,7 @@ private:
             LinkNoticeKind kind = mail          ? LinkNoticeKind::MailLink
                                   : unsupported ? LinkNoticeKind::UnsupportedProtocol
                                                 : LinkNoticeKind::SpiderLimit;
-            NoticeBarNames bar{run_.BriefName, ctx_.EntryName, ctx_.SummaryName,
-                               ctx_.SiteMapName};
+            NoticeBarNames bar{run_.BriefName, ctx_.EntryName, ctx_.SummaryName, ctx_.SiteMapName};
             WriteLinkNotice(run_, out_, ctx_.BaseAddress, value, kind, bar);
             return;
         }
@@ -420,8 +426,8 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
     int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
     TFetchResult fetched =
-        FetchDocument(fetchAddress, buffer, page.UserName, page.Password, page.EntryAddress,
-                      false, proxy, proxyPort, true, true, page.AgentComment, run);
+        FetchDocument(fetchAddress, buffer, page.UserName, page.Password, page.EntryAddress, false,
+                      proxy, proxyPort, true, true, page.AgentComment, run);
     SetStatus(run, " Gathra Light");
     // A notice standing in for the picture is no picture: the caller writes its fallback rather
     // than storing an error page under an image name.

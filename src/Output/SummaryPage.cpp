@@ -63,7 +63,9 @@ std::string WriteSummaryHead(TOutputFile& summary, const TRunContext& run,
     return WriteSummaryHead(summary, folder, now, briefName, comments);
 }
 
-void WriteSummaryEntrySeparator(TOutputFile& summary) { summary << "<hr size=1>"; }
+void WriteSummaryEntrySeparator(TOutputFile& summary) {
+    summary << "<hr size=1>";
+}
 
 void WriteSummaryFileEntry(TOutputFile& summary, std::string_view storedName,
                            std::string_view entryName, std::int32_t spiderDepth) {
