@@ -49,7 +49,8 @@ TEST(WebAddressLinks, GetAnHttpSchemeUnlessTheyHaveOne) {
     EXPECT_EQ(WebAddressLink("www.x.com/a.htm"), "http://www.x.com/a.htm");
     EXPECT_EQ(WebAddressLink("http://www.x.com/a.htm"), "http://www.x.com/a.htm");
     EXPECT_EQ(WebAddressLink("ftp://ftp.x.org/f"), "ftp://ftp.x.org/f");
-    EXPECT_EQ(WebAddressLink("http://www.x.com"), "http://http://www.x.com");
+    EXPECT_EQ(WebAddressLink("http://www.x.com"), "http://www.x.com");
+    EXPECT_EQ(WebAddressLink("host/a?u=http://x/y"), "http://host/a?u=http://x/y");
     EXPECT_EQ(WebAddressLink(""), "");
 }
 
