@@ -414,6 +414,7 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
     bool headerDone = false;
     std::int64_t total = 0; // 0: unknown
     int cycle = 0;
+    int lastShown = 0;
     bool noticeWritten = false;
     buffer.Clear();
     for (;;) {
@@ -458,7 +459,10 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
         }
         if (total > 0) {
             std::int64_t percent = static_cast<std::int64_t>(buffer.Size()) * 100 / total;
-            SetProgress(run, static_cast<int>(std::min<std::int64_t>(percent, 100)));
+            int shown = static_cast<int>(std::min<std::int64_t>(percent, 100));
+            // Each update waits for the main thread; an unchanged bar is not worth the wait.
+            if (shown != lastShown) SetProgress(run, shown);
+            lastShown = shown;
         } else {
             cycle = (cycle + 25) % 125;
             SetProgress(run, cycle);

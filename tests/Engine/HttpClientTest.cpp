@@ -235,11 +235,11 @@ TEST_F(HttpClientTest, ThreeServerErrorsGiveTheStatusNotice) {
 }
 
 TEST_F(HttpClientTest, EachRetryWaitsLongerForTheFirstByte) {
-    // Answers that come after 12 units miss the waits of 5 and 10 units and meet that of 15.
-    run.TimeUnitMs = 50;
+    // Answers that come after 12.5 units miss the waits of 5 and 10 units and meet that of 15.
+    run.TimeUnitMs = 100; // margins of a quarter second either way
     for (int i = 0; i < 3; ++i) {
         TestResponse late = TestResponse::Html("late " + std::to_string(i));
-        late.DelayMs = 12 * run.TimeUnitMs;
+        late.DelayMs = 12 * run.TimeUnitMs + run.TimeUnitMs / 2;
         server.Enqueue(late);
     }
     TFetchResult r = Fetch("/slow");
