@@ -217,9 +217,15 @@ std::string ExecProgram(std::string_view text) {
         size_t first = 0;
         if (first < words.size() && words[first] == "env") {
             ++first;
-            while (first < words.size() &&
-                   (words[first].find('=') != std::string::npos || words[first].rfind("-", 0) == 0))
-                ++first;
+            while (first < words.size()) {
+                const std::string& word = words[first];
+                if (word == "-u" || word == "--unset" || word == "-C" || word == "--chdir")
+                    first += 2; // an option with its argument
+                else if (word.rfind("-", 0) == 0 || word.find('=') != std::string::npos)
+                    ++first;
+                else
+                    break;
+            }
         }
         return first < words.size() ? words[first] : std::string();
     }
