@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
 
 namespace gathra {
 namespace {
@@ -140,6 +141,24 @@ TEST(RegistryFile, AFailedWriteLeavesNoTemporaryFileAndIsCounted) {
         ++entries;
     EXPECT_EQ(entries, 1);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "registry" / "inside"));
+}
+
+TEST(RegistryFile, WritersAtTheSameTimeKeepEachOthersValues) {
+    TempDir dir;
+    auto writeMany = [&dir](const std::string& group) {
+        Registry registry(dir / "registry", NoDesktop(), {});
+        for (int i = 0; i < 25; ++i)
+            registry.WriteValue(group, std::to_string(i), group);
+    };
+    std::thread first(writeMany, "First");
+    std::thread second(writeMany, "Second");
+    first.join();
+    second.join();
+    Registry reader(dir / "registry", NoDesktop(), {});
+    for (int i = 0; i < 25; ++i) {
+        EXPECT_EQ(reader.ReadValue("First", std::to_string(i)), "First") << i;
+        EXPECT_EQ(reader.ReadValue("Second", std::to_string(i)), "Second") << i;
+    }
 }
 
 TEST(RegistryFile, CorruptLinesAreSkippedCountedAndKeptOnTheNextWrite) {
