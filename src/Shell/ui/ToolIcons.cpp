@@ -1,5 +1,6 @@
 #include "Shell/ui/ToolIcons.h"
 
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -151,18 +152,29 @@ QPixmap ProgramBanner(int width, int height) {
     p.drawLine(x0 + s / 8, y0 + s / 2, x0 + s * 3 / 5, y0 + s / 2);
     p.drawLine(x0 + s / 8, y0 + s * 2 / 3, x0 + s * 2 / 5, y0 + s * 2 / 3);
     int textLeft = x0 + s + height / 5;
-    QFont title("Sans Serif", std::max(8, height / 4), QFont::Bold);
-    p.setFont(title);
+    int room = width - textLeft - height / 8;
+    // The largest type that fits the room beside the pages.
+    auto fitted = [&](QFont font, const QString& text, int size) {
+        for (; size > 6; --size) {
+            font.setPixelSize(size);
+            if (QFontMetrics(font).horizontalAdvance(text) <= room) break;
+        }
+        font.setPixelSize(size);
+        return font;
+    };
+    const QString name = QStringLiteral("Gathra Light");
+    const QString motto = QStringLiteral("Your web briefs, ready to read off-line");
+    QFont title("Sans Serif");
+    title.setBold(true);
+    p.setFont(fitted(title, name, height * 2 / 5));
     p.setPen(Qt::white);
-    QRect titleRect(textLeft, 0, width - textLeft - 4, height * 58 / 100);
-    p.drawText(titleRect, Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Gathra Light"));
-    QFont motto("Sans Serif", std::max(6, height / 9));
-    motto.setItalic(true);
-    p.setFont(motto);
+    p.drawText(QRect(textLeft, 0, room, height * 58 / 100), Qt::AlignLeft | Qt::AlignBottom, name);
+    QFont italic("Sans Serif");
+    italic.setItalic(true);
+    p.setFont(fitted(italic, motto, height / 6));
     p.setPen(QColor(255, 230, 140));
-    QRect mottoRect(textLeft, height * 60 / 100, width - textLeft - 4, height * 35 / 100);
-    p.drawText(mottoRect, Qt::AlignLeft | Qt::AlignTop,
-               QStringLiteral("Your web briefs, ready to read off-line"));
+    p.drawText(QRect(textLeft, height * 60 / 100, room, height * 35 / 100),
+               Qt::AlignLeft | Qt::AlignTop, motto);
     p.end();
     return pixmap;
 }
