@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QToolButton>
@@ -283,6 +284,48 @@ private slots:
         QCOMPARE(h->BrowserCalls.Opened.size(), size_t(1));
         QCOMPARE(h->BrowserCalls.Opened[0].Address, std::string("http://example.org/"));
         QVERIFY(!h->BrowserCalls.Opened[0].FileFlag);
+    }
+
+    void popupMenusTakeTheirStatesFromTheMainCommands() {
+        TSkeinForm* form = Open("popup.brf", {{"a"}, {"search", true}});
+        QWidget* viewport = form->ScrollBox()->viewport();
+        QTest::mouseClick(viewport, Qt::RightButton, {}, RowPoint(1));
+        QMenu* menu = form->WebEntryMenu();
+        QVERIFY(menu->isVisible());
+        QCOMPARE(form->Brief.WebList.SelectedIndex, 1);
+        QVERIFY(!form->PopupAction(C::PopupLaunch)->isEnabled()); // a search entry
+        QVERIFY(form->PopupAction(C::PopupCut)->isEnabled());
+        QVERIFY(!form->PopupAction(C::PopupPaste)->isEnabled()); // nothing copied yet
+        menu->hide();
+        // Below the last row only adding and pasting are offered, until the menu closes.
+        QTest::mouseClick(viewport, Qt::RightButton, {}, RowPoint(5));
+        QVERIFY(menu->isVisible());
+        QCOMPARE(form->Brief.WebList.SelectedIndex, 1);
+        QVERIFY(!form->PopupAction(C::PopupCopy)->isEnabled());
+        QVERIFY(!form->PopupAction(C::PopupEntrySetup)->isEnabled());
+        QVERIFY(form->PopupAction(C::PopupAddWeb)->isEnabled());
+        menu->hide();
+        QVERIFY(form->PopupAction(C::PopupCopy)->isEnabled());
+        QVERIFY(form->PopupAction(C::PopupEntrySetup)->isEnabled());
+        // The header panel opens the brief menu.
+        QTest::mouseClick(form->HeaderActive(), Qt::RightButton);
+        QVERIFY(form->BriefPopupMenu()->isVisible());
+        QVERIFY(form->PopupAction(C::PopupGenerateBriefs)->isEnabled());
+        form->BriefPopupMenu()->hide();
+    }
+
+    void storedTextIsShownAsUtf8OrWindows1252() {
+        QCOMPARE(FromStored("caf\xe9"), QString::fromUtf8("caf\xc3\xa9"));
+        QCOMPARE(FromStored("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
+        QCOMPARE(FromStored("\x93quoted\x94"), QString::fromUtf8("\xe2\x80\x9cquoted\xe2\x80\x9d"));
+        TSkeinForm* form = Open("text.brf", {{"x"}});
+        form->Brief.BriefName = "Caf\xe9";
+        form->ShowBriefHeader();
+        QVERIFY(form->findChild<QLabel*>() != nullptr);
+        bool shown = false;
+        for (QLabel* label : form->findChildren<QLabel*>())
+            shown = shown || label->text() == QString::fromUtf8("Caf\xc3\xa9");
+        QVERIFY(shown);
     }
 
     void clickBelowTheLastRowSelectsNothing() {

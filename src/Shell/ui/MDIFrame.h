@@ -115,13 +115,19 @@ public:
     void GenerateBrief();
     void ShowBrief();
     void LaunchEntry();
-    // Commands whose dialogs arrive separately.
+    // The commands that open the other dialogs. Each acts on CurrentForm() (the brief window
+    // in slot CurrentBrief) and shows its dialog with ExecAsFrontForm, so that it is centred on
+    // the main window and is the front form while shown.
     void EntrySetup();
     void BriefSetup();
     void Preferences();
     void ImportBookmarks();
     void ImportShortcuts();
     void AddPageFromBrowser();
+
+    // True while the first start opens the preferences (their caption then asks to set up the
+    // browser).
+    bool PreferencesOnFirstStart() const { return preferencesOnFirstStart_ == 0; }
 
     void OpenHelpTopic(int topic);
     void OpenHelpContents();

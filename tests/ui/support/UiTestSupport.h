@@ -29,6 +29,10 @@ public:
 
 // Entries of a brief to write: a name, and whether it is a search entry.
 struct EntrySpec {
+    EntrySpec(std::string name, bool search = false, std::string address = {})
+        : Name(std::move(name)), Search(search), Address(std::move(address)) {}
+    EntrySpec(const char* name, bool search = false, std::string address = {})
+        : EntrySpec(std::string(name), search, std::move(address)) {}
     std::string Name;
     bool Search = false;
     std::string Address;
