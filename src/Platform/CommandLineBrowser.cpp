@@ -12,7 +12,10 @@ std::vector<std::string> CommandLineBrowser::CommandFor(const std::string& brows
                                                         const std::string& address) {
     if (browserPath.empty()) return {"xdg-open", address};
     size_t marker = browserPath.find("%1");
-    if (marker == std::string::npos) return {browserPath, address};
+    if (marker == std::string::npos) {
+        if (address.empty()) return {browserPath}; // just start the browser
+        return {browserPath, address};
+    }
     // `PROGRAM "%1"`: the program is what stands before the blank ahead of the first argument;
     // a quoted program path keeps its blanks.
     std::vector<std::string> argv;
@@ -35,7 +38,10 @@ std::vector<std::string> CommandLineBrowser::CommandFor(const std::string& brows
             pos = end;
         }
         size_t at = word.find("%1");
-        if (at != std::string::npos) word.replace(at, 2, address);
+        if (at != std::string::npos) {
+            word.replace(at, 2, address);
+            if (word.empty()) continue; // no address: the browser just starts
+        }
         argv.push_back(word);
     }
     if (argv.empty()) return {"xdg-open", address};

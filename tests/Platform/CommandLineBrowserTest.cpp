@@ -26,6 +26,12 @@ TEST(CommandLineBrowser, ACommandLineHasItsPlaceholderReplaced) {
               (Argv{"xdg-open", "file:///t/a.htm"}));
 }
 
+TEST(CommandLineBrowser, WithoutAnAddressTheBrowserJustStarts) {
+    EXPECT_EQ(CommandLineBrowser::CommandFor("/usr/bin/firefox \"%1\"", ""),
+              (Argv{"/usr/bin/firefox"}));
+    EXPECT_EQ(CommandLineBrowser::CommandFor("/usr/bin/firefox", ""), (Argv{"/usr/bin/firefox"}));
+}
+
 TEST(CommandLineBrowser, AProgramThatCannotStartIsReported) {
     EXPECT_FALSE(SpawnDetached({"/nonexistent/gathra-browser-test"}));
     EXPECT_FALSE(SpawnDetached({}));

@@ -3,6 +3,7 @@
 #include "Brief/BriefEditing.h"
 #include "Brief/BriefFile.h"
 #include "Brief/ui/WebScrollBox.h"
+#include "Engine/FileNames.h"
 #include "Platform/Browser.h"
 #include "Platform/Dialogs.h"
 #include "Shell/ui/MDIFrame.h"
@@ -48,6 +49,9 @@ TSkeinForm::TSkeinForm(TMDIFrame& frame, QWidget* parent) : QWidget(parent), fra
     layout->addWidget(scrollBox_, 1);
     BuildMenus();
     resize(533, 366);
+    // A new window starts the generated names afresh; not while a run is using them, which
+    // would make it reuse names it has already written.
+    if (!frame_.RunActive()) ProgramFileNameCounters().Reset();
     // FormCreate: Generate waits for entries; Show Last Brief for a new or read brief.
     Enabling::FormCreate(frame_.Main(), Popup);
     FormResize();
@@ -120,21 +124,21 @@ void TSkeinForm::BuildMenus() {
             this, [this] { Properties1Click(); });
     m->addSeparator();
     connect(PopupItem(m, tr("&Add Web Entry"), Command::PopupAddWeb), &QAction::triggered, this,
-            [this] { frame_.AddEntry(EntryKind::Web); });
+            [this] { OnThisBrief([this] { frame_.AddEntry(EntryKind::Web); }); });
     connect(PopupItem(m, tr("Add &Yahoo! Entry"), Command::PopupAddYahoo), &QAction::triggered,
-            this, [this] { frame_.AddEntry(EntryKind::Search); });
+            this, [this] { OnThisBrief([this] { frame_.AddEntry(EntryKind::Search); }); });
     connect(PopupItem(m, tr("&Delete Entry"), Command::PopupDelete), &QAction::triggered, this,
-            [this] { frame_.DeleteEntry(); });
+            [this] { OnThisBrief([this] { frame_.DeleteEntry(); }); });
     m->addSeparator();
     connect(PopupItem(m, tr("&Launch Entry in Browser"), Command::PopupLaunch), &QAction::triggered,
             this, [this] { ViewPage1Click(); });
     m->addSeparator();
     connect(PopupItem(m, tr("Cu&t"), Command::PopupCut, QKeySequence(tr("Ctrl+X"))),
-            &QAction::triggered, this, [this] { frame_.CutEntry(); });
+            &QAction::triggered, this, [this] { OnThisBrief([this] { frame_.CutEntry(); }); });
     connect(PopupItem(m, tr("&Copy"), Command::PopupCopy, QKeySequence(tr("Ctrl+C"))),
-            &QAction::triggered, this, [this] { frame_.CopyEntry(); });
+            &QAction::triggered, this, [this] { OnThisBrief([this] { frame_.CopyEntry(); }); });
     connect(PopupItem(m, tr("&Paste"), Command::PopupPaste, QKeySequence(tr("Ctrl+V"))),
-            &QAction::triggered, this, [this] { frame_.PasteEntry(); });
+            &QAction::triggered, this, [this] { OnThisBrief([this] { frame_.PasteEntry(); }); });
 
     briefPopupMenu_ = new QMenu(this);
     QMenu* b = briefPopupMenu_;
@@ -153,6 +157,11 @@ void TSkeinForm::BuildMenus() {
                 frame_.SetCurrentBrief(this);
                 frame_.GenerateBrief();
             });
+}
+
+void TSkeinForm::OnThisBrief(const std::function<void()>& command) {
+    frame_.SetCurrentBrief(this);
+    command();
 }
 
 void TSkeinForm::ApplyPopupStates() {
@@ -322,7 +331,7 @@ void TSkeinForm::SortEntries() {
 
 void TSkeinForm::ViewPage1Click() {
     const TWebPage* entry = Brief.WebList.Selected();
-    if (entry == nullptr) return;
+    if (entry == nullptr || entry->Address.empty()) return;
     frame_.BrowserPort().OpenUrl(entry->Address, false);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QMap>
 #include <QWidget>
+#include <functional>
 #include <string>
 
 class QAction;
@@ -94,6 +95,8 @@ private:
     QAction* PopupItem(QMenu* menu, const QString& text, Command command,
                        const QKeySequence& shortcut = {});
     void FormResize();
+    // Pop-up items act on the window they were opened in.
+    void OnThisBrief(const std::function<void()>& command);
     void AfterEntriesChanged();
 
     TMDIFrame& frame_;

@@ -99,6 +99,7 @@ void TWebScrollBox::EnsureSelectedVisible() {
 
 void TWebScrollBox::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    list_.ClientHeight = viewport()->height();
     UpdateScrollBar();
 }
 
