@@ -135,13 +135,16 @@ void AddSettingsCommands(CLI::App& app, CliState& state) {
     set->add_option("VALUE", *value, "Its new value")->required();
 
     set->callback([&state, name, value] {
-        Registry registry(Registry::DefaultFile());
-        LoadedSettings loaded = Load(registry, state.Err);
-        PreferencesInput input = PreferencesFrom(loaded.Settings);
-        if (auto problem = EditField(input, *name, *value)) {
+        // A bad value is refused before loading, which may write a detected browser.
+        PreferencesInput trial;
+        if (auto problem = EditField(trial, *name, *value)) {
             state.Fail(CliExitUsage, "settings set: " + *problem);
             return;
         }
+        Registry registry(Registry::DefaultFile());
+        LoadedSettings loaded = Load(registry, state.Err);
+        PreferencesInput input = PreferencesFrom(loaded.Settings);
+        EditField(input, *name, *value);
         int failedBefore = registry.FailedWrites();
         bool applied = ApplyPreferences(loaded.Settings, registry, input, state.Messages);
         if (!applied || registry.FailedWrites() != failedBefore) {
