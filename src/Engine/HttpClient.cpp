@@ -271,9 +271,13 @@ bool FindLocation(std::string_view response, size_t from, std::string& value) {
 // The address that a redirect's location value leads to, from the current host-and-path form.
 std::string RedirectTarget(const std::string& current, std::string value) {
     size_t scheme = value.find("://");
-    if (scheme != std::string::npos) return value.substr(scheme + 3);
-    // A path on the same host, or a relative reference, which old servers never sent but
-    // current ones do: both are resolved against the current address.
+    const bool absolute = scheme != std::string::npos;
+    if (absolute) value.erase(0, scheme + 3);
+    // A value that is not absolute is a path on the same host or a relative reference (which
+    // servers of HTTP/1.0 days never sent but current ones do); both are resolved against the
+    // current address. Neither can lead to a local file: "file://" is only honoured at the start
+    // of a call.
+    if (absolute && (value.empty() || value[0] != '/')) return value;
     size_t end = value.find_first_of(" \t\r\n>");
     if (end != std::string::npos) value.resize(end);
     return ResolveLink(current, value);

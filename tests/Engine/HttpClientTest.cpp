@@ -425,6 +425,20 @@ TEST_F(HttpClientTest, FollowsAbsoluteAndRelativeLocations) {
     EXPECT_EQ(address, server.Address("/dir/x.html"));
 }
 
+TEST_F(HttpClientTest, ARedirectNeverReadsALocalFile) {
+    test::TempDir dir;
+    test::WriteFileBytes(dir / "secret.txt", "local secret");
+    const std::string path = (dir / "secret.txt").string();
+    server.SetDefault(TestResponse::Html("from the server"));
+    // The path after "file://" is asked of the same server.
+    server.Enqueue(TestResponse::Redirect(302, "file://" + path));
+    TFetchResult r = Fetch("/start");
+    EXPECT_TRUE(Holds(buffer, "from the server"));
+    EXPECT_TRUE(r.IsContent);
+    EXPECT_EQ(server.Targets().at(1), path);
+    EXPECT_FALSE(Holds(buffer, "local secret"));
+}
+
 TEST_F(HttpClientTest, ARedirectLoopEndsAfterTwentyRedirects) {
     server.SetDefault(TestResponse::Redirect(302, "/loop"));
     TFetchResult r = Fetch("/loop");
