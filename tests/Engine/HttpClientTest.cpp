@@ -490,6 +490,39 @@ TEST_F(HttpClientTest, LocationIsFoundInAnyCaseWithinBlocksOf999Bytes) {
     EXPECT_EQ(server.Targets().back(), "/found");
 }
 
+TEST_F(HttpClientTest, ARedirectCutAtEveryOffset) {
+    settings.Retries = 1;
+    server.Serve("/next", TestResponse::Html("arrived"));
+    const std::string whole = "HTTP/1.0 302 Found\r\nLocation: /next\r\n\r\n";
+    const size_t codeEnd = whole.find("302") + 3;
+    const size_t wordEnd = whole.find("Location") + 8;
+    const size_t lineEnd = whole.find("/next") + 7; // after the LF
+    for (size_t cut = 0; cut <= whole.size(); ++cut) {
+        TestResponse r = TestResponse::Raw(whole);
+        r.CloseAfter = cut;
+        server.Enqueue(r);
+        TFetchResult result = Fetch("/cut");
+        ASSERT_FALSE(buffer.Empty()) << cut;
+        EXPECT_EQ(buffer.Bytes().back(), '\0') << cut;
+        if (cut == 0) {
+            EXPECT_TRUE(Holds(buffer, kConnectFailed));
+        } else if (cut < 5) { // no "http/" yet: the bytes stand as the document
+            EXPECT_TRUE(result.IsContent) << cut;
+            EXPECT_EQ(buffer.Bytes(), WithNul(whole.substr(0, cut)));
+        } else if (cut < codeEnd) { // a status line without its digits reads as 404
+            EXPECT_TRUE(Holds(buffer, kNotFound)) << cut;
+        } else if (cut < wordEnd) {
+            EXPECT_EQ(result.Result, 0) << cut;
+        } else if (cut < lineEnd) {
+            EXPECT_EQ(result.Result, 1) << cut;
+            EXPECT_TRUE(Holds(buffer, kNotFound)) << cut;
+        } else {
+            EXPECT_TRUE(result.IsContent) << cut;
+            EXPECT_TRUE(Holds(buffer, "arrived")) << cut;
+        }
+    }
+}
+
 // ---- content types ------------------------------------------------------------------------------
 
 TEST_F(HttpClientTest, ContentTypesAgainstTheImagesAndFilesFlags) {
