@@ -99,7 +99,7 @@ std::string PageExtension(std::string_view ext) {
     return CleanExtension(ext, "htm", "htm");
 }
 std::string ImageExtension(std::string_view ext) {
-    return CleanExtension(ext, "gif", "");
+    return CleanExtension(ext, "gif", "htm");
 }
 
 std::string NewPageName(FileNameCounters& counters, std::string_view folder, std::string_view ext) {

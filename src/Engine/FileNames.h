@@ -47,9 +47,8 @@ RunFolderName RunFolder(std::string_view briefFolder);
 // Throws TDiskError when no folder can be made.
 RunFolderName CreateRunFolder(std::string_view briefFolder);
 
-// The extension as page and image names use it: "" gives "htm" (pages) and stays "" (images),
-// anything but letters and digits gives "", lowered, jpeg->jpg, mpeg->mpg, cgi->htm (pages) or
-// gif (images), cut to 3 characters.
+// The extension as page and image names use it: "" gives "htm", anything but letters and digits
+// gives "", lowered, jpeg->jpg, mpeg->mpg, cgi->htm (pages) or gif (images), cut to 3 characters.
 std::string PageExtension(std::string_view ext);
 std::string ImageExtension(std::string_view ext);
 

@@ -57,12 +57,17 @@ bool IsAbsoluteValue(std::string_view value) {
     return colon != npos && colon >= 1 && !IsPortColon(value, colon);
 }
 
-// Where the host part of an address with "http://" or "file://" begins, or npos.
+// Where the host part of an address with "http://" or "file://" (any letter case) begins, or
+// npos.
 size_t AfterWebScheme(std::string_view text) {
-    size_t http = text.find("http://");
-    size_t file = text.find("file://");
-    size_t first = http < file ? http : file;
-    return first == npos ? npos : first + 7;
+    for (size_t i = 4; i + 3 <= text.size(); ++i) {
+        if (text[i] != ':') continue;
+        if (text.substr(i + 1, 2) != "//") continue;
+        if (StartsWithNoCase(text.substr(i - 4), "http") ||
+            StartsWithNoCase(text.substr(i - 4), "file"))
+            return i + 3;
+    }
+    return npos;
 }
 
 std::string WithoutFragment(std::string_view base) {

@@ -29,8 +29,11 @@ std::string ProgramImageSource(std::string_view programFolder, std::string_view 
 
 std::string WebAddressLink(std::string_view address) {
     if (address.empty()) return std::string();
+    // A scheme leads the address: "://" with something before it and no "/" before it. An
+    // address that merely carries "://" in its query ("host/a?u=http://x/") has none.
     size_t scheme = address.find("://");
-    if (scheme != std::string_view::npos && address.find('/', scheme + 3) != std::string_view::npos)
+    if (scheme != std::string_view::npos && scheme > 0 &&
+        address.substr(0, scheme).find('/') == std::string_view::npos)
         return std::string(address);
     return "http://" + std::string(address);
 }
@@ -72,7 +75,8 @@ void PrintBriefHeader(TOutputFile& out, std::string_view programFolder, const Lo
 void PrintBriefHeader(TOutputFile& out, const TRunContext& run, bool withoutRule,
                       std::string_view webAddressLink, std::string_view siteMapLink,
                       std::string_view briefLink, std::string_view briefName) {
-    std::string_view folder = run.Settings != nullptr ? run.Settings->ProgramFolder : "";
+    std::string_view folder;
+    if (run.Settings != nullptr) folder = run.Settings->ProgramFolder;
     LocalTime now = run.Clock != nullptr ? run.Clock->Now() : SystemClock().Now();
     PrintBriefHeader(out, folder, now, withoutRule, webAddressLink, siteMapLink, briefLink,
                      briefName);

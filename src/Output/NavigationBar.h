@@ -18,8 +18,8 @@ std::string FormatTimeStamp(const LocalTime& time);
 // "/opt/g/images/brief.gif" and "C:\Apps\Tool\" gives "/C:/Apps/Tool/images/brief.gif".
 std::string ProgramImageSource(std::string_view programFolder, std::string_view picture);
 
-// The bar's web address link for an address: "http://" in front unless it already has a scheme
-// (a "://" followed later by "/"); empty stays empty.
+// The bar's web address link for an address: "http://" in front unless it already begins with a
+// scheme ("http://www.x.com" stays as it is; "host/a?u=http://x/" gets one); empty stays empty.
 std::string WebAddressLink(std::string_view address);
 
 // `<img src="...picture" border=0 align=absmiddle width=W height=H alt="alt">`, no line break.
