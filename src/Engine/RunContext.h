@@ -5,6 +5,7 @@
 #include "Engine/RunFlags.h"
 #include "Engine/TocList.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,8 +14,10 @@ namespace gathra {
 
 class Clock;
 class RunHost;
+class SocketCanceller;
 class TBrief;
 struct AppSettings;
+struct FileNameCounters;
 
 // Everything one brief run works with, handed to the routines of the engine and the page
 // rewriter (the HTTP client, the notice pages, the scanner, the spider). One run at a time; only
@@ -24,10 +27,12 @@ struct TRunContext {
     TBrief* Brief = nullptr;
     RunFlags* Flags = nullptr; // ProgramRunFlags() in the program
     RunHost* Host = nullptr;   // may be null in tests: status and progress then go nowhere
-    const Clock* Clock = nullptr;
+    const gathra::Clock* Clock = nullptr;
 
     std::string BriefName;
     std::string BriefFolder; // the run folder, with a trailing separator
+    // Start numbers of new file names; null: the program's own (ProgramFileNameCounters()).
+    FileNameCounters* Counters = nullptr;
 
     // The run catalogue: every file written into the run folder is recorded here first.
     TOutputFile Catalog;
@@ -47,6 +52,11 @@ struct TRunContext {
 
     // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
     int TimeUnitMs = 1000;
+    // Ends the run's blocking socket call when the user stops or skips; null means
+    // ProgramSocketCanceller().
+    SocketCanceller* Canceller = nullptr;
+    // A single response larger than this is refused instead of held in memory (tests lower it).
+    std::size_t MaxResponseBytes = std::size_t(1) << 30;
 
     bool SkipOrAbort() const { return Flags != nullptr && Flags->SkipOrAbort(); }
 };

@@ -1,0 +1,170 @@
+#include "App/gathra/CliCommands.h"
+#include "App/gathra/JsonText.h"
+#include "Platform/ProgramFolder.h"
+#include "Platform/Registry.h"
+#include "Shell/Settings.h"
+
+#include <cctype>
+#include <memory>
+
+namespace gathra {
+
+namespace {
+
+struct LoadedSettings {
+    AppSettings Settings;
+    StartupValues Startup;
+};
+
+LoadedSettings Load(Registry& registry, std::ostream& err) {
+    LoadedSettings loaded;
+    loaded.Settings.ProgramFolder = DetectProgramFolder();
+    LoadSettings(loaded.Settings, registry);
+    loaded.Startup = ReadStartupValues(registry);
+    if (int skipped = registry.UnreadableLines(); skipped > 0)
+        err << "gathra: " << skipped << " unreadable line(s) in " << registry.File().string()
+            << " were skipped; they stay in the file\n";
+    return loaded;
+}
+
+void PrintText(const LoadedSettings& loaded, const Registry& registry, std::ostream& out) {
+    const AppSettings& s = loaded.Settings;
+    out << "settings-file: " << registry.File().string() << "\n"
+        << "browser: " << s.BrowserPath << "\n"
+        << "browser-service: " << s.BrowserService << "\n"
+        << "autoload: " << (s.AutoLoadBrowser ? "yes" : "no") << "\n"
+        << "proxy-server: " << s.ProxyServer << "\n"
+        << "proxy-port: " << s.ProxyPort << "\n"
+        << "retries: " << s.Retries << "\n"
+        << "disk-buffer-mb: " << s.DiskBufferBytes / kBytesPerMegaByte << "\n"
+        << "user: " << s.DefaultUserName << "\n"
+        << "password: " << (s.DefaultPassword.empty() ? "not set" : "set") << "\n"
+        << "program-folder: " << s.ProgramFolder << "\n"
+        << "first-start: " << (loaded.Startup.FirstStart ? "yes" : "no") << "\n";
+    for (size_t i = 0; i < loaded.Startup.PreviousBriefs.Slots.size(); ++i)
+        out << "recent-brief-" << i + 1 << ": " << loaded.Startup.PreviousBriefs.Slots[i] << "\n";
+}
+
+void PrintJson(const LoadedSettings& loaded, const Registry& registry, std::ostream& out) {
+    const AppSettings& s = loaded.Settings;
+    out << "{\n"
+        << "  \"settings-file\": " << JsonString(registry.File().string()) << ",\n"
+        << "  \"browser\": " << JsonString(s.BrowserPath) << ",\n"
+        << "  \"browser-service\": " << JsonString(s.BrowserService) << ",\n"
+        << "  \"autoload\": " << (s.AutoLoadBrowser ? "true" : "false") << ",\n"
+        << "  \"proxy-server\": " << JsonString(s.ProxyServer) << ",\n"
+        << "  \"proxy-port\": " << s.ProxyPort << ",\n"
+        << "  \"retries\": " << s.Retries << ",\n"
+        << "  \"disk-buffer-mb\": " << s.DiskBufferBytes / kBytesPerMegaByte << ",\n"
+        << "  \"disk-buffer-bytes\": " << s.DiskBufferBytes << ",\n"
+        << "  \"user\": " << JsonString(s.DefaultUserName) << ",\n"
+        << "  \"password-set\": " << (s.DefaultPassword.empty() ? "false" : "true") << ",\n"
+        << "  \"program-folder\": " << JsonString(s.ProgramFolder) << ",\n"
+        << "  \"first-start\": " << (loaded.Startup.FirstStart ? "true" : "false") << ",\n"
+        << "  \"recent-briefs\": [";
+    const auto& slots = loaded.Startup.PreviousBriefs.Slots;
+    for (size_t i = 0; i < slots.size(); ++i)
+        out << (i ? ", " : "") << JsonString(slots[i]);
+    out << "]\n}\n";
+}
+
+// A whole decimal number within the bounds of the dialog's spin edit.
+std::optional<std::int32_t> NumberIn(const std::string& text, std::int32_t low, std::int32_t high) {
+    std::optional<std::int32_t> number = ParseDecimal(text);
+    if (!number || *number < low || *number > high) return std::nullopt;
+    return number;
+}
+
+// Puts VALUE into the dialog's field NAME; an error text when the value is not acceptable.
+std::optional<std::string> EditField(PreferencesInput& input, const std::string& name,
+                                     const std::string& value) {
+    auto outOfRange = [&](const char* range) {
+        return name + " takes a whole number from " + range + ", not \"" + value + "\"";
+    };
+    if (name == "browser") {
+        input.BrowserLocation = value;
+    } else if (name == "autoload") {
+        std::string lower = value;
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower != "yes" && lower != "no")
+            return "autoload takes yes or no, not \"" + value + "\"";
+        input.AutoLoad = lower == "yes";
+    } else if (name == "proxy-server") {
+        input.ProxyServer = value;
+    } else if (name == "proxy-port") {
+        auto port = NumberIn(value, 0, 99999);
+        if (!port) return outOfRange("0 to 99999");
+        input.ProxyPort = *port;
+    } else if (name == "retries") {
+        auto retries = NumberIn(value, 1, 5);
+        if (!retries) return outOfRange("1 to 5");
+        input.Retries = *retries;
+    } else if (name == "disk-buffer-mb") {
+        auto megaBytes = NumberIn(value, 1, 999999);
+        if (!megaBytes) return outOfRange("1 to 999999");
+        input.DiskBufferMegaBytes = *megaBytes;
+    } else if (name == "user") {
+        input.UserName = value;
+        input.UserNameEdited = true;
+    } else if (name == "password") {
+        // Typed on the command line, the password needs no second copy to confirm it.
+        input.Password = value;
+        input.Confirm = value;
+        input.PasswordEdited = true;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void AddSettingsCommands(CLI::App& app, CliState& state) {
+    CLI::App* settings = app.add_subcommand("settings", "Print the settings, or change one");
+    auto json = std::make_shared<bool>(false);
+    settings->add_flag("--json", *json, "Print the settings as JSON");
+
+    CLI::App* set = settings->add_subcommand(
+        "set", "Change one setting as the preferences dialog would (a password or user name "
+               "given here counts as confirmed)");
+    auto name = std::make_shared<std::string>();
+    auto value = std::make_shared<std::string>();
+    set->add_option("NAME", *name, "The setting to change")
+        ->required()
+        ->check(CLI::IsMember({"browser", "autoload", "proxy-server", "proxy-port", "retries",
+                               "disk-buffer-mb", "user", "password"}));
+    set->add_option("VALUE", *value, "Its new value")->required();
+
+    set->callback([&state, name, value] {
+        // A bad value is refused before loading, which may write a detected browser.
+        PreferencesInput trial;
+        if (auto problem = EditField(trial, *name, *value)) {
+            state.Fail(CliExitUsage, "settings set: " + *problem);
+            return;
+        }
+        Registry registry(Registry::DefaultFile());
+        LoadedSettings loaded = Load(registry, state.Err);
+        PreferencesInput input = PreferencesFrom(loaded.Settings);
+        EditField(input, *name, *value);
+        int failedBefore = registry.FailedWrites();
+        bool applied = ApplyPreferences(loaded.Settings, registry, input, state.Messages);
+        if (!applied || registry.FailedWrites() != failedBefore) {
+            state.Fail(CliExitBriefFailed,
+                       "settings set: could not write " + registry.File().string());
+            return;
+        }
+        state.Out << *name << ": "
+                  << (*name == "password" ? (value->empty() ? "not set" : "set") : *value) << "\n";
+    });
+
+    settings->callback([&state, json, set] {
+        if (set->parsed()) return;
+        Registry registry(Registry::DefaultFile());
+        LoadedSettings loaded = Load(registry, state.Err);
+        if (*json)
+            PrintJson(loaded, registry, state.Out);
+        else
+            PrintText(loaded, registry, state.Out);
+    });
+}
+
+} // namespace gathra
