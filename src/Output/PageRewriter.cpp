@@ -61,6 +61,8 @@ void SetStatus(TRunContext& run, const std::string& text) {
 // The extension of a link's target as the name of its local copy wants it: empty for an address
 // with a query, else the text after the last "." of the last path segment, lowered.
 std::string LinkExtension(std::string_view resolved) {
+    // The fragment names a place in the page, not its type: "p.html#x" is an "html" page.
+    resolved = CutFragment(resolved);
     size_t lastSlash = resolved.rfind('/');
     size_t question = resolved.find('?');
     if (question != std::string_view::npos) {
