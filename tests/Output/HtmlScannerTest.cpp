@@ -10,9 +10,12 @@ namespace {
 std::string Marks(const std::string& marked) {
     std::string shown;
     for (char c : marked) {
-        if (c == kTagStartMark) shown += '[';
-        else if (c == kTagEndMark) shown += ']';
-        else shown += c;
+        if (c == kTagStartMark)
+            shown += '[';
+        else if (c == kTagEndMark)
+            shown += ']';
+        else
+            shown += c;
     }
     return shown;
 }

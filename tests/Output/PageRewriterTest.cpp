@@ -290,8 +290,8 @@ TEST_F(RewritePageTest, APageCutAtEveryOffsetIsRewrittenWhole) {
 
 TEST_F(RewritePageTest, UnclosedNoframeSectionsStillEnd) {
     std::string out = Rewrite("</noframes><noframes><noframes");
-    EXPECT_EQ(out, BarFooter("", "GA99.htm") + "</noframes><noframes>" +
-                       BarHeader("", "GA99.htm") + "<noframes");
+    EXPECT_EQ(out, BarFooter("", "GA99.htm") + "</noframes><noframes>" + BarHeader("", "GA99.htm") +
+                       "<noframes");
 }
 
 TEST_F(RewritePageTest, TenThousandNestedFramesAreAllQueued) {
@@ -343,7 +343,10 @@ TEST(StoreBody, StoresTheBodyWithoutHeaderAndNulAndRecordsIt) {
     EXPECT_EQ(r.File("GAI0.gif"), body);
     EXPECT_TRUE(buffer.Empty());
     r.Run.Catalog.Close();
-    EXPECT_EQ(r.File("Brief0.cat"), std::string("\x08") + "GAI0.gif");
+    EXPECT_EQ(r.File("Brief0.cat"), std::string("\x01"
+                                                "0\x0a"
+                                                "Brief0.htm\x08"
+                                                "GAI0.gif"));
 }
 
 TEST(StoreBody, ALocalFileIsStoredWhole) {
@@ -434,7 +437,10 @@ TEST_F(WrapPageTest, AFramesetGetsAnOuterFramesetWithAHeaderFrame) {
     EXPECT_TRUE(isFrameset);
     EXPECT_EQ(r.File("GA0.htm"), BarHeader("http://site/a.htm", "GA9.htm", false));
     r.Run.Catalog.Close();
-    EXPECT_EQ(r.File("Brief0.cat"), "\x07GA0.htm");
+    EXPECT_EQ(r.File("Brief0.cat"), std::string("\x01"
+                                                "0\x0a"
+                                                "Brief0.htm\x07"
+                                                "GA0.htm"));
 }
 
 TEST_F(WrapPageTest, AFramesetInAFrameGetsNoHeaderFrame) {

@@ -37,6 +37,7 @@ struct RewriteRun {
         Run.BriefFolder = Dir.Folder();
         Run.TimeUnitMs = 20;
         Run.Catalog.Open((Dir / "Brief0.cat").string());
+        WriteCatalogHead(Run.Catalog, "0", "Brief0.htm");
         NewEntryTables();
     }
 
