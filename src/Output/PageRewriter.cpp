@@ -11,6 +11,7 @@
 #include "Shell/AppSettings.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -117,7 +118,11 @@ public:
     }
 
     void Run() {
-        if (marked_.size() != page_.size()) return; // not a marked copy of this page
+        assert(marked_.size() == page_.size() && "the marked copy belongs to another page");
+        if (marked_.size() != page_.size()) {
+            WriteChunked(out_, page_.substr(0, textEnd_));
+            return;
+        }
         size_t searchStart = 0;
         for (;;) {
             if (run_.SkipOrAbort()) stopping_ = true;
