@@ -217,6 +217,32 @@ TEST_F(EntrySpiderTest, ImagesOffAreNotFetchedAndImageLinksStay) {
     EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/index.htm"}));
 }
 
+TEST_F(EntrySpiderTest, ABackgroundThatCannotBeFetchedBecomesEmpty) {
+    Page("/index.htm", "<body background=\"nobg.gif\" text=red>x");
+    entry.LoadImages = 1;
+    RunEntry("/index.htm", 1);
+    EXPECT_EQ(r.File("GA0.htm").substr(0, 35), "<body background=\"\" text=red><nobr>");
+    EXPECT_EQ(r.Run.ImagesCount, 0);
+}
+
+TEST_F(EntrySpiderTest, ChainsOfFramesEndWithTheEntrysDepth) {
+    for (int i = 0; i < 10; ++i)
+        Page("/f" + std::to_string(i) + ".htm",
+             "<frameset><frame src=\"f" + std::to_string(i + 1) + ".htm\"></frameset>");
+    RunEntry("/f0.htm", 2);
+    // Frame sources keep the depth of the level that found them; each level costs one.
+    EXPECT_EQ(server.Targets(),
+              (std::vector<std::string>{"/f0.htm", "/f1.htm", "/f2.htm", "/f3.htm"}));
+}
+
+TEST_F(EntrySpiderTest, AFramesetThatFramesItselfIsStoredOnce) {
+    Page("/self.htm", "<frameset><frame src=\"self.htm\"></frameset>");
+    RunEntry("/self.htm", 3);
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/self.htm", "/self.htm"}));
+    EXPECT_EQ(r.File("GA3.htm"), "<frameset>" + std::string(10, ' ') +
+                                     "<frame src=\"GA3.htm\"></frameset> </frameset></html>");
+}
+
 TEST_F(EntrySpiderTest, ABaseTagDecidesWhereLinksLead) {
     Page("/dir/index.htm", "<base href=\"" + server.Url("/other/") + "\"><a href=\"p.htm\">p</a>");
     Page("/other/p.htm", "<title>Other</title>");
