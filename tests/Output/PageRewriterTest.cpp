@@ -247,6 +247,22 @@ TEST_F(RewritePageTest, ARefusedFreeSpaceCheckIsDiskFull) {
     }
 }
 
+TEST_F(RewritePageTest, FreeSpaceIsCheckedBeforeTheFirstTagAndThenEvery52Tags) {
+    int checks = 0;
+    r.Run.FreeSpaceProbe = [&] {
+        ++checks;
+        return std::uintmax_t(1) << 40;
+    };
+    std::string page;
+    for (int i = 0; i < 120; ++i)
+        page += "<img src=x><b>"; // only the images count
+    Rewrite(page);
+    EXPECT_EQ(checks, 3); // tags 1, 53 and 105
+    checks = 0;
+    Rewrite("no tags");
+    EXPECT_EQ(checks, 1);
+}
+
 // Hostile pages: the scanner must finish, keep the page's length and write every byte it does
 // not rewrite. With the page's links left alone (a notice page) and no image tags, the output
 // is the page itself.
@@ -347,6 +363,21 @@ TEST(StoreBody, StoresTheBodyWithoutHeaderAndNulAndRecordsIt) {
                                                 "0\x0a"
                                                 "Brief0.htm\x08"
                                                 "GAI0.gif"));
+}
+
+TEST(StoreBody, FreeSpaceIsCheckedBeforeTheFirstBlockAndThenEvery22Blocks) {
+    test::RewriteRun r;
+    int checks = 0;
+    r.Run.FreeSpaceProbe = [&] {
+        ++checks;
+        return std::uintmax_t(1) << 40;
+    };
+    TResponseBuffer buffer;
+    buffer.Append("HTTP/1.0 200 OK\r\n\r\n" + std::string(45000, 'z'));
+    buffer.AppendNul();
+    StoreBody(r.Run, buffer, "GAI0.gif");
+    EXPECT_EQ(checks, 3); // blocks 1, 23 and 45
+    EXPECT_EQ(r.File("GAI0.gif"), std::string(45000, 'z'));
 }
 
 TEST(StoreBody, ALocalFileIsStoredWhole) {
