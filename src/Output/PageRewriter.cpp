@@ -374,7 +374,7 @@ private:
                     node = run_.CurrentTocList->Last();
                     if (hasFragment) node->Anchor = "#" + std::string(fragment);
                 }
-                run_.PageTable->Add(key, name, 0, ctx_.RemainingDepth - 1, 0, node,
+                run_.PageTable->Add(key, name, 0, OneLevelLess(ctx_.RemainingDepth), 0, node,
                                     frameContext ? 1 : 0);
             }
         }

@@ -183,6 +183,16 @@ TEST_F(RewritePageTest, AFrameSourceIsFollowedEvenAtDepthOne) {
     EXPECT_EQ(Next(), (std::vector<Queued>{{"!!--site/dir/f.htm", 1}}));
 }
 
+TEST_F(RewritePageTest, TheSmallestDepthDoesNotWrapRound) {
+    auto smallest = [](TPageContext& ctx) {
+        ctx.IsFrameset = true;
+        ctx.RemainingDepth = std::numeric_limits<std::int32_t>::min();
+    };
+    EXPECT_EQ(Rewrite("<frame src=f.htm>", smallest), "<frame src=GA0.htm>");
+    EXPECT_EQ(r.Run.PageTable->Find("!!--site/dir/f.htm")->Depth,
+              std::numeric_limits<std::int32_t>::min());
+}
+
 TEST_F(RewritePageTest, InAFrameTopLinksGetPlainKeysAndOthersFrameKeys) {
     auto inFrame = [](TPageContext& ctx) { ctx.InFrame = true; };
     EXPECT_EQ(Rewrite("<a href=x.htm target=\"_TOP\">x</a><a href=y.htm>y</a>"
