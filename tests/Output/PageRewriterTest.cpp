@@ -86,6 +86,13 @@ TEST_F(RewritePageTest, AFollowedLinkGetsANewLocalNameItsAnchorAndIsQueued) {
     EXPECT_EQ(Next(), (std::vector<Queued>{{"site/dir/sub/p.html", 0}}));
 }
 
+TEST_F(RewritePageTest, ATagAcrossTheEdgeOfASearchWindowIsFound) {
+    for (size_t lead : {4996u, 4997u, 4998u, 4999u, 5000u}) {
+        std::string text(lead, '.');
+        EXPECT_EQ(Rewrite(text + "<img src=x.gif>"), text + "<img src=/images/NotLoaded>") << lead;
+    }
+}
+
 TEST_F(RewritePageTest, TheNextLevelQueueFollowsTheSelector) {
     r.Run.LevelSelector = 0;
     Rewrite("<a href=b.htm>");
