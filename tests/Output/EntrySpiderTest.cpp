@@ -96,8 +96,7 @@ protected:
         out.Close();
     }
 
-    std::string SiteMap(const std::string& list, const std::string& name = "GA1.htm") const {
-        (void)name;
+    std::string SiteMap(const std::string& list) const {
         return "<html><body bgcolor=#FFFFFF text=\"0000FF\" link=\"FF0000\"><title>Site "
                "Map</title>" +
                BarHeader("", "") + "<h1>Site Map</h1><ul><ul>" + list + "</ul></ul>" +
