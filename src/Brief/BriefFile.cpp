@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
+#include <new>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,6 +81,7 @@ public:
         Word(static_cast<int>(text.size()));
         Bytes(text);
     }
+    void Reserve(size_t bytes) { out_.reserve(bytes); }
     std::string Take() { return std::move(out_); }
 
 private:
@@ -181,6 +183,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
         return std::nullopt;
     }
     std::string bytes;
+    bytes.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -553,6 +556,8 @@ std::string BriefFileLimitProblem(const TBrief& brief) {
 
 std::string EncodeBriefFile(const TBrief& brief) {
     RecordWriter w;
+    // About a hundred bytes of fixed records per entry, plus its texts.
+    w.Reserve(64 + static_cast<size_t>(brief.WebList.Count()) * 160);
     w.Bytes(kMagic);
     for (int word : {1, 0, 2, 1, 1})
         w.Word(word);
@@ -611,19 +616,26 @@ bool ReadBriefs2(TBrief& brief, Dialogs& dialogs) {
         dialogs.ShowMessage(kBriefLoadingErrorText, kBriefLoadingErrorCaption, false);
         return false;
     };
-    std::optional<std::string> bytes = ReadWholeFile(PosixPath(brief.FileName));
-    if (!bytes) return corrupt();
-    ByteReader in(*bytes);
-    Outcome header = ReadHeader(in);
-    if (header == Outcome::Refused) return false;
-    if (header == Outcome::Corrupt) return corrupt();
+    bool needsResave = false;
+    try {
+        std::optional<std::string> bytes = ReadWholeFile(PosixPath(brief.FileName));
+        if (!bytes) return corrupt();
+        ByteReader in(*bytes);
+        Outcome header = ReadHeader(in);
+        if (header == Outcome::Refused) return false;
+        if (header == Outcome::Corrupt) return corrupt();
 
-    brief.CreateNewBrief();
-    ReadCatalogue(brief);
-    RecordReader records(brief, in);
-    if (records.ReadAll() == Outcome::Corrupt) return corrupt();
+        brief.CreateNewBrief();
+        ReadCatalogue(brief);
+        RecordReader records(brief, in);
+        if (records.ReadAll() == Outcome::Corrupt) return corrupt();
+        needsResave = records.NeedsResave();
+    } catch (const std::bad_alloc&) {
+        // A file far larger than any brief could be.
+        return corrupt();
+    }
     // Plain-text credentials of older files are replaced by scrambled ones at once.
-    if (records.NeedsResave()) SaveBriefs2(brief, dialogs);
+    if (needsResave) SaveBriefs2(brief, dialogs);
     brief.WebList.UnselectEntry();
     return true;
 }

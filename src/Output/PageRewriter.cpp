@@ -11,6 +11,7 @@
 #include "Shell/AppSettings.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -61,6 +62,8 @@ void SetStatus(TRunContext& run, const std::string& text) {
 // The extension of a link's target as the name of its local copy wants it: empty for an address
 // with a query, else the text after the last "." of the last path segment, lowered.
 std::string LinkExtension(std::string_view resolved) {
+    // The fragment names a place in the page, not its type: "p.html#x" is an "html" page.
+    resolved = CutFragment(resolved);
     size_t lastSlash = resolved.rfind('/');
     size_t question = resolved.find('?');
     if (question != std::string_view::npos) {
@@ -115,7 +118,11 @@ public:
     }
 
     void Run() {
-        if (marked_.size() != page_.size()) return; // not a marked copy of this page
+        assert(marked_.size() == page_.size() && "the marked copy belongs to another page");
+        if (marked_.size() != page_.size()) {
+            WriteChunked(out_, page_.substr(0, textEnd_));
+            return;
+        }
         size_t searchStart = 0;
         for (;;) {
             if (run_.SkipOrAbort()) stopping_ = true;
@@ -292,14 +299,12 @@ private:
 
         bool leaves = LeavesFrame(tag);
         WriteChunked(out_, tag.substr(0, textStart));
-        WriteNewValue(tag, value, textStart, isFrame, unsupported, mail, leaves, imageMap);
+        WriteNewValue(value, isFrame, unsupported, mail, leaves, imageMap);
         WriteChunked(out_, tag.substr(ve));
     }
 
-    void WriteNewValue(std::string_view tag, std::string_view value, size_t textStart, bool isFrame,
-                       bool unsupported, bool mail, bool leaves, bool imageMap) {
-        (void)tag;
-        (void)textStart;
+    void WriteNewValue(std::string_view value, bool isFrame, bool unsupported, bool mail,
+                       bool leaves, bool imageMap) {
         std::string resolved = ResolveLink(ctx_.BaseAddress, value);
         if (imageMap || stopping_) {
             size_t http = resolved.find("http://");
@@ -367,7 +372,7 @@ private:
                     node = run_.CurrentTocList->Last();
                     if (hasFragment) node->Anchor = "#" + std::string(fragment);
                 }
-                run_.PageTable->Add(key, name, 0, ctx_.RemainingDepth - 1, 0, node,
+                run_.PageTable->Add(key, name, 0, OneLevelLess(ctx_.RemainingDepth), 0, node,
                                     frameContext ? 1 : 0);
             }
         }
@@ -480,13 +485,20 @@ void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileN
 }
 
 void RequireFreeSpace(const TRunContext& run) {
-    std::error_code error;
-    std::string folder = run.BriefFolder.empty() ? std::string(".") : PosixPath(run.BriefFolder);
-    std::filesystem::space_info space = std::filesystem::space(folder, error);
-    if (error) return; // unknown: a failing write will still be caught as a disk error
+    std::uintmax_t available;
+    if (run.FreeSpaceProbe) {
+        available = run.FreeSpaceProbe();
+    } else {
+        std::error_code error;
+        std::string folder =
+            run.BriefFolder.empty() ? std::string(".") : PosixPath(run.BriefFolder);
+        std::filesystem::space_info space = std::filesystem::space(folder, error);
+        if (error) return; // unknown: a failing write will still be caught as a disk error
+        available = space.available;
+    }
     std::int64_t limit = run.Settings != nullptr ? run.Settings->DiskBufferBytes : 0;
     if (limit < 0) limit = 0;
-    if (space.available <= static_cast<std::uintmax_t>(limit)) throw TDiskError("Disk Full");
+    if (available <= static_cast<std::uintmax_t>(limit)) throw TDiskError("Disk Full");
 }
 
 } // namespace gathra

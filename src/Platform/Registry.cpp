@@ -24,6 +24,16 @@ constexpr std::string_view kHeader =
 
 constexpr size_t kMaxCommandOutput = 1 << 20;
 
+bool IsHeaderLine(std::string_view line) {
+    std::string_view header = kHeader;
+    while (!header.empty()) {
+        size_t newline = header.find('\n');
+        if (header.substr(0, newline) == line) return true;
+        header.remove_prefix(newline == std::string_view::npos ? header.size() : newline + 1);
+    }
+    return false;
+}
+
 char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -421,7 +431,7 @@ Registry::Contents Registry::Load() const {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (IsBlank(line)) continue;
         if (line.front() == '#') {
-            if (kHeader.find(line) == std::string_view::npos)
+            if (!IsHeaderLine(line))
                 contents.UnreadableLines.emplace_back(line); // someone's note: keep it
             continue;
         }

@@ -116,6 +116,10 @@ TEST_F(SettingsCommand, BadValuesAreUsageErrorsThatWriteNothing) {
     }
     EXPECT_EQ(Stored(keys::Briefs, keys::Retries), std::nullopt);
     EXPECT_EQ(Stored(keys::Proxy, keys::ProxyPort), std::nullopt);
+    // Not even a detected browser is written.
+    std::filesystem::remove(dir_ / "registry");
+    EXPECT_EQ(Run({"settings", "set", "retries", "0"}), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "registry"));
 }
 
 TEST_F(SettingsCommand, AnUnwritableRegistryIsAnError) {

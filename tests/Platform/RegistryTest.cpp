@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sys/stat.h>
 #include <thread>
 
@@ -195,6 +196,29 @@ TEST(RegistryFile, CorruptLinesAreSkippedCountedAndKeptOnTheNextWrite) {
     EXPECT_NE(rewritten.find("# a note of the user\n"), std::string::npos);
     EXPECT_EQ(registry.ReadValue("Proxy", "Proxy Port"), "8080");
     EXPECT_EQ(registry.ReadValue("Disk Buffer", "MegaBytes"), "7");
+}
+
+TEST(RegistryFile, AFileCutAtAnyOffsetGivesEachValueWholeOrNotAtAll) {
+    TempDir dir;
+    const std::map<std::string, std::string> values = {
+        {"Port", "8080"}, {"Quote", "a\"b"}, {"Zero", std::string("x\0y", 3)},
+        {"Slash", "\\"},  {"Empty", ""},     {"Bytes", "\xE9\r\n"}};
+    {
+        Registry writer(dir / "whole", NoDesktop(), {});
+        for (const auto& [name, value] : values)
+            ASSERT_TRUE(writer.WriteValue("G", name, value));
+    }
+    const std::string whole = ReadFileBytes(dir / "whole");
+    for (size_t cut = 0; cut <= whole.size(); ++cut) {
+        WriteFileBytes(dir / "cut", whole.substr(0, cut));
+        Registry reader(dir / "cut", NoDesktop(), {});
+        for (const auto& [name, value] : values) {
+            std::optional<std::string> read = reader.ReadValue("G", name);
+            if (read) {
+                EXPECT_EQ(*read, value) << name << " cut at " << cut;
+            }
+        }
+    }
 }
 
 TEST(RegistryFile, EscapedValuesAreStrictlyParsed) {
