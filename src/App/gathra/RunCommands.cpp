@@ -263,6 +263,7 @@ int RunDemo(const std::string& folderText, const GenerateOptions& options, std::
     }
     brief.BriefFolder = folder.string() + "/";
     FillDemoBrief(brief, server.HostPort());
+    ProgramFileNameCounters().Reset();
     if (!SaveBriefs2(brief, dialogs)) return 1;
     if (!options.Quiet) err << "Serving the demo site on http://" << server.HostPort() << "/\n";
     return GenerateLoadedBrief(brief, settings, options, out, err);
@@ -363,6 +364,8 @@ void AddRunCommands(CLI::App& app, std::ostream& out, std::ostream& err, int& st
             status = 1;
             return;
         }
+        // A loaded brief starts its file names afresh, as a newly opened brief window does.
+        ProgramFileNameCounters().Reset();
         Registry registry(Registry::DefaultFile());
         AppSettings settings;
         settings.ProgramFolder = DetectProgramFolder();
