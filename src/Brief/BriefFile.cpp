@@ -80,6 +80,7 @@ public:
         Word(static_cast<int>(text.size()));
         Bytes(text);
     }
+    void Reserve(size_t bytes) { out_.reserve(bytes); }
     std::string Take() { return std::move(out_); }
 
 private:
@@ -181,6 +182,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
         return std::nullopt;
     }
     std::string bytes;
+    bytes.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -553,6 +555,8 @@ std::string BriefFileLimitProblem(const TBrief& brief) {
 
 std::string EncodeBriefFile(const TBrief& brief) {
     RecordWriter w;
+    // About a hundred bytes of fixed records per entry, plus its texts.
+    w.Reserve(64 + static_cast<size_t>(brief.WebList.Count()) * 160);
     w.Bytes(kMagic);
     for (int word : {1, 0, 2, 1, 1})
         w.Word(word);

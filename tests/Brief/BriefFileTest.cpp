@@ -378,6 +378,18 @@ TEST_F(BriefFileTest, PlainCredentialsAreReadAndRewrittenScrambled) {
     EXPECT_EQ(ReadFileBytes(BriefPath()).find("secret"), std::string::npos);
 }
 
+TEST_F(BriefFileTest, PlainCredentialTooLongToScrambleStillLoads) {
+    // 30000 plain bytes fit a record but not once scrambled (40000 bytes), so the file cannot be
+    // rewritten; the brief still opens, and the file stays as it was.
+    Bytes b;
+    b.Header().Number(8, 1).Text(15, std::string(30000, 'u')).Number(39, 0);
+    ASSERT_TRUE(Load(b.str()));
+    EXPECT_EQ(loaded.WebList.Entry(0).UserName.size(), 30000u);
+    ASSERT_EQ(dialogs.Log.size(), 1u);
+    EXPECT_EQ(dialogs.Log[0].Caption, kBriefSavingErrorCaption);
+    EXPECT_EQ(ReadFileBytes(BriefPath()), b.str());
+}
+
 TEST_F(BriefFileTest, SearchFlagTurnsAnEntryIntoASearch) {
     ASSERT_TRUE(Load(Bytes().Header().Number(8, 1).Text(9, "q").Number(39, 1).str()));
     EXPECT_TRUE(loaded.WebList.Entry(0).IsSearchEntry());

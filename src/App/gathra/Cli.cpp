@@ -1,5 +1,6 @@
 #include "App/gathra/Cli.h"
 
+#include "App/gathra/CliCommands.h"
 #include "App/gathra/RunCommands.h"
 #include "App/gathra/SettingsCommands.h"
 
@@ -10,19 +11,26 @@ namespace gathra {
 int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Gathra Light: organise web pages and searches for off-line reading", "gathra"};
     app.require_subcommand(1);
-    int status = 0;
-    AddSettingsCommands(app, out, err, status);
-    AddRunCommands(app, out, err, status);
+    CliState state(out, err);
+
+    // One line per command group; see CliCommands.h for how to add one.
+    AddBriefCommands(app, state);
+    AddSettingsCommands(app, out, err, state.Status);
+    AddRunCommands(app, state);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         out << app.help();
-        return 0;
+        return CliExitOk;
+    } catch (const CLI::CallForAllHelp&) {
+        out << app.help("", CLI::AppFormatMode::All);
+        return CliExitOk;
     } catch (const CLI::ParseError& e) {
-        err << e.what() << "\n";
-        return 2;
+        err << "gathra: " << e.what() << "\nRun with --help for more information.\n";
+        return CliExitUsage;
     }
-    return status;
+    return state.Status;
 }
 
 } // namespace gathra

@@ -1,0 +1,16 @@
+#include "App/gathra/CliDialogs.h"
+
+namespace gathra {
+
+void CliDialogs::ShowMessage(const std::string& text, const std::string& caption, bool) {
+    err_ << caption << ": " << text << "\n";
+    ++said_;
+}
+
+int CliDialogs::Ask(const std::string& text, const std::string& caption) {
+    err_ << caption << ": " << text << "\n";
+    ++said_;
+    return 1;
+}
+
+} // namespace gathra
