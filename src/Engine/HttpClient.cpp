@@ -271,9 +271,13 @@ bool FindLocation(std::string_view response, size_t from, std::string& value) {
 // The address that a redirect's location value leads to, from the current host-and-path form.
 std::string RedirectTarget(const std::string& current, std::string value) {
     size_t scheme = value.find("://");
-    if (scheme != std::string::npos) return value.substr(scheme + 3);
-    // A path on the same host, or a relative reference, which old servers never sent but
-    // current ones do: both are resolved against the current address.
+    const bool absolute = scheme != std::string::npos;
+    if (absolute) value.erase(0, scheme + 3);
+    // A value that is not absolute is a path on the same host or a relative reference (which
+    // servers of HTTP/1.0 days never sent but current ones do); both are resolved against the
+    // current address. Neither can lead to a local file: "file://" is only honoured at the start
+    // of a call.
+    if (absolute && (value.empty() || value[0] != '/')) return value;
     size_t end = value.find_first_of(" \t\r\n>");
     if (end != std::string::npos) value.resize(end);
     return ResolveLink(current, value);
@@ -625,41 +629,35 @@ void PrepareBody(TResponseBuffer& buffer, bool blankComments) {
     }
 
     if (blankComments) {
+        // One pass from "<" to "<": whichever of a "<!" tag and a script comes first is
+        // handled, and the scan goes on after it, so the page is read once.
         const std::string_view data(bytes);
         const size_t npos = std::string_view::npos;
-        // The next "<!" and "<script" are remembered and searched again only once the scan
-        // has passed them, so the whole step reads the page once.
-        size_t nextBang = npos, nextScript = npos;
-        bool bangValid = false, scriptValid = false;
         size_t at = 0;
-        for (;;) {
-            if (!bangValid || (nextBang != npos && nextBang < at)) {
-                nextBang = data.find("<!", at);
-                bangValid = true;
-            }
-            if (!scriptValid || (nextScript != npos && nextScript < at)) {
-                nextScript = FindNoCase(data, "<script", at, data.size());
-                scriptValid = true;
-            }
-            if (nextBang == npos) break;
-            if (nextScript != npos && nextScript < nextBang) {
-                size_t close = FindNoCase(data, "</script", nextScript + 7, data.size());
-                if (close == npos) break; // the rest of the page is script
-                at = close;
-                continue;
-            }
-            size_t end;
-            if (data.compare(nextBang + 2, 2, "--") == 0) {
-                end = data.find("-->", nextBang + 4);
-                if (end != npos) end += 3;
+        while (at < data.size()) {
+            const void* hit = std::memchr(data.data() + at, '<', data.size() - at);
+            if (hit == nullptr) break;
+            const size_t open = static_cast<size_t>(static_cast<const char*>(hit) - data.data());
+            if (open + 1 < data.size() && data[open + 1] == '!') {
+                size_t end;
+                if (data.compare(open + 2, 2, "--") == 0) {
+                    end = data.find("-->", open + 4);
+                    if (end != npos) end += 3;
+                } else {
+                    end = data.find('>', open + 2);
+                    if (end != npos) end += 1;
+                }
+                if (end == npos) break;
+                std::memset(bytes.data() + open, ' ', end - open);
+                at = end;
+            } else if (FindNoCase(data, "script", open + 1, open + 7) == open + 1) {
+                // The script's content is not touched.
+                size_t close = FindNoCase(data, "</script", open + 7, data.size());
+                if (close == npos) break;
+                at = close + 1;
             } else {
-                end = data.find('>', nextBang + 2);
-                if (end != npos) end += 1;
+                at = open + 1;
             }
-            if (end == npos) break;
-            std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(nextBang),
-                      bytes.begin() + static_cast<std::ptrdiff_t>(end), ' ');
-            at = end;
         }
     }
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <mutex>
 #include <random>
@@ -425,6 +426,20 @@ TEST_F(HttpClientTest, FollowsAbsoluteAndRelativeLocations) {
     EXPECT_EQ(address, server.Address("/dir/x.html"));
 }
 
+TEST_F(HttpClientTest, ARedirectNeverReadsALocalFile) {
+    test::TempDir dir;
+    test::WriteFileBytes(dir / "secret.txt", "local secret");
+    const std::string path = (dir / "secret.txt").string();
+    server.SetDefault(TestResponse::Html("from the server"));
+    // The path after "file://" is asked of the same server.
+    server.Enqueue(TestResponse::Redirect(302, "file://" + path));
+    TFetchResult r = Fetch("/start");
+    EXPECT_TRUE(Holds(buffer, "from the server"));
+    EXPECT_TRUE(r.IsContent);
+    EXPECT_EQ(server.Targets().at(1), path);
+    EXPECT_FALSE(Holds(buffer, "local secret"));
+}
+
 TEST_F(HttpClientTest, ARedirectLoopEndsAfterTwentyRedirects) {
     server.SetDefault(TestResponse::Redirect(302, "/loop"));
     TFetchResult r = Fetch("/loop");
@@ -474,6 +489,39 @@ TEST_F(HttpClientTest, LocationIsFoundInAnyCaseWithinBlocksOf999Bytes) {
     server.Enqueue(withLocationAt(999, "LOCATION"));
     EXPECT_EQ(Fetch("/c").Result, 1);
     EXPECT_EQ(server.Targets().back(), "/found");
+}
+
+TEST_F(HttpClientTest, ARedirectCutAtEveryOffset) {
+    settings.Retries = 1;
+    server.Serve("/next", TestResponse::Html("arrived"));
+    const std::string whole = "HTTP/1.0 302 Found\r\nLocation: /next\r\n\r\n";
+    const size_t codeEnd = whole.find("302") + 3;
+    const size_t wordEnd = whole.find("Location") + 8;
+    const size_t lineEnd = whole.find("/next") + 7; // after the LF
+    for (size_t cut = 0; cut <= whole.size(); ++cut) {
+        TestResponse r = TestResponse::Raw(whole);
+        r.CloseAfter = cut;
+        server.Enqueue(r);
+        TFetchResult result = Fetch("/cut");
+        ASSERT_FALSE(buffer.Empty()) << cut;
+        EXPECT_EQ(buffer.Bytes().back(), '\0') << cut;
+        if (cut == 0) {
+            EXPECT_TRUE(Holds(buffer, kConnectFailed));
+        } else if (cut < 5) { // no "http/" yet: the bytes stand as the document
+            EXPECT_TRUE(result.IsContent) << cut;
+            EXPECT_EQ(buffer.Bytes(), WithNul(whole.substr(0, cut)));
+        } else if (cut < codeEnd) { // a status line without its digits reads as 404
+            EXPECT_TRUE(Holds(buffer, kNotFound)) << cut;
+        } else if (cut < wordEnd) {
+            EXPECT_EQ(result.Result, 0) << cut;
+        } else if (cut < lineEnd) {
+            EXPECT_EQ(result.Result, 1) << cut;
+            EXPECT_TRUE(Holds(buffer, kNotFound)) << cut;
+        } else {
+            EXPECT_TRUE(result.IsContent) << cut;
+            EXPECT_TRUE(Holds(buffer, "arrived")) << cut;
+        }
+    }
 }
 
 // ---- content types ------------------------------------------------------------------------------
@@ -754,6 +802,51 @@ TEST(PrepareBody, SurvivesEveryCutAndTwoPasses) {
         PrepareBody(buffer, true);
         EXPECT_EQ(buffer.Bytes(), once) << cut;
         EXPECT_EQ(buffer.Bytes().find('\0'), buffer.Size() - 1) << cut;
+    }
+}
+
+// Comment blanking read word for word, searching afresh each time: slow, but plainly right.
+std::string BlankCommentsByTheBook(std::string page) {
+    auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string low = lower(page);
+    size_t from = 0;
+    for (;;) {
+        size_t bang = page.find("<!", from);
+        size_t script = low.find("<script", from);
+        if (bang == std::string::npos) break;
+        if (script != std::string::npos && script < bang) {
+            size_t close = low.find("</script", script);
+            if (close == std::string::npos) break;
+            from = close;
+            continue;
+        }
+        size_t end = page.compare(bang + 2, 2, "--") == 0 ? page.find("-->", bang + 4)
+                                                          : page.find('>', bang + 2);
+        if (end == std::string::npos) break;
+        end += page.compare(bang + 2, 2, "--") == 0 ? 3 : 1;
+        for (size_t i = bang; i < end; ++i)
+            page[i] = ' ';
+        from = end;
+    }
+    for (size_t i = 0; i + 1 < page.size(); ++i)
+        if (page[i] == '\0') page[i] = ' ';
+    return page;
+}
+
+TEST(PrepareBody, RandomPagesAgreeWithTheBook) {
+    std::mt19937 random(11);
+    const std::string_view pieces[] = {"<!--",     "-->", "<script>", "</script>", "<ScRiPt",
+                                       "</SCRIPT", "<!",  ">",        "<p>",       "x",
+                                       "<",        "-",   "!"};
+    for (int round = 0; round < 2000; ++round) {
+        std::string page;
+        for (int i = 0; i < 30; ++i)
+            page += pieces[random() % std::size(pieces)];
+        ASSERT_EQ(Prepared(page, false), BlankCommentsByTheBook(page)) << page;
     }
 }
 

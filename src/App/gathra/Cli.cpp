@@ -2,7 +2,6 @@
 
 #include "App/gathra/CliCommands.h"
 #include "App/gathra/RunCommands.h"
-#include "App/gathra/SettingsCommands.h"
 
 #include <CLI/CLI.hpp>
 
@@ -15,7 +14,7 @@ int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostr
 
     // One line per command group; see CliCommands.h for how to add one.
     AddBriefCommands(app, state);
-    AddSettingsCommands(app, out, err, state.Status);
+    AddSettingsCommands(app, state);
     AddRunCommands(app, state);
 
     try {

@@ -46,6 +46,9 @@ struct CliState {
 // new, add, remove, show: editing and showing brief files.
 void AddBriefCommands(CLI::App& app, CliState& state);
 
+// settings, settings set: showing and changing the stored settings.
+void AddSettingsCommands(CLI::App& app, CliState& state);
+
 // Helpers for commands that work on a brief file.
 
 // Reads the brief at `path` into `brief`. On failure the loading error has been written (or, for

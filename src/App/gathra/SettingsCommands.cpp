@@ -1,80 +1,15 @@
-#include "App/gathra/SettingsCommands.h"
-
-#include "Platform/Dialogs.h"
+#include "App/gathra/CliCommands.h"
+#include "App/gathra/JsonText.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Registry.h"
 #include "Shell/Settings.h"
 
-#include <CLI/CLI.hpp>
-
 #include <cctype>
-#include <cstdio>
-#include <map>
+#include <memory>
 
 namespace gathra {
 
 namespace {
-
-// Windows-1252 characters of the bytes 0x80 to 0x9F (0 where the code page has none).
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-bool IsValidUtf8(std::string_view text) {
-    for (size_t i = 0; i < text.size();) {
-        auto c = static_cast<unsigned char>(text[i]);
-        size_t extra = 0;
-        if (c >= 0xC2 && c <= 0xDF)
-            extra = 1;
-        else if (c >= 0xE0 && c <= 0xEF)
-            extra = 2;
-        else if (c >= 0xF0 && c <= 0xF4)
-            extra = 3;
-        else if (c >= 0x80)
-            return false;
-        if (extra > text.size() - i - 1) return false;
-        for (size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
-void AppendUnicodeEscape(std::string& out, unsigned code) {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "\\u%04X", code);
-    out += buffer;
-}
-
-// A JSON string of a stored byte string: kept as it is when it is UTF-8, else read as
-// Windows-1252, the code page the settings were written in.
-std::string JsonString(std::string_view text) {
-    bool utf8 = IsValidUtf8(text);
-    std::string out = "\"";
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c == '"')
-            out += "\\\"";
-        else if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else if (c < 0x20 || c == 0x7F)
-            AppendUnicodeEscape(out, c);
-        else if (c < 0x80 || utf8)
-            out += ch;
-        else if (c < 0xA0)
-            AppendUnicodeEscape(out, kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : 0xFFFD);
-        else
-            AppendUnicodeEscape(out, c);
-    }
-    return out + "\"";
-}
 
 struct LoadedSettings {
     AppSettings Settings;
@@ -181,22 +116,9 @@ std::optional<std::string> EditField(PreferencesInput& input, const std::string&
     return std::nullopt;
 }
 
-// Shows the dialogs' messages on standard error, the command line's way.
-class StreamDialogs : public Dialogs {
-public:
-    explicit StreamDialogs(std::ostream& err) : err_(err) {}
-    void ShowMessage(const std::string& text, const std::string& caption, bool) override {
-        err_ << caption << ": " << text << "\n";
-    }
-    int Ask(const std::string&, const std::string&) override { return 1; }
-
-private:
-    std::ostream& err_;
-};
-
 } // namespace
 
-void AddSettingsCommands(CLI::App& app, std::ostream& out, std::ostream& err, int& status) {
+void AddSettingsCommands(CLI::App& app, CliState& state) {
     CLI::App* settings = app.add_subcommand("settings", "Print the settings, or change one");
     auto json = std::make_shared<bool>(false);
     settings->add_flag("--json", *json, "Print the settings as JSON");
@@ -212,37 +134,36 @@ void AddSettingsCommands(CLI::App& app, std::ostream& out, std::ostream& err, in
                                "disk-buffer-mb", "user", "password"}));
     set->add_option("VALUE", *value, "Its new value")->required();
 
-    set->callback([&out, &err, &status, name, value] {
+    set->callback([&state, name, value] {
+        // A bad value is refused before loading, which may write a detected browser.
+        PreferencesInput trial;
+        if (auto problem = EditField(trial, *name, *value)) {
+            state.Fail(CliExitUsage, "settings set: " + *problem);
+            return;
+        }
         Registry registry(Registry::DefaultFile());
-        LoadedSettings loaded = Load(registry, err);
+        LoadedSettings loaded = Load(registry, state.Err);
         PreferencesInput input = PreferencesFrom(loaded.Settings);
-        if (auto problem = EditField(input, *name, *value)) {
-            err << "gathra settings set: " << *problem << "\n";
-            status = 2;
-            return;
-        }
-        StreamDialogs dialogs(err);
+        EditField(input, *name, *value);
         int failedBefore = registry.FailedWrites();
-        bool applied = ApplyPreferences(loaded.Settings, registry, input, dialogs);
+        bool applied = ApplyPreferences(loaded.Settings, registry, input, state.Messages);
         if (!applied || registry.FailedWrites() != failedBefore) {
-            err << "gathra settings set: could not write " << registry.File().string() << "\n";
-            status = 1;
+            state.Fail(CliExitBriefFailed,
+                       "settings set: could not write " + registry.File().string());
             return;
         }
-        out << *name << ": "
-            << (*name == "password" ? (value->empty() ? "not set" : "set") : *value) << "\n";
-        status = 0;
+        state.Out << *name << ": "
+                  << (*name == "password" ? (value->empty() ? "not set" : "set") : *value) << "\n";
     });
 
-    settings->callback([&out, &err, &status, json, set] {
+    settings->callback([&state, json, set] {
         if (set->parsed()) return;
         Registry registry(Registry::DefaultFile());
-        LoadedSettings loaded = Load(registry, err);
+        LoadedSettings loaded = Load(registry, state.Err);
         if (*json)
-            PrintJson(loaded, registry, out);
+            PrintJson(loaded, registry, state.Out);
         else
-            PrintText(loaded, registry, out);
-        status = 0;
+            PrintText(loaded, registry, state.Out);
     });
 }
 
