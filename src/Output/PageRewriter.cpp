@@ -11,6 +11,7 @@
 #include "Shell/AppSettings.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -61,6 +62,8 @@ void SetStatus(TRunContext& run, const std::string& text) {
 // The extension of a link's target as the name of its local copy wants it: empty for an address
 // with a query, else the text after the last "." of the last path segment, lowered.
 std::string LinkExtension(std::string_view resolved) {
+    // The fragment names a place in the page, not its type: "p.html#x" is an "html" page.
+    resolved = CutFragment(resolved);
     size_t lastSlash = resolved.rfind('/');
     size_t question = resolved.find('?');
     if (question != std::string_view::npos) {
@@ -115,7 +118,11 @@ public:
     }
 
     void Run() {
-        if (marked_.size() != page_.size()) return; // not a marked copy of this page
+        assert(marked_.size() == page_.size() && "the marked copy belongs to another page");
+        if (marked_.size() != page_.size()) {
+            WriteChunked(out_, page_.substr(0, textEnd_));
+            return;
+        }
         size_t searchStart = 0;
         for (;;) {
             if (run_.SkipOrAbort()) stopping_ = true;

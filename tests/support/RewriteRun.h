@@ -37,6 +37,7 @@ struct RewriteRun {
         Run.BriefFolder = Dir.Folder();
         Run.TimeUnitMs = 20;
         Run.Catalog.Open((Dir / "Brief0.cat").string());
+        WriteCatalogHead(Run.Catalog, "0", "Brief0.htm");
         NewEntryTables();
     }
 
@@ -53,5 +54,36 @@ struct RewriteRun {
     std::string File(const std::string& name) const { return ReadFileBytes(Dir / name); }
     bool Exists(const std::string& name) const { return std::filesystem::exists(Dir / name); }
 };
+
+// The bars as a stored page of that run shows them (brief link "Brief0.htm"), spelled out here
+// from their documented form so that stored files can be compared byte for byte.
+inline std::string BarHeader(const std::string& webLink, const std::string& siteMap,
+                             bool rule = true) {
+    const std::string img = "<img src=\"/prog/images/";
+    const std::string size = "\" border=0 align=absmiddle width=24 height=24 alt=\"";
+    std::string h = "<nobr>&#160 <a href=\"Brief0.htm\" target=\"_top\">" + img + "brief.gif" +
+                    size + "Brief\"></a> ";
+    if (!siteMap.empty())
+        h += "<a href=\"" + siteMap + "\" target=\"_top\">" + img + "toc.gif" + size +
+             "Site Map\"></a> ";
+    if (!webLink.empty())
+        h += "<a href=" + webLink + " target=\"_top\">" + img + "orig.gif" + size +
+             "Original Link\"></a> ";
+    h += "<font size=3>News</font>\r\n<font size=3> 3/7/26, 9:5:3AM <b>by Gathra "
+         "Light</b></font></nobr><br>";
+    if (rule) h += "<hr size=3><br>";
+    return h + "\r\n";
+}
+
+inline std::string BarFooter(const std::string& webLink, const std::string& siteMap,
+                             const std::string& brief = "Brief0.htm") {
+    std::string f = "<hr size=3><nobr><center><font size=3>";
+    if (!brief.empty()) f += "| <a href=\"" + brief + "\">Brief Summary</a> ";
+    if (!siteMap.empty()) f += "| <a href=\"" + siteMap + "\">Site Map</a>";
+    if (!webLink.empty()) f += "| <a href=" + webLink + ">Original Link</a> ";
+    if (!brief.empty() || !siteMap.empty() || !webLink.empty()) f += "|";
+    return f + "</font><font size=3> Gathra<font size=1>(TM)</font> Light</font></center></nobr>"
+               "\r\n";
+}
 
 } // namespace gathra::test
