@@ -119,6 +119,7 @@ bool TSkeinThread::Start() {
     thread_ = std::thread([this] {
         Run();
         gRunActive = false;
+        if (options_.OnFinished) options_.OnFinished();
     });
     return true;
 }

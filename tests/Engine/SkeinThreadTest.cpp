@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -260,6 +261,10 @@ TEST_F(SkeinThreadTest, TwoActiveEntriesAndAnInactiveOne) {
     EXPECT_EQ(flags.RunActive.load(), 0);
     EXPECT_EQ(host.Ready, "Morning|Brief0.htm|" + dir.Folder() + "0/");
     EXPECT_EQ(host.LastStatus, " Gathra Light");
+    EXPECT_EQ(host.Labels[static_cast<size_t>(ProgressLabel::BriefName)], "Morning");
+    EXPECT_EQ(host.Labels[static_cast<size_t>(ProgressLabel::CurrEntry)], "Beta");
+    EXPECT_EQ(host.Labels[static_cast<size_t>(ProgressLabel::PagesLoaded)], "3");
+    EXPECT_EQ(host.Addresses.front(), server.Address("/a.htm"));
     std::vector<std::string> calls = host.Calls();
     ASSERT_GE(calls.size(), 9u);
     EXPECT_EQ(std::vector<std::string>(calls.end() - 6, calls.end()),
@@ -347,11 +352,15 @@ TEST_F(SkeinThreadTest, SkipDuringTheTopPageStoresTheNoticeAndGoesOn) {
     server.Serve("/b.htm", TestResponse::Html("<title>B</title>bee"));
     AddWeb("Slow", server.Address("/slow.htm"));
     AddWeb("Beta", server.Address("/b.htm"));
-    TSkeinThread run(brief, Options());
+    TSkeinThread::Options options = Options();
+    std::atomic<int> finished{0};
+    options.OnFinished = [&] { ++finished; };
+    TSkeinThread run(brief, options);
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(server.WaitForRequests(1));
     RequestSkip(flags, canceller);
     run.Join();
+    EXPECT_EQ(finished.load(), 1);
     EXPECT_NE(RunFile("0", "GA0.htm").find("<h2>Page Skipped</h2>"), std::string::npos);
     std::string summary = RunFile("0", "Brief0.htm");
     EXPECT_NE(summary.find(">Slow</a>"), std::string::npos);

@@ -17,6 +17,7 @@
 #include "Shell/Settings.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <filesystem>
@@ -93,7 +94,8 @@ private:
             Label(ProgressLabel::CurrEntry) + "  level " + Label(ProgressLabel::CurrDepth) +
             "  pages " + Label(ProgressLabel::PagesLoaded) + "  images " +
             Label(ProgressLabel::ImagesLoaded) + "  " + Label(ProgressLabel::BytesLoaded) +
-            " KB  " + std::to_string(percent_) + "%  " + Label(ProgressLabel::CurrAddr);
+            " KB  " + std::to_string(std::max(percent_, 0)) + "%  " +
+            Label(ProgressLabel::CurrAddr);
         size_t width = static_cast<size_t>(TerminalWidth() - 1);
         if (line.size() > width) line.resize(width);
         err_ << "\r\033[K" << line << std::flush;
