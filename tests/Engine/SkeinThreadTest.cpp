@@ -347,6 +347,21 @@ TEST_F(SkeinThreadTest, SearchWithTwoWordsGoesThroughTheProxy) {
     EXPECT_NE(RunFile("0", "GA0.htm").find("found"), std::string::npos);
 }
 
+TEST_F(SkeinThreadTest, LocalFilesAndRedirectedTopPages) {
+    test::WriteFileBytes(dir / "local.htm", "<title>Local</title>from disk");
+    AddWeb("Local", "file://" + (dir / "local.htm").string());
+    server.Serve("/old.htm", TestResponse::Redirect(302, server.Url("/new.htm")));
+    server.Serve("/new.htm", TestResponse::Html("<title>New</title><a href=\"next.htm\">n</a>"));
+    server.Serve("/next.htm", TestResponse::Html("<title>Next</title>next page"));
+    AddWeb("Moved", server.Address("/old.htm"), 2);
+    RunOutcome outcome = RunOnce();
+    EXPECT_EQ(outcome.Pages, 3);
+    EXPECT_NE(RunFile("0", "GA0.htm").find("from disk"), std::string::npos);
+    // Links of a redirected page are taken relative to where it was found.
+    std::vector<std::string> targets = server.Targets();
+    EXPECT_NE(std::find(targets.begin(), targets.end(), "/next.htm"), targets.end());
+}
+
 TEST_F(SkeinThreadTest, SkipDuringTheTopPageStoresTheNoticeAndGoesOn) {
     server.Enqueue(TestResponse::Silent());
     server.Serve("/b.htm", TestResponse::Html("<title>B</title>bee"));
