@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -57,6 +58,10 @@ struct TRunContext {
     SocketCanceller* Canceller = nullptr;
     // A single response larger than this is refused instead of held in memory (tests lower it).
     std::size_t MaxResponseBytes = std::size_t(1) << 30;
+
+    // Answers the free bytes of the run folder's file system; null: std::filesystem::space.
+    // Tests count the checks through it.
+    std::function<std::uintmax_t()> FreeSpaceProbe;
 
     bool SkipOrAbort() const { return Flags != nullptr && Flags->SkipOrAbort(); }
 };

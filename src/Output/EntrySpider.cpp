@@ -66,19 +66,31 @@ std::string SiteMapLinkOf(const TWebPage& entry, const TEntryNames& names) {
 
 } // namespace
 
+// A brief file may ask for any depth and a site may have no end of new pages, so the tree can
+// be as deep as the run went: it is walked with a stack of its own rather than by recursion.
 void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
-    for (const TocNode* node = list.First(); node != nullptr; node = node->Next.get()) {
-        if (!node->Title.empty()) {
-            siteMap << "<li><a href=\"";
-            if (node->Page != nullptr) siteMap << node->Page->LocalName;
-            if (node->Anchor) siteMap << *node->Anchor;
-            siteMap << "\">" << node->Title << "</a></li>";
+    std::vector<const TocNode*> resume; // where each open child list's parent list goes on
+    const TocNode* node = list.First();
+    for (;;) {
+        while (node != nullptr) {
+            if (!node->Title.empty()) {
+                siteMap << "<li><a href=\"";
+                if (node->Page != nullptr) siteMap << node->Page->LocalName;
+                if (node->Anchor) siteMap << *node->Anchor;
+                siteMap << "\">" << node->Title << "</a></li>";
+            }
+            if (node->Children != nullptr && node->Children->Count() > 0) {
+                siteMap << "<ul>";
+                resume.push_back(node->Next.get());
+                node = node->Children->First();
+            } else {
+                node = node->Next.get();
+            }
         }
-        if (node->Children != nullptr && node->Children->Count() > 0) {
-            siteMap << "<ul>";
-            WriteTocList(*node->Children, siteMap);
-            siteMap << "</ul>";
-        }
+        if (resume.empty()) return;
+        siteMap << "</ul>";
+        node = resume.back();
+        resume.pop_back();
     }
 }
 
@@ -207,7 +219,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
         MarkAndRewrite(ctx);
 
         std::int32_t t = entry.SpiderDepth;
-        for (std::int32_t level = 2;; ++level, --t) {
+        for (std::int64_t level = 2;; ++level, t = OneLevelLess(t)) {
             if (run.SkipOrAbort()) break;
             run.LevelSelector = run.LevelSelector == 0 ? 1 : 0;
             if (entry.SpiderDepth > 1)
@@ -220,7 +232,8 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
                 std::string key = record->Text;
                 bool frame = record->Flag == 1;
                 queue->Remove(record);
-                SpiderPage(run, entry, names, key, frame ? t : t - 1, frame, entry.SpiderDepth > 1);
+                SpiderPage(run, entry, names, key, frame ? t : OneLevelLess(t), frame,
+                           entry.SpiderDepth > 1);
             }
         }
     } catch (const TDiskError&) {

@@ -374,7 +374,7 @@ private:
                     node = run_.CurrentTocList->Last();
                     if (hasFragment) node->Anchor = "#" + std::string(fragment);
                 }
-                run_.PageTable->Add(key, name, 0, ctx_.RemainingDepth - 1, 0, node,
+                run_.PageTable->Add(key, name, 0, OneLevelLess(ctx_.RemainingDepth), 0, node,
                                     frameContext ? 1 : 0);
             }
         }
@@ -487,13 +487,20 @@ void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileN
 }
 
 void RequireFreeSpace(const TRunContext& run) {
-    std::error_code error;
-    std::string folder = run.BriefFolder.empty() ? std::string(".") : PosixPath(run.BriefFolder);
-    std::filesystem::space_info space = std::filesystem::space(folder, error);
-    if (error) return; // unknown: a failing write will still be caught as a disk error
+    std::uintmax_t available;
+    if (run.FreeSpaceProbe) {
+        available = run.FreeSpaceProbe();
+    } else {
+        std::error_code error;
+        std::string folder =
+            run.BriefFolder.empty() ? std::string(".") : PosixPath(run.BriefFolder);
+        std::filesystem::space_info space = std::filesystem::space(folder, error);
+        if (error) return; // unknown: a failing write will still be caught as a disk error
+        available = space.available;
+    }
     std::int64_t limit = run.Settings != nullptr ? run.Settings->DiskBufferBytes : 0;
     if (limit < 0) limit = 0;
-    if (space.available <= static_cast<std::uintmax_t>(limit)) throw TDiskError("Disk Full");
+    if (available <= static_cast<std::uintmax_t>(limit)) throw TDiskError("Disk Full");
 }
 
 } // namespace gathra

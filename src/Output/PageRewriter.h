@@ -75,6 +75,12 @@ void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileN
 // larger than the settings' disk buffer.
 void RequireFreeSpace(const TRunContext& run);
 
+// One level less than `depth`; the smallest depth stays as it is. A brief file may carry any
+// depth, and the spider must not wrap round to a huge one.
+inline std::int32_t OneLevelLess(std::int32_t depth) {
+    return depth == INT32_MIN ? depth : depth - 1;
+}
+
 // The progress dialog's pages, images and kilobytes labels from the run's counts.
 void ShowRunCounts(TRunContext& run);
 

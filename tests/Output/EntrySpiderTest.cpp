@@ -2,8 +2,10 @@
 
 #include "Brief/WebPage.h"
 #include "Engine/FileNames.h"
+#include "Engine/HashTable.h"
 #include "Engine/HttpClient.h"
 #include "Engine/RunHost.h"
+#include "Engine/TocList.h"
 #include "Output/NavigationBar.h"
 #include "Output/PageFrame.h"
 #include "support/RewriteRun.h"
@@ -217,6 +219,32 @@ TEST_F(EntrySpiderTest, ImagesOffAreNotFetchedAndImageLinksStay) {
     EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/index.htm"}));
 }
 
+TEST_F(EntrySpiderTest, ABackgroundThatCannotBeFetchedBecomesEmpty) {
+    Page("/index.htm", "<body background=\"nobg.gif\" text=red>x");
+    entry.LoadImages = 1;
+    RunEntry("/index.htm", 1);
+    EXPECT_EQ(r.File("GA0.htm").substr(0, 35), "<body background=\"\" text=red><nobr>");
+    EXPECT_EQ(r.Run.ImagesCount, 0);
+}
+
+TEST_F(EntrySpiderTest, ChainsOfFramesEndWithTheEntrysDepth) {
+    for (int i = 0; i < 10; ++i)
+        Page("/f" + std::to_string(i) + ".htm",
+             "<frameset><frame src=\"f" + std::to_string(i + 1) + ".htm\"></frameset>");
+    RunEntry("/f0.htm", 2);
+    // Frame sources keep the depth of the level that found them; each level costs one.
+    EXPECT_EQ(server.Targets(),
+              (std::vector<std::string>{"/f0.htm", "/f1.htm", "/f2.htm", "/f3.htm"}));
+}
+
+TEST_F(EntrySpiderTest, AFramesetThatFramesItselfIsStoredOnce) {
+    Page("/self.htm", "<frameset><frame src=\"self.htm\"></frameset>");
+    RunEntry("/self.htm", 3);
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/self.htm", "/self.htm"}));
+    EXPECT_EQ(r.File("GA3.htm"), "<frameset>" + std::string(10, ' ') +
+                                     "<frame src=\"GA3.htm\"></frameset> </frameset></html>");
+}
+
 TEST_F(EntrySpiderTest, ABaseTagDecidesWhereLinksLead) {
     Page("/dir/index.htm", "<base href=\"" + server.Url("/other/") + "\"><a href=\"p.htm\">p</a>");
     Page("/other/p.htm", "<title>Other</title>");
@@ -257,6 +285,20 @@ TEST_F(EntrySpiderTest, PagesReachedAgainAtSmallerDepthsAndCyclesAreFetchedOnce)
               std::string::npos);
 }
 
+TEST_F(EntrySpiderTest, ExtremeDepthsFromABriefFileEndTheSpider) {
+    Page("/index.htm", "<frameset><frame src=\"index.htm\"><frame src=\"b.htm\"></frameset>");
+    Page("/b.htm", "<a href=index.htm>top</a><a href=c.htm>c</a>");
+    Page("/c.htm", "c");
+    RunEntry("/index.htm", std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/index.htm"}));
+    r.NewEntryTables();
+    RunEntry("/b.htm", std::numeric_limits<std::int32_t>::max());
+    // Each page once as an ordinary page and once as a frame page, then the spider stops.
+    EXPECT_EQ(server.Targets(),
+              (std::vector<std::string>{"/index.htm", "/b.htm", "/index.htm", "/c.htm",
+                                        "/index.htm", "/b.htm", "/c.htm"}));
+}
+
 TEST_F(EntrySpiderTest, APageReachedAgainDeeperThanItWasStoredIsFetchedAgain) {
     Page("/p.htm", "<title>P</title>v1");
     entry.EntryName = "Entry";
@@ -289,6 +331,51 @@ TEST_F(EntrySpiderTest, ANotFoundPageIsStoredAsItsNoticeWithoutTitle) {
     RunEntry("/index.htm", 2);
     EXPECT_NE(r.File("GA2.htm").find("unable to find or deliver"), std::string::npos);
     EXPECT_EQ(r.File("GA1.htm"), SiteMap("<li><a href=\"GA0.htm\">Home</a></li><ul></ul>"));
+}
+
+TEST(SiteMapList, NestsChildrenAndSkipsUntitledNodesButNotTheirChildren) {
+    test::RewriteRun r;
+    THashTable& table = *r.Run.PageTable;
+    TOCList root;
+    root.Append("Top");
+    table.Add("t", "GA0.htm", 0, 2, 1, root.Last(), 0);
+    TOCList& children = *root.Last()->Children;
+    children.Append("");
+    table.Add("n", "GA2.htm", 0, 0, 0, children.Last(), 0);
+    children.Last()->Children->Append("Deep");
+    table.Add("d", "GA4.htm", 0, 0, 1, children.Last()->Children->Last(), 0);
+    children.Append("A & B");
+    children.Last()->Anchor = "#s";
+    table.Add("a", "GA3.htm", 0, 1, 1, children.Last(), 0);
+    root.Append("Second");
+    table.Add("s", "GA5.htm", 0, 1, 1, root.Last(), 0);
+    {
+        TOutputFile out((r.Dir / "map.htm").string());
+        WriteTocList(root, out);
+    }
+    EXPECT_EQ(r.File("map.htm"), "<li><a href=\"GA0.htm\">Top</a></li><ul><ul><li><a "
+                                 "href=\"GA4.htm\">Deep</a></li></ul><li><a "
+                                 "href=\"GA3.htm#s\">A & B</a></li></ul><li><a "
+                                 "href=\"GA5.htm\">Second</a></li>");
+}
+
+TEST(SiteMapList, AVeryDeepTreeIsWrittenWithoutRecursion) {
+    test::RewriteRun r;
+    TOCList root;
+    TOCList* list = &root;
+    const int depth = 200000;
+    for (int i = 0; i < depth; ++i) {
+        list->Append("x");
+        list = list->Last()->Children.get();
+    }
+    {
+        TOutputFile out((r.Dir / "map.htm").string());
+        WriteTocList(root, out);
+    }
+    std::string map = r.File("map.htm");
+    EXPECT_EQ(map.size(), depth * std::string("<li><a href=\"\">x</a></li>").size() +
+                              (depth - 1) * std::string("<ul></ul>").size());
+    EXPECT_EQ(map.substr(map.size() - 5), "</ul>");
 }
 
 class SpiderStopTest : public EntrySpiderTest, public ::testing::WithParamInterface<bool> {};

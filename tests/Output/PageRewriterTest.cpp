@@ -86,6 +86,13 @@ TEST_F(RewritePageTest, AFollowedLinkGetsANewLocalNameItsAnchorAndIsQueued) {
     EXPECT_EQ(Next(), (std::vector<Queued>{{"site/dir/sub/p.html", 0}}));
 }
 
+TEST_F(RewritePageTest, ATagAcrossTheEdgeOfASearchWindowIsFound) {
+    for (size_t lead : {4996u, 4997u, 4998u, 4999u, 5000u}) {
+        std::string text(lead, '.');
+        EXPECT_EQ(Rewrite(text + "<img src=x.gif>"), text + "<img src=/images/NotLoaded>") << lead;
+    }
+}
+
 TEST_F(RewritePageTest, TheNextLevelQueueFollowsTheSelector) {
     r.Run.LevelSelector = 0;
     Rewrite("<a href=b.htm>");
@@ -183,6 +190,16 @@ TEST_F(RewritePageTest, AFrameSourceIsFollowedEvenAtDepthOne) {
     EXPECT_EQ(Next(), (std::vector<Queued>{{"!!--site/dir/f.htm", 1}}));
 }
 
+TEST_F(RewritePageTest, TheSmallestDepthDoesNotWrapRound) {
+    auto smallest = [](TPageContext& ctx) {
+        ctx.IsFrameset = true;
+        ctx.RemainingDepth = std::numeric_limits<std::int32_t>::min();
+    };
+    EXPECT_EQ(Rewrite("<frame src=f.htm>", smallest), "<frame src=GA0.htm>");
+    EXPECT_EQ(r.Run.PageTable->Find("!!--site/dir/f.htm")->Depth,
+              std::numeric_limits<std::int32_t>::min());
+}
+
 TEST_F(RewritePageTest, InAFrameTopLinksGetPlainKeysAndOthersFrameKeys) {
     auto inFrame = [](TPageContext& ctx) { ctx.InFrame = true; };
     EXPECT_EQ(Rewrite("<a href=x.htm target=\"_TOP\">x</a><a href=y.htm>y</a>"
@@ -245,6 +262,22 @@ TEST_F(RewritePageTest, ARefusedFreeSpaceCheckIsDiskFull) {
     } catch (const TDiskError& e) {
         EXPECT_STREQ(e.what(), "Disk Full");
     }
+}
+
+TEST_F(RewritePageTest, FreeSpaceIsCheckedBeforeTheFirstTagAndThenEvery52Tags) {
+    int checks = 0;
+    r.Run.FreeSpaceProbe = [&] {
+        ++checks;
+        return std::uintmax_t(1) << 40;
+    };
+    std::string page;
+    for (int i = 0; i < 120; ++i)
+        page += "<img src=x><b>"; // only the images count
+    Rewrite(page);
+    EXPECT_EQ(checks, 3); // tags 1, 53 and 105
+    checks = 0;
+    Rewrite("no tags");
+    EXPECT_EQ(checks, 1);
 }
 
 // Hostile pages: the scanner must finish, keep the page's length and write every byte it does
@@ -347,6 +380,21 @@ TEST(StoreBody, StoresTheBodyWithoutHeaderAndNulAndRecordsIt) {
                                                 "0\x0a"
                                                 "Brief0.htm\x08"
                                                 "GAI0.gif"));
+}
+
+TEST(StoreBody, FreeSpaceIsCheckedBeforeTheFirstBlockAndThenEvery22Blocks) {
+    test::RewriteRun r;
+    int checks = 0;
+    r.Run.FreeSpaceProbe = [&] {
+        ++checks;
+        return std::uintmax_t(1) << 40;
+    };
+    TResponseBuffer buffer;
+    buffer.Append("HTTP/1.0 200 OK\r\n\r\n" + std::string(45000, 'z'));
+    buffer.AppendNul();
+    StoreBody(r.Run, buffer, "GAI0.gif");
+    EXPECT_EQ(checks, 3); // blocks 1, 23 and 45
+    EXPECT_EQ(r.File("GAI0.gif"), std::string(45000, 'z'));
 }
 
 TEST(StoreBody, ALocalFileIsStoredWhole) {
