@@ -2,6 +2,7 @@
 #include "App/gathra/Cli.h"
 #include "Brief/Brief.h"
 #include "Brief/BriefFile.h"
+#include "Engine/FileNames.h"
 #include "Platform/Registry.h"
 #include "Shell/Settings.h"
 #include "support/RecordingDialogs.h"
@@ -174,6 +175,25 @@ TEST_F(RunCommandsTest, OpenHandsTheSummaryToTheBrowserCommand) {
     for (int i = 0; i < 250 && !std::filesystem::exists(seen); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(test::ReadFileBytes(seen), work.Folder() + "0/Brief0.htm\n");
+}
+
+TEST_F(RunCommandsTest, ARunThatCannotBeRecordedIsAFailure) {
+    TBrief brief;
+    brief.CreateNewBrief();
+    // A folder stands where the brief file should be written, so no save can succeed.
+    std::filesystem::create_directories(work / "Blocked.brf");
+    brief.FileName = (work / "Blocked.brf").string();
+    brief.BriefFolder = work.Folder();
+    AppSettings settings;
+    settings.DiskBufferBytes = 0;
+    GenerateOptions options;
+    options.Quiet = true;
+    options.CatchInterrupt = false;
+    std::ostringstream out, err;
+    ProgramFileNameCounters().Reset();
+    EXPECT_EQ(GenerateLoadedBrief(brief, settings, options, out, err), 1);
+    EXPECT_EQ(out.str(), work.Folder() + "0/Brief0.htm\n");
+    EXPECT_NE(err.str().find("not recorded"), std::string::npos) << err.str();
 }
 
 TEST(BrowserCommand, PlacesTheTargetAndHonoursQuotes) {

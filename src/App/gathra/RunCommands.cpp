@@ -76,7 +76,9 @@ public:
         brief.ArchiveTitles.push_back(title);
     }
     void Repaint() override {}
-    void SaveBrief(TBrief& brief) override { SaveBriefs2(brief, dialogs_); }
+    void SaveBrief(TBrief& brief) override { lastSaveFailed_ = !SaveBriefs2(brief, dialogs_); }
+    // The run's last save of the brief failed: its archive entry is not on disk.
+    bool LastSaveFailed() const { return lastSaveFailed_; }
 
     const std::string& Label(ProgressLabel label) const {
         return labels_[static_cast<size_t>(label)];
@@ -113,6 +115,7 @@ private:
     std::array<std::string, 7> labels_;
     int percent_ = -1;
     bool lineShown_ = false;
+    bool lastSaveFailed_ = false;
 };
 
 // Ctrl+C: the first asks the run to stop as Stop Brief does (it still finishes its summary,
@@ -324,6 +327,10 @@ int GenerateLoadedBrief(TBrief& brief, const AppSettings& settings, const Genera
         return 1;
     }
     if (outcome.DiskError) return 1;
+    if (host.LastSaveFailed()) {
+        err << "gathra: the run is not recorded in " << brief.FileName << "\n";
+        return 1;
+    }
     if (interrupted) return kExitStopped;
     return 0;
 }
