@@ -196,6 +196,31 @@ TEST_F(RunCommandsTest, ARunThatCannotBeRecordedIsAFailure) {
     EXPECT_NE(err.str().find("not recorded"), std::string::npos) << err.str();
 }
 
+TEST_F(RunCommandsTest, OnATerminalProgressIsOneUpdatingLine) {
+    server.Serve("/a.htm", TestResponse::Html("<title>A</title>aye"));
+    TBrief brief;
+    brief.CreateNewBrief();
+    brief.FileName = (work / "Line.brf").string();
+    brief.BriefFolder = work.Folder();
+    TWebPage& e = *brief.WebList.AddEntry(EntryKind::Web);
+    e.EntryName = "Alpha";
+    e.Address = server.Address("/a.htm");
+    AppSettings settings;
+    settings.DiskBufferBytes = 0;
+    GenerateOptions options;
+    options.Terminal = true;
+    options.CatchInterrupt = false;
+    std::ostringstream out, err;
+    EXPECT_EQ(GenerateLoadedBrief(brief, settings, options, out, err), 0);
+    std::string text = err.str();
+    EXPECT_NE(text.find("\r\033[KAlpha  level 1 of 1  pages 1  images 0  0 KB  100%  "),
+              std::string::npos)
+        << text;
+    // Only the final statistics stand on lines of their own.
+    EXPECT_EQ(Count(text, "\n"), 2u) << text;
+    EXPECT_NE(text.find("\n1 pages, 0 images, 0 KB\n"), std::string::npos);
+}
+
 TEST(BrowserCommand, PlacesTheTargetAndHonoursQuotes) {
     EXPECT_EQ(BrowserCommand("", "/x.htm"), (std::vector<std::string>{"xdg-open", "/x.htm"}));
     EXPECT_EQ(BrowserCommand("firefox", "/x.htm"), (std::vector<std::string>{"firefox", "/x.htm"}));
