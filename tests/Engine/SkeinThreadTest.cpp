@@ -2,6 +2,7 @@
 #include "Brief/Brief.h"
 #include "Brief/BriefFile.h"
 #include "Engine/FileNames.h"
+#include "Engine/ProgressState.h"
 #include "Engine/RunCancel.h"
 #include "Engine/RunFlags.h"
 #include "Engine/RunHost.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -407,6 +409,32 @@ TEST_F(SkeinThreadTest, StopDuringTheFirstEntryClosesEverythingAndRecordsTheRun)
     EXPECT_EQ(brief.ArchivePaths, std::vector<std::string>{"0\\Brief0.htm"});
     EXPECT_EQ(host.CallCount("BriefReady"), 1u);
     EXPECT_EQ(brief.Generating, 0);
+}
+
+TEST_F(SkeinThreadTest, StopFromTheProgressDialogWaitsForTheQuestionThenEnds) {
+    server.Enqueue(TestResponse::Silent());
+    AddWeb("Slow", server.Address("/slow.htm"));
+    test::RecordingDialogs dialogs;
+    TProgressState progress(dialogs, flags, canceller);
+    TSkeinThread run(brief, Options());
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(server.WaitForRequests(1));
+    dialogs.Answers = {0};
+    progress.AbortClick();
+    EXPECT_FALSE(progress.ButtonsEnabled());
+    // A second question is on screen while the run ends: the dialog must stay until it is gone.
+    flags.QuestionOpen = 1;
+    for (int i = 0; i < 500 && host.CallCount("AppendArchive") == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(host.CallCount("AppendArchive"), 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(host.CallCount("FreeProgress"), 0u);
+    flags.QuestionOpen = 0;
+    run.Join();
+    EXPECT_EQ(host.CallCount("FreeProgress"), 1u);
+    EXPECT_EQ(host.CallCount("BriefReady"), 1u);
+    EXPECT_TRUE(run.Outcome().Stopped);
+    EXPECT_EQ(flags.RunActive.load(), 0);
 }
 
 TEST_F(SkeinThreadTest, DiskBufferAboveFreeSpaceRecordsNothing) {
