@@ -58,8 +58,13 @@ BENCHMARK(BM_LoadLargestBrief)->Unit(benchmark::kMillisecond);
 void BM_EncodeLargestBrief(benchmark::State& state) {
     TBrief brief;
     FillLargestBrief(brief);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(EncodeBriefFile(brief));
+    size_t bytes = 0;
+    for (auto _ : state) {
+        std::string file = EncodeBriefFile(brief);
+        bytes = file.size();
+        benchmark::DoNotOptimize(file);
+    }
+    state.counters["file_bytes"] = static_cast<double>(bytes);
 }
 BENCHMARK(BM_EncodeLargestBrief)->Unit(benchmark::kMillisecond);
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
+#include <new>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -615,19 +616,26 @@ bool ReadBriefs2(TBrief& brief, Dialogs& dialogs) {
         dialogs.ShowMessage(kBriefLoadingErrorText, kBriefLoadingErrorCaption, false);
         return false;
     };
-    std::optional<std::string> bytes = ReadWholeFile(PosixPath(brief.FileName));
-    if (!bytes) return corrupt();
-    ByteReader in(*bytes);
-    Outcome header = ReadHeader(in);
-    if (header == Outcome::Refused) return false;
-    if (header == Outcome::Corrupt) return corrupt();
+    bool needsResave = false;
+    try {
+        std::optional<std::string> bytes = ReadWholeFile(PosixPath(brief.FileName));
+        if (!bytes) return corrupt();
+        ByteReader in(*bytes);
+        Outcome header = ReadHeader(in);
+        if (header == Outcome::Refused) return false;
+        if (header == Outcome::Corrupt) return corrupt();
 
-    brief.CreateNewBrief();
-    ReadCatalogue(brief);
-    RecordReader records(brief, in);
-    if (records.ReadAll() == Outcome::Corrupt) return corrupt();
+        brief.CreateNewBrief();
+        ReadCatalogue(brief);
+        RecordReader records(brief, in);
+        if (records.ReadAll() == Outcome::Corrupt) return corrupt();
+        needsResave = records.NeedsResave();
+    } catch (const std::bad_alloc&) {
+        // A file far larger than any brief could be.
+        return corrupt();
+    }
     // Plain-text credentials of older files are replaced by scrambled ones at once.
-    if (records.NeedsResave()) SaveBriefs2(brief, dialogs);
+    if (needsResave) SaveBriefs2(brief, dialogs);
     brief.WebList.UnselectEntry();
     return true;
 }
