@@ -299,14 +299,12 @@ private:
 
         bool leaves = LeavesFrame(tag);
         WriteChunked(out_, tag.substr(0, textStart));
-        WriteNewValue(tag, value, textStart, isFrame, unsupported, mail, leaves, imageMap);
+        WriteNewValue(value, isFrame, unsupported, mail, leaves, imageMap);
         WriteChunked(out_, tag.substr(ve));
     }
 
-    void WriteNewValue(std::string_view tag, std::string_view value, size_t textStart, bool isFrame,
-                       bool unsupported, bool mail, bool leaves, bool imageMap) {
-        (void)tag;
-        (void)textStart;
+    void WriteNewValue(std::string_view value, bool isFrame, bool unsupported, bool mail,
+                       bool leaves, bool imageMap) {
         std::string resolved = ResolveLink(ctx_.BaseAddress, value);
         if (imageMap || stopping_) {
             size_t http = resolved.find("http://");

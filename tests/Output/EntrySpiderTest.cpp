@@ -58,6 +58,8 @@ protected:
     TEntryNames names;
     bool isFrameset = false;
 
+    EntrySpiderTest() { entry.LocalOnly = 0; }
+
     std::string Addr(const std::string& path) const { return server.Address(path); }
     std::string Web(const std::string& path) const { return "http://" + Addr(path); }
     void Page(const std::string& path, const std::string& html) {
@@ -70,7 +72,6 @@ protected:
         entry.EntryName = "Entry";
         entry.Address = server.Url(path);
         entry.SpiderDepth = depth;
-        entry.LocalOnly = 0;
         std::string address = Addr(path);
         std::string fetched = address;
         TResponseBuffer top;
@@ -95,8 +96,7 @@ protected:
         out.Close();
     }
 
-    std::string SiteMap(const std::string& list, const std::string& name = "GA1.htm") const {
-        (void)name;
+    std::string SiteMap(const std::string& list) const {
         return "<html><body bgcolor=#FFFFFF text=\"0000FF\" link=\"FF0000\"><title>Site "
                "Map</title>" +
                BarHeader("", "") + "<h1>Site Map</h1><ul><ul>" + list + "</ul></ul>" +
@@ -243,6 +243,19 @@ TEST_F(EntrySpiderTest, AFramesetThatFramesItselfIsStoredOnce) {
     EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/self.htm", "/self.htm"}));
     EXPECT_EQ(r.File("GA3.htm"), "<frameset>" + std::string(10, ' ') +
                                      "<frame src=\"GA3.htm\"></frameset> </frameset></html>");
+}
+
+TEST_F(EntrySpiderTest, AnExternalLinkOfALocalEntryIsStoredAsItsNoticeWithoutWebLink) {
+    Page("/index.htm", "<title>Home</title><a href=\"http://other.example/x.htm\">x</a>");
+    entry.LocalOnly = 1;
+    RunEntry("/index.htm", 2);
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/index.htm"}));
+    std::string stored = r.File("GA2.htm");
+    const std::string front = "<body>" + BarHeader("", "GA1.htm"); // the notice's body tag moved
+    EXPECT_EQ(stored.substr(0, front.size()), front);
+    EXPECT_NE(stored.find("<title>External Link</title>"), std::string::npos);
+    EXPECT_EQ(r.File("GA1.htm"), SiteMap("<li><a href=\"GA0.htm\">Home</a></li><ul><li><a "
+                                         "href=\"GA2.htm\">External Link</a></li></ul>"));
 }
 
 TEST_F(EntrySpiderTest, ABaseTagDecidesWhereLinksLead) {
