@@ -42,8 +42,8 @@ size_t SchemeMark(std::string_view address) {
     return mark;
 }
 
-// The original link of the summary and the bars: the address as it stands when
-// it carries its own scheme, else with "http://" in front.
+// The original link of the summary and the bars: the address as it stands when it carries its own
+// scheme, else with "http://" in front.
 std::string OriginalLink(std::string_view fetchAddress) {
     if (SchemeMark(fetchAddress) != std::string_view::npos) return std::string(fetchAddress);
     return "http://" + std::string(fetchAddress);
@@ -119,6 +119,7 @@ bool TSkeinThread::Start() {
     thread_ = std::thread([this] {
         Run();
         gRunActive = false;
+        if (options_.OnFinished) options_.OnFinished();
     });
     return true;
 }
@@ -137,6 +138,9 @@ bool TSkeinThread::RunHere() {
 
 void TSkeinThread::Run() {
     outcome_ = RunOutcome{};
+    summary_.reset();
+    folderNumber_.clear();
+    catalogOpen_ = locked_ = progressShown_ = false;
     run_.Settings = options_.Settings;
     run_.Brief = &brief_;
     run_.Flags = &flags_;
@@ -150,8 +154,8 @@ void TSkeinThread::Run() {
     brief_.HomeFolder = brief_.BriefFolder;
     std::optional<std::uint64_t> free =
         options_.FreeSpace ? options_.FreeSpace(brief_.HomeFolder) : FreeSpaceOf(brief_.HomeFolder);
-    // Unknown free space counts as none: a folder that cannot even be examined
-    // will not take a brief either.
+    // Unknown free space counts as none: a folder that cannot even be examined will not take a
+    // brief either.
     const std::int64_t buffer = options_.Settings->DiskBufferBytes;
     if (!free || (buffer >= 0 && *free <= static_cast<std::uint64_t>(buffer))) {
         ReportDiskError();
@@ -241,8 +245,7 @@ TSkeinThread::EntryEnd TSkeinThread::EntryInterrupted() {
         FreeEntryTables();
         return EntryEnd::Stop;
     }
-    // A skip abandons the rest of the entry and puts up a fresh progress dialog
-    // for the next.
+    // A skip abandons the rest of the entry and puts up a fresh progress dialog for the next.
     FreeEntryTables();
     ReplaceProgressDialog();
     return EntryEnd::Next;
@@ -254,8 +257,8 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
     const EntryTarget target = ClassifyEntry(entry);
 
     flags_.SkipFlag = 0;
-    // A cancel left from an earlier skip must not end this entry's first call; a
-    // new one is seen through the flags tested right after.
+    // A cancel left from an earlier skip must not end this entry's first call; a new one is seen
+    // through the flags tested right after.
     canceller_.Reset();
     options_.Host->UpdateItem(ProgressLabel::CurrEntry, entry.EntryName);
     if (flags_.SkipOrAbort()) return EntryInterrupted();
@@ -340,8 +343,8 @@ void TSkeinThread::StoreTopPage(TWebPage& entry, const EntryTarget& target, TRes
             WriteSummarySiteMapLine(*summary_, siteMapName);
     }
     options_.Host->SetStatusText(" Processing \"" + entry.EntryName + "\"");
-    // Without a name for the top page there is nothing to store it under: the
-    // entry keeps its summary line and is left out.
+    // Without a name for the top page there is nothing to store it under: the entry keeps its
+    // summary line and is left out.
     if (name == kNoFreeName || !CatalogName(run_.Catalog, name)) return;
 
     TOutputFile page(run_.BriefFolder + name);
@@ -363,9 +366,8 @@ void TSkeinThread::ShowStatistics() {
 }
 
 void TSkeinThread::WaitForNoQuestion() {
-    // The question's answer may still raise a flag that this run must see;
-    // freeing the dialog under it would leave the user answering a dialog that is
-    // gone.
+    // The question's answer may still raise a flag that this run must see; freeing the dialog under
+    // it would leave the user answering a dialog that is gone.
     while (flags_.QuestionOpen.load() != 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
@@ -400,8 +402,8 @@ void TSkeinThread::Finish() {
     FreeEntryTables();
 
     RunHost& host = *options_.Host;
-    // A run whose catalogue exists is recorded, so that its files can be deleted
-    // as an archived brief even when the disk filled up early.
+    // A run whose catalogue exists is recorded, so that its files can be deleted as an archived
+    // brief even when the disk filled up early.
     if (catalogOpen_)
         host.AppendArchive(brief_, folderNumber_ + "\\" + outcome_.SummaryName,
                            outcome_.StartStamp);

@@ -76,6 +76,9 @@ public:
         int TimeUnitMs = 1000;
         // The free space test; null asks the file system. Tests give other answers.
         std::function<std::optional<std::uint64_t>(const std::string& folder)> FreeSpace;
+        // Called on the run's thread as its very last act (after Start only), so that the
+        // desktop program can let go of the thread object from its main thread without waiting.
+        std::function<void()> OnFinished;
     };
 
     TSkeinThread(TBrief& brief, Options options);

@@ -102,6 +102,47 @@ TEST_F(SiteServerTest, SearchThroughTheProxyListsMatchingPages) {
     EXPECT_NE(none.find("&lt;b&gt;"), std::string::npos);
 }
 
+TEST_F(SiteServerTest, EveryCutOfATargetGetsAnAnswer) {
+    SiteServer server(dir.Path());
+    for (std::string target :
+         {std::string("http://search.yahoo.com/bin/search?p=roses&x=%4"),
+          std::string("http://localhost:80/sub/index.htm?q#f"), std::string("/sub/../index.htm")}) {
+        for (size_t n = 0; n <= target.size(); ++n) {
+            std::string answer = server.AnswerFor(target.substr(0, n));
+            EXPECT_EQ(answer.rfind("HTTP/1.0 ", 0), 0u) << target.substr(0, n);
+        }
+    }
+}
+
+TEST_F(SiteServerTest, RequestsMayArriveInPiecesButNotWithoutEnd) {
+    SiteServer server(dir.Path());
+    // The pieces of one request, sent with pauses, make one answer.
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(server.Port()));
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    for (std::string piece : {"GET /sub/", "index.htm HT", "TP/1.0\r\n", "\r\n"}) {
+        ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL);
+        ::usleep(20000);
+    }
+    std::string answer;
+    char buf[4096];
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 5000) <= 0) break;
+        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        answer.append(buf, size_t(n));
+    }
+    ::close(fd);
+    EXPECT_NE(answer.find("roses and rain"), std::string::npos);
+    // A request that never ends its header is dropped without an answer.
+    EXPECT_EQ(Exchange(server.Port(), "GET /" + std::string(40000, 'a')), "");
+    EXPECT_NE(Get(server.Port(), "/").find("200 OK"), std::string::npos);
+}
+
 TEST(DecodeQueryValue, PlusAndPercentForms) {
     EXPECT_EQ(DecodeQueryValue("two+words"), "two words");
     EXPECT_EQ(DecodeQueryValue("a%20b%2"), "a b%2");

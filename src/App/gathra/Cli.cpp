@@ -15,7 +15,7 @@ int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     // One line per command group; see CliCommands.h for how to add one.
     AddBriefCommands(app, state);
     AddSettingsCommands(app, state);
-    AddRunCommands(app, state.Out, state.Err, state.Status);
+    AddRunCommands(app, state);
 
     try {
         app.parse(argc, argv);

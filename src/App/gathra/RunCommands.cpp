@@ -1,5 +1,7 @@
 #include "App/gathra/RunCommands.h"
 
+#include "App/gathra/CliCommands.h"
+#include "App/gathra/CliDialogs.h"
 #include "App/gathra/SiteServer.h"
 #include "Brief/Brief.h"
 #include "Brief/BriefFile.h"
@@ -15,6 +17,7 @@
 #include "Shell/Settings.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <filesystem>
@@ -31,22 +34,6 @@ namespace gathra {
 namespace {
 
 constexpr int kExitStopped = 130;
-
-// Messages and questions of a headless run go to standard error; questions are answered No.
-class StreamDialogs : public Dialogs {
-public:
-    explicit StreamDialogs(std::ostream& err) : err_(err) {}
-    void ShowMessage(const std::string& text, const std::string& caption, bool) override {
-        err_ << caption << ": " << text << "\n";
-    }
-    int Ask(const std::string& text, const std::string& caption) override {
-        err_ << caption << ": " << text << " (no)\n";
-        return 1;
-    }
-
-private:
-    std::ostream& err_;
-};
 
 // The main thread's side of a run on the command line: there are no windows, so each call is
 // carried out in place, and progress becomes text on standard error.
@@ -89,7 +76,9 @@ public:
         brief.ArchiveTitles.push_back(title);
     }
     void Repaint() override {}
-    void SaveBrief(TBrief& brief) override { SaveBriefs2(brief, dialogs_); }
+    void SaveBrief(TBrief& brief) override { lastSaveFailed_ = !SaveBriefs2(brief, dialogs_); }
+    // The run's last save of the brief failed: its archive entry is not on disk.
+    bool LastSaveFailed() const { return lastSaveFailed_; }
 
     const std::string& Label(ProgressLabel label) const {
         return labels_[static_cast<size_t>(label)];
@@ -107,7 +96,8 @@ private:
             Label(ProgressLabel::CurrEntry) + "  level " + Label(ProgressLabel::CurrDepth) +
             "  pages " + Label(ProgressLabel::PagesLoaded) + "  images " +
             Label(ProgressLabel::ImagesLoaded) + "  " + Label(ProgressLabel::BytesLoaded) +
-            " KB  " + std::to_string(percent_) + "%  " + Label(ProgressLabel::CurrAddr);
+            " KB  " + std::to_string(std::max(percent_, 0)) + "%  " +
+            Label(ProgressLabel::CurrAddr);
         size_t width = static_cast<size_t>(TerminalWidth() - 1);
         if (line.size() > width) line.resize(width);
         err_ << "\r\033[K" << line << std::flush;
@@ -125,6 +115,7 @@ private:
     std::array<std::string, 7> labels_;
     int percent_ = -1;
     bool lineShown_ = false;
+    bool lastSaveFailed_ = false;
 };
 
 // Ctrl+C: the first asks the run to stop as Stop Brief does (it still finishes its summary,
@@ -247,7 +238,7 @@ int RunDemo(const std::string& folderText, const GenerateOptions& options, std::
     settings.ProgramFolder = programFolder;
     LoadSettings(settings, registry);
 
-    StreamDialogs dialogs(err);
+    CliDialogs dialogs(err);
     TBrief brief;
     brief.CreateNewBrief();
     brief.FileName = (folder / "Demo.brf").string();
@@ -263,6 +254,7 @@ int RunDemo(const std::string& folderText, const GenerateOptions& options, std::
     }
     brief.BriefFolder = folder.string() + "/";
     FillDemoBrief(brief, server.HostPort());
+    ProgramFileNameCounters().Reset();
     if (!SaveBriefs2(brief, dialogs)) return 1;
     if (!options.Quiet) err << "Serving the demo site on http://" << server.HostPort() << "/\n";
     return GenerateLoadedBrief(brief, settings, options, out, err);
@@ -302,7 +294,7 @@ std::vector<std::string> BrowserCommand(const std::string& browserPath, const st
 
 int GenerateLoadedBrief(TBrief& brief, const AppSettings& settings, const GenerateOptions& options,
                         std::ostream& out, std::ostream& err) {
-    StreamDialogs dialogs(err);
+    CliDialogs dialogs(err);
     CliRunHost host(err, options, dialogs);
     SystemClock clock;
     ProgramRunFlags().Reset();
@@ -335,11 +327,15 @@ int GenerateLoadedBrief(TBrief& brief, const AppSettings& settings, const Genera
         return 1;
     }
     if (outcome.DiskError) return 1;
+    if (host.LastSaveFailed()) {
+        err << "gathra: the run is not recorded in " << brief.FileName << "\n";
+        return 1;
+    }
     if (interrupted) return kExitStopped;
     return 0;
 }
 
-void AddRunCommands(CLI::App& app, std::ostream& out, std::ostream& err, int& status) {
+void AddRunCommands(CLI::App& app, CliState& state) {
     auto generate = app.add_subcommand("generate", "Retrieve a brief's active entries into a new "
                                                    "folder next to the brief file");
     auto briefFile = std::make_shared<std::string>();
@@ -347,27 +343,24 @@ void AddRunCommands(CLI::App& app, std::ostream& out, std::ostream& err, int& st
     generate->add_option("BRIEF", *briefFile, "the brief file (.brf)")->required();
     generate->add_flag("--quiet", flags->Quiet, "no progress on standard error");
     generate->add_flag("--open", flags->Open, "open the summary page in the browser afterwards");
-    generate->callback([briefFile, flags, &out, &err, &status] {
+    generate->callback([briefFile, flags, &state] {
         GenerateOptions options = *flags;
-        options.Terminal = StderrIsTerminal(err);
-        StreamDialogs dialogs(err);
-        TBrief brief;
+        options.Terminal = StderrIsTerminal(state.Err);
         std::error_code ec;
-        brief.FileName = std::filesystem::absolute(*briefFile, ec).string();
-        if (ec || !std::filesystem::is_regular_file(brief.FileName, ec)) {
-            err << "gathra: no brief file " << *briefFile << "\n";
-            status = 1;
+        std::string path = std::filesystem::absolute(*briefFile, ec).string();
+        if (ec || !std::filesystem::is_regular_file(path, ec)) {
+            state.Fail(CliExitBriefFailed, "no brief file " + *briefFile);
             return;
         }
-        if (!ReadBriefs2(brief, dialogs)) {
-            status = 1;
-            return;
-        }
+        TBrief brief;
+        if (!LoadBriefFile(path, brief, state)) return;
+        // A loaded brief starts its file names afresh, as a newly opened brief window does.
+        ProgramFileNameCounters().Reset();
         Registry registry(Registry::DefaultFile());
         AppSettings settings;
         settings.ProgramFolder = DetectProgramFolder();
         LoadSettings(settings, registry);
-        status = GenerateLoadedBrief(brief, settings, options, out, err);
+        state.Status = GenerateLoadedBrief(brief, settings, options, state.Out, state.Err);
     });
 
     auto demo = app.add_subcommand("demo", "Serve the bundled demo site on this machine and "
@@ -377,11 +370,11 @@ void AddRunCommands(CLI::App& app, std::ostream& out, std::ostream& err, int& st
     demo->add_option("FOLDER", *folder, "where Demo.brf and its generated folders go")
         ->capture_default_str();
     demo->add_flag("--quiet", *quiet, "no progress on standard error");
-    demo->callback([folder, quiet, &out, &err, &status] {
+    demo->callback([folder, quiet, &state] {
         GenerateOptions options;
         options.Quiet = *quiet;
-        options.Terminal = StderrIsTerminal(err);
-        status = RunDemo(*folder, options, out, err);
+        options.Terminal = StderrIsTerminal(state.Err);
+        state.Status = RunDemo(*folder, options, state.Out, state.Err);
     });
 
     // A plain static server for the crawl benchmark and for trying the program by hand.
@@ -389,7 +382,7 @@ void AddRunCommands(CLI::App& app, std::ostream& out, std::ostream& err, int& st
     auto root = std::make_shared<std::string>();
     serve->add_option("FOLDER", *root, "the folder to serve")->required();
     serve->group("");
-    serve->callback([root, &out, &err, &status] {
+    serve->callback([root, &state] {
         // Blocked before the server's thread starts, so that the thread inherits the mask and
         // the signal is taken by sigwait below rather than ending the program mid-answer.
         sigset_t set;
@@ -399,14 +392,13 @@ void AddRunCommands(CLI::App& app, std::ostream& out, std::ostream& err, int& st
         ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
         SiteServer server(*root);
         if (!server.Listening()) {
-            err << "gathra: " << server.Error() << "\n";
-            status = 1;
+            state.Fail(1, server.Error());
             return;
         }
-        out << server.Port() << "\n" << std::flush;
+        state.Out << server.Port() << "\n" << std::flush;
         int sig = 0;
         ::sigwait(&set, &sig);
-        status = 0;
+        state.Status = 0;
     });
 }
 

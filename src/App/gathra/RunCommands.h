@@ -12,12 +12,13 @@ namespace gathra {
 
 class TBrief;
 struct AppSettings;
+struct CliState;
 
 // "generate BRIEF.brf [--quiet] [--open]" runs a brief with the stored settings; "demo [FOLDER]"
 // serves the bundled demo site on loopback and generates a brief of it. `status` receives the
 // exit status of the command that ran: 0 done (also when every entry failed: failures are notice
 // pages), 1 the brief could not be loaded or the disk filled up, 130 stopped with Ctrl+C.
-void AddRunCommands(CLI::App& app, std::ostream& out, std::ostream& err, int& status);
+void AddRunCommands(CLI::App& app, CliState& state);
 
 // How a headless run reports.
 struct GenerateOptions {
