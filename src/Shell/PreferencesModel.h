@@ -1,6 +1,7 @@
 #pragma once
 #include "Shell/AppSettings.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,6 +35,11 @@ public:
     static constexpr std::int32_t MinPort = 0, MaxPort = 99999;
     static constexpr std::int32_t MinRetries = 1, MaxRetries = 5;
     static constexpr int GeneralTopic = 29, ProxyTopic = 30, BriefTopic = 31;
+    // A setting longer than this does not fit the buffer it is read back with and would be lost.
+    static constexpr std::size_t MaxSettingBytes = 499;
+    // The default credentials are stored scrambled (four bytes for three), with escapes that may
+    // double a byte, behind a count byte: this many plain bytes always fit.
+    static constexpr std::size_t MaxSecretBytes = 93;
 
     // `firstStart`: opened by the first start because no browser was found.
     // `runInProgress`: a brief run is going, so only the browser settings may change.
