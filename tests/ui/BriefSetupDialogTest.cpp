@@ -3,11 +3,11 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace gathra;
@@ -58,8 +58,9 @@ private slots:
         QCOMPARE(Find<QLineEdit>(&d, "BriefName")->maxLength(), 60);
         QCOMPARE(Find<QPlainTextEdit>(&d, "BriefComments")->toPlainText(),
                  QString("line one\nline two"));
-        QCOMPARE(d.ArchiveList()->count(), 3);
-        QCOMPARE(d.ArchiveList()->item(0)->text(), QString("12/3/98 9:05:03PM"));
+        QCOMPARE(d.ArchiveList()->topLevelItemCount(), 3);
+        QCOMPARE(d.ArchiveList()->topLevelItem(0)->text(0), QString("12/3/98"));
+        QCOMPARE(d.ArchiveList()->topLevelItem(0)->text(1), QString("9:05:03PM"));
         QVERIFY(Find<QPushButton>(&d, "ViewBrief")->isEnabled());
         QVERIFY(!Find<QPushButton>(&d, "DeleteBrief")->isEnabled());
     }
@@ -126,7 +127,7 @@ private slots:
             QVERIFY(!d->findChild<QPlainTextEdit*>("BriefComments")->isEnabled());
             QVERIFY(!d->findChild<QLabel*>("BriefNameLabel")->isEnabled());
             QVERIFY(d->ArchiveList()->isEnabled());
-            d->ArchiveList()->setCurrentRow(1);
+            d->ArchiveList()->setCurrentItem(d->ArchiveList()->topLevelItem(1));
             d->findChild<QPushButton*>("ViewBrief")->click();
         });
         QVERIFY(!RunBriefSetup(b, nullptr, [&](int index) { viewed = index; }));

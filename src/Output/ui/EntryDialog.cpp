@@ -20,10 +20,10 @@ namespace gathra::ui {
 
 namespace {
 constexpr int DialogWidth = 404;
-constexpr int DialogHeight = 300;
+constexpr int DialogHeight = 320;
 constexpr int GroupLeft = 10;
 constexpr int GroupWidth = 370;
-constexpr int ButtonTop = 222;
+constexpr int ButtonTop = 242;
 
 QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y, QWidget* buddy) {
     auto* label = new QLabel(text, parent);
@@ -78,10 +78,11 @@ TEntryDialog::TEntryDialog(EntryDialogKind kind, TWebPage& entry, bool editable,
 void TEntryDialog::BuildPropertiesPage(QWidget* page) {
     const bool web = model_.Kind() == EntryDialogKind::Web;
     // The search dialog shows its lock label above the group, the web dialog inside it.
-    const int groupTop = web ? 10 : 56;
+    // Room above the search group is only needed when the lock label shows.
+    const int groupTop = web || !model_.LockVisible() ? 10 : 56;
     propsGroup_ = new QGroupBox(web ? "Web Properties " : "Search Properties ", page);
     propsGroup_->setObjectName("PropertiesGroup");
-    propsGroup_->setGeometry(GroupLeft, groupTop, GroupWidth, 200 - groupTop);
+    propsGroup_->setGeometry(GroupLeft, groupTop, GroupWidth, 222 - groupTop);
 
     name_ = new QLineEdit(propsGroup_);
     name_->setObjectName(web ? "EditName" : "Query");
@@ -123,7 +124,7 @@ void TEntryDialog::BuildPropertiesPage(QWidget* page) {
     palette.setColor(QPalette::WindowText, Qt::gray);
     palette.setColor(QPalette::Disabled, QPalette::WindowText, Qt::gray);
     isLocked_->setPalette(palette);
-    isLocked_->move(0, web ? 152 : 8);
+    isLocked_->move(0, web ? 160 : 8);
     isLocked_->setVisible(false);
     if (model_.LockVisible()) {
         isLocked_->setText(ShowStored(model_.Entry().LockedText));
@@ -148,7 +149,7 @@ void TEntryDialog::BuildRetrievalPage(QWidget* page) {
 
     auto* spider = new QGroupBox("Spider Options ", page);
     spider->setObjectName("SpiderGroup");
-    spider->setGeometry(GroupLeft, 92, GroupWidth, 118);
+    spider->setGeometry(GroupLeft, 92, GroupWidth, 138);
     depth_ = new QSpinBox(spider);
     depth_->setObjectName("DepthOfSearch");
     depth_->setRange(TEntryDialogModel::MinDepth, TEntryDialogModel::MaxDepth);
@@ -164,7 +165,7 @@ void TEntryDialog::BuildRetrievalPage(QWidget* page) {
                             spider);
     depthNote_->setObjectName("DepthNote");
     depthNote_->setWordWrap(true);
-    depthNote_->setGeometry(15, 74, GroupWidth - 30, 38);
+    depthNote_->setGeometry(15, 76, GroupWidth - 30, 52);
 
     connect(images_, &QCheckBox::clicked, this, [this](bool on) {
         model_.EditImages(on);

@@ -8,11 +8,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStandardItemModel>
+#include <QRegularExpression>
 #include <QTabWidget>
+#include <QTreeWidget>
 
 namespace gathra::ui {
 
@@ -108,24 +108,29 @@ void TBriefOpts::BuildArchivePage(QWidget* page) {
     auto* group = new QGroupBox("Brief List ", page);
     group->setObjectName("BriefListGroup");
     group->setGeometry(10, 10, GroupWidth, 222);
-    auto* header = new QHeaderView(Qt::Horizontal, group);
-    header->setObjectName("ArchiveHeader");
-    auto* headerModel = new QStandardItemModel(0, 2, header);
-    headerModel->setHorizontalHeaderLabels({"Date", "Time"});
-    header->setModel(headerModel);
-    header->setSectionResizeMode(QHeaderView::Fixed);
-    header->setSectionsClickable(false);
-    header->resizeSection(0, 121);
-    header->resizeSection(1, 31);
-    header->setStretchLastSection(true);
-    header->setGeometry(15, 22, GroupWidth - 30, 22);
-    list_ = new QListWidget(group);
+    // Date and time columns under a fixed header; the title is split at its first blanks.
+    list_ = new QTreeWidget(group);
     list_->setObjectName("ListBox2");
-    list_->setGeometry(15, 44, GroupWidth - 30, 166);
-    for (const std::string& title : model_.ArchiveRows())
-        list_->addItem(ShowStored(title));
+    list_->setGeometry(15, 24, GroupWidth - 30, 186);
+    list_->setColumnCount(2);
+    list_->setHeaderLabels({"Date", "Time"});
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setAllColumnsShowFocus(true);
+    list_->header()->setSectionResizeMode(QHeaderView::Fixed);
+    list_->header()->setSectionsClickable(false);
+    list_->header()->setSectionsMovable(false);
+    list_->header()->resizeSection(0, 121);
+    list_->header()->setStretchLastSection(true);
+    for (const std::string& title : model_.ArchiveRows()) {
+        const QString shown = ShowStored(title);
+        const qsizetype blank = shown.indexOf(QRegularExpression("[ \\t]"));
+        const QString date = blank < 0 ? shown : shown.left(blank);
+        const QString time = blank < 0 ? QString() : shown.mid(blank).trimmed();
+        list_->addTopLevelItem(new QTreeWidgetItem(QStringList{date, time}));
+    }
     list_->setEnabled(model_.ArchiveListEnabled());
-    if (list_->count() > 0) list_->setCurrentRow(0);
+    if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
 
     view_ = MakeButton("&View Brief", "ViewBrief", page, 14);
     delete_ = MakeButton("&Delete Brief", "DeleteBrief", page, 106);
@@ -137,7 +142,7 @@ void TBriefOpts::BuildArchivePage(QWidget* page) {
         if (index == 1) (model_.ViewIsDefault() ? view_ : close_)->setDefault(true);
     });
     connect(view_, &QPushButton::clicked, this, &TBriefOpts::ViewSelected);
-    connect(list_, &QListWidget::itemDoubleClicked, this, &TBriefOpts::ViewSelected);
+    connect(list_, &QTreeWidget::itemDoubleClicked, this, &TBriefOpts::ViewSelected);
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
     connect(help, &QPushButton::clicked, this, [this] {
         if (OnHelp) OnHelp(TBriefSetupModel::ArchiveTopic);
@@ -145,7 +150,7 @@ void TBriefOpts::BuildArchivePage(QWidget* page) {
 }
 
 void TBriefOpts::ViewSelected() {
-    const int row = list_->currentRow();
+    const int row = list_->indexOfTopLevelItem(list_->currentItem());
     if (row < 0) return;
     // Rows are shown newest first: row i stands for archive entry n - 1 - i.
     if (OnViewBrief) OnViewBrief(archiveCount_ - 1 - row);

@@ -7,7 +7,7 @@
 class QHeaderView;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QTreeWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
@@ -29,7 +29,7 @@ public:
     std::function<void(int)> OnViewBrief;
 
     QTabWidget* Pages() const { return pages_; }
-    QListWidget* ArchiveList() const { return list_; }
+    QTreeWidget* ArchiveList() const { return list_; }
 
 private:
     void BuildPropertiesPage(QWidget* page);
@@ -41,7 +41,7 @@ private:
     QTabWidget* pages_ = nullptr;
     QLineEdit* name_ = nullptr;
     QPlainTextEdit* comments_ = nullptr;
-    QListWidget* list_ = nullptr;
+    QTreeWidget* list_ = nullptr;
     QPushButton* view_ = nullptr;
     QPushButton* delete_ = nullptr;
     QPushButton* close_ = nullptr;
