@@ -40,6 +40,8 @@ void TWebPage::ApplyDepthLabel() {
     if (DepthText != depth) DepthText = depth;
 }
 
-void TWebPage::MakeSearch() { IsSearch = 1; }
+void TWebPage::MakeSearch() {
+    IsSearch = 1;
+}
 
 } // namespace gathra

@@ -10,8 +10,10 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 
 constexpr std::array<int, 256> MakeDecodeTable() {
     std::array<int, 256> table{};
-    for (auto& v : table) v = -1;
-    for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = i;
+    for (auto& v : table)
+        v = -1;
+    for (int i = 0; i < 64; ++i)
+        table[static_cast<unsigned char>(kAlphabet[i])] = i;
     return table;
 }
 

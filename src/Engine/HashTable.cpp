@@ -7,12 +7,14 @@ namespace gathra {
 THashTable::THashTable(int bucketCount) {
     assert(bucketCount > 0);
     buckets_.reserve(static_cast<size_t>(bucketCount));
-    for (int i = 0; i < bucketCount; ++i) buckets_.push_back(std::make_unique<TPageLList>());
+    for (int i = 0; i < bucketCount; ++i)
+        buckets_.push_back(std::make_unique<TPageLList>());
 }
 
 int THashTable::BucketOf(std::string_view key) const {
     unsigned long long sum = 0;
-    for (unsigned char c : KeyText(key)) sum += c;
+    for (unsigned char c : KeyText(key))
+        sum += c;
     return static_cast<int>(sum % buckets_.size());
 }
 
@@ -20,7 +22,7 @@ PageRecord* THashTable::Add(std::string_view url, std::string_view localName,
                             std::uint8_t smartMatch, std::int32_t depth, std::uint8_t loaded,
                             TocNode* tocNode, std::uint8_t framePage) {
     return buckets_[static_cast<size_t>(BucketOf(url))]->Add(url, localName, smartMatch, depth,
-                                                              loaded, tocNode, framePage);
+                                                             loaded, tocNode, framePage);
 }
 
 PageRecord* THashTable::Find(std::string_view url) const {

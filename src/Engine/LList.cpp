@@ -4,7 +4,8 @@ namespace gathra {
 
 TextRecord::~TextRecord() {
     std::unique_ptr<TextRecord> next = std::move(Next);
-    while (next) next = std::move(next->Next);
+    while (next)
+        next = std::move(next->Next);
 }
 
 TLList::~TLList() = default;

@@ -20,8 +20,7 @@ void TOutputFile::Open(const std::string& path) {
     if (file_ != nullptr) Close();
     path_ = PosixPath(path);
     file_ = std::fopen(path_.c_str(), "wb");
-    if (file_ == nullptr)
-        throw TDiskError("cannot create " + path_ + ": " + std::strerror(errno));
+    if (file_ == nullptr) throw TDiskError("cannot create " + path_ + ": " + std::strerror(errno));
 }
 
 void TOutputFile::Write(std::string_view bytes) {
@@ -35,7 +34,8 @@ void TOutputFile::Close() {
     if (file_ == nullptr) return;
     std::FILE* f = file_;
     file_ = nullptr;
-    if (std::fclose(f) != 0) throw TDiskError("cannot close " + path_ + ": " + std::strerror(errno));
+    if (std::fclose(f) != 0)
+        throw TDiskError("cannot close " + path_ + ": " + std::strerror(errno));
 }
 
 } // namespace gathra

@@ -12,7 +12,8 @@ std::string_view KeyText(std::string_view key) {
 // Unlinks iteratively so that a long chain does not recurse once per record.
 PageRecord::~PageRecord() {
     std::unique_ptr<PageRecord> next = std::move(Next);
-    while (next) next = std::move(next->Next);
+    while (next)
+        next = std::move(next->Next);
 }
 
 TPageLList::~TPageLList() = default;

@@ -15,6 +15,7 @@ class Clock;
 class RunHost;
 class TBrief;
 struct AppSettings;
+struct FileNameCounters;
 
 // Everything one brief run works with, handed to the routines of the engine and the page
 // rewriter (the HTTP client, the notice pages, the scanner, the spider). One run at a time; only
@@ -24,10 +25,12 @@ struct TRunContext {
     TBrief* Brief = nullptr;
     RunFlags* Flags = nullptr; // ProgramRunFlags() in the program
     RunHost* Host = nullptr;   // may be null in tests: status and progress then go nowhere
-    const Clock* Clock = nullptr;
+    const gathra::Clock* Clock = nullptr;
 
     std::string BriefName;
     std::string BriefFolder; // the run folder, with a trailing separator
+    // Start numbers of new file names; null: the program's own (ProgramFileNameCounters()).
+    FileNameCounters* Counters = nullptr;
 
     // The run catalogue: every file written into the run folder is recorded here first.
     TOutputFile Catalog;

@@ -1,5 +1,7 @@
 #include "App/gathra/Cli.h"
 
+#include "App/gathra/SettingsCommands.h"
+
 #include <CLI/CLI.hpp>
 
 namespace gathra {
@@ -7,6 +9,8 @@ namespace gathra {
 int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Gathra Light: organise web pages and searches for off-line reading", "gathra"};
     app.require_subcommand(1);
+    int status = 0;
+    AddSettingsCommands(app, out, err, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -16,7 +20,7 @@ int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostr
         err << e.what() << "\n";
         return 2;
     }
-    return 0;
+    return status;
 }
 
 } // namespace gathra

@@ -1,0 +1,631 @@
+#include "Brief/BriefFile.h"
+
+#include "Brief/ScrambleText.h"
+#include "Engine/OutputFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace gathra {
+
+namespace {
+
+constexpr std::string_view kMagic = "SKBF-QRW";
+constexpr std::string_view kDefaultLockedText = "Locked Entry";
+constexpr std::int32_t kDefaultLockedTextSize = 18;
+constexpr size_t kMaxReservedCode = 6;
+constexpr int kMaxCount = 32767;
+
+enum Tag : int {
+    TagBriefName = 0,
+    TagComments = 1,
+    TagReservedByte = 2,
+    TagReservedCode = 3,
+    TagBriefActive = 4,
+    TagReservedCount = 5,
+    TagReservedString = 6,
+    TagEntryCount = 7,
+    TagActive = 8,
+    TagEntryName = 9,
+    TagAddress = 10,
+    TagReservedFlag = 11,
+    TagSpiderDepth = 12,
+    TagLoadImages = 13,
+    TagLoadBinaries = 14,
+    TagPlainUserName = 15,
+    TagPlainPassword = 16,
+    TagReservedText = 17,
+    TagLocalOnly = 18,
+    TagNameSet = 19,
+    TagDiscarded = 20,
+    TagRemoveEntry = 23,
+    TagPassword = 29,
+    TagUserName = 30,
+    TagLocked = 31,
+    TagAgentComment = 33,
+    TagLockedText = 34,
+    TagLockedTextSize = 35,
+    TagIsSearch = 39,
+};
+
+// ---- writing ------------------------------------------------------------------------------------
+
+class RecordWriter {
+public:
+    void Word(int value) {
+        auto v = static_cast<std::uint16_t>(value);
+        out_ += static_cast<char>(v & 0xFF);
+        out_ += static_cast<char>(v >> 8);
+    }
+    void Bytes(std::string_view bytes) { out_.append(bytes); }
+    void Record(int tag, std::string_view data) {
+        Word(tag);
+        Word(static_cast<int>(data.size()));
+        Bytes(data);
+    }
+    void Number(int tag, int value) {
+        Word(tag);
+        Word(2);
+        Word(value);
+    }
+    void Text(int tag, std::string_view text) { Record(tag, text); }
+    void Scrambled(int tag, std::string_view plain) { Record(tag, ScrambleText(plain)); }
+    // A length word and the text, as the companion file keeps its strings.
+    void String(std::string_view text) {
+        Word(static_cast<int>(text.size()));
+        Bytes(text);
+    }
+    std::string Take() { return std::move(out_); }
+
+private:
+    std::string out_;
+};
+
+std::string_view StoredReservedCode(const TBrief& brief) {
+    return std::string_view(brief.ReservedCode).substr(0, kMaxReservedCode);
+}
+
+bool WritesLockedText(const TWebPage& entry) {
+    return entry.LockedText != kDefaultLockedText;
+}
+
+void WriteEntry(RecordWriter& w, const TWebPage& e) {
+    w.Number(TagActive, e.Active);
+    w.Text(TagEntryName, e.EntryName);
+    w.Text(TagAddress, e.Address);
+    w.Number(TagReservedFlag, e.ReservedFlag);
+    w.Number(TagSpiderDepth, e.SpiderDepth);
+    w.Number(TagLoadImages, e.LoadImages);
+    w.Number(TagLoadBinaries, e.LoadBinaries);
+    w.Text(TagReservedText, e.ReservedText);
+    w.Number(TagLocalOnly, e.LocalOnly);
+    w.Number(TagNameSet, e.NameSet);
+    w.Scrambled(TagPassword, e.Password);
+    w.Scrambled(TagUserName, e.UserName);
+    w.Number(TagLocked, e.Locked);
+    w.Scrambled(TagAgentComment, e.AgentComment);
+    if (WritesLockedText(e)) w.Scrambled(TagLockedText, e.LockedText);
+    if (e.LockedTextSize != kDefaultLockedTextSize) w.Number(TagLockedTextSize, e.LockedTextSize);
+    w.Number(TagIsSearch, e.IsSearch);
+}
+
+// ---- files --------------------------------------------------------------------------------------
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Writes `bytes` to a new file beside `path` and flushes it to disk. Returns the new file's
+// name, or nothing (and no file left behind) on failure. The new file takes the old file's
+// permissions, so that replacing a file does not change who may read it.
+std::optional<std::string> WriteBeside(const std::string& path, std::string_view bytes) {
+    static std::atomic<unsigned> counter{0};
+    struct stat old {};
+    bool hadOld = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp =
+            path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return std::nullopt;
+        }
+        bool ok = WriteAll(fd, bytes);
+        if (ok && hadOld) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        if (ok) ok = ::fsync(fd) == 0;
+        if (::close(fd) != 0) ok = false;
+        if (!ok) {
+            ::unlink(temp.c_str());
+            return std::nullopt;
+        }
+        return temp;
+    }
+    return std::nullopt;
+}
+
+bool ReplaceWith(const std::string& temp, const std::string& path) {
+    if (::rename(temp.c_str(), path.c_str()) == 0) return true;
+    ::unlink(temp.c_str());
+    return false;
+}
+
+// Makes the renames themselves durable; a failure here loses nothing that is not already
+// written, so it is not reported.
+void SyncFolder(const std::string& path) {
+    std::string folder = FolderOf(path);
+    if (folder.empty()) folder = ".";
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Reads a whole regular file; nothing when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// ---- reading ------------------------------------------------------------------------------------
+
+// Reads items from a file held in memory; every read fails rather than run past the end, and a
+// negative length is refused rather than taken as a huge one.
+class ByteReader {
+public:
+    explicit ByteReader(std::string_view data) : data_(data) {}
+    bool AtEnd() const { return pos_ >= data_.size(); }
+    bool Word(int& value) {
+        if (data_.size() - pos_ < 2) return false;
+        auto lo = static_cast<unsigned char>(data_[pos_]);
+        auto hi = static_cast<unsigned char>(data_[pos_ + 1]);
+        pos_ += 2;
+        value = static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
+        return true;
+    }
+    bool Bytes(size_t count, std::string_view& out) {
+        if (data_.size() - pos_ < count) return false;
+        out = data_.substr(pos_, count);
+        pos_ += count;
+        return true;
+    }
+    // A length word followed by that many bytes.
+    bool String(std::string_view& out) {
+        int length = 0;
+        if (!Word(length) || length < 0) return false;
+        return Bytes(static_cast<size_t>(length), out);
+    }
+
+private:
+    std::string_view data_;
+    size_t pos_ = 0;
+};
+
+enum class Shape { Text, Number, Scrambled, Skipped };
+
+Shape ShapeOf(int tag) {
+    switch (tag) {
+    case TagBriefName:
+    case TagComments:
+    case TagReservedCode:
+    case TagReservedString:
+    case TagEntryName:
+    case TagAddress:
+    case TagPlainUserName:
+    case TagPlainPassword:
+    case TagReservedText:
+    case TagDiscarded:
+        return Shape::Text;
+    case TagReservedByte:
+    case TagBriefActive:
+    case TagReservedCount:
+    case TagEntryCount:
+    case TagActive:
+    case TagReservedFlag:
+    case TagSpiderDepth:
+    case TagLoadImages:
+    case TagLoadBinaries:
+    case TagLocalOnly:
+    case TagNameSet:
+    case TagLocked:
+    case TagLockedTextSize:
+    case TagIsSearch:
+        return Shape::Number;
+    case TagPassword:
+    case TagUserName:
+    case TagAgentComment:
+    case TagLockedText:
+        return Shape::Scrambled;
+    default:
+        return Shape::Skipped; // tag 23 and every tag this reader does not know
+    }
+}
+
+std::uint8_t LowByte(int word) {
+    return static_cast<std::uint8_t>(word & 0xFF);
+}
+
+enum class Outcome { Loaded, Corrupt, Refused };
+
+// Applies the records of one file to a brief that starts as a new brief.
+class RecordReader {
+public:
+    RecordReader(TBrief& brief, ByteReader& in) : brief_(brief), in_(in) {}
+
+    // Corrupt when an item cannot be read; a record that the list cannot take (an entry field
+    // before any entry, an entry past the limit) ends the reading with what was read so far.
+    Outcome ReadAll() {
+        Outcome outcome = Outcome::Loaded;
+        while (!in_.AtEnd()) {
+            int tag = 0;
+            int length = 0;
+            if (!in_.Word(tag) || !in_.Word(length) || length < 0) {
+                outcome = Outcome::Corrupt;
+                break;
+            }
+            std::string_view data;
+            int number = 0;
+            std::string plain;
+            switch (ShapeOf(tag)) {
+            case Shape::Text:
+            case Shape::Skipped:
+                if (!in_.Bytes(static_cast<size_t>(length), data)) outcome = Outcome::Corrupt;
+                break;
+            case Shape::Number:
+                if (!in_.Word(number)) outcome = Outcome::Corrupt;
+                break;
+            case Shape::Scrambled:
+                if (!in_.Bytes(static_cast<size_t>(length), data)) outcome = Outcome::Corrupt;
+                plain = UnscrambleText(data);
+                break;
+            }
+            if (outcome == Outcome::Corrupt) break;
+            if (!Apply(tag, data, number, plain)) break;
+        }
+        RemoveMarkedEntry();
+        return outcome;
+    }
+
+    bool NeedsResave() const { return needsResave_; }
+
+private:
+    TWebPage* Current() {
+        TWebList& list = brief_.WebList;
+        return list.Count() > 0 ? &list.Entry(list.Count() - 1) : nullptr;
+    }
+
+    void RemoveMarkedEntry() {
+        if (!removeCurrent_) return;
+        removeCurrent_ = false;
+        brief_.WebList.DeleteEntry(brief_.WebList.Count() - 1);
+    }
+
+    // Returns false when the list cannot take the record.
+    bool Apply(int tag, std::string_view text, int number, const std::string& plain) {
+        TBrief& b = brief_;
+        switch (tag) {
+        case TagBriefName:
+            if (!text.empty()) b.BriefName = std::string(text);
+            return true;
+        case TagComments:
+            if (!text.empty()) b.Comments = std::string(text);
+            return true;
+        case TagReservedByte:
+            b.ReservedByte = LowByte(number);
+            return true;
+        case TagReservedCode:
+            if (!text.empty()) b.ReservedCode = std::string(text.substr(0, kMaxReservedCode));
+            return true;
+        case TagBriefActive:
+            b.BriefActive = LowByte(number);
+            return true;
+        case TagReservedString:
+            if (!text.empty()) b.ReservedList.emplace_back(text);
+            return true;
+        case TagReservedCount:
+        case TagEntryCount:
+        case TagDiscarded:
+            return true;
+        case TagActive: {
+            RemoveMarkedEntry();
+            TWebPage* entry = b.WebList.AddEntry(EntryKind::Web);
+            if (entry == nullptr) return false;
+            entry->Active = LowByte(number);
+            return true;
+        }
+        case TagRemoveEntry:
+            // With no entry begun yet there is nothing to remove; no writer makes such a file.
+            if (Current() != nullptr) removeCurrent_ = true;
+            return true;
+        default:
+            break;
+        }
+        if (ShapeOf(tag) == Shape::Skipped) return true;
+        TWebPage* e = Current();
+        if (e == nullptr) return false;
+        switch (tag) {
+        case TagEntryName:
+            if (!text.empty()) e->EntryName = std::string(text);
+            break;
+        case TagAddress:
+            if (!text.empty()) e->Address = std::string(text);
+            break;
+        case TagReservedFlag:
+            e->ReservedFlag = 1;
+            break;
+        case TagSpiderDepth:
+            e->SpiderDepth = number;
+            e->DepthText = std::to_string(number);
+            break;
+        case TagLoadImages:
+            e->LoadImages = LowByte(number);
+            break;
+        case TagLoadBinaries:
+            e->LoadBinaries = LowByte(number);
+            break;
+        case TagPlainUserName:
+            if (!text.empty()) e->UserName = std::string(text);
+            needsResave_ = true;
+            break;
+        case TagPlainPassword:
+            if (!text.empty()) e->Password = std::string(text);
+            needsResave_ = true;
+            break;
+        case TagReservedText:
+            if (!text.empty()) e->ReservedText = std::string(text);
+            break;
+        case TagLocalOnly:
+            e->LocalOnly = LowByte(number);
+            break;
+        case TagNameSet:
+            e->NameSet = LowByte(number);
+            e->ApplyShownName();
+            break;
+        case TagPassword:
+            if (!text.empty()) e->Password = plain;
+            break;
+        case TagUserName:
+            if (!text.empty()) e->UserName = plain;
+            break;
+        case TagLocked:
+            e->Locked = LowByte(number);
+            break;
+        case TagAgentComment:
+            if (!text.empty()) e->AgentComment = plain;
+            break;
+        case TagLockedText:
+            if (!text.empty()) e->LockedText = plain;
+            break;
+        case TagLockedTextSize:
+            e->LockedTextSize = number;
+            break;
+        case TagIsSearch:
+            e->IsSearch = LowByte(number);
+            if (e->IsSearch != 0) {
+                if (e->EntryName.empty()) e->EntryName = "New Search";
+                e->MakeSearch();
+            }
+            break;
+        default:
+            break;
+        }
+        return true;
+    }
+
+    TBrief& brief_;
+    ByteReader& in_;
+    bool removeCurrent_ = false;
+    bool needsResave_ = false;
+};
+
+// The archived briefs. A pair whose path is empty names nothing and is dropped whole, so that
+// paths and titles stay in step; an empty title is kept. Any fault empties both lists.
+void ReadCatalogue(TBrief& brief) {
+    brief.ArchivePaths.clear();
+    brief.ArchiveTitles.clear();
+    std::string path = PosixPath(CatFileName(brief.FileName));
+    if (path == PosixPath(brief.FileName)) return;
+    std::optional<std::string> bytes = ReadWholeFile(path);
+    if (!bytes) return;
+    ByteReader in(*bytes);
+    int count = 0;
+    bool ok = in.Word(count) && count >= 0;
+    std::vector<std::string> paths;
+    std::vector<std::string> titles;
+    for (int i = 0; ok && i < count; ++i) {
+        std::string_view archivePath;
+        std::string_view title;
+        ok = in.String(archivePath) && in.String(title);
+        if (ok && !archivePath.empty()) {
+            paths.emplace_back(archivePath);
+            titles.emplace_back(title);
+        }
+    }
+    if (!ok) return;
+    brief.ArchivePaths = std::move(paths);
+    brief.ArchiveTitles = std::move(titles);
+}
+
+// Checks the 20-byte header. Corrupt for a wrong magic, a short header or a newer file that
+// older readers may not read; Refused (no message) when fewer than two header words follow.
+Outcome ReadHeader(ByteReader& in) {
+    std::string_view magic;
+    if (!in.Bytes(kMagic.size(), magic) || magic != kMagic) return Outcome::Corrupt;
+    int major = 0;
+    int minor = 0;
+    int words = 0;
+    if (!in.Word(major) || !in.Word(minor) || !in.Word(words)) return Outcome::Corrupt;
+    if (words < 2) return Outcome::Refused;
+    int compatible = 0;
+    int unused = 0;
+    if (!in.Word(compatible)) return Outcome::Corrupt;
+    bool newerThan10 = major > 1 || minor > 0;
+    if (newerThan10 && compatible == 0) return Outcome::Corrupt;
+    if (!in.Word(unused)) return Outcome::Corrupt;
+    std::string_view skipped;
+    if (!in.Bytes(2 * static_cast<size_t>(words - 2), skipped)) return Outcome::Corrupt;
+    return Outcome::Loaded;
+}
+
+std::string TooLong(const std::string& what) {
+    return what + " is longer than " + std::to_string(kMaxBriefText) + " bytes";
+}
+
+bool TooLongScrambled(const std::string& plain) {
+    return (plain.size() + 2) / 3 * 4 > static_cast<size_t>(kMaxBriefText);
+}
+
+} // namespace
+
+std::string CatFileName(std::string_view briefFileName) {
+    size_t separator = briefFileName.find_last_of("/\\");
+    size_t nameStart = separator == std::string_view::npos ? 0 : separator + 1;
+    size_t dot = briefFileName.rfind('.');
+    std::string_view stem = briefFileName;
+    if (dot != std::string_view::npos && dot >= nameStart) stem = briefFileName.substr(0, dot);
+    return std::string(stem) + ".cat";
+}
+
+std::string FolderOf(std::string_view path) {
+    size_t separator = path.find_last_of("/\\");
+    if (separator == std::string_view::npos) return {};
+    return std::string(path.substr(0, separator + 1));
+}
+
+std::string BriefFileLimitProblem(const TBrief& brief) {
+    auto tooLong = [](const std::string& text) { return text.size() > kMaxBriefText; };
+    if (tooLong(brief.BriefName)) return TooLong("the brief's name");
+    if (brief.Comments && tooLong(*brief.Comments)) return TooLong("the brief's comments");
+    if (brief.ReservedList.size() > kMaxCount) return "the brief has too many reserved strings";
+    for (const std::string& s : brief.ReservedList)
+        if (tooLong(s)) return TooLong("a reserved string");
+    if (brief.ArchivePaths.size() > kMaxCount) return "the brief has too many archived briefs";
+    for (size_t i = 0; i < brief.ArchivePaths.size(); ++i) {
+        if (tooLong(brief.ArchivePaths[i])) return TooLong("an archived brief's path");
+        if (i < brief.ArchiveTitles.size() && tooLong(brief.ArchiveTitles[i]))
+            return TooLong("an archived brief's title");
+    }
+    if (brief.WebList.Count() > kMaxCount) return "the brief has more than 32767 entries";
+    for (int i = 0; i < brief.WebList.Count(); ++i) {
+        const TWebPage& e = brief.WebList.Entry(i);
+        std::string which = "entry " + std::to_string(i);
+        if (tooLong(e.EntryName)) return TooLong("the name of " + which);
+        if (tooLong(e.Address)) return TooLong("the address of " + which);
+        if (tooLong(e.ReservedText)) return TooLong("the reserved text of " + which);
+        // Scrambling turns every 3 bytes into 4, so these hold at most 24573 plain bytes.
+        if (TooLongScrambled(e.UserName) || TooLongScrambled(e.Password) ||
+            TooLongScrambled(e.AgentComment) ||
+            (WritesLockedText(e) && TooLongScrambled(e.LockedText)))
+            return "a user name, password, agent comment or lock text of " + which +
+                   " is longer than 24573 bytes";
+    }
+    return {};
+}
+
+std::string EncodeBriefFile(const TBrief& brief) {
+    RecordWriter w;
+    w.Bytes(kMagic);
+    for (int word : {1, 0, 2, 1, 1})
+        w.Word(word);
+    w.Text(TagBriefName, brief.BriefName);
+    if (brief.Comments) w.Text(TagComments, *brief.Comments);
+    std::string_view code = StoredReservedCode(brief);
+    w.Number(TagReservedByte, brief.ReservedByte | static_cast<int>(code.size() << 8));
+    w.Text(TagReservedCode, code);
+    w.Number(TagBriefActive, brief.BriefActive);
+    w.Number(TagReservedCount, static_cast<int>(brief.ReservedList.size()));
+    for (auto it = brief.ReservedList.rbegin(); it != brief.ReservedList.rend(); ++it)
+        w.Text(TagReservedString, *it);
+    w.Number(TagEntryCount, brief.WebList.Count());
+    for (int i = 0; i < brief.WebList.Count(); ++i)
+        WriteEntry(w, brief.WebList.Entry(i));
+    return w.Take();
+}
+
+std::string EncodeCatalogueFile(const TBrief& brief) {
+    RecordWriter w;
+    w.Word(static_cast<int>(brief.ArchivePaths.size()));
+    for (size_t i = 0; i < brief.ArchivePaths.size(); ++i) {
+        w.String(brief.ArchivePaths[i]);
+        w.String(i < brief.ArchiveTitles.size() ? brief.ArchiveTitles[i] : std::string());
+    }
+    return w.Take();
+}
+
+bool SaveBriefs2(TBrief& brief, Dialogs& dialogs) {
+    if (brief.FileName.empty()) return false;
+    auto fail = [&] {
+        dialogs.ShowMessage(kBriefSavingErrorText, kBriefSavingErrorCaption, false);
+        return false;
+    };
+    std::string path = PosixPath(brief.FileName);
+    std::string catPath = PosixPath(CatFileName(brief.FileName));
+    // A brief file named "x.cat" would be overwritten by its own catalogue.
+    if (catPath == path) return fail();
+    if (!BriefFileLimitProblem(brief).empty()) return fail();
+
+    std::optional<std::string> briefTemp = WriteBeside(path, EncodeBriefFile(brief));
+    if (!briefTemp) return fail();
+    std::optional<std::string> catTemp = WriteBeside(catPath, EncodeCatalogueFile(brief));
+    if (!ReplaceWith(*briefTemp, path)) {
+        if (catTemp) ::unlink(catTemp->c_str());
+        return fail();
+    }
+    if (catTemp) ReplaceWith(*catTemp, catPath);
+    SyncFolder(path);
+    return true;
+}
+
+bool ReadBriefs2(TBrief& brief, Dialogs& dialogs) {
+    brief.BriefFolder = FolderOf(brief.FileName);
+    auto corrupt = [&] {
+        dialogs.ShowMessage(kBriefLoadingErrorText, kBriefLoadingErrorCaption, false);
+        return false;
+    };
+    std::optional<std::string> bytes = ReadWholeFile(PosixPath(brief.FileName));
+    if (!bytes) return corrupt();
+    ByteReader in(*bytes);
+    Outcome header = ReadHeader(in);
+    if (header == Outcome::Refused) return false;
+    if (header == Outcome::Corrupt) return corrupt();
+
+    brief.CreateNewBrief();
+    ReadCatalogue(brief);
+    RecordReader records(brief, in);
+    if (records.ReadAll() == Outcome::Corrupt) return corrupt();
+    // Plain-text credentials of older files are replaced by scrambled ones at once.
+    if (records.NeedsResave()) SaveBriefs2(brief, dialogs);
+    brief.WebList.UnselectEntry();
+    return true;
+}
+
+} // namespace gathra

@@ -1,0 +1,61 @@
+#pragma once
+#include "Engine/OutputFile.h"
+#include "Engine/ResponseBuffer.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace gathra {
+
+struct TRunContext;
+
+// Response notices: each replaces the whole buffer with a status line ("HTTP/1.0 200" or
+// "HTTP/1.0 500"), CR LF CR LF, a short HTML page linking to `address`, and one NUL byte. The
+// buffer is marked as having a header and rewound, so that it is stored like a fetched page.
+void PageSkippedNotice(TResponseBuffer& buffer, std::string_view address);
+void ConnectFailedNotice(TResponseBuffer& buffer, std::string_view address);
+// `connectTarget`: host and port, or proxy and port.
+void NetworkBusyNotice(TResponseBuffer& buffer, std::string_view connectTarget);
+// Shows the user name in use; a non-empty password is shown as "<i>(hidden)</i>" so that it is
+// never kept in a stored page.
+void PasswordNotice(TResponseBuffer& buffer, std::string_view address, std::string_view userName,
+                    std::string_view password);
+
+inline constexpr std::string_view kFileNotFound = "was not found";
+inline constexpr std::string_view kFileFailedToLoad = "failed to load";
+void FileNotice(TResponseBuffer& buffer, std::string_view address, std::string_view reason);
+
+void ExternalLinkNotice(TResponseBuffer& buffer, std::string_view address);
+// For status 202, 204, 400, 403, 404, 501; any other code gets the general text.
+void StatusNotice(TResponseBuffer& buffer, std::string_view address, int statusCode);
+
+// Link notices: a page of their own in the run folder, for a link the spider does not fetch.
+enum class LinkNoticeKind {
+    SpiderLimit,        // an http link beyond the entry's spider depth
+    MailLink,           // a "mailto" link or entry
+    UnsupportedProtocol // a link or entry of another scheme than http
+};
+
+// The names the notice's navigation bars need.
+struct NoticeBarNames {
+    std::string_view BriefName;
+    std::string_view EntryName;   // not shown by the bars; kept for callers' symmetry
+    std::string_view SummaryName; // the brief link
+    std::string_view SiteMapName; // empty when the entry has no site map
+};
+
+// Writes a link notice page into `run.BriefFolder`, under a new page name drawn from
+// `run.Counters` (the program's counters when null):
+//  - the link's address is ResolveLink(baseAddress, *linkText) when a link text is given, else
+//    `baseAddress`; a TocNode is appended to `run.CurrentTocList` and a PageRecord (key = the
+//    address without its fragment, Depth 0, Loaded 0) added to `run.PageTable`, when present;
+//  - the name is recorded in `run.Catalog`, the page is written with header and footer bars;
+//  - finally the name is written into `current`, where the caller is writing the link's href.
+// Answers the name, or "error" when no free name exists (then nothing at all is written).
+// A write error throws TDiskError.
+std::string WriteLinkNotice(TRunContext& run, TOutputFile& current, std::string_view baseAddress,
+                            std::optional<std::string_view> linkText, LinkNoticeKind kind,
+                            const NoticeBarNames& bar);
+
+} // namespace gathra

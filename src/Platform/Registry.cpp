@@ -1,0 +1,551 @@
+#include "Platform/Registry.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace gathra {
+
+namespace {
+
+constexpr std::string_view kHeader =
+    "# Gathra Light registry. One key per line: its path below HKEY_CURRENT_USER, \"=\", and its\n"
+    "# default value in double quotes (\\\\ \\\" \\0 \\t \\r \\n \\xHH escape the other bytes).\n";
+
+constexpr size_t kMaxCommandOutput = 1 << 20;
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    return true;
+}
+
+bool EndsWithIgnoreCase(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() &&
+           EqualsIgnoreCase(text.substr(text.size() - tail.size()), tail);
+}
+
+// Registry key names compare without regard to case; the file keeps the case first written.
+std::string FoldKey(std::string_view key) {
+    std::string folded(key);
+    for (char& c : folded)
+        c = AsciiLower(c);
+    return folded;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// Key paths keep their backslashes as separators, so their own escapes use "%HH".
+std::string EscapeKey(std::string_view key) {
+    std::string out;
+    for (char ch : key) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c >= 0x7F || c == '%' || c == '=' || c == '"') {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> UnescapeKey(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) return std::nullopt;
+        int high = HexDigit(text[i + 1]);
+        int low = HexDigit(text[i + 2]);
+        if (high < 0 || low < 0) return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
+std::string JoinKey(std::string_view group, std::string_view name) {
+    std::string key(Registry::BaseKey);
+    key += '\\';
+    key += group;
+    key += '\\';
+    key += name;
+    return key;
+}
+
+bool IsBlank(std::string_view line) {
+    for (char c : line)
+        if (c != ' ' && c != '\t' && c != '\r') return false;
+    return true;
+}
+
+std::string Trim(std::string_view text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && std::strchr(" \t\r\n", text[begin]) != nullptr)
+        ++begin;
+    while (end > begin && std::strchr(" \t\r\n", text[end - 1]) != nullptr)
+        --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::string ProgramOnPath(const std::string& program) {
+    if (program.empty() || program.find('/') != std::string::npos) return program;
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) return program;
+    std::string_view folders(path);
+    while (!folders.empty()) {
+        size_t colon = folders.find(':');
+        std::string_view folder = folders.substr(0, colon);
+        if (!folder.empty()) {
+            std::string candidate = std::string(folder) + "/" + program;
+            struct stat info {};
+            if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                access(candidate.c_str(), X_OK) == 0)
+                return candidate;
+        }
+        if (colon == std::string_view::npos) break;
+        folders.remove_prefix(colon + 1);
+    }
+    return program;
+}
+
+// The general escapes of desktop entry values (\s \n \t \r \\); others stay as written, since
+// the Exec quoting rules give their backslashes a meaning of their own.
+std::string UnescapeDesktopValue(std::string_view value) {
+    std::string out;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            char next = value[i + 1];
+            const char* replacement = nullptr;
+            switch (next) {
+            case 's':
+                replacement = " ";
+                break;
+            case 'n':
+                replacement = "\n";
+                break;
+            case 't':
+                replacement = "\t";
+                break;
+            case 'r':
+                replacement = "\r";
+                break;
+            case '\\':
+                replacement = "\\";
+                break;
+            default:
+                break;
+            }
+            if (replacement != nullptr) {
+                out += replacement;
+                ++i;
+                continue;
+            }
+        }
+        out += value[i];
+    }
+    return out;
+}
+
+std::vector<std::string> SplitExecWords(std::string_view exec) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < exec.size()) {
+        while (i < exec.size() && (exec[i] == ' ' || exec[i] == '\t'))
+            ++i;
+        if (i >= exec.size()) break;
+        std::string word;
+        if (exec[i] == '"') {
+            ++i;
+            while (i < exec.size() && exec[i] != '"') {
+                if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+                word += exec[i++];
+            }
+            ++i; // the closing quote
+        } else {
+            while (i < exec.size() && exec[i] != ' ' && exec[i] != '\t')
+                word += exec[i++];
+        }
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+} // namespace
+
+std::string ExecProgram(std::string_view text) {
+    bool inDesktopEntry = false;
+    while (!text.empty()) {
+        size_t newline = text.find('\n');
+        std::string line = Trim(text.substr(0, newline));
+        text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+        if (!line.empty() && line.front() == '[') {
+            inDesktopEntry = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inDesktopEntry || line.rfind("Exec", 0) != 0) continue;
+        std::string_view rest = std::string_view(line).substr(4);
+        size_t equals = rest.find('=');
+        if (equals == std::string_view::npos || !IsBlank(rest.substr(0, equals))) continue;
+        std::vector<std::string> words =
+            SplitExecWords(UnescapeDesktopValue(Trim(rest.substr(equals + 1))));
+        size_t first = 0;
+        if (first < words.size() && words[first] == "env") {
+            ++first;
+            while (first < words.size() &&
+                   (words[first].find('=') != std::string::npos || words[first].rfind("-", 0) == 0))
+                ++first;
+        }
+        return first < words.size() ? words[first] : std::string();
+    }
+    return {};
+}
+
+std::optional<std::string> RunCommand(const std::vector<std::string>& argv) {
+    if (argv.empty()) return std::nullopt;
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t child = 0;
+    int spawned = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    if (spawned != 0) {
+        close(pipeFds[0]);
+        return std::nullopt;
+    }
+    std::string output;
+    char buffer[4096];
+    for (;;) {
+        ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        if (output.size() < kMaxCommandOutput) output.append(buffer, static_cast<size_t>(got));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    return output;
+}
+
+std::vector<std::filesystem::path> DesktopApplicationFolders() {
+    std::vector<std::filesystem::path> folders;
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    if (dataHome != nullptr && *dataHome != '\0')
+        folders.emplace_back(std::filesystem::path(dataHome) / "applications");
+    else if (home != nullptr && *home != '\0')
+        folders.emplace_back(std::filesystem::path(home) / ".local/share/applications");
+    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+    std::string_view dirs =
+        (dataDirs != nullptr && *dataDirs != '\0') ? dataDirs : "/usr/local/share:/usr/share";
+    while (!dirs.empty()) {
+        size_t colon = dirs.find(':');
+        std::string_view dir = dirs.substr(0, colon);
+        if (!dir.empty()) folders.emplace_back(std::filesystem::path(dir) / "applications");
+        if (colon == std::string_view::npos) break;
+        dirs.remove_prefix(colon + 1);
+    }
+    return folders;
+}
+
+Registry::Registry(std::filesystem::path file, CommandRunner run,
+                   std::vector<std::filesystem::path> applicationFolders)
+    : file_(std::move(file)), run_(std::move(run)),
+      applicationFolders_(std::move(applicationFolders)) {}
+
+std::filesystem::path Registry::DefaultFile() {
+    auto variable = [](const char* name) -> std::string {
+        const char* value = std::getenv(name);
+        return value != nullptr ? value : "";
+    };
+    if (std::string dir = variable("GATHRA_CONFIG_DIR"); !dir.empty())
+        return std::filesystem::path(dir) / "registry";
+    if (std::string dir = variable("XDG_CONFIG_HOME"); !dir.empty())
+        return std::filesystem::path(dir) / "gathralight" / "registry";
+    std::string home = variable("HOME");
+    return std::filesystem::path(home.empty() ? "." : home) / ".config" / "gathralight" /
+           "registry";
+}
+
+std::string Registry::EscapeValue(std::string_view value) {
+    std::string out = "\"";
+    for (char ch : value) {
+        auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case 0:
+            out += "\\0";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            if (c < 0x20 || c >= 0x7F) {
+                out += "\\x";
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
+            } else {
+                out += ch;
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::optional<std::string> Registry::UnescapeValue(std::string_view quoted) {
+    if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return std::nullopt;
+    std::string_view body = quoted.substr(1, quoted.size() - 2);
+    std::string out;
+    for (size_t i = 0; i < body.size(); ++i) {
+        char c = body[i];
+        if (c == '"') return std::nullopt; // an unescaped quote: the line is damaged
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (++i >= body.size()) return std::nullopt;
+        switch (body[i]) {
+        case '\\':
+            out += '\\';
+            break;
+        case '"':
+            out += '"';
+            break;
+        case '0':
+            out += '\0';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'x': {
+            if (i + 2 >= body.size()) return std::nullopt;
+            int high = HexDigit(body[i + 1]);
+            int low = HexDigit(body[i + 2]);
+            if (high < 0 || low < 0) return std::nullopt;
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+            break;
+        }
+        default:
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+Registry::Contents Registry::Load() const {
+    Contents contents;
+    std::error_code error;
+    if (!std::filesystem::exists(file_, error)) {
+        unreadableLines_ = 0;
+        contents.Readable = !error;
+        return contents;
+    }
+    std::ifstream in(file_, std::ios::binary);
+    if (!in || std::filesystem::is_directory(file_, error)) {
+        contents.Readable = false;
+        return contents;
+    }
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        contents.Readable = false;
+        return contents;
+    }
+    std::map<std::string, std::string> folded; // folded key -> key as first written
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        size_t newline = rest.find('\n');
+        std::string_view line = rest.substr(0, newline);
+        rest.remove_prefix(newline == std::string_view::npos ? rest.size() : newline + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (IsBlank(line)) continue;
+        if (line.front() == '#') {
+            if (kHeader.find(line) == std::string_view::npos)
+                contents.UnreadableLines.emplace_back(line); // someone's note: keep it
+            continue;
+        }
+        size_t equals = line.find('=');
+        std::optional<std::string> key;
+        std::optional<std::string> value;
+        if (equals != std::string_view::npos && equals > 0) {
+            key = UnescapeKey(line.substr(0, equals));
+            value = UnescapeValue(line.substr(equals + 1));
+        }
+        if (!key || !value) {
+            contents.UnreadableLines.emplace_back(line);
+            continue;
+        }
+        auto [where, fresh] = folded.emplace(FoldKey(*key), *key);
+        if (!fresh) contents.Values.erase(where->second);
+        contents.Values[where->second] = std::move(*value);
+    }
+    int unreadable = 0;
+    for (const std::string& line : contents.UnreadableLines)
+        if (line.front() != '#') ++unreadable;
+    unreadableLines_ = unreadable;
+    return contents;
+}
+
+bool Registry::Save(const Contents& contents) const {
+    std::string text(kHeader);
+    for (const auto& [key, value] : contents.Values)
+        text += EscapeKey(key) + "=" + EscapeValue(value) + "\n";
+    for (const std::string& line : contents.UnreadableLines)
+        text += line + "\n";
+
+    std::error_code error;
+    std::filesystem::path folder = file_.parent_path();
+    if (!folder.empty()) {
+        bool created = std::filesystem::create_directories(folder, error);
+        if (error) return false;
+        if (created) chmod(folder.c_str(), 0700); // the settings hold the user's secrets
+    }
+    std::string temporary = (folder / (file_.filename().string() + ".XXXXXX")).string();
+    int fd = mkstemp(temporary.data()); // mode 0600
+    if (fd < 0) return false;
+    bool ok = fchmod(fd, 0600) == 0;
+    size_t written = 0;
+    while (ok && written < text.size()) {
+        ssize_t n = write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            ok = false;
+        else
+            written += static_cast<size_t>(n);
+    }
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(temporary.c_str(), file_.c_str()) == 0;
+    if (!ok) unlink(temporary.c_str());
+    return ok;
+}
+
+std::optional<std::string> Registry::ReadKeyDefault(std::string_view keyPath) const {
+    Contents contents = Load();
+    std::string folded = FoldKey(keyPath);
+    for (const auto& [key, value] : contents.Values)
+        if (FoldKey(key) == folded) return value;
+    return std::nullopt;
+}
+
+bool Registry::WriteKeyDefault(std::string_view keyPath, std::string_view value) {
+    Contents contents = Load();
+    // A file that exists but cannot be read must not be replaced by one that lacks its values.
+    bool ok = contents.Readable;
+    if (ok) {
+        std::string folded = FoldKey(keyPath);
+        std::string key(keyPath);
+        for (auto it = contents.Values.begin(); it != contents.Values.end(); ++it)
+            if (FoldKey(it->first) == folded) {
+                key = it->first;
+                break;
+            }
+        contents.Values[key] = std::string(value);
+        ok = Save(contents);
+    }
+    if (!ok) ++failedWrites_;
+    return ok;
+}
+
+std::optional<std::string> Registry::ReadValue(std::string_view group,
+                                               std::string_view name) const {
+    return ReadKeyDefault(JoinKey(group, name));
+}
+
+bool Registry::WriteValue(std::string_view group, std::string_view name, std::string_view value) {
+    return WriteKeyDefault(JoinKey(group, name), value);
+}
+
+namespace {
+constexpr std::string_view kFallbackClass = "htmlfile";
+constexpr std::string_view kOpenCommand = "\\shell\\open\\command";
+} // namespace
+
+std::optional<std::string> Registry::ReadClassesRoot(std::string_view keyPath) const {
+    if (EqualsIgnoreCase(keyPath, ".htm")) {
+        std::optional<std::string> answer;
+        if (run_) answer = run_({"xdg-mime", "query", "default", "text/html"});
+        std::string desktopId = answer ? Trim(*answer) : std::string();
+        if (desktopId.empty() || desktopId.find('\\') != std::string::npos ||
+            desktopId.find('/') != std::string::npos || desktopId.find('\n') != std::string::npos)
+            return std::string(kFallbackClass);
+        return desktopId;
+    }
+    if (EndsWithIgnoreCase(keyPath, kOpenCommand)) {
+        std::string_view fileClass = keyPath.substr(0, keyPath.size() - kOpenCommand.size());
+        if (fileClass.empty()) return std::nullopt;
+        if (auto command = HtmlHandlerCommand(fileClass)) return command;
+        return std::string("xdg-open \"%1\"");
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> Registry::HtmlHandlerCommand(std::string_view desktopId) const {
+    if (EqualsIgnoreCase(desktopId, kFallbackClass)) return std::nullopt;
+    for (const std::filesystem::path& folder : applicationFolders_) {
+        std::filesystem::path file = folder / std::string(desktopId);
+        std::ifstream in(file, std::ios::binary);
+        if (!in) continue;
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string program = ExecProgram(text);
+        if (program.empty()) continue;
+        return ProgramOnPath(program) + " \"%1\"";
+    }
+    return std::nullopt;
+}
+
+} // namespace gathra
