@@ -1,3 +1,5 @@
+#include "Platform/Registry.h"
+#include "Shell/Settings.h"
 #include "Shell/ui/SKPrefs.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
@@ -20,37 +22,25 @@ using namespace gathra::ui;
 
 namespace {
 
-// Applies like the settings store: every value first, then the credentials only when they were
-// edited and the password is confirmed.
+// The settings store of the program, on a registry file in a temporary folder.
 struct SettingsStore {
+    test::TempDir Dir;
+    Registry Reg{Dir.Path() / "registry",
+                 [](const std::vector<std::string>&) { return std::optional<std::string>(); },
+                 {}};
     AppSettings Settings;
     test::RecordingDialogs Dialogs;
     int Applies = 0;
 
     TPreferencesModel::Applier Applier() {
-        return [this](const PreferencesValues& v) {
+        auto apply = TPreferencesModel::SettingsApplier(Settings, Reg, Dialogs);
+        return [this, apply](const PreferencesInput& input) {
             ++Applies;
-            Settings.BrowserPath = v.BrowserPath;
-            const auto slash = v.BrowserPath.find_last_of("/\\");
-            std::string service =
-                slash == std::string::npos ? v.BrowserPath : v.BrowserPath.substr(slash + 1);
-            if (service.find("IEXPLORE") != std::string::npos) service = "iexplore";
-            if (auto dot = service.find('.'); dot != std::string::npos) service.erase(dot);
-            Settings.BrowserService = service;
-            Settings.AutoLoadBrowser = v.AutoLoad;
-            Settings.ProxyServer = v.ProxyServer;
-            Settings.ProxyPort = v.ProxyPort;
-            Settings.Retries = v.Retries;
-            Settings.DiskBufferBytes = std::int64_t(v.DiskBufferMegaBytes) * 1048576;
-            if (!v.UserNameEdited && !v.PasswordEdited) return true;
-            if (v.PasswordEdited && v.Password != v.Confirm) {
-                Dialogs.ShowMessage("Password not correctly confirmed.", "Password Error", false);
-                return false;
-            }
-            Settings.DefaultUserName = v.UserName;
-            Settings.DefaultPassword = v.Password;
-            return true;
+            return apply(input);
         };
+    }
+    std::string Stored(const char* group, const char* name) const {
+        return Reg.ReadValue(group, name).value_or("<absent>");
     }
 };
 
@@ -159,10 +149,29 @@ private slots:
         QCOMPARE(store.Dialogs.Log.size(), size_t(1));
         QCOMPARE(store.Dialogs.Log[0].Caption, std::string("Password Error"));
         QCOMPARE(store.Settings.Retries, 2);
+        QCOMPARE(store.Stored("Briefs", "Retries"), std::string("2"));
         QCOMPARE(store.Settings.DefaultPassword, std::string(""));
+        QCOMPARE(store.Stored("Briefs", "Password"), std::string("<absent>"));
         QCOMPARE(ApplyEnabledCount(d), 3); // a failed apply keeps Apply on
         d.CancelButtons()[0]->click();
         QCOMPARE(d.result(), int(QDialog::Rejected));
+    }
+
+    void changingOnlyTheUserNameStoresBothCredentials() {
+        SettingsStore store;
+        store.Settings = Sample();
+        TSKPrefs d(store.Settings, false, false, store.Applier());
+        auto* user = Find<QLineEdit>(&d, "UserName");
+        user->selectAll();
+        QTest::keyClicks(user, "bea");
+        QVERIFY(!Find<QLineEdit>(&d, "Confirm")->isEnabled());
+        d.OkButtons()[2]->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(store.Settings.DefaultUserName, std::string("bea"));
+        QCOMPARE(store.Settings.DefaultPassword, std::string("pw"));
+        QVERIFY(store.Stored("Briefs", "UserName") != "<absent>");
+        QVERIFY(store.Stored("Briefs", "Password") != "<absent>");
+        QVERIFY(store.Dialogs.Log.empty());
     }
 
     void onlyBrowserFieldsAreUsableDuringARun() {
@@ -193,6 +202,7 @@ private slots:
         d.CancelButtons()[1]->click();
         QCOMPARE(store.Applies, 1);
         QCOMPARE(store.Settings.DiskBufferBytes, std::int64_t(9) * 1048576);
+        QCOMPARE(store.Stored("Disk Buffer", "MegaBytes"), std::string("9"));
     }
 
     void findSetsTheBrowserAndItsService() {
@@ -222,6 +232,7 @@ private slots:
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QCOMPARE(store.Settings.BrowserPath, program.string());
         QCOMPARE(store.Settings.BrowserService, std::string("iexplore"));
+        QCOMPARE(store.Stored("Browser", "Browser Service"), std::string("iexplore"));
     }
 
     void findStartsInTheProgramFolderWithoutABrowser() {

@@ -100,8 +100,8 @@ void TSKPrefs::BuildGeneralPage(QWidget* page) {
     auto* space = new QGroupBox("Disk Space ", page);
     space->setObjectName("DiskGroup");
     space->setGeometry(GroupLeft, 136, GroupWidth, 66);
-    disk_ = MakeSpin("DiskBuffer", space, TPreferencesModel::MinDiskBuffer,
-                     TPreferencesModel::MaxDiskBuffer, QRect(250, 26, 100, 24));
+    disk_ = MakeSpin("DiskBuffer", space, static_cast<int>(TPreferencesModel::MinDiskBuffer),
+                     static_cast<int>(TPreferencesModel::MaxDiskBuffer), QRect(250, 26, 100, 24));
     diskLabel_ = MakeLabel("&Minimum disk space (MB):", space, 15, 30, disk_);
 
     connect(browser_, &QLineEdit::textEdited, this, [this](const QString& t) {
@@ -222,18 +222,18 @@ void TSKPrefs::AddButtonRow(QWidget* page, int index, const char* applyName) {
 
 void TSKPrefs::Refresh() {
     refreshing_ = true;
-    const PreferencesValues& v = model_.Values();
+    const PreferencesInput& v = model_.Values();
     auto setText = [](QLineEdit* edit, const std::string& value) {
         const QString shown = ShowStored(value);
         if (edit->text() != shown) edit->setText(shown);
     };
-    setText(browser_, v.BrowserPath);
+    setText(browser_, v.BrowserLocation);
     setText(server_, v.ProxyServer);
     setText(user_, v.UserName);
     setText(password_, v.Password);
     setText(confirm_, v.Confirm);
     autoLoad_->setChecked(v.AutoLoad);
-    disk_->setValue(v.DiskBufferMegaBytes);
+    disk_->setValue(static_cast<int>(v.DiskBufferMegaBytes));
     port_->setValue(v.ProxyPort);
     retries_->setValue(v.Retries);
     port_->setEnabled(model_.PortEnabled());
@@ -247,7 +247,7 @@ void TSKPrefs::Refresh() {
 
 QString TSKPrefs::FindStartFolder() const {
     const std::string folder = FindBrowserStartFolder(
-        model_.Values().BrowserPath, programFolder_,
+        model_.Values().BrowserLocation, programFolder_,
         [](const std::string& f) { return QDir(QString::fromStdString(f)).exists(); });
     return QString::fromStdString(folder);
 }
