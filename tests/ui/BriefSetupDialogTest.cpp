@@ -118,6 +118,24 @@ private slots:
         QCOMPARE(b.BriefName, std::string(60, 'n'));
     }
 
+    void commentsStopAtWhatTheBriefFileStores() {
+        TBrief b = Sample(0);
+        b.Comments.reset();
+        WhenShown([](TBriefOpts* d) {
+            auto* memo = d->findChild<QPlainTextEdit*>("BriefComments");
+            // 10,923 lines of one letter take 32,767 bytes with CR LF between them.
+            QString fits;
+            for (int i = 0; i < 10923; ++i)
+                fits += i ? "\na" : "a";
+            memo->insertPlainText(fits);
+            memo->insertPlainText("\n"); // two more stored bytes: refused
+            d->findChild<QPushButton*>("ApplyButton")->click();
+        });
+        QVERIFY(RunBriefSetup(b, nullptr));
+        QVERIFY(b.Comments.has_value());
+        QCOMPARE(b.Comments->size(), size_t(32767));
+    }
+
     void whileGeneratingOnlyViewingIsPossible() {
         TBrief b = Sample(2);
         b.Generating = 1;

@@ -1,7 +1,9 @@
+#include "Brief/BriefFile.h"
 #include "Output/ui/EntryDialog.h"
 #include "Output/ui/SEProps.h"
 #include "Output/ui/WebProperties.h"
 #include "support/RecordingDialogs.h"
+#include "support/TempDir.h"
 #include "ui/support/WindowLeakCheck.h"
 
 #include <QCheckBox>
@@ -361,6 +363,43 @@ private slots:
         QTest::keyClicks(Find<QLineEdit>(again.get(), "EditName"), "s");
         again->OkButtons()[0]->click();
         QCOMPARE(e.EntryName, std::string("Caf\xC3\xA9s"));
+    }
+
+    // What the fields let through at their limits is exactly what the brief file still stores.
+    void fieldsTypedToTheirLimitsSurviveTheBriefFile() {
+        test::RecordingDialogs dialogs;
+        test::TempDir dir;
+        TBrief brief;
+        brief.CreateNewBrief();
+        brief.FileName = (dir.Path() / "limits.brf").string();
+        TWebPage& e = *brief.WebList.AddEntry(EntryKind::Web);
+        QTimer::singleShot(0, [] {
+            auto* d = qobject_cast<TEntryDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            auto fill = [d](const char* name, int limit) {
+                auto* edit = d->findChild<QLineEdit*>(name);
+                edit->setText(QString(limit - 1, 'x'));
+                edit->end(false);
+                QTest::keyClicks(edit, "yz"); // one fits, one is refused
+            };
+            fill("EditName", 32767);
+            fill("EditURL", 32767);
+            fill("UserName", 24573);
+            d->OkButtons()[0]->click();
+        });
+        RunEntrySetup(e, false, dialogs, nullptr);
+        QCOMPARE(e.EntryName.size(), size_t(32767));
+        QCOMPARE(e.UserName.size(), size_t(24573));
+        QCOMPARE(BriefFileLimitProblem(brief), std::string());
+        QVERIFY(SaveBriefs2(brief, dialogs));
+        TBrief loaded;
+        loaded.FileName = brief.FileName;
+        QVERIFY(ReadBriefs2(loaded, dialogs));
+        QCOMPARE(loaded.WebList.Count(), 1);
+        QCOMPARE(loaded.WebList.Entry(0).EntryName, std::string(32766, 'x') + "y");
+        QCOMPARE(loaded.WebList.Entry(0).Address, std::string(32766, 'x') + "y");
+        QCOMPARE(loaded.WebList.Entry(0).UserName, std::string(24572, 'x') + "y");
+        QVERIFY(dialogs.Log.empty());
     }
 
     void entrySetupShowsTheAddressForAnUnnamedEntry() {
