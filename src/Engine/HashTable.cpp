@@ -21,12 +21,15 @@ int THashTable::BucketOf(std::string_view key) const {
 PageRecord* THashTable::Add(std::string_view url, std::string_view localName,
                             std::uint8_t smartMatch, std::int32_t depth, std::uint8_t loaded,
                             TocNode* tocNode, std::uint8_t framePage) {
-    return buckets_[static_cast<size_t>(BucketOf(url))]->Add(url, localName, smartMatch, depth,
-                                                             loaded, tocNode, framePage);
+    PageRecord* record = buckets_[static_cast<size_t>(BucketOf(url))]->Add(
+        url, localName, smartMatch, depth, loaded, tocNode, framePage);
+    newest_[std::string_view(record->Url)] = record;
+    return record;
 }
 
 PageRecord* THashTable::Find(std::string_view url) const {
-    return buckets_[static_cast<size_t>(BucketOf(url))]->Find(url);
+    auto found = newest_.find(KeyText(url));
+    return found == newest_.end() ? nullptr : found->second;
 }
 
 } // namespace gathra

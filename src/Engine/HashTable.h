@@ -1,6 +1,8 @@
 #pragma once
 #include "Engine/PageLList.h"
 
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace gathra {
@@ -21,6 +23,11 @@ public:
 
 private:
     std::vector<std::unique_ptr<TPageLList>> buckets_;
+    // The newest record of every key. A bucket is a chain searched from its head, and a large
+    // page adds thousands of keys to 97 buckets: without this index every lookup would walk a
+    // chain that grows with the page, and a page scan would be quadratic. The views point at the
+    // records' own Url strings, which live as long as the table and never change.
+    std::unordered_map<std::string_view, PageRecord*> newest_;
 };
 
 } // namespace gathra

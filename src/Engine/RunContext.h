@@ -5,6 +5,7 @@
 #include "Engine/RunFlags.h"
 #include "Engine/TocList.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@ namespace gathra {
 
 class Clock;
 class RunHost;
+class SocketCanceller;
 class TBrief;
 struct AppSettings;
 struct FileNameCounters;
@@ -50,6 +52,11 @@ struct TRunContext {
 
     // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
     int TimeUnitMs = 1000;
+    // Ends the run's blocking socket call when the user stops or skips; null means
+    // ProgramSocketCanceller().
+    SocketCanceller* Canceller = nullptr;
+    // A single response larger than this is refused instead of held in memory (tests lower it).
+    std::size_t MaxResponseBytes = std::size_t(1) << 30;
 
     bool SkipOrAbort() const { return Flags != nullptr && Flags->SkipOrAbort(); }
 };

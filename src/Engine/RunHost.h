@@ -35,6 +35,10 @@ public:
     virtual void AppendArchive(TBrief& brief, const std::string& path,
                                const std::string& title) = 0;
     virtual void Repaint() = 0;
+    // Saves the brief's files (after each stored entry and at the run's end), so that the
+    // entries' run lists and the archive lists are kept even if the program ends meanwhile.
+    // The default does nothing, for hosts whose briefs have no file.
+    virtual void SaveBrief(TBrief& brief) { (void)brief; }
 };
 
 } // namespace gathra

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -217,9 +218,15 @@ std::string ExecProgram(std::string_view text) {
         size_t first = 0;
         if (first < words.size() && words[first] == "env") {
             ++first;
-            while (first < words.size() &&
-                   (words[first].find('=') != std::string::npos || words[first].rfind("-", 0) == 0))
-                ++first;
+            while (first < words.size()) {
+                const std::string& word = words[first];
+                if (word == "-u" || word == "--unset" || word == "-C" || word == "--chdir")
+                    first += 2; // an option with its argument
+                else if (word.rfind("-", 0) == 0 || word.find('=') != std::string::npos)
+                    ++first;
+                else
+                    break;
+            }
         }
         return first < words.size() ? words[first] : std::string();
     }
@@ -447,13 +454,7 @@ bool Registry::Save(const Contents& contents) const {
     for (const std::string& line : contents.UnreadableLines)
         text += line + "\n";
 
-    std::error_code error;
     std::filesystem::path folder = file_.parent_path();
-    if (!folder.empty()) {
-        bool created = std::filesystem::create_directories(folder, error);
-        if (error) return false;
-        if (created) chmod(folder.c_str(), 0700); // the settings hold the user's secrets
-    }
     std::string temporary = (folder / (file_.filename().string() + ".XXXXXX")).string();
     int fd = mkstemp(temporary.data()); // mode 0600
     if (fd < 0) return false;
@@ -482,10 +483,39 @@ std::optional<std::string> Registry::ReadKeyDefault(std::string_view keyPath) co
     return std::nullopt;
 }
 
+namespace {
+
+// Holds an advisory lock on the registry's folder so that two programs writing settings at the
+// same time do not lose each other's values between reading and replacing the file.
+class FolderLock {
+public:
+    explicit FolderLock(const std::filesystem::path& folder)
+        : fd_(open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ >= 0)
+            while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) close(fd_); // closing releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
+} // namespace
+
 bool Registry::WriteKeyDefault(std::string_view keyPath, std::string_view value) {
+    std::filesystem::path folder = file_.parent_path();
+    std::error_code error;
+    if (!folder.empty() && std::filesystem::create_directories(folder, error))
+        chmod(folder.c_str(), 0700); // the settings hold the user's secrets
+    FolderLock lock(folder);
     Contents contents = Load();
     // A file that exists but cannot be read must not be replaced by one that lacks its values.
-    bool ok = contents.Readable;
+    bool ok = !error && contents.Readable;
     if (ok) {
         std::string folded = FoldKey(keyPath);
         std::string key(keyPath);

@@ -1,5 +1,6 @@
 #include "App/gathra/Cli.h"
 
+#include "App/gathra/RunCommands.h"
 #include "App/gathra/SettingsCommands.h"
 
 #include <CLI/CLI.hpp>
@@ -11,6 +12,7 @@ int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     app.require_subcommand(1);
     int status = 0;
     AddSettingsCommands(app, out, err, status);
+    AddRunCommands(app, out, err, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {

@@ -1,0 +1,57 @@
+#pragma once
+#include "Engine/RunHost.h"
+
+#include <QDialog>
+#include <QMap>
+#include <functional>
+#include <string>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace gathra {
+
+class Dialogs;
+struct RunFlags;
+
+// How a progress text is cut to fit: leading blanks, tabs and line breaks skipped, at most 255
+// characters, only the first line, and shortened with "..." until `width` of it plus `left` is
+// less than `dialogWidth` - 30.
+std::string FitProgressText(const std::string& text, int left, int dialogWidth,
+                            const std::function<int(const std::string&)>& width);
+
+// "Creating Brief": what the run is doing, its statistics and a bar, with Stop Brief and Skip
+// Entry. The user cannot close it; the run frees it.
+class TBriefProcessing : public QDialog {
+    Q_OBJECT
+public:
+    TBriefProcessing(Dialogs& dialogs, RunFlags& flags, QWidget* parent = nullptr);
+
+    void UpdateItem(ProgressLabel label, const std::string& text);
+    void UpdateProgress(int value);
+    void AbortClick();
+    void SkipClick();
+
+    QLabel* Label(ProgressLabel label) const { return labels_.value(label); }
+    QProgressBar* ProgressBar() const { return bar_; }
+    QPushButton* AbortButton() const { return abort_; }
+    QPushButton* SkipButton() const { return skip_; }
+
+public slots:
+    void reject() override {} // Escape does not close it either
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, int width);
+    Dialogs& dialogs_;
+    RunFlags& flags_;
+    QMap<ProgressLabel, QLabel*> labels_;
+    QProgressBar* bar_;
+    QPushButton* abort_;
+    QPushButton* skip_;
+};
+
+} // namespace gathra

@@ -1,0 +1,241 @@
+#include "Output/EntrySpider.h"
+
+#include "Brief/WebPage.h"
+#include "Engine/FileNames.h"
+#include "Engine/HttpClient.h"
+#include "Engine/RunContext.h"
+#include "Engine/RunHost.h"
+#include "Output/HtmlScanner.h"
+#include "Output/NavigationBar.h"
+#include "Output/PageFrame.h"
+#include "Output/PageRewriter.h"
+#include "Shell/AppSettings.h"
+
+#include <optional>
+#include <vector>
+
+namespace gathra {
+
+namespace {
+
+void ShowItem(TRunContext& run, ProgressLabel label, const std::string& text) {
+    if (run.Host != nullptr) run.Host->UpdateItem(label, text);
+}
+
+void SetStatus(TRunContext& run, const std::string& text) {
+    if (run.Host != nullptr) run.Host->SetStatusText(text);
+}
+
+// The page's title, else `address`; a found title is shown as the current page.
+std::string TitleOrAddress(TRunContext& run, std::string_view page, std::string_view address) {
+    std::optional<std::string> title = TitleOfPage(page);
+    if (!title) return std::string(address);
+    ShowItem(run, ProgressLabel::CurrAddr, *title);
+    return *title;
+}
+
+TPageContext MakeContext(TRunContext& run, const TWebPage& entry, const TEntryNames& names,
+                         TOutputFile& out, std::string& page, std::string_view siteMapLink) {
+    TPageContext ctx;
+    ctx.Run = &run;
+    ctx.Out = &out;
+    ctx.Page = &page;
+    ctx.EntryAddress = EntryAddressOf(names.EntryAddress);
+    ctx.LoadImages = entry.LoadImages != 0;
+    ctx.UserName = entry.UserName;
+    ctx.Password = entry.Password;
+    ctx.AgentComment = entry.AgentComment;
+    ctx.SummaryName = names.SummaryName;
+    ctx.SiteMapName = std::string(siteMapLink);
+    ctx.EntryName = entry.EntryName;
+    return ctx;
+}
+
+// Marks the page's tags, takes its base address and rewrites it into the context's output.
+void MarkAndRewrite(TPageContext& ctx) {
+    std::string marked = MarkTags(*ctx.Page);
+    if (std::optional<std::string> base = TakeBaseHref(*ctx.Page)) ctx.BaseAddress = *base;
+    ctx.Marked = &marked;
+    RewritePage(ctx);
+    ctx.Marked = nullptr;
+}
+
+std::string SiteMapLinkOf(const TWebPage& entry, const TEntryNames& names) {
+    return entry.SpiderDepth > 1 ? names.SiteMapName : std::string();
+}
+
+} // namespace
+
+void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
+    for (const TocNode* node = list.First(); node != nullptr; node = node->Next.get()) {
+        if (!node->Title.empty()) {
+            siteMap << "<li><a href=\"";
+            if (node->Page != nullptr) siteMap << node->Page->LocalName;
+            if (node->Anchor) siteMap << *node->Anchor;
+            siteMap << "\">" << node->Title << "</a></li>";
+        }
+        if (node->Children != nullptr && node->Children->Count() > 0) {
+            siteMap << "<ul>";
+            WriteTocList(*node->Children, siteMap);
+            siteMap << "</ul>";
+        }
+    }
+}
+
+void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
+                std::int32_t depth, bool inFrame, bool siteMapOn) {
+    if (run.SkipOrAbort() || depth < 0 || run.PageTable == nullptr) return;
+    std::string address(
+        key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
+    std::string webLink = WebAddressLink(address);
+    std::string tableKey(key.substr(0, key.find('#')));
+    PageRecord* record = run.PageTable->Find(tableKey);
+    ShowItem(run, ProgressLabel::CurrAddr, address);
+    if (record != nullptr && record->Loaded == 1 && record->Depth >= depth) return;
+
+    TResponseBuffer buffer;
+    std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
+    int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
+    TFetchResult fetched = FetchDocument(
+        address, buffer, entry.UserName, entry.Password, names.EntryAddress, entry.LocalOnly != 0,
+        proxy, proxyPort, entry.LoadImages != 0, entry.LoadBinaries != 0, entry.AgentComment, run);
+    if (fetched.Result == 0) {
+        SetStatus(run, " Gathra Light");
+        return;
+    }
+
+    if (fetched.IsBinary) {
+        ++run.ImagesCount;
+        run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
+        ShowRunCounts(run);
+        std::string name;
+        if (record != nullptr) {
+            name = record->LocalName;
+            record->Depth = depth;
+            record->Loaded = 1;
+        } else {
+            name = NewPageName(CountersOf(run), run.BriefFolder, "htm");
+        }
+        if (name != kNoFreeName) StoreBody(run, buffer, name);
+        return;
+    }
+
+    ++run.PagesCount;
+    run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
+    ShowRunCounts(run);
+    PrepareBody(buffer, true);
+    std::string name = record != nullptr ? record->LocalName
+                                         : NewPageName(CountersOf(run), run.BriefFolder, "htm");
+    if (name == kNoFreeName) return;
+    if (record != nullptr) {
+        record->SmartMatch = 0;
+        record->Depth = depth;
+        record->Loaded = 1;
+    } else {
+        TocNode* node = nullptr;
+        if (run.CurrentTocList != nullptr) {
+            run.CurrentTocList->Append("");
+            node = run.CurrentTocList->Last();
+        }
+        record = run.PageTable->Add(tableKey, name, 0, depth, 1, node, 0);
+    }
+    std::string& page = buffer.MutableBytes();
+    if (siteMapOn && (fetched.IsContent || fetched.WasExternal) && record->Toc != nullptr)
+        record->Toc->Title = TitleOrAddress(run, page, address);
+    if (fetched.WasExternal) webLink.clear();
+
+    if (!CatalogName(run.Catalog, name)) return;
+    TOutputFile out(InFolder(run.BriefFolder, name));
+    std::string siteMapLink = SiteMapLinkOf(entry, names);
+    TPageContext ctx = MakeContext(run, entry, names, out, page, siteMapLink);
+    ctx.BaseAddress = address;
+    ctx.InFrame = inFrame;
+    TBarLinks bar{webLink, siteMapLink, names.SummaryName};
+    ctx.IsFrameset = WrapPage(ctx, bar);
+    const bool withBar = !ctx.IsFrameset && !inFrame;
+    if (withBar)
+        PrintBriefHeader(out, run, false, webLink, siteMapLink, names.SummaryName, run.BriefName);
+    if (record->Toc != nullptr) run.CurrentTocList = record->Toc->Children.get();
+    ctx.RemainingDepth = depth;
+    ctx.IsContent = fetched.IsContent;
+    MarkAndRewrite(ctx);
+    if (withBar) PrintBriefFooter(out, webLink, siteMapLink, names.SummaryName);
+    WritePageClosing(out, ctx.IsFrameset, false);
+    out.Close();
+}
+
+bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
+                 TResponseBuffer& topPage, TOutputFile& topOut, bool isContent) {
+    const std::string webLink = WebAddressLink(names.EntryAddress);
+    entry.RunFiles.push_back(names.TopPageName);
+    entry.RunNotes.push_back(names.StartStamp);
+    std::string& page = topPage.MutableBytes();
+
+    TOutputFile siteMap;
+    bool siteMapStarted = false;
+    bool isFrameset = false;
+    bool diskFailed = false;
+    std::string siteMapLink;
+    try {
+        if (entry.SpiderDepth > 1 && !names.SiteMapName.empty() &&
+            CatalogName(run.Catalog, names.SiteMapName)) {
+            siteMap.Open(InFolder(run.BriefFolder, names.SiteMapName));
+            siteMapStarted = true;
+            siteMapLink = names.SiteMapName;
+            siteMap << "<html><body bgcolor=#FFFFFF text=\"0000FF\" link=\"FF0000\">"
+                       "<title>Site Map</title>";
+            PrintBriefHeader(siteMap, run, false, "", "", names.SummaryName, run.BriefName);
+            siteMap << "<h1>Site Map</h1><ul>";
+            if (run.TocRoot != nullptr && run.TocRoot->Last() != nullptr)
+                run.TocRoot->Last()->Title = TitleOrAddress(run, page, names.EntryAddress);
+            siteMap << "<ul>";
+        }
+
+        TPageContext ctx = MakeContext(run, entry, names, topOut, page, siteMapLink);
+        ctx.BaseAddress = names.EntryAddress;
+        ctx.InFrame = false;
+        TBarLinks bar{webLink, siteMapLink, names.SummaryName};
+        isFrameset = WrapPage(ctx, bar);
+        ctx.IsFrameset = isFrameset;
+        if (!isFrameset)
+            PrintBriefHeader(topOut, run, false, webLink, siteMapLink, names.SummaryName,
+                             run.BriefName);
+        if (run.TocRoot != nullptr && run.TocRoot->First() != nullptr)
+            run.CurrentTocList = run.TocRoot->First()->Children.get();
+        ctx.RemainingDepth = entry.SpiderDepth;
+        ctx.IsContent = isContent;
+        MarkAndRewrite(ctx);
+
+        std::int32_t t = entry.SpiderDepth;
+        for (std::int32_t level = 2;; ++level, --t) {
+            if (run.SkipOrAbort()) break;
+            run.LevelSelector = run.LevelSelector == 0 ? 1 : 0;
+            if (entry.SpiderDepth > 1)
+                ShowItem(run, ProgressLabel::CurrDepth,
+                         std::to_string(level) + " of " + std::to_string(entry.SpiderDepth));
+            TLList* queue = run.LevelQueue[run.LevelSelector].get();
+            if (queue == nullptr || queue->First() == nullptr) break;
+            for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
+                // The record is removed before the page is stored, so a copy of its text is used.
+                std::string key = record->Text;
+                bool frame = record->Flag == 1;
+                queue->Remove(record);
+                SpiderPage(run, entry, names, key, frame ? t : t - 1, frame, entry.SpiderDepth > 1);
+            }
+        }
+    } catch (const TDiskError&) {
+        diskFailed = true;
+    }
+
+    if (siteMapStarted) {
+        if (run.TocRoot != nullptr) WriteTocList(*run.TocRoot, siteMap);
+        siteMap << "</ul></ul>";
+        PrintBriefFooter(siteMap, "", "", names.SummaryName);
+        siteMap << "</body></html>\r\n";
+        siteMap.Close();
+    }
+    if (diskFailed) throw TDiskError("Disk Full");
+    return isFrameset;
+}
+
+} // namespace gathra

@@ -1,0 +1,492 @@
+#include "Output/PageRewriter.h"
+
+#include "Engine/FileNames.h"
+#include "Engine/HttpClient.h"
+#include "Engine/Notices.h"
+#include "Engine/RunContext.h"
+#include "Engine/RunHost.h"
+#include "Output/HtmlScanner.h"
+#include "Output/LinkResolution.h"
+#include "Output/NavigationBar.h"
+#include "Shell/AppSettings.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace gathra {
+
+FileNameCounters& CountersOf(TRunContext& run) {
+    return run.Counters != nullptr ? *run.Counters : ProgramFileNameCounters();
+}
+
+namespace {
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
+std::string_view CutFragment(std::string_view address) {
+    size_t hash = address.find('#');
+    return hash == std::string_view::npos ? address : address.substr(0, hash);
+}
+
+size_t FindByte(std::string_view text, char c, size_t from) {
+    if (from >= text.size()) return kNone;
+    const void* hit = std::memchr(text.data() + from, c, text.size() - from);
+    return hit == nullptr ? kNone
+                          : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+}
+
+void WriteChunked(TOutputFile& out, std::string_view bytes) {
+    while (!bytes.empty()) {
+        size_t n = std::min(bytes.size(), kScanWindow);
+        out.Write(bytes.substr(0, n));
+        bytes.remove_prefix(n);
+    }
+}
+
+void SetStatus(TRunContext& run, const std::string& text) {
+    if (run.Host != nullptr) run.Host->SetStatusText(text);
+}
+
+// The extension of a link's target as the name of its local copy wants it: empty for an address
+// with a query, else the text after the last "." of the last path segment, lowered.
+std::string LinkExtension(std::string_view resolved) {
+    size_t lastSlash = resolved.rfind('/');
+    size_t question = resolved.find('?');
+    if (question != std::string_view::npos) {
+        if (lastSlash == std::string_view::npos || question > lastSlash) return {};
+        // A "?" before the last "/" still means a query when that "/" belongs to a "://" of a
+        // scheme carried inside the query.
+        for (size_t s = lastSlash >= 2 ? lastSlash - 2 : 0; s <= lastSlash; ++s)
+            if (s > question && resolved.substr(s, 3) == "://") return {};
+    }
+    size_t dot = resolved.rfind('.');
+    size_t backslash = resolved.rfind('\\');
+    if (dot == std::string_view::npos) return {};
+    if (lastSlash != std::string_view::npos && dot < lastSlash) return {};
+    if (backslash != std::string_view::npos && dot < backslash) return {};
+    std::string ext(resolved.substr(dot + 1));
+    for (char& c : ext)
+        c = Lower(c);
+    return ext;
+}
+
+// The extension of a stored image: the address cut at its first "?" or white space, the text
+// after a "." of the last segment, at most three characters, lowered.
+std::string ImageExtensionOf(std::string_view address) {
+    size_t cut = address.size();
+    for (size_t i = 0; i < address.size(); ++i) {
+        if (address[i] == '?' || IsWhite(address[i])) {
+            cut = i;
+            break;
+        }
+    }
+    address = address.substr(0, cut);
+    size_t dot = address.rfind('.');
+    size_t slash = address.rfind('/');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return {};
+    std::string ext(address.substr(dot + 1, 3));
+    for (char& c : ext)
+        c = Lower(c);
+    if (ext == "jpe") ext = "jpg";
+    if (ext == "mpe") ext = "mpg";
+    return ext;
+}
+
+enum class TagKind { None, Anchor, Image, Frame, Area, Embed };
+
+class Scanner {
+public:
+    explicit Scanner(TPageContext& ctx)
+        : ctx_(ctx), run_(*ctx.Run), out_(*ctx.Out), page_(*ctx.Page), marked_(*ctx.Marked) {
+        textEnd_ = page_.size();
+        if (textEnd_ > 0 && page_[textEnd_ - 1] == '\0') --textEnd_;
+    }
+
+    void Run() {
+        if (marked_.size() != page_.size()) return; // not a marked copy of this page
+        size_t searchStart = 0;
+        for (;;) {
+            if (run_.SkipOrAbort()) stopping_ = true;
+            size_t start = kNone;
+            size_t end = kNone;
+            TagKind kind = TagKind::None;
+            bool imageMap = false;
+            for (size_t s = searchStart;;) {
+                start = FindByte(marked_, kTagStartMark, s);
+                if (start == kNone) break;
+                end = FindByte(marked_, kTagEndMark, start + 1);
+                if (end == kNone) {
+                    start = kNone;
+                    break;
+                }
+                kind = Classify(start, end, imageMap);
+                if (kind != TagKind::None) break;
+                s = end + 1;
+            }
+            CheckDisk();
+            if (start == kNone || end >= textEnd_) {
+                WriteChunked(out_, page_.substr(copyPos_, textEnd_ - std::min(copyPos_, textEnd_)));
+                copyPos_ = textEnd_;
+                return;
+            }
+            WriteChunked(out_, page_.substr(copyPos_, start - copyPos_));
+            std::string_view tag = page_.substr(start, end - start + 1);
+            copyPos_ = end + 1;
+            if (kind == TagKind::Image || kind == TagKind::Embed)
+                ImageRule(tag);
+            else
+                LinkRule(tag, kind, imageMap);
+            searchStart = copyPos_;
+        }
+    }
+
+private:
+    void CheckDisk() {
+        if (diskCounter_ > 50) {
+            RequireFreeSpace(run_);
+            diskCounter_ = 0;
+        } else {
+            ++diskCounter_;
+        }
+    }
+
+    TagKind Classify(size_t start, size_t end, bool& imageMap) {
+        size_t name = start + 1;
+        if (MatchesName(page_, name, "noframe")) {
+            WriteChunked(out_, page_.substr(copyPos_, end + 1 - copyPos_));
+            PrintBriefHeader(out_, run_, false, "", ctx_.SiteMapName, ctx_.SummaryName,
+                             run_.BriefName);
+            copyPos_ = end + 1;
+            inNoFrames_ = true;
+            return TagKind::None;
+        }
+        if (MatchesName(page_, name, "/noframe")) {
+            WriteChunked(out_, page_.substr(copyPos_, start - copyPos_));
+            PrintBriefFooter(out_, "", ctx_.SiteMapName, ctx_.SummaryName);
+            copyPos_ = start;
+            inNoFrames_ = false;
+            return TagKind::None;
+        }
+        if (MatchesName(page_, name, "a ")) {
+            imageMap = NextTagIsImageMap(end);
+            return TagKind::Anchor;
+        }
+        if (MatchesName(page_, name, "img ") || MatchesName(page_, name, "image "))
+            return TagKind::Image;
+        if (MatchesName(page_, name, "frame ")) return TagKind::Frame;
+        if (MatchesName(page_, name, "area ")) return TagKind::Area;
+        if (MatchesName(page_, name, "embed ")) return TagKind::Embed;
+        return TagKind::None;
+    }
+
+    // An anchor around a server-side image map keeps its web address: the map's coordinates
+    // mean nothing off-line.
+    bool NextTagIsImageMap(size_t anchorEnd) const {
+        size_t start = FindByte(marked_, kTagStartMark, anchorEnd + 1);
+        if (start == kNone) return false;
+        size_t end = FindByte(marked_, kTagEndMark, start + 1);
+        if (end == kNone) return false;
+        size_t after;
+        if (MatchesName(page_, start + 1, "img "))
+            after = start + 4;
+        else if (MatchesName(page_, start + 1, "image "))
+            after = start + 6;
+        else
+            return false;
+        for (size_t at = after; at + 5 <= end;) {
+            at = FindAttribute(page_, at, end, "ismap");
+            if (at == kNone || at + 5 > end) return false;
+            char next = page_[at + 5];
+            if (IsWhite(next) || next == '>') return true;
+            ++at;
+        }
+        return false;
+    }
+
+    void ImageRule(std::string_view tag) {
+        size_t resume = 0;
+        size_t search = 0;
+        GtCache gt;
+        for (;;) {
+            size_t src = FindAttribute(tag, search, tag.size(), "src");
+            size_t v = src == kNone ? kNone : ValueStart(tag, src, tag.size());
+            size_t ve = v == kNone ? kNone : ValueEnd(tag, v, &gt);
+            if (ve == kNone || stopping_) {
+                WriteChunked(out_, tag.substr(resume));
+                return;
+            }
+            size_t textStart = ValueTextStart(tag, v);
+            WriteChunked(out_, tag.substr(resume, textStart - resume));
+            std::string_view value = tag.substr(textStart, ve - textStart);
+            bool stored = false;
+            if (ctx_.LoadImages || IsSearchSiteLink(ctx_.BaseAddress))
+                stored = StoreImage(out_, value, ctx_);
+            if (!stored) WriteChunked(out_, ctx_.LoadImages ? value : kNotLoadedImage);
+            out_.Write(tag.substr(ve, 1));
+            resume = search = ve + 1;
+        }
+    }
+
+    bool Reusable(const PageRecord& record, bool notFollowed, bool leavesFrame) const {
+        if (record.FramePage == 0) {
+            bool ok = !ctx_.IsFrameset || inNoFrames_ || leavesFrame;
+            return notFollowed ? ok && !ctx_.InFrame : ok;
+        }
+        return (ctx_.IsFrameset || ctx_.InFrame) && !leavesFrame;
+    }
+
+    bool LeavesFrame(std::string_view tag) const {
+        size_t target = FindAttribute(tag, 0, tag.size(), "target");
+        if (target == kNone) return false;
+        size_t i = target + 7;
+        while (i < tag.size() && (tag[i] == '"' || tag[i] == '\'' || IsWhite(tag[i])))
+            ++i;
+        if (i >= tag.size() || tag[i] != '_') return false;
+        return MatchesName(tag, i + 1, "blank") || MatchesName(tag, i + 1, "top");
+    }
+
+    void LinkRule(std::string_view tag, TagKind kind, bool imageMap) {
+        const bool isFrame = kind == TagKind::Frame;
+        size_t attr = FindAttribute(tag, 0, tag.size(), isFrame ? "src" : "href");
+        size_t v = attr == kNone ? kNone : ValueStart(tag, attr, tag.size());
+        // A value that would begin at the closing ">" lies outside the tag.
+        size_t ve = (v == kNone || v + 1 >= tag.size()) ? kNone : ValueEnd(tag, v);
+        if (ve == kNone || !ctx_.IsContent || run_.PageTable == nullptr) {
+            WriteChunked(out_, tag);
+            return;
+        }
+        size_t textStart = ValueTextStart(tag, v);
+        std::string_view value = tag.substr(textStart, ve - textStart);
+
+        bool unsupported = false;
+        bool mail = false;
+        if (!isFrame) {
+            size_t colon = value.find(':');
+            if (colon != std::string_view::npos &&
+                value.substr(0, colon).find_first_of("/\\") == std::string_view::npos) {
+                unsupported = !(colon >= 4 && EqualsNoCase(value.substr(colon - 4, 4), "http"));
+                mail = colon >= 6 && EqualsNoCase(value.substr(colon - 6, 6), "mailto");
+            }
+            if (!unsupported && !ctx_.LoadImages) {
+                size_t dot = value.rfind('.');
+                if (dot != std::string_view::npos &&
+                    (MatchesName(tag, textStart + dot + 1, "gif") ||
+                     MatchesName(tag, textStart + dot + 1, "jpg"))) {
+                    WriteChunked(out_, tag);
+                    return;
+                }
+            }
+        }
+
+        bool leaves = LeavesFrame(tag);
+        WriteChunked(out_, tag.substr(0, textStart));
+        WriteNewValue(tag, value, textStart, isFrame, unsupported, mail, leaves, imageMap);
+        WriteChunked(out_, tag.substr(ve));
+    }
+
+    void WriteNewValue(std::string_view tag, std::string_view value, size_t textStart, bool isFrame,
+                       bool unsupported, bool mail, bool leaves, bool imageMap) {
+        (void)tag;
+        (void)textStart;
+        std::string resolved = ResolveLink(ctx_.BaseAddress, value);
+        if (imageMap || stopping_) {
+            size_t http = resolved.find("http://");
+            size_t slash = resolved.find('/');
+            if (http == std::string::npos || slash < http) resolved.insert(0, "http://");
+            WriteChunked(out_, resolved);
+            return;
+        }
+        std::string_view address = CutFragment(resolved);
+        PageRecord* known = isFrame ? nullptr : run_.PageTable->Find(address);
+
+        bool hasFragment = false;
+        std::string_view fragment; // without its "#"
+        std::string_view fromHash; // the value's text from that "#" on
+        if (!unsupported) {
+            size_t cut = value.find('?');
+            std::string_view head = value.substr(0, cut);
+            size_t hash = head.rfind('#');
+            if (hash != std::string_view::npos) {
+                hasFragment = true;
+                fragment = head.substr(hash + 1);
+                fromHash = value.substr(hash);
+            }
+        }
+        bool samePage = hasFragment && EqualsNoCase(address, CutFragment(ctx_.EntryAddress));
+        bool depthExhausted = ctx_.RemainingDepth <= 1 && !samePage && !isFrame;
+
+        if (depthExhausted || unsupported) {
+            if (known != nullptr && Reusable(*known, true, leaves)) {
+                WriteChunked(out_, known->LocalName);
+                if (hasFragment) WriteChunked(out_, fromHash);
+                return;
+            }
+            LinkNoticeKind kind = mail          ? LinkNoticeKind::MailLink
+                                  : unsupported ? LinkNoticeKind::UnsupportedProtocol
+                                                : LinkNoticeKind::SpiderLimit;
+            NoticeBarNames bar{run_.BriefName, ctx_.EntryName, ctx_.SummaryName, ctx_.SiteMapName};
+            WriteLinkNotice(run_, out_, ctx_.BaseAddress, value, kind, bar);
+            return;
+        }
+        if (samePage) {
+            WriteChunked(out_, fromHash);
+            return;
+        }
+
+        const bool frameContext = (ctx_.IsFrameset || ctx_.InFrame) && !leaves && !inNoFrames_;
+        std::string key;
+        if (frameContext) {
+            key.reserve(kFrameKeyPrefix.size() + address.size());
+            key.append(kFrameKeyPrefix).append(address);
+            known = run_.PageTable->Find(key);
+        } else {
+            key.assign(address);
+        }
+        if (known != nullptr && Reusable(*known, false, leaves)) {
+            WriteChunked(out_, known->LocalName);
+        } else {
+            std::string name = NewPageName(CountersOf(run_), run_.BriefFolder,
+                                           LinkExtension(ResolveLink(ctx_.EntryAddress, value)));
+            if (name != kNoFreeName) {
+                out_.Write(name);
+                TocNode* node = nullptr;
+                if (run_.CurrentTocList != nullptr) {
+                    run_.CurrentTocList->Append("");
+                    node = run_.CurrentTocList->Last();
+                    if (hasFragment) node->Anchor = "#" + std::string(fragment);
+                }
+                run_.PageTable->Add(key, name, 0, ctx_.RemainingDepth - 1, 0, node,
+                                    frameContext ? 1 : 0);
+            }
+        }
+        if (hasFragment) {
+            out_.Write("#");
+            WriteChunked(out_, fragment);
+        }
+        TLList* next = run_.LevelQueue[run_.LevelSelector == 1 ? 0 : 1].get();
+        if (next != nullptr) next->Append(key, frameContext ? 1 : 0);
+    }
+
+    TPageContext& ctx_;
+    TRunContext& run_;
+    TOutputFile& out_;
+    std::string_view page_;
+    std::string_view marked_;
+    size_t textEnd_ = 0;
+    size_t copyPos_ = 0;
+    bool inNoFrames_ = false;
+    bool stopping_ = false;
+    int diskCounter_ = 51;
+};
+
+} // namespace
+
+void ShowRunCounts(TRunContext& run) {
+    if (run.Host == nullptr) return;
+    run.Host->UpdateItem(ProgressLabel::PagesLoaded, std::to_string(run.PagesCount));
+    run.Host->UpdateItem(ProgressLabel::ImagesLoaded, std::to_string(run.ImagesCount));
+    run.Host->UpdateItem(ProgressLabel::BytesLoaded, std::to_string(run.TotalBytes / 1024));
+}
+
+std::string EntryAddressOf(std::string_view address) {
+    size_t scheme = address.find("://");
+    if (scheme != std::string_view::npos && address.find('/', scheme + 3) != std::string_view::npos)
+        return std::string(address.substr(scheme + 3));
+    return std::string(address);
+}
+
+void RewritePage(TPageContext& page) {
+    Scanner scanner(page);
+    scanner.Run();
+}
+
+bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
+    TRunContext& run = *page.Run;
+    if (run.PageTable == nullptr) return false;
+    std::string address(CutFragment(ResolveLink(page.BaseAddress, value)));
+    PageRecord* record = run.PageTable->Find(address);
+    if (record != nullptr && record->Loaded == 1) {
+        out.Write(record->LocalName);
+        return true;
+    }
+    std::string fetchAddress = address;
+    TResponseBuffer buffer;
+    std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
+    int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
+    TFetchResult fetched =
+        FetchDocument(fetchAddress, buffer, page.UserName, page.Password, page.EntryAddress, false,
+                      proxy, proxyPort, true, true, page.AgentComment, run);
+    SetStatus(run, " Gathra Light");
+    // A notice standing in for the picture is no picture: the caller writes its fallback rather
+    // than storing an error page under an image name.
+    if (fetched.Result == 0 || !fetched.IsContent) return false;
+    ++run.ImagesCount;
+    run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
+    ShowRunCounts(run);
+    std::string name;
+    if (record != nullptr) {
+        name = record->LocalName;
+        record->Loaded = 1;
+    } else {
+        name = NewImageName(CountersOf(run), run.BriefFolder, ImageExtensionOf(address));
+    }
+    if (name == kNoFreeName) return false;
+    StoreBody(run, buffer, name);
+    out.Write(name);
+    run.PageTable->Add(address, name, 0, 0, 1, nullptr, 0);
+    return true;
+}
+
+void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileName) {
+    struct Release {
+        TResponseBuffer& Buffer;
+        ~Release() { Buffer.Clear(); }
+    } release{buffer};
+    if (!CatalogName(run.Catalog, fileName)) return;
+    TOutputFile file(InFolder(run.BriefFolder, fileName));
+    std::string_view bytes(buffer.Bytes());
+    size_t start = 0;
+    if (buffer.HasHeader()) {
+        size_t headerEnd = FindHeaderEnd(bytes);
+        if (headerEnd != std::string_view::npos) start = headerEnd;
+    }
+    size_t end = bytes.size();
+    if (end > start && bytes[end - 1] == '\0') --end;
+    constexpr size_t kBlock = 1000;
+    constexpr int kBlocksBetweenChecks = 22;
+    RequireFreeSpace(run);
+    int blocks = 0;
+    for (size_t pos = start; pos < end; pos += kBlock) {
+        if (blocks == kBlocksBetweenChecks) {
+            RequireFreeSpace(run);
+            blocks = 0;
+        }
+        file.Write(bytes.substr(pos, std::min(kBlock, end - pos)));
+        ++blocks;
+    }
+    file.Close();
+}
+
+void RequireFreeSpace(const TRunContext& run) {
+    std::error_code error;
+    std::string folder = run.BriefFolder.empty() ? std::string(".") : PosixPath(run.BriefFolder);
+    std::filesystem::space_info space = std::filesystem::space(folder, error);
+    if (error) return; // unknown: a failing write will still be caught as a disk error
+    std::int64_t limit = run.Settings != nullptr ? run.Settings->DiskBufferBytes : 0;
+    if (limit < 0) limit = 0;
+    if (space.available <= static_cast<std::uintmax_t>(limit)) throw TDiskError("Disk Full");
+}
+
+} // namespace gathra

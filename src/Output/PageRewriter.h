@@ -1,0 +1,84 @@
+#pragma once
+#include "Engine/OutputFile.h"
+#include "Engine/ResponseBuffer.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace gathra {
+
+struct TRunContext;
+struct FileNameCounters;
+
+// What RewritePage needs to know about one stored page.
+struct TPageContext {
+    TRunContext* Run = nullptr;
+    TOutputFile* Out = nullptr; // the stored page file; everything is appended to it
+
+    // The prepared page (ends in one NUL byte, no other NUL) and its marked copy (MarkTags).
+    // Rewriting only blanks bytes of the page; its length never changes.
+    std::string* Page = nullptr;
+    const std::string* Marked = nullptr;
+
+    // Links are resolved against this: the page's base href, else its own address as queued.
+    std::string BaseAddress;
+    // The entry's top page address without its scheme.
+    std::string EntryAddress;
+    // 1: links found here are not followed.
+    std::int32_t RemainingDepth = 1;
+    bool IsFrameset = false; // the page holds a frameset
+    bool InFrame = false;    // the page was reached as a frame source
+    bool IsContent = true;   // false: a notice stands in place of the page; links stay unchanged
+    bool LoadImages = false;
+
+    // The entry's credentials, handed on to image fetches.
+    std::string UserName;
+    std::string Password;
+    std::string AgentComment;
+
+    // The bars inside a noframe section, and the link notices, lead here.
+    std::string SummaryName;
+    std::string SiteMapName; // may be empty
+    std::string EntryName;
+};
+
+// The placeholder written for an image that is not retrieved.
+inline constexpr std::string_view kNotLoadedImage = "/images/NotLoaded";
+// Prefix of the table keys of pages reached as frame sources.
+inline constexpr std::string_view kFrameKeyPrefix = "!!--";
+
+// The entry's top page address as the scanner compares links with it: a leading scheme
+// ("...://" followed later by "/") is removed.
+std::string EntryAddressOf(std::string_view address);
+
+// Writes the page's text, rewritten for off-line reading, to the output file: links to pages
+// the spider follows get local names and are queued for the next level, images are stored (or
+// replaced by the placeholder), other links lead to link notices. Nothing is written before the
+// page's first byte or after its last; the closing NUL is not written. Linear in the page size.
+// Throws TDiskError for "Disk Full" and write failures.
+void RewritePage(TPageContext& page);
+
+// Stores the image whose value runs from `valueStart` to `valueEnd` in `value`, resolved against
+// the context's base address, and writes its local name to the output file. An image already
+// stored during the entry is not fetched again. False (nothing written) when it could not be
+// fetched or named.
+bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page);
+
+// Records `fileName` in the catalogue, creates it in the run folder and copies the response into
+// it without its header and without the closing NUL. The free space is checked before the
+// first block of 1,000 bytes and then every 22 blocks. The buffer is emptied afterwards, also
+// when the copy fails. Throws TDiskError ("Disk Full" or a write failure).
+void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileName);
+
+// Throws TDiskError("Disk Full") when the free space of the run folder's file system is not
+// larger than the settings' disk buffer.
+void RequireFreeSpace(const TRunContext& run);
+
+// The progress dialog's pages, images and kilobytes labels from the run's counts.
+void ShowRunCounts(TRunContext& run);
+
+// The run's file name counters (the program's own when the run names none).
+FileNameCounters& CountersOf(TRunContext& run);
+
+} // namespace gathra

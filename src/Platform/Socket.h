@@ -1,0 +1,63 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace gathra {
+
+class SocketCanceller;
+
+enum class SocketStatus {
+    Ok,
+    Closed,            // the peer ended the connection (a receive of 0 bytes)
+    TimedOut,          // the wait's bound passed
+    Cancelled,         // the canceller ended the call
+    ConnectionAborted, // worth repeating: the call may succeed when tried again
+    Failed,
+};
+
+// A TCP stream socket over IPv4, standing in for the Windows Sockets calls of the HTTP client.
+// Every blocking call waits with poll() on the socket and on the canceller's descriptor, so that
+// another thread can end it at once; each has a bound.
+class TSocket {
+public:
+    explicit TSocket(SocketCanceller* canceller = nullptr);
+    ~TSocket();
+    TSocket(const TSocket&) = delete;
+    TSocket& operator=(const TSocket&) = delete;
+
+    bool Open();
+    bool IsOpen() const { return fd_ >= 0; }
+    void Close();
+
+    // Receive buffer size (0: the system's own, which grows with the connection), send and
+    // receive bounds, keep-alive and no-delay.
+    void SetOptions(int receiveBufferBytes, int sendTimeoutMs, int receiveTimeoutMs, bool keepAlive,
+                    bool noDelay);
+
+    // Four dot-separated groups of decimal digits, each at most 255; address in host order.
+    static bool ParseDottedAddress(std::string_view host, std::uint32_t& address);
+    // Name lookup (IPv4); address in host order. The system's resolver cannot be interrupted,
+    // so it runs on a helper thread of its own while this call waits for it or for a cancel;
+    // a cancelled lookup finishes unobserved on its helper.
+    static SocketStatus LookupHost(const std::string& host, std::uint32_t& address,
+                                   SocketCanceller* canceller);
+
+    SocketStatus Connect(std::uint32_t address, std::uint16_t port, int timeoutMs);
+    // Sends all of data, or fails.
+    SocketStatus Send(std::string_view data);
+    SocketStatus WaitReadable(int timeoutMs);
+    // Receives up to size bytes; Closed (received 0) when the peer has ended the connection.
+    SocketStatus Receive(char* data, std::size_t size, std::size_t& received);
+
+private:
+    SocketStatus Wait(short events, int timeoutMs);
+
+    SocketCanceller* canceller_;
+    int fd_ = -1;
+    int sendTimeoutMs_ = 32000;
+    int receiveTimeoutMs_ = 32000;
+};
+
+} // namespace gathra

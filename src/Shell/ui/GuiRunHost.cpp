@@ -1,0 +1,118 @@
+#include "Shell/ui/GuiRunHost.h"
+
+#include "Brief/ui/SkeinForm.h"
+#include "Engine/RunFlags.h"
+#include "Engine/ui/BriefProcessing.h"
+#include "Shell/ui/MDIFrame.h"
+#include "Shell/ui/MessageDialogs.h"
+#include "Shell/ui/ShellWindows.h"
+
+#include <QLabel>
+#include <QMetaObject>
+#include <QThread>
+
+namespace gathra {
+
+void GuiRunHost::OnMain(const std::function<void()>& call) {
+    if (QThread::currentThread() == frame_.thread())
+        call();
+    else
+        QMetaObject::invokeMethod(&frame_, call, Qt::BlockingQueuedConnection);
+}
+
+TSkeinForm* GuiRunHost::FormOf(const TBrief& brief) const {
+    for (TSkeinForm* form : frame_.WindowTables().BriefWindows())
+        if (&form->Brief == &brief) return form;
+    return nullptr;
+}
+
+void GuiRunHost::LockControls(TBrief& brief) {
+    OnMain([&] {
+        brief.Generating = 1;
+        runForm_ = FormOf(brief);
+        if (runForm_ == nullptr) return;
+        saved_ = Enabling::LockForRun(frame_.Main(), runForm_->Popup);
+        runForm_->ApplyPopupStates();
+        frame_.RefreshCommands();
+    });
+}
+
+void GuiRunHost::UnlockControls(TBrief& brief) {
+    OnMain([&] {
+        TSkeinForm* form = FormOf(brief);
+        if (form != nullptr) {
+            Enabling::UnlockAfterRun(frame_.Main(), form->Popup, saved_);
+            form->ApplyPopupStates();
+        }
+        brief.Generating = 0;
+        frame_.RefreshCommands();
+    });
+}
+
+void GuiRunHost::CreateProgress() {
+    OnMain([&] {
+        delete frame_.progress_;
+        frame_.progress_ = new TBriefProcessing(frame_.Dlg(), ProgramRunFlags(), &frame_);
+    });
+}
+
+void GuiRunHost::ShowProgress() {
+    OnMain([&] {
+        if (frame_.progress_) frame_.progress_->show();
+    });
+}
+
+void GuiRunHost::UpdateItem(ProgressLabel label, const std::string& text) {
+    OnMain([&] {
+        if (frame_.progress_) frame_.progress_->UpdateItem(label, text);
+    });
+}
+
+void GuiRunHost::UpdateProgress(int percent) {
+    OnMain([&] {
+        if (frame_.progress_) frame_.progress_->UpdateProgress(percent);
+    });
+}
+
+void GuiRunHost::FreeProgress() {
+    OnMain([&] {
+        delete frame_.progress_;
+        frame_.progress_ = nullptr;
+    });
+}
+
+void GuiRunHost::SetStatusText(const std::string& text) {
+    OnMain([&] { frame_.SetStatusText(text); });
+}
+
+void GuiRunHost::ShowDiskError(const std::string& text, const std::string& caption) {
+    OnMain([&] {
+        Beep();
+        frame_.Dlg().ShowMessage(text, caption, false);
+    });
+}
+
+void GuiRunHost::BriefReady(const std::string& briefName, const std::string& summaryName,
+                            const std::string& runFolder) {
+    OnMain([&] {
+        Beep();
+        TBtnRightDlg dialog(briefName, summaryName, runFolder, frame_.BrowserPort());
+        ExecAsFrontForm(dialog);
+    });
+}
+
+void GuiRunHost::AppendArchive(TBrief& brief, const std::string& path,
+                               const std::string& title) {
+    OnMain([&] {
+        brief.ArchivePaths.push_back(path);
+        brief.ArchiveTitles.push_back(title);
+    });
+}
+
+void GuiRunHost::Repaint() {
+    OnMain([&] {
+        if (runForm_ != nullptr && TSkeinForm::IsLive(runForm_)) runForm_->RepaintList();
+    });
+}
+
+} // namespace gathra

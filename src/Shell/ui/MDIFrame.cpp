@@ -1,0 +1,685 @@
+#include "Shell/ui/MDIFrame.h"
+
+#include "Brief/ui/SkeinForm.h"
+#include "Engine/RunFlags.h"
+#include "Engine/ui/BriefProcessing.h"
+#include "Platform/CommandLineBrowser.h"
+#include "Shell/ui/GuiRunHost.h"
+#include "Shell/ui/MessageDialogs.h"
+#include "Shell/ui/ShellWindows.h"
+#include "Shell/ui/ToolIcons.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <filesystem>
+
+namespace gathra {
+namespace {
+
+using C = Command;
+
+const char* const SampleBriefs[] = {"Leisure.brf", "Sports.brf", "News.brf", "Gov.brf"};
+const char* const MakerSite = "http://www.gathralight.example/";
+
+int WindowStateNumber(Qt::WindowStates state) {
+    if (state & Qt::WindowMinimized) return 1;
+    if (state & Qt::WindowMaximized) return 2;
+    return 0;
+}
+
+startup::WindowPlacement PlacementOf(const QRect& bounds, Qt::WindowStates state) {
+    return {bounds.left(), bounds.top(), bounds.width(), bounds.height(), WindowStateNumber(state)};
+}
+
+void ApplyState(QWidget* window, int state) {
+    if (state == 1)
+        window->setWindowState(Qt::WindowMinimized);
+    else if (state == 2)
+        window->setWindowState(Qt::WindowMaximized);
+    else
+        window->setWindowState(Qt::WindowNoState);
+}
+
+} // namespace
+
+TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)) {
+    setWindowTitle(tr("Gathra Light"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    SetMainForm(this);
+    dialogs_ = std::make_unique<QtDialogs>();
+    runHost_ = std::make_unique<GuiRunHost>(*this);
+    settings_.ProgramFolder = startup::ProgramFolder();
+    startup::LoadSettings(settings_);
+    if (settings_.ProgramFolder.empty()) settings_.ProgramFolder = startup::ProgramFolder();
+    if (options_.BrowserPort == nullptr)
+        ownBrowser_ = std::make_unique<CommandLineBrowser>(settings_.BrowserPath);
+
+    mdiArea_ = new QMdiArea(this);
+    mdiArea_->setBackground(QColor(128, 128, 128));
+    setCentralWidget(mdiArea_);
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMDIFrame::SubWindowActivated);
+
+    BuildActions();
+    BuildMenus();
+    BuildToolbar();
+    statusLabel_ = new QLabel(QStringLiteral(" Gathra Light"), this);
+    statusBar()->addWidget(statusLabel_, 1);
+    statusBar()->setSizeGripEnabled(true);
+
+    Enabling::MainStart(main_);
+    RefreshCommands();
+
+    setMinimumSize(490, 160);
+    resize(519, 361 + menuBar()->sizeHint().height() + 28 + statusBar()->sizeHint().height());
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    if (options_.Splash) ShowSplash();
+}
+
+TMDIFrame::~TMDIFrame() {
+    closing_ = true;
+    // Brief windows call back into the tables as they go, so they go while those still exist.
+    delete mdiArea_;
+    mdiArea_ = nullptr;
+    delete progress_;
+    if (MainForm() == this) SetMainForm(nullptr);
+}
+
+Dialogs& TMDIFrame::Dlg() { return *dialogs_; }
+
+Browser& TMDIFrame::BrowserPort() {
+    return options_.BrowserPort != nullptr ? *options_.BrowserPort : *ownBrowser_;
+}
+
+bool TMDIFrame::RunActive() const { return ProgramRunFlags().RunActive.load() != 0; }
+
+// --- actions, menus, toolbar -------------------------------------------------------------------
+
+QAction* TMDIFrame::MakeAction(Command command, const QString& text,
+                               const QKeySequence& shortcut) {
+    auto* action = new QAction(text, this);
+    if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+    actions_.insert(command, action);
+    return action;
+}
+
+void TMDIFrame::BuildActions() {
+    connect(MakeAction(C::FileNew, tr("&New Brief Organizer..."), QKeySequence(tr("Ctrl+N"))),
+            &QAction::triggered, this, [this] { NewBrief(); });
+    connect(MakeAction(C::FileOpen, tr("&Open Brief Organizer..."), QKeySequence(tr("Ctrl+O"))),
+            &QAction::triggered, this, [this] { OpenBrief(); });
+    connect(MakeAction(C::FileClose, tr("&Close Brief Organizer")), &QAction::triggered, this,
+            [this] { CloseBrief(); });
+    connect(MakeAction(C::FileSaveAs, tr("Save Brief Organizer &As...")), &QAction::triggered,
+            this, [this] { SaveBriefAs(); });
+    connect(MakeAction(C::FileGenerate, tr("&Generate Brief"), QKeySequence(tr("Ctrl+G"))),
+            &QAction::triggered, this, [this] { GenerateBrief(); });
+    connect(MakeAction(C::FileShowLastBrief, tr("&Show Last Brief")), &QAction::triggered, this,
+            [this] { ShowBrief(); });
+    connect(MakeAction(C::FileBriefSetup, tr("&Brief Organizer Setup...")), &QAction::triggered,
+            this, [this] { BriefSetup(); });
+    exitAction_ = MakeAction(C::FileExit, tr("E&xit"));
+    connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+
+    connect(MakeAction(C::EditCut, tr("Cu&t"), QKeySequence(tr("Ctrl+X"))), &QAction::triggered,
+            this, [this] { CutEntry(); });
+    connect(MakeAction(C::EditCopy, tr("&Copy"), QKeySequence(tr("Ctrl+C"))),
+            &QAction::triggered, this, [this] { CopyEntry(); });
+    connect(MakeAction(C::EditPaste, tr("&Paste"), QKeySequence(tr("Ctrl+V"))),
+            &QAction::triggered, this, [this] { PasteEntry(); });
+    connect(MakeAction(C::EditPreferences, tr("P&references...")), &QAction::triggered, this,
+            [this] { Preferences(); });
+
+    connect(MakeAction(C::EntryAddWeb, tr("&Add Web Entry")), &QAction::triggered, this,
+            [this] { AddEntry(EntryKind::Web); });
+    connect(MakeAction(C::EntryAddYahoo, tr("Add &Yahoo! Entry")), &QAction::triggered, this,
+            [this] { AddEntry(EntryKind::Search); });
+    connect(MakeAction(C::EntryDelete, tr("&Delete Entry")), &QAction::triggered, this,
+            [this] { DeleteEntry(); });
+    connect(MakeAction(C::EntryAddFromBrowser, tr("Add &Page from Browser")),
+            &QAction::triggered, this, [this] { AddPageFromBrowser(); });
+    connect(MakeAction(C::EntrySetup, tr("&Entry Setup...")), &QAction::triggered, this,
+            [this] { EntrySetup(); });
+    connect(MakeAction(C::EntrySort, tr("&Sort Entries")), &QAction::triggered, this,
+            [this] { SortEntries(); });
+    connect(MakeAction(C::EntryLaunch, tr("&Launch Entry in Browser")), &QAction::triggered,
+            this, [this] { LaunchEntry(); });
+
+    connect(MakeAction(C::WindowTile, tr("&Tile")), &QAction::triggered, this,
+            [this] { mdiArea_->tileSubWindows(); });
+    connect(MakeAction(C::WindowCascade, tr("&Cascade")), &QAction::triggered, this,
+            [this] { mdiArea_->cascadeSubWindows(); });
+    connect(MakeAction(C::WindowArrange, tr("&Arrange All")), &QAction::triggered, this, [this] {
+        // Minimised windows line up along the bottom of the area, left to right.
+        int x = 0;
+        for (QMdiSubWindow* sub : mdiArea_->subWindowList()) {
+            if (!sub->isMinimized()) continue;
+            QSize size = sub->size();
+            sub->move(x, mdiArea_->viewport()->height() - size.height());
+            x += size.width();
+        }
+    });
+}
+
+void TMDIFrame::BuildMenus() {
+    fileMenu_ = menuBar()->addMenu(tr("&File"));
+    fileMenu_->addAction(actions_[C::FileNew]);
+    fileMenu_->addAction(actions_[C::FileOpen]);
+    fileMenu_->addAction(actions_[C::FileClose]);
+    fileMenu_->addAction(actions_[C::FileSaveAs]);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(actions_[C::FileGenerate]);
+    fileMenu_->addAction(actions_[C::FileShowLastBrief]);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(actions_[C::FileBriefSetup]);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(exitAction_);
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->addAction(actions_[C::EditCut]);
+    edit->addAction(actions_[C::EditCopy]);
+    edit->addAction(actions_[C::EditPaste]);
+    edit->addSeparator();
+    edit->addAction(actions_[C::EditPreferences]);
+
+    entryMenu_ = menuBar()->addMenu(tr("E&ntry"));
+    actions_.insert(C::EntryMenu, entryMenu_->menuAction());
+    entryMenu_->addAction(actions_[C::EntryAddWeb]);
+    entryMenu_->addAction(actions_[C::EntryAddYahoo]);
+    entryMenu_->addAction(actions_[C::EntryDelete]);
+    entryMenu_->addAction(actions_[C::EntryAddFromBrowser]);
+    QMenu* import = entryMenu_->addMenu(tr("Import"));
+    actions_.insert(C::EntryImport, import->menuAction());
+    connect(import->addAction(tr("&Import Bookmarks...")), &QAction::triggered, this,
+            [this] { ImportBookmarks(); });
+    connect(import->addAction(tr("Import &Shortcuts...")), &QAction::triggered, this,
+            [this] { ImportShortcuts(); });
+    entryMenu_->addSeparator();
+    entryMenu_->addAction(actions_[C::EntrySetup]);
+    entryMenu_->addSeparator();
+    entryMenu_->addAction(actions_[C::EntrySort]);
+    entryMenu_->addSeparator();
+    entryMenu_->addAction(actions_[C::EntryLaunch]);
+
+    windowMenu_ = menuBar()->addMenu(tr("&Window"));
+    actions_.insert(C::WindowMenu, windowMenu_->menuAction());
+    windowMenu_->addAction(actions_[C::WindowTile]);
+    windowMenu_->addAction(actions_[C::WindowCascade]);
+    windowMenu_->addAction(actions_[C::WindowArrange]);
+    connect(windowMenu_, &QMenu::aboutToShow, this, &TMDIFrame::RebuildWindowMenu);
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    connect(help->addAction(tr("&Contents")), &QAction::triggered, this,
+            [this] { OpenHelpContents(); });
+    connect(help->addAction(tr("&Tutorial")), &QAction::triggered, this,
+            [this] { OpenHelpTopic(48); });
+    connect(help->addAction(tr("Orsolo &Development")), &QAction::triggered, this,
+            [this] { BrowserPort().OpenUrl(MakerSite, false); });
+    connect(help->addAction(tr("About &Gathra Pro...")), &QAction::triggered, this, [this] {
+        Dlg().ShowMessage("Gathra Pro adds scheduled runs and shared briefs to everything "
+                          "Gathra Light does.",
+                          "About Gathra Pro", true);
+    });
+    connect(help->addAction(tr("&About...")), &QAction::triggered, this, [this] {
+        Dlg().ShowMessage("Gathra Light 2.0 - your web briefs, gathered for reading off-line.",
+                          "About Gathra Light", true);
+    });
+}
+
+void TMDIFrame::BuildToolbar() {
+    QToolBar* bar = addToolBar(tr("Toolbar"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setFixedHeight(28);
+    bar->setIconSize(QSize(16, 16));
+    bar->toggleViewAction()->setVisible(false);
+    struct Button {
+        Command Key;
+        const char* Hint;
+        std::function<void()> Run;
+        bool GapAfter;
+    };
+    const Button buttons[] = {
+        {C::NewFileButton, "New", [this] { NewBrief(); }, false},
+        {C::OpenFileButton, "Open", [this] { OpenBrief(); }, true},
+        {C::CutButton, "Cut", [this] { CutEntry(); }, false},
+        {C::CopyButton, "Copy", [this] { CopyEntry(); }, false},
+        {C::PasteButton, "Paste", [this] { PasteEntry(); }, true},
+        {C::CreateWebEntryButton, "New Web Entry", [this] { AddEntry(EntryKind::Web); }, false},
+        {C::CreateYahooEntryButton, "New Yahoo! Entry", [this] { AddEntry(EntryKind::Search); },
+         false},
+        {C::GetBrowserUrlButton, "Add Browser Page", [this] { AddPageFromBrowser(); }, true},
+        {C::GenerateBriefsButton, "Generate Brief", [this] { GenerateBrief(); }, false},
+        {C::ShowBriefButton, "Show Brief", [this] { ShowBrief(); }, false},
+    };
+    for (const Button& b : buttons) {
+        auto* button = new QToolButton(bar);
+        button->setAutoRaise(true);
+        button->setFixedSize(23, 22);
+        button->setIcon(ToolIcon(b.Key));
+        button->setToolTip(tr(b.Hint));
+        button->setAccessibleName(tr(b.Hint));
+        connect(button, &QToolButton::clicked, this, b.Run);
+        bar->addWidget(button);
+        if (b.GapAfter) bar->addSeparator();
+        buttons_.insert(b.Key, button);
+    }
+}
+
+void TMDIFrame::RefreshCommands() {
+    for (auto it = actions_.begin(); it != actions_.end(); ++it)
+        it.value()->setEnabled(main_.Enabled(it.key()));
+    for (auto it = buttons_.begin(); it != buttons_.end(); ++it)
+        it.value()->setEnabled(main_.Enabled(it.key()));
+}
+
+void TMDIFrame::RebuildWindowMenu() {
+    for (QAction* a : windowListActions_) {
+        windowMenu_->removeAction(a);
+        a->deleteLater();
+    }
+    windowListActions_.clear();
+    QList<QMdiSubWindow*> windows = mdiArea_->subWindowList();
+    if (windows.isEmpty()) return;
+    windowListActions_.append(windowMenu_->addSeparator());
+    int n = 0;
+    for (QMdiSubWindow* sub : windows) {
+        QString text = QStringLiteral("&%1 %2").arg(++n).arg(sub->windowTitle());
+        QAction* a = windowMenu_->addAction(text);
+        a->setCheckable(true);
+        a->setChecked(sub == mdiArea_->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, sub] { mdiArea_->setActiveSubWindow(sub); });
+        windowListActions_.append(a);
+    }
+}
+
+void TMDIFrame::RebuildRecentMenu() {
+    for (QAction* a : recentActions_) {
+        fileMenu_->removeAction(a);
+        a->deleteLater();
+    }
+    recentActions_.clear();
+    if (recent_.Count() > 0 && recentSeparator_ == nullptr)
+        recentSeparator_ = fileMenu_->insertSeparator(exitAction_);
+    std::vector<std::string> captions = recent_.Captions();
+    for (int slot = 0; slot < static_cast<int>(captions.size()); ++slot) {
+        auto* a = new QAction(FromStored(captions[static_cast<size_t>(slot)]), this);
+        a->setData(slot);
+        connect(a, &QAction::triggered, this, [this, slot] { RecentClick(slot); });
+        fileMenu_->insertAction(recentSeparator_, a);
+        recentActions_.append(a);
+    }
+}
+
+// --- start-up ----------------------------------------------------------------------------------
+
+void TMDIFrame::ShowSplash() {
+    TSplashScreen splash;
+    QPointer<QWidget> previous = FrontForm();
+    SetFrontForm(&splash);
+    if (settings_.AutoLoadBrowser && !settings_.BrowserPath.empty())
+        SpawnDetached(CommandLineBrowser::CommandFor(settings_.BrowserPath, ""));
+    splash.exec();
+    SetFrontForm(previous);
+}
+
+void TMDIFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (firstActivation_) QTimer::singleShot(0, this, [this] { FirstActivation(); });
+}
+
+void TMDIFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Switching back to the program brings the dialog that is in front to the front.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        QWidget* front = FrontForm();
+        if (front != nullptr && front != this && front->isVisible()) {
+            front->raise();
+            front->activateWindow();
+        }
+    }
+}
+
+void TMDIFrame::FirstActivation() {
+    if (!firstActivation_) return;
+    firstActivation_ = false;
+    if (startup::ReadStartup("First Start") == "Yes") {
+        std::string folder = settings_.ProgramFolder + "Briefs/";
+        bool all = true;
+        for (const char* name : SampleBriefs) all = all && std::filesystem::exists(folder + name);
+        if (all)
+            for (const char* name : SampleBriefs) OpenBriefFile(folder + name);
+        OpenHelpTopic(48);
+        if (settings_.BrowserPath.empty()) {
+            preferencesOnFirstStart_ = 0;
+            Preferences();
+            preferencesOnFirstStart_ = -1;
+        }
+        startup::WriteStartup("First Start", "No");
+    }
+    startup::OpenBriefs open = startup::DecodeOpenBriefs(startup::ReadStartup("Open Briefs"));
+    if (open.Main) {
+        ApplyState(this, open.Main->State);
+        setGeometry(open.Main->Left, open.Main->Top, open.Main->Width, open.Main->Height);
+    }
+    for (const auto& brief : open.Briefs) OpenBriefFile(brief.Path, brief.Placement);
+    if (QMdiSubWindow* active = mdiArea_->activeSubWindow())
+        if (auto* form = qobject_cast<TSkeinForm*>(active->widget())) SetCurrentBrief(form);
+    recent_.Restore(startup::DecodePreviousBriefs(startup::ReadStartup("Previous Briefs")));
+    RebuildRecentMenu();
+    if (options_.AdBar) {
+        adBar_ = new TAdBar(this);
+        adBar_->show();
+        adBar_->PlaceBy(frameGeometry());
+    }
+}
+
+// --- files -------------------------------------------------------------------------------------
+
+QString TMDIFrame::BriefsFolder() const {
+    QString program = QString::fromStdString(settings_.ProgramFolder);
+    for (const char* name : {"briefs", "Briefs"}) {
+        QString folder = program + QLatin1String(name);
+        if (QFileInfo(folder).isDir()) return folder;
+    }
+    return program;
+}
+
+QString TMDIFrame::ChooseFile(const FileDialogRequest& request) {
+    if (options_.ChooseFile) return options_.ChooseFile(request);
+    QFileDialog dialog(this, request.Title, request.Folder, request.Filter);
+    dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!request.DefaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.DefaultSuffix);
+    // Saving over an existing brief replaces it without a question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (ExecAsFrontForm(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+TSkeinForm* TMDIFrame::CreateBriefWindow(
+    const std::optional<startup::WindowPlacement>& placement) {
+    if (!tables_.CanAddBrief() || !tables_.CanAddChild()) {
+        Dlg().ShowMessage("Close a brief before opening another one.", "Too many windows", false);
+        return nullptr;
+    }
+    auto* form = new TSkeinForm(*this);
+    tables_.AddBrief(form);
+    QMdiSubWindow* sub = mdiArea_->addSubWindow(form);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(ToolIcon(C::ShowBriefButton));
+    sub->setMinimumSize(275, 60);
+    if (placement) {
+        ApplyState(sub, placement->State);
+        sub->setGeometry(placement->Left, placement->Top, placement->Width, placement->Height);
+    } else {
+        sub->resize(533, 366);
+    }
+    sub->show();
+    Enabling::BriefWindowCreated(main_);
+    RefreshCommands();
+    return form;
+}
+
+TSkeinForm* TMDIFrame::OpenBriefFile(const std::string& path,
+                                     const std::optional<startup::WindowPlacement>& placement) {
+    for (TSkeinForm* open : tables_.BriefWindows())
+        if (open->Brief.FileName == path) {
+            Dlg().ShowMessage("This brief is already open. Gathra Light cannot open two copies "
+                              "of the same brief.",
+                              "Brief already open", false);
+            return nullptr;
+        }
+    TSkeinForm* form = CreateBriefWindow(placement);
+    if (form == nullptr) return nullptr;
+    form->Brief.FileName = path;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool read = form->ReadBriefs2();
+    QApplication::restoreOverrideCursor();
+    if (!read) {
+        form->SubWindow()->close();
+        return nullptr;
+    }
+    AddToRecent(form);
+    main_.Set(C::EntrySort, form->Brief.WebList.Count() > 0);
+    if (mdiArea_->activeSubWindow() == form->SubWindow()) form->FormActivate();
+    RefreshCommands();
+    return form;
+}
+
+TSkeinForm* TMDIFrame::NewBrief() {
+    QString path = ChooseFile({true, tr("Save As"), tr("Brief Files (*.BRF *.brf)"),
+                               BriefsFolder(), QStringLiteral("brf"), 4});
+    if (path.isEmpty()) return nullptr;
+    TSkeinForm* form = CreateBriefWindow({});
+    if (form == nullptr) return nullptr;
+    form->CreateNewBrief();
+    form->Brief.FileName = path.toStdString();
+    form->Brief.BriefFolder = QFileInfo(path).absolutePath().toStdString() + "/";
+    form->CreateCaption(form->Brief.FileName);
+    form->SaveBriefs2();
+    AddToRecent(form);
+    main_.Disable(C::EntrySort);
+    if (mdiArea_->activeSubWindow() == form->SubWindow()) form->FormActivate();
+    RefreshCommands();
+    return form;
+}
+
+void TMDIFrame::OpenBrief() {
+    QString path = ChooseFile({false, tr("Open File"),
+                               tr("Brief Files (*.BRF *.brf);;All Files (*)"), BriefsFolder(),
+                               {}, 5});
+    if (!path.isEmpty()) OpenBriefFile(path.toStdString());
+}
+
+void TMDIFrame::SaveBriefAs() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr) return;
+    QString title = QStringLiteral("Save ") + FromStored(form->Brief.FileName) +
+                    QStringLiteral(" As");
+    QString path = ChooseFile(
+        {true, title, tr("Brief Files (*.BRF *.brf)"), BriefsFolder(), QStringLiteral("brf"), 7});
+    if (path.isEmpty()) return;
+    form->CreateCaption(path.toStdString());
+    form->Brief.FileName = path.toStdString();
+    form->SaveBriefs2();
+}
+
+void TMDIFrame::CloseBrief() {
+    if (TSkeinForm* form = CurrentForm()) form->SubWindow()->close();
+}
+
+void TMDIFrame::AddToRecent(TSkeinForm* form) {
+    tables_.AddChild(form->SubWindow());
+    recent_.AddToRecent(form->Brief.FileName, form);
+    RebuildRecentMenu();
+}
+
+void TMDIFrame::RecentClick(int slot) {
+    TRecentList::ClickAction action = recent_.Click(slot, [](TRecentList::WindowRef window) {
+        return static_cast<const TSkeinForm*>(window)->Brief.FileName;
+    });
+    if (action.BringToFront != nullptr) {
+        auto* form = const_cast<TSkeinForm*>(static_cast<const TSkeinForm*>(action.BringToFront));
+        mdiArea_->setActiveSubWindow(form->SubWindow());
+    } else if (!action.OpenPath.empty()) {
+        OpenBriefFile(action.OpenPath);
+    }
+}
+
+void TMDIFrame::RemoveBriefWindow(TSkeinForm* form) {
+    if (tables_.BriefIndex(form) < 0) return;
+    QMdiSubWindow* sub = form->SubWindow();
+    if (tables_.InWindowList(sub)) recent_.ForgetWindow(form);
+    tables_.RemoveBrief(form, sub);
+    if (tables_.WindowCount() == 0 && !closing_) {
+        Enabling::LastWindowClosed(main_, true);
+        RefreshCommands();
+    }
+}
+
+void TMDIFrame::SetCurrentBrief(TSkeinForm* form) {
+    int index = tables_.BriefIndex(form);
+    if (index >= 0) tables_.CurrentBrief = index;
+}
+
+void TMDIFrame::SubWindowActivated(QMdiSubWindow* window) {
+    if (window == nullptr || closing_) return;
+    if (auto* form = qobject_cast<TSkeinForm*>(window->widget()))
+        if (tables_.BriefIndex(form) >= 0) form->FormActivate();
+}
+
+// --- entry commands ----------------------------------------------------------------------------
+
+void TMDIFrame::AddEntry(EntryKind kind) {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || form->Generating()) return;
+    form->CreateNewWebEntry(0, kind);
+    form->SaveBriefs2();
+    Enabling::AfterAddCommand(main_);
+    RefreshCommands();
+}
+
+void TMDIFrame::DeleteEntry() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || form->Generating()) return;
+    form->DeleteCurrWebEntry("Delete", true);
+    RefreshCommands();
+}
+
+void TMDIFrame::CopyEntry() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || form->Brief.WebList.SelectedIndex < 0) return;
+    form->CopyWebEntryData(entryBuffer_);
+    bufferFull_ = true;
+    Enabling::AfterBufferFilled(main_, form->Facts());
+    RefreshCommands();
+}
+
+void TMDIFrame::CutEntry() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || form->Generating() || form->Brief.WebList.SelectedIndex < 0) return;
+    CopyEntry();
+    form->DeleteCurrWebEntry("Cut");
+    Enabling::AfterBufferFilled(main_, form->Facts());
+    RefreshCommands();
+}
+
+void TMDIFrame::PasteEntry() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || !bufferFull_ || form->Generating()) return;
+    form->DoWebEntryPaste(entryBuffer_);
+    RefreshCommands();
+}
+
+void TMDIFrame::SortEntries() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || form->Generating()) return;
+    form->SortEntries();
+}
+
+void TMDIFrame::ShowBrief() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr) return;
+    const TBrief& brief = form->Brief;
+    if (brief.ArchivePaths.empty()) return;
+    std::string joined = (form->Generating() ? brief.HomeFolder : brief.BriefFolder) +
+                         brief.ArchivePaths.back();
+    std::string posix = joined;
+    for (char& c : posix)
+        if (c == '\\') c = '/';
+    if (!std::filesystem::exists(posix)) return;
+    std::string service = QString::fromStdString(settings_.BrowserService).toUpper().toStdString();
+    if (service.find("IEXPLORE") != std::string::npos)
+        BrowserPort().OpenUrl(joined, true);
+    else
+        BrowserPort().OpenUrl(TBtnRightDlg::SummaryAddress(posix, ""), true);
+}
+
+void TMDIFrame::LaunchEntry() {
+    if (TSkeinForm* form = CurrentForm()) form->ViewPage1Click();
+}
+
+void TMDIFrame::NotAvailableYet(const std::string& what) {
+    Dlg().ShowMessage(what + " is not available yet.", what, true);
+}
+
+void TMDIFrame::EntrySetup() { NotAvailableYet("Entry Setup"); }
+void TMDIFrame::BriefSetup() { NotAvailableYet("Brief Organizer Setup"); }
+void TMDIFrame::Preferences() { NotAvailableYet("Preferences"); }
+void TMDIFrame::ImportBookmarks() { NotAvailableYet("Import Bookmarks"); }
+void TMDIFrame::ImportShortcuts() { NotAvailableYet("Import Shortcuts"); }
+void TMDIFrame::AddPageFromBrowser() { NotAvailableYet("Add Page from Browser"); }
+
+void TMDIFrame::GenerateBrief() { NotAvailableYet("Generate Brief"); }
+
+void TMDIFrame::OpenHelpTopic(int topic) {
+    if (!help_)
+        help_ = new THelpWindow(QString::fromStdString(settings_.ProgramFolder) + "help/", this);
+    help_->ShowTopic(topic);
+}
+
+void TMDIFrame::OpenHelpContents() {
+    if (!help_)
+        help_ = new THelpWindow(QString::fromStdString(settings_.ProgramFolder) + "help/", this);
+    help_->ShowContents();
+}
+
+void TMDIFrame::SetStatusText(const std::string& text) {
+    statusLabel_->setText(FromStored(text));
+    statusLabel_->repaint();
+}
+
+// --- exit --------------------------------------------------------------------------------------
+
+void TMDIFrame::WriteStartupRecords() {
+    startup::OpenBriefs open;
+    open.Main = PlacementOf(isMinimized() || isMaximized() ? normalGeometry() : geometry(),
+                            windowState());
+    for (QMdiSubWindow* sub : tables_.WindowList()) {
+        auto* form = qobject_cast<TSkeinForm*>(sub->widget());
+        if (form == nullptr) continue;
+        open.Briefs.push_back({form->Brief.FileName, PlacementOf(sub->geometry(), sub->windowState())});
+    }
+    startup::WriteStartup("Open Briefs", startup::EncodeOpenBriefs(open));
+    startup::WriteStartup("Previous Briefs", startup::EncodePreviousBriefs(recent_.Slots()));
+}
+
+void TMDIFrame::closeEvent(QCloseEvent* event) {
+    if (RunActive() || closing_) {
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    WriteStartupRecords();
+    while (tables_.WindowCount() > 0) {
+        QMdiSubWindow* first = tables_.Child(0);
+        if (auto* form = qobject_cast<TSkeinForm*>(first->widget())) SetCurrentBrief(form);
+        if (!first->close()) break;
+        tables_.RemoveChild(first);
+    }
+    // Windows that never entered the window list (a brief that failed to load) go too.
+    for (QMdiSubWindow* sub : mdiArea_->subWindowList()) sub->close();
+    if (help_) help_->close();
+    if (adBar_) adBar_->close();
+    event->accept();
+}
+
+} // namespace gathra

@@ -1,0 +1,180 @@
+#pragma once
+#include "Brief/WebPage.h"
+#include "Shell/AppSettings.h"
+#include "Shell/CommandState.h"
+#include "Shell/RecentList.h"
+#include "Shell/WindowTables.h"
+#include "Shell/ui/StartupStore.h"
+#include "Engine/ui/BriefProcessing.h"
+#include "Shell/ui/ShellWindows.h"
+
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolButton;
+
+namespace gathra {
+
+class Browser;
+class Dialogs;
+class GuiRunHost;
+class THelpWindow;
+class TAdBar;
+class TSkeinForm;
+class TBriefProcessing;
+
+// What a file dialog is asked for; tests answer it without a dialog.
+struct FileDialogRequest {
+    bool Save = false;
+    QString Title;
+    QString Filter;
+    QString Folder;
+    QString DefaultSuffix;
+    int HelpContext = 0;
+};
+using FileChooser = std::function<QString(const FileDialogRequest&)>;
+
+struct FrameOptions {
+    bool Splash = true;
+    bool AdBar = true;
+    Browser* BrowserPort = nullptr; // none: start the browser by command line
+    FileChooser ChooseFile;         // none: the platform's file dialogs
+};
+
+// The main window: toolbar, menus, status bar, the MDI area with the brief windows, the
+// window tables, the recent list, the entry buffer, start-up and exit.
+class TMDIFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    using Tables = TWindowTables<TSkeinForm, QMdiSubWindow>;
+
+    explicit TMDIFrame(FrameOptions options = {}, QWidget* parent = nullptr);
+    ~TMDIFrame() override;
+
+    // --- state the brief windows read and change
+    CommandState& Main() { return main_; }
+    Tables& WindowTables() { return tables_; }
+    TRecentList& Recent() { return recent_; }
+    AppSettings& Settings() { return settings_; }
+    Dialogs& Dlg();
+    Browser& BrowserPort();
+    TWebPage& EntryBuffer() { return entryBuffer_; }
+    bool BufferFull() const { return bufferFull_; }
+    bool RunActive() const;
+    bool Closing() const { return closing_; }
+    TSkeinForm* CurrentForm() const { return tables_.Current(); }
+    QMdiArea* MdiArea() const { return mdiArea_; }
+
+    // Shows the command states on the actions and buttons.
+    void RefreshCommands();
+    QAction* Action(Command command) const { return actions_.value(command); }
+    QToolButton* Button(Command command) const { return buttons_.value(command); }
+    QLabel* StatusLabel() const { return statusLabel_; }
+    QMenu* FileMenu() const { return fileMenu_; }
+    // The recent items of the File menu, most recent first.
+    QList<QAction*> RecentActions() const { return recentActions_; }
+
+    // --- start-up
+    // The first activation: first start, reopening "Open Briefs", restoring the recent list.
+    void FirstActivation();
+
+    // --- files
+    TSkeinForm* OpenBriefFile(const std::string& path,
+                              const std::optional<startup::WindowPlacement>& placement = {});
+    TSkeinForm* NewBrief();
+    void OpenBrief();
+    void SaveBriefAs();
+    void CloseBrief();
+    void AddToRecent(TSkeinForm* form);
+    void RecentClick(int slot);
+    // A brief window closes: out of the tables and the recent list.
+    void RemoveBriefWindow(TSkeinForm* form);
+    void SetCurrentBrief(TSkeinForm* form);
+
+    // --- entry commands on the current brief
+    void AddEntry(EntryKind kind);
+    void DeleteEntry();
+    void CutEntry();
+    void CopyEntry();
+    void PasteEntry();
+    void SortEntries();
+    void GenerateBrief();
+    void ShowBrief();
+    void LaunchEntry();
+    // Commands whose dialogs arrive separately.
+    void EntrySetup();
+    void BriefSetup();
+    void Preferences();
+    void ImportBookmarks();
+    void ImportShortcuts();
+    void AddPageFromBrowser();
+
+    void OpenHelpTopic(int topic);
+    void OpenHelpContents();
+
+    // --- a run's view (main thread)
+    TBriefProcessing* Progress() const { return progress_; }
+    void SetStatusText(const std::string& text);
+    GuiRunHost* RunHostPort() const { return runHost_.get(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    friend class GuiRunHost;
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolbar();
+    QAction* MakeAction(Command command, const QString& text, const QKeySequence& shortcut = {});
+    void RebuildRecentMenu();
+    void RebuildWindowMenu();
+    void SubWindowActivated(QMdiSubWindow* window);
+    TSkeinForm* CreateBriefWindow(const std::optional<startup::WindowPlacement>& placement);
+    QString BriefsFolder() const;
+    QString ChooseFile(const FileDialogRequest& request);
+    void NotAvailableYet(const std::string& what);
+    void WriteStartupRecords();
+    void ShowSplash();
+
+    FrameOptions options_;
+    AppSettings settings_;
+    CommandState main_;
+    Tables tables_;
+    TRecentList recent_;
+    TWebPage entryBuffer_;
+    bool bufferFull_ = false;
+    bool closing_ = false;
+    bool firstActivation_ = true;
+    int preferencesOnFirstStart_ = -1;
+
+    QMdiArea* mdiArea_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* entryMenu_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    QAction* recentSeparator_ = nullptr;
+    QList<QAction*> recentActions_;
+    QList<QAction*> windowListActions_;
+    QMap<Command, QAction*> actions_;
+    QMap<Command, QToolButton*> buttons_;
+    std::unique_ptr<Dialogs> dialogs_;
+    std::unique_ptr<Browser> ownBrowser_;
+    std::unique_ptr<GuiRunHost> runHost_;
+    QPointer<THelpWindow> help_;
+    QPointer<TAdBar> adBar_;
+    QPointer<TBriefProcessing> progress_;
+};
+
+} // namespace gathra

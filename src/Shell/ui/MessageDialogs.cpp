@@ -1,0 +1,150 @@
+#include "Shell/ui/MessageDialogs.h"
+
+#include "Shell/StoredText.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+namespace gathra {
+namespace {
+
+QPointer<QWidget> mainForm;
+QPointer<QWidget> frontForm;
+
+constexpr int LabelLeft = 58;
+constexpr int LabelTop = 15;
+constexpr int LabelWidth = 334;
+constexpr int LabelHeight = 36;
+constexpr int ButtonTop = 60;
+constexpr int DialogWidth = 404;
+constexpr int DialogHeight = 96;
+
+QLabel* MakeIcon(QDialog* dialog, QStyle::StandardPixmap which) {
+    auto* icon = new QLabel(dialog);
+    icon->setPixmap(dialog->style()->standardIcon(which).pixmap(32, 32));
+    icon->setGeometry(10, 15, 32, 32);
+    return icon;
+}
+
+QLabel* MakeText(QDialog* dialog, const QString& text) {
+    auto* label = new QLabel(text, dialog);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(LabelLeft, LabelTop, LabelWidth, LabelHeight);
+    return label;
+}
+
+// How far the wrapped text runs below the place of the buttons (0 when it fits).
+int Overrun(QLabel* label) {
+    int textHeight = label->heightForWidth(LabelWidth);
+    if (textHeight <= LabelHeight) return 0;
+    label->resize(LabelWidth, textHeight);
+    int bottom = LabelTop + textHeight;
+    return bottom > ButtonTop ? bottom + 5 - ButtonTop : 0;
+}
+
+} // namespace
+
+void SetMainForm(QWidget* main) {
+    mainForm = main;
+    frontForm = main;
+}
+QWidget* MainForm() { return mainForm; }
+QWidget* FrontForm() { return frontForm ? frontForm.data() : mainForm.data(); }
+void SetFrontForm(QWidget* form) { frontForm = form; }
+
+void CentreOnMainForm(QWidget* dialog) {
+    QRect area;
+    if (mainForm && mainForm->isVisible())
+        area = mainForm->frameGeometry();
+    else if (QScreen* screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    else
+        return;
+    QSize size = dialog->size();
+    dialog->move(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2);
+}
+
+int ExecAsFrontForm(QDialog& dialog) {
+    QPointer<QWidget> previous = FrontForm();
+    CentreOnMainForm(&dialog);
+    SetFrontForm(&dialog);
+    int result = dialog.exec();
+    SetFrontForm(previous);
+    return result;
+}
+
+QString FromStored(const std::string& bytes) {
+    return QString::fromStdString(StoredTextAsUtf8(bytes));
+}
+
+std::string ToStored(const QString& text) { return text.toStdString(); }
+
+TErrorDlg::TErrorDlg(const QString& text, const QString& caption, bool information,
+                     QWidget* parent)
+    : QDialog(parent ? parent : MainForm()) {
+    setWindowTitle(caption);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    MakeIcon(this, information ? QStyle::SP_MessageBoxInformation : QStyle::SP_MessageBoxCritical);
+    label_ = MakeText(this, text);
+    ok_ = new QPushButton(tr("&OK"), this);
+    ok_->setDefault(true);
+    int grow = Overrun(label_);
+    ok_->setGeometry((DialogWidth - 75) / 2, ButtonTop + grow, 75, 25);
+    setFixedSize(DialogWidth, DialogHeight + grow);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TErrorCheckDlg::TErrorCheckDlg(const QString& text, const QString& caption, QWidget* parent)
+    : QDialog(parent ? parent : MainForm()) {
+    setWindowTitle(caption);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    MakeIcon(this, QStyle::SP_MessageBoxQuestion);
+    QLabel* label = MakeText(this, text);
+    yes_ = new QPushButton(tr("&Yes"), this);
+    no_ = new QPushButton(tr("&No"), this);
+    yes_->setDefault(true);
+    yes_->setFocus();
+    int grow = Overrun(label);
+    yes_->setGeometry(DialogWidth / 2 - 80, ButtonTop + grow, 75, 25);
+    no_->setGeometry(DialogWidth / 2 + 5, ButtonTop + grow, 75, 25);
+    setFixedSize(DialogWidth, DialogHeight + grow);
+    connect(yes_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(no_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+namespace {
+int beeps = 0;
+}
+
+void Beep() {
+    ++beeps;
+    QApplication::beep();
+}
+
+int BeepCount() { return beeps; }
+
+void ShowMessage(const std::string& text, const std::string& caption, bool information) {
+    TErrorDlg dialog(FromStored(text), FromStored(caption), information);
+    ExecAsFrontForm(dialog);
+}
+
+int Ask(const std::string& text, const std::string& caption) {
+    TErrorCheckDlg dialog(FromStored(text), FromStored(caption));
+    CentreOnMainForm(&dialog);
+    SetFrontForm(&dialog);
+    int result = dialog.exec();
+    SetFrontForm(MainForm());
+    return result == QDialog::Accepted ? 0 : 1;
+}
+
+} // namespace gathra

@@ -1,0 +1,138 @@
+#include "App/gathra/Cli.h"
+#include "Brief/ScrambleText.h"
+#include "Platform/Registry.h"
+#include "Shell/Settings.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace gathra {
+namespace {
+
+using test::TempDir;
+namespace keys = settings_keys;
+
+// Runs `gathra` against a registry in a temporary folder (GATHRA_CONFIG_DIR).
+class SettingsCommand : public ::testing::Test {
+protected:
+    SettingsCommand() {
+        if (const char* old = std::getenv("GATHRA_CONFIG_DIR")) saved_ = old;
+        setenv("GATHRA_CONFIG_DIR", dir_.Path().c_str(), 1);
+        // A stored browser keeps the tests away from this machine's desktop.
+        registry_.WriteValue(keys::Browser, keys::BrowserPath, "/usr/bin/webby");
+        registry_.WriteValue(keys::Browser, keys::BrowserService, "WEBBY");
+    }
+    ~SettingsCommand() override {
+        if (saved_)
+            setenv("GATHRA_CONFIG_DIR", saved_->c_str(), 1);
+        else
+            unsetenv("GATHRA_CONFIG_DIR");
+    }
+
+    int Run(std::vector<std::string> words) {
+        words.insert(words.begin(), "gathra");
+        std::vector<const char*> argv;
+        for (const std::string& word : words)
+            argv.push_back(word.c_str());
+        out_.str("");
+        err_.str("");
+        return RunGathraCli(static_cast<int>(argv.size()), argv.data(), out_, err_);
+    }
+    std::optional<std::string> Stored(std::string_view group, std::string_view name) {
+        return registry_.ReadValue(group, name);
+    }
+
+    TempDir dir_;
+    Registry registry_{dir_ / "registry", nullptr, {}};
+    std::optional<std::string> saved_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+TEST_F(SettingsCommand, PrintsEverySetting) {
+    ASSERT_EQ(Run({"settings"}), 0) << err_.str();
+    std::string text = out_.str();
+    for (const char* line :
+         {"browser: /usr/bin/webby\n", "browser-service: WEBBY\n", "autoload: no\n",
+          "proxy-server: \n", "proxy-port: 80\n", "retries: 3\n", "disk-buffer-mb: 1\n", "user: \n",
+          "password: not set\n", "first-start: no\n", "program-folder: "})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
+    EXPECT_NE(text.find((dir_ / "registry").string()), std::string::npos);
+}
+
+TEST_F(SettingsCommand, SetStoresTheFormsOfThePreferencesDialog) {
+    EXPECT_EQ(Run({"settings", "set", "disk-buffer-mb", "4096"}), 0) << err_.str();
+    EXPECT_EQ(Run({"settings", "set", "autoload", "YES"}), 0);
+    EXPECT_EQ(Run({"settings", "set", "proxy-server", "proxy.local"}), 0);
+    EXPECT_EQ(Run({"settings", "set", "proxy-port", "3128"}), 0);
+    EXPECT_EQ(Run({"settings", "set", "retries", "4"}), 0);
+    EXPECT_EQ(Run({"settings", "set", "browser", "/opt/x/IEXPLORE.EXE"}), 0);
+    EXPECT_EQ(Stored(keys::DiskBuffer, keys::MegaBytes), "4096");
+    EXPECT_EQ(Stored(keys::Browser, keys::AutoLoadBrowser), "Yes");
+    EXPECT_EQ(Stored(keys::Proxy, keys::ProxyServer), "proxy.local");
+    EXPECT_EQ(Stored(keys::Proxy, keys::ProxyPort), "3128");
+    EXPECT_EQ(Stored(keys::Briefs, keys::Retries), "4");
+    EXPECT_EQ(Stored(keys::Browser, keys::BrowserPath), "/opt/x/IEXPLORE.EXE");
+    EXPECT_EQ(Stored(keys::Browser, keys::BrowserService), "iexplore");
+
+    ASSERT_EQ(Run({"settings", "--json"}), 0);
+    std::string json = out_.str();
+    EXPECT_NE(json.find("\"disk-buffer-bytes\": 4294967296,"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"autoload\": true,"), std::string::npos);
+    EXPECT_NE(json.find("\"proxy-port\": 3128,"), std::string::npos);
+}
+
+TEST_F(SettingsCommand, PasswordsAndUserNamesFromTheCommandLineCountAsConfirmed) {
+    ASSERT_EQ(Run({"settings", "set", "password", "s3cr\\et"}), 0) << err_.str();
+    EXPECT_EQ(out_.str(), "password: set\n");
+    ASSERT_EQ(Run({"settings", "set", "user", "ann"}), 0);
+    EXPECT_EQ(Stored(keys::Briefs, keys::Password), FrameStoredSecret(ScrambleText("s3cr\\et")));
+    EXPECT_EQ(Stored(keys::Briefs, keys::UserName), FrameStoredSecret(ScrambleText("ann")));
+
+    ASSERT_EQ(Run({"settings"}), 0);
+    EXPECT_NE(out_.str().find("password: set\n"), std::string::npos);
+    EXPECT_NE(out_.str().find("user: ann\n"), std::string::npos);
+    EXPECT_EQ(out_.str().find("s3cr"), std::string::npos);
+    ASSERT_EQ(Run({"settings", "--json"}), 0);
+    EXPECT_NE(out_.str().find("\"password-set\": true"), std::string::npos);
+    EXPECT_EQ(out_.str().find("s3cr"), std::string::npos);
+}
+
+TEST_F(SettingsCommand, BadValuesAreUsageErrorsThatWriteNothing) {
+    for (std::vector<std::string> words :
+         std::vector<std::vector<std::string>>{{"settings", "set", "retries", "6"},
+                                               {"settings", "set", "retries", "abc"},
+                                               {"settings", "set", "proxy-port", "100000"},
+                                               {"settings", "set", "disk-buffer-mb", "0"},
+                                               {"settings", "set", "autoload", "maybe"},
+                                               {"settings", "set", "colour", "red"},
+                                               {"settings", "set", "retries"}}) {
+        EXPECT_EQ(Run(words), 2) << words[2];
+        EXPECT_FALSE(err_.str().empty());
+    }
+    EXPECT_EQ(Stored(keys::Briefs, keys::Retries), std::nullopt);
+    EXPECT_EQ(Stored(keys::Proxy, keys::ProxyPort), std::nullopt);
+}
+
+TEST_F(SettingsCommand, AnUnwritableRegistryIsAnError) {
+    std::filesystem::remove(dir_ / "registry");
+    std::filesystem::create_directories(dir_ / "registry" / "in-the-way");
+    EXPECT_EQ(Run({"settings", "set", "retries", "2"}), 1);
+    EXPECT_NE(err_.str().find("could not write"), std::string::npos);
+}
+
+TEST_F(SettingsCommand, UnreadableLinesAreReportedAndKept) {
+    std::string text = test::ReadFileBytes(dir_ / "registry") + "this is not a setting\n";
+    test::WriteFileBytes(dir_ / "registry", text);
+    ASSERT_EQ(Run({"settings", "set", "retries", "2"}), 0);
+    EXPECT_NE(err_.str().find("1 unreadable line"), std::string::npos) << err_.str();
+    EXPECT_NE(test::ReadFileBytes(dir_ / "registry").find("this is not a setting\n"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace gathra

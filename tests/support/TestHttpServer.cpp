@@ -1,0 +1,335 @@
+#include "support/TestHttpServer.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace gathra::test {
+namespace {
+
+// No single wait of the server lasts longer than this, so that a test that forgets to finish a
+// conversation still ends.
+constexpr int kWaitBoundMs = 60000;
+constexpr size_t kRequestLimit = 1 << 20;
+
+const char* ReasonOf(int code) {
+    switch (code) {
+    case 200:
+        return "OK";
+    case 203:
+        return "Non-Authoritative Information";
+    case 204:
+        return "No Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
+    }
+}
+
+size_t HeaderEnd(const std::string& data) {
+    size_t crlf = data.find("\r\n\r\n");
+    size_t lf = data.find("\n\n");
+    if (crlf == std::string::npos && lf == std::string::npos) return std::string::npos;
+    if (lf != std::string::npos && (crlf == std::string::npos || lf < crlf)) return lf + 2;
+    return crlf + 4;
+}
+
+std::string TargetOf(const std::string& request) {
+    size_t start = request.find(' ');
+    if (start == std::string::npos) return {};
+    size_t end = request.find_first_of(" \r\n", start + 1);
+    return request.substr(start + 1,
+                          end == std::string::npos ? std::string::npos : end - start - 1);
+}
+
+// The path of a proxy-form target ("http://host:port/path").
+std::string PathOf(const std::string& target) {
+    size_t scheme = target.find("://");
+    if (scheme == std::string::npos) return target;
+    size_t slash = target.find('/', scheme + 3);
+    return slash == std::string::npos ? "/" : target.substr(slash);
+}
+
+} // namespace
+
+TestResponse TestResponse::Http(int code, std::string_view contentType, std::string_view body,
+                                std::string_view extraHeaders) {
+    TestResponse r;
+    r.Bytes = "HTTP/1.0 " + std::to_string(code) + " " + ReasonOf(code) + "\r\n";
+    if (!contentType.empty()) r.Bytes += "Content-Type: " + std::string(contentType) + "\r\n";
+    r.Bytes += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    r.Bytes += extraHeaders;
+    r.Bytes += "\r\n";
+    r.Bytes += body;
+    return r;
+}
+
+TestResponse TestResponse::Redirect(int code, std::string_view location) {
+    return Http(code, "text/html", "moved", "Location: " + std::string(location) + "\r\n");
+}
+
+TestResponse TestResponse::Raw(std::string bytes) {
+    TestResponse r;
+    r.Bytes = std::move(bytes);
+    return r;
+}
+
+TestResponse TestResponse::Silent() {
+    TestResponse r;
+    r.NeverAnswer = true;
+    return r;
+}
+
+TestResponse TestResponse::Hangup() {
+    TestResponse r;
+    r.CloseWithoutAnswer = true;
+    return r;
+}
+
+TestHttpServer::TestHttpServer() {
+    default_ = std::make_shared<const TestResponse>(
+        TestResponse::Http(404, "text/html", "<html><body>Not Found</body></html>"));
+    stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (stopFd_ < 0 || listenFd_ < 0) throw std::runtime_error("test server: no socket");
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    socklen_t len = sizeof addr;
+    if (bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(listenFd_, 64) != 0 ||
+        getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        close(listenFd_);
+        close(stopFd_);
+        throw std::runtime_error("test server: cannot listen on 127.0.0.1");
+    }
+    port_ = ntohs(addr.sin_port);
+    // The socket listens already, so connections made from now on wait in its queue: the
+    // server is ready when the constructor returns.
+    acceptThread_ = std::thread([this] { AcceptLoop(); });
+}
+
+TestHttpServer::~TestHttpServer() {
+    std::uint64_t one = 1;
+    (void)!write(stopFd_, &one, sizeof one);
+    acceptThread_.join();
+    std::list<Worker> workers;
+    {
+        std::lock_guard lock(mutex_);
+        workers.swap(workers_);
+    }
+    for (auto& w : workers)
+        w.Thread.join();
+    close(listenFd_);
+    close(stopFd_);
+}
+
+std::string TestHttpServer::HostPort() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
+
+std::string TestHttpServer::Address(std::string_view path) const {
+    return HostPort() + std::string(path);
+}
+
+std::string TestHttpServer::Url(std::string_view path) const {
+    return "http://" + Address(path);
+}
+
+void TestHttpServer::Enqueue(TestResponse response) {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::make_shared<const TestResponse>(std::move(response)));
+}
+
+void TestHttpServer::Serve(std::string path, TestResponse response) {
+    std::lock_guard lock(mutex_);
+    byPath_[std::move(path)] = std::make_shared<const TestResponse>(std::move(response));
+}
+
+void TestHttpServer::SetDefault(TestResponse response) {
+    std::lock_guard lock(mutex_);
+    default_ = std::make_shared<const TestResponse>(std::move(response));
+}
+
+std::vector<std::string> TestHttpServer::Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+std::string TestHttpServer::Request(size_t index) const {
+    std::lock_guard lock(mutex_);
+    return index < requests_.size() ? requests_[index] : std::string();
+}
+
+size_t TestHttpServer::RequestCount() const {
+    std::lock_guard lock(mutex_);
+    return requests_.size();
+}
+
+std::vector<std::string> TestHttpServer::Targets() const {
+    std::lock_guard lock(mutex_);
+    return targets_;
+}
+
+size_t TestHttpServer::ConnectionCount() const {
+    std::lock_guard lock(mutex_);
+    return connections_;
+}
+
+bool TestHttpServer::WaitForRequests(size_t count, std::chrono::milliseconds bound) const {
+    std::unique_lock lock(mutex_);
+    return arrived_.wait_for(lock, bound, [&] { return requests_.size() >= count; });
+}
+
+int TestHttpServer::UnusedPort() {
+    // A port that was just bound and released without listening refuses connections; nobody
+    // else on the loopback is likely to take it within a test.
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    int port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    if (fd >= 0) close(fd);
+    return port;
+}
+
+bool TestHttpServer::WaitFor(int fd, short events, int ms) const {
+    pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd, events, 0}};
+    for (;;) {
+        int n = poll(fds, fd >= 0 ? 2 : 1, ms);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        if (fds[0].revents != 0) return false;
+        return true;
+    }
+}
+
+bool TestHttpServer::Pause(int ms) const {
+    if (ms <= 0) return true;
+    pollfd stop{stopFd_, POLLIN, 0};
+    int n;
+    do
+        n = poll(&stop, 1, ms);
+    while (n < 0 && errno == EINTR);
+    return n == 0; // false when the server stops meanwhile
+}
+
+void TestHttpServer::AcceptLoop() {
+    for (;;) {
+        if (!WaitFor(listenFd_, POLLIN, -1)) return;
+        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::lock_guard lock(mutex_);
+        ++connections_;
+        // Finished conversations are joined here, so that a long spider test does not pile up
+        // threads.
+        for (auto it = workers_.begin(); it != workers_.end();) {
+            if (it->Done->load()) {
+                it->Thread.join();
+                it = workers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        workers_.push_back({std::thread([this, fd, done] { ServeConnection(fd, done); }), done});
+    }
+}
+
+std::shared_ptr<const TestResponse> TestHttpServer::Choose(const std::string& target) {
+    std::lock_guard lock(mutex_);
+    if (!queue_.empty()) {
+        auto r = std::move(queue_.front());
+        queue_.pop_front();
+        return r;
+    }
+    auto it = byPath_.find(target);
+    if (it == byPath_.end()) it = byPath_.find(PathOf(target));
+    return it != byPath_.end() ? it->second : default_;
+}
+
+void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> done) {
+    std::string request;
+    char block[4096];
+    bool complete = false;
+    while (request.size() < kRequestLimit) {
+        if (!WaitFor(fd, POLLIN, kWaitBoundMs)) break;
+        ssize_t n = recv(fd, block, sizeof block, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        request.append(block, static_cast<size_t>(n));
+        size_t end = HeaderEnd(request);
+        if (end != std::string::npos) {
+            complete = true;
+            break;
+        }
+    }
+    if (!request.empty()) {
+        std::string target = TargetOf(request);
+        {
+            std::lock_guard lock(mutex_);
+            requests_.push_back(request);
+            targets_.push_back(target);
+        }
+        arrived_.notify_all();
+        if (complete) Answer(fd, *Choose(target));
+    }
+    close(fd);
+    done->store(true);
+}
+
+void TestHttpServer::Answer(int fd, const TestResponse& response) {
+    if (response.CloseWithoutAnswer) return;
+    if (response.NeverAnswer) {
+        // Silent until the client closes its end (readable with nothing to read) or the server
+        // stops.
+        char scratch[512];
+        while (WaitFor(fd, POLLIN, kWaitBoundMs)) {
+            ssize_t n = recv(fd, scratch, sizeof scratch, 0);
+            if (n == 0 || (n < 0 && errno != EINTR)) return;
+        }
+        return;
+    }
+    if (!Pause(response.DelayMs)) return;
+    size_t total = std::min(response.Bytes.size(), response.CloseAfter);
+    size_t chunk = response.ChunkSize == 0 ? total : response.ChunkSize;
+    size_t sent = 0;
+    while (sent < total) {
+        size_t piece = std::min(chunk, total - sent);
+        size_t done = 0;
+        while (done < piece) {
+            if (!WaitFor(fd, POLLOUT, kWaitBoundMs)) return;
+            ssize_t n = send(fd, response.Bytes.data() + sent + done, piece - done, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return; // the client has gone
+            done += static_cast<size_t>(n);
+        }
+        sent += piece;
+        if (sent < total && response.ChunkDelayMs > 0 && !Pause(response.ChunkDelayMs)) return;
+    }
+    // A graceful end: the client reads the whole answer before it sees the close.
+    shutdown(fd, SHUT_WR);
+}
+
+} // namespace gathra::test

@@ -1,0 +1,115 @@
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace gathra::test {
+
+// One answer of the test server: the exact bytes it sends, and how it misbehaves.
+struct TestResponse {
+    static constexpr size_t kWhole = static_cast<size_t>(-1);
+
+    std::string Bytes;               // sent as they stand: status line, header lines, body
+    int DelayMs = 0;                 // silence before the first byte
+    bool CloseWithoutAnswer = false; // read the request, then close at once
+    bool NeverAnswer = false;        // hold the connection, silent, until the client gives up
+    size_t CloseAfter = kWhole;      // send only this many bytes, then close (mid-body)
+    size_t ChunkSize = 0;            // 0: everything in one send; else pieces of this size...
+    int ChunkDelayMs = 0;            // ...with this pause between them
+
+    // "HTTP/1.0 <code> <reason>", an optional Content-Type, the Content-Length of the body, the
+    // extra header lines (each ending with CR LF), a blank line and the body.
+    static TestResponse Http(int code, std::string_view contentType, std::string_view body,
+                             std::string_view extraHeaders = {});
+    static TestResponse Html(std::string_view body) { return Http(200, "text/html", body); }
+    // A redirect with a "Location:" line.
+    static TestResponse Redirect(int code, std::string_view location);
+    static TestResponse Raw(std::string bytes);
+    static TestResponse Silent(); // never answers
+    static TestResponse Hangup(); // closes without answering
+};
+
+// A loopback HTTP server for tests and benchmarks. It listens on 127.0.0.1 on a free port as soon
+// as it is constructed (connections are accepted from then on), serves every connection on a
+// thread of its own, records each request's exact bytes, and answers from a script:
+//   1. the answers queued with Enqueue, one per request, in order of arrival;
+//   2. once they are used up, the answer registered for the request's path with Serve;
+//   3. otherwise the default answer (a 404 page unless SetDefault changed it).
+// Every wait inside is bounded, and the destructor stops and joins every thread.
+class TestHttpServer {
+public:
+    TestHttpServer();
+    ~TestHttpServer();
+    TestHttpServer(const TestHttpServer&) = delete;
+    TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+    int Port() const { return port_; }
+    // "127.0.0.1:<port>", the host part of an engine address.
+    std::string HostPort() const;
+    // HostPort() followed by the path, the engine form of an address (no "http://").
+    std::string Address(std::string_view path) const;
+    // "http://" followed by Address(path).
+    std::string Url(std::string_view path) const;
+
+    void Enqueue(TestResponse response);
+    // Answers every request whose target path (the proxy form's host is ignored) is path.
+    void Serve(std::string path, TestResponse response);
+    void SetDefault(TestResponse response);
+
+    // Every request so far, exactly as received (up to and including its blank line).
+    std::vector<std::string> Requests() const;
+    std::string Request(size_t index) const;
+    size_t RequestCount() const;
+    // The target of each request's GET line, in order.
+    std::vector<std::string> Targets() const;
+    // Waits until at least count requests have arrived or bound has passed; true when they did.
+    bool WaitForRequests(size_t count,
+                         std::chrono::milliseconds bound = std::chrono::seconds(10)) const;
+    size_t ConnectionCount() const;
+
+    // A loopback port on which nothing listens (connection refused).
+    static int UnusedPort();
+
+private:
+    struct Worker {
+        std::thread Thread;
+        std::shared_ptr<std::atomic<bool>> Done;
+    };
+    void AcceptLoop();
+    void ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> done);
+    std::shared_ptr<const TestResponse> Choose(const std::string& target);
+    void Answer(int fd, const TestResponse& response);
+    // Waits on fd (or nothing when fd < 0) for the events, at most ms; false when the server stops
+    // or the bound passes.
+    bool WaitFor(int fd, short events, int ms) const;
+    bool Pause(int ms) const;
+
+    int listenFd_ = -1;
+    int stopFd_ = -1; // an eventfd that wakes every wait when the server stops
+    int port_ = 0;
+    std::thread acceptThread_;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
+    std::list<Worker> workers_;
+    // Shared, so that a large answer is not copied for every request.
+    std::deque<std::shared_ptr<const TestResponse>> queue_;
+    std::map<std::string, std::shared_ptr<const TestResponse>> byPath_;
+    std::shared_ptr<const TestResponse> default_;
+    std::vector<std::string> requests_;
+    std::vector<std::string> targets_;
+    size_t connections_ = 0;
+};
+
+} // namespace gathra::test
