@@ -34,7 +34,7 @@ void SortEntries(TWebList& list) {
 
 TWebPage& PasteEntry(TWebList& list, const TWebPage& buffer) {
     TWebPage& entry =
-        list.InsertEntry(0, buffer.IsSearchEntry() ? EntryKind::Search : EntryKind::Web);
+        *list.InsertEntry(0, buffer.IsSearchEntry() ? EntryKind::Search : EntryKind::Web);
     entry.TransferFrom(buffer);
     return entry;
 }
@@ -55,7 +55,7 @@ bool DropEntry(TWebList& target, const TWebPage& source, int row, bool sameBrief
         target.SelectEntry(row);
         return true;
     }
-    TWebPage& entry = target.InsertEntry(row, kind);
+    TWebPage& entry = *target.InsertEntry(row, kind);
     entry.TransferFrom(source);
     if (sameBrief) target.SelectEntry(row);
     return true;

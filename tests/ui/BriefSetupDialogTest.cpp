@@ -11,7 +11,6 @@
 #include <QtTest>
 
 using namespace gathra;
-using namespace gathra::ui;
 
 namespace {
 

@@ -17,7 +17,6 @@
 #include <memory>
 
 using namespace gathra;
-using namespace gathra::ui;
 
 namespace {
 

@@ -18,7 +18,6 @@
 #include <fstream>
 
 using namespace gathra;
-using namespace gathra::ui;
 
 namespace {
 

@@ -230,7 +230,7 @@ void TSkeinForm::CreateCaption(const std::string& path) {
 // --- entries -----------------------------------------------------------------------------------
 
 TWebPage& TSkeinForm::CreateNewWebEntry(int index, EntryKind kind) {
-    TWebPage& entry = Brief.WebList.InsertEntry(index, kind);
+    TWebPage& entry = *Brief.WebList.InsertEntry(index, kind);
     Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());
     AfterEntriesChanged();
     return entry;

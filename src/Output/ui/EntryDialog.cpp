@@ -4,8 +4,8 @@
 #include "Output/ui/WebProperties.h"
 #include "Shell/StoredText.h"
 #include "Shell/ui/ByteLimitValidator.h"
-#include "Shell/ui/HelpWindow.h"
-#include "Shell/ui/StoredTextQt.h"
+#include "Shell/ui/HelpTopics.h"
+#include "Shell/ui/MessageDialogs.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -16,7 +16,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
-namespace gathra::ui {
+namespace gathra {
 
 namespace {
 constexpr int DialogWidth = 404;
@@ -44,7 +44,7 @@ TEntryDialog::TEntryDialog(EntryDialogKind kind, TWebPage& entry, bool editable,
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(DialogWidth, DialogHeight);
-    OnHelp = [](int topic) { THelpWindow::ShowTopic(topic); };
+    OnHelp = [](int topic) { ShowHelpTopic(topic); };
 
     pages_ = new QTabWidget(this);
     pages_->setObjectName("Notebook");
@@ -90,7 +90,7 @@ void TEntryDialog::BuildPropertiesPage(QWidget* page) {
     ByteLimitValidator::Attach(name_, static_cast<qsizetype>(MaxStoredTextBytes));
     nameLabel_ = MakeLabel(web ? "Page &Name:" : "&Search Query:", propsGroup_, 15, 26, name_);
     connect(name_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditName(StoreTyped(t));
+        model_.EditName(ToStored(t));
         Refresh();
     });
     int y = 76;
@@ -101,7 +101,7 @@ void TEntryDialog::BuildPropertiesPage(QWidget* page) {
         ByteLimitValidator::Attach(url_, static_cast<qsizetype>(MaxStoredTextBytes));
         urlLabel_ = MakeLabel("Page A&ddress:", propsGroup_, 15, 76, url_);
         connect(url_, &QLineEdit::textEdited, this, [this](const QString& t) {
-            model_.EditAddress(StoreTyped(t));
+            model_.EditAddress(ToStored(t));
             Refresh();
         });
         y = 126;
@@ -127,7 +127,7 @@ void TEntryDialog::BuildPropertiesPage(QWidget* page) {
     isLocked_->move(0, web ? 160 : 8);
     isLocked_->setVisible(false);
     if (model_.LockVisible()) {
-        isLocked_->setText(ShowStored(model_.Entry().LockedText));
+        isLocked_->setText(FromStored(model_.Entry().LockedText));
         font.setPointSize(std::clamp<int>(model_.Entry().LockedTextSize, 1, MaxLockPoints));
         isLocked_->setFont(font);
         isLocked_->setVisible(true);
@@ -210,15 +210,15 @@ void TEntryDialog::BuildPasswordPage(QWidget* page) {
     confirmLabel_->setObjectName("ConfirmLabel");
 
     connect(user_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditUserName(StoreTyped(t));
+        model_.EditUserName(ToStored(t));
         Refresh();
     });
     connect(password_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditPassword(StoreTyped(t));
+        model_.EditPassword(ToStored(t));
         Refresh();
     });
     connect(confirm_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditConfirm(StoreTyped(t));
+        model_.EditConfirm(ToStored(t));
         Refresh();
     });
 }
@@ -282,7 +282,7 @@ void TEntryDialog::Refresh() {
     const EntryDialogInputs& in = model_.Inputs();
     auto setText = [](QLineEdit* edit, const std::string& value) {
         if (!edit) return;
-        const QString shown = ShowStored(value);
+        const QString shown = FromStored(value);
         if (edit->text() != shown) edit->setText(shown);
     };
     setText(name_, in.Name);
@@ -315,7 +315,7 @@ void TEntryDialog::OkButtonClick() {
 }
 
 std::string TEntryDialog::NameField() const {
-    return StoreTyped(name_->text());
+    return ToStored(name_->text());
 }
 
 void RunEntrySetup(TWebPage& entry, bool briefGenerating, Dialogs& dialogs, QWidget* parent,
@@ -331,4 +331,4 @@ void RunEntrySetup(TWebPage& entry, bool briefGenerating, Dialogs& dialogs, QWid
     FinishEntryDialog(entry, dialog->Applied(), dialog->NameField());
 }
 
-} // namespace gathra::ui
+} // namespace gathra

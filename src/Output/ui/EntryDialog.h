@@ -13,7 +13,7 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 
-namespace gathra::ui {
+namespace gathra {
 
 // The common body of the two entry dialogs: three pages ("Properties", "Retrieval",
 // "Password"), each with its own OK / Cancel / Apply / Help row. Every decision is made by
@@ -86,4 +86,4 @@ private:
 void RunEntrySetup(TWebPage& entry, bool briefGenerating, Dialogs& dialogs, QWidget* parent,
                    std::function<void()> selectEntry = {});
 
-} // namespace gathra::ui
+} // namespace gathra

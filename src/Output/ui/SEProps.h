@@ -1,7 +1,7 @@
 #pragma once
 #include "Output/ui/EntryDialog.h"
 
-namespace gathra::ui {
+namespace gathra {
 
 // the search entry dialog, "Yahoo! Entry Setup".
 class TSEProps : public TEntryDialog {
@@ -11,4 +11,4 @@ public:
         : TEntryDialog(EntryDialogKind::Search, entry, editable, dialogs, parent) {}
 };
 
-} // namespace gathra::ui
+} // namespace gathra

@@ -1,7 +1,7 @@
 #pragma once
 #include "Output/ui/EntryDialog.h"
 
-namespace gathra::ui {
+namespace gathra {
 
 // the web entry dialog, "Web Page Setup".
 class TWebProperties : public TEntryDialog {
@@ -11,4 +11,4 @@ public:
         : TEntryDialog(EntryDialogKind::Web, entry, editable, dialogs, parent) {}
 };
 
-} // namespace gathra::ui
+} // namespace gathra

@@ -1,8 +1,8 @@
 #include "Shell/ui/BriefOpts.h"
 
 #include "Shell/StoredText.h"
-#include "Shell/ui/HelpWindow.h"
-#include "Shell/ui/StoredTextQt.h"
+#include "Shell/ui/HelpTopics.h"
+#include "Shell/ui/MessageDialogs.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -14,7 +14,7 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
-namespace gathra::ui {
+namespace gathra {
 
 namespace {
 constexpr int DialogWidth = 404;
@@ -37,7 +37,7 @@ TBriefOpts::TBriefOpts(const TBrief& brief, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(DialogWidth, DialogHeight);
-    OnHelp = [](int topic) { THelpWindow::ShowTopic(topic); };
+    OnHelp = [](int topic) { ShowHelpTopic(topic); };
 
     pages_ = new QTabWidget(this);
     pages_->setObjectName("Notebook");
@@ -60,7 +60,7 @@ void TBriefOpts::BuildPropertiesPage(QWidget* page) {
     name_->setObjectName("BriefName");
     name_->setMaxLength(TBriefSetupModel::MaxNameCharacters);
     name_->setGeometry(90, 24, GroupWidth - 105, 24);
-    name_->setText(ShowStored(model_.Name()));
+    name_->setText(FromStored(model_.Name()));
     auto* nameLabel = new QLabel("&Brief:", group);
     nameLabel->setObjectName("BriefNameLabel");
     nameLabel->move(15, 28);
@@ -74,13 +74,13 @@ void TBriefOpts::BuildPropertiesPage(QWidget* page) {
     comments_->setObjectName("BriefComments");
     comments_->setGeometry(15, 76, GroupWidth - 30, 134);
     comments_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    comments_->setPlainText(ShowStored(model_.CommentsText()));
+    comments_->setPlainText(FromStored(model_.CommentsText()));
 
     connect(name_, &QLineEdit::textEdited, this,
-            [this](const QString& t) { model_.EditName(StoreTyped(t)); });
+            [this](const QString& t) { model_.EditName(ToStored(t)); });
     connect(comments_, &QPlainTextEdit::textChanged, this, [this] {
         // A memo longer than the brief file can store is cut back to what fits.
-        std::string text = StoreTyped(comments_->toPlainText());
+        std::string text = ToStored(comments_->toPlainText());
         if (CommentsForBrief(text).size() > MaxStoredTextBytes) {
             comments_->undo();
             return;
@@ -123,7 +123,7 @@ void TBriefOpts::BuildArchivePage(QWidget* page) {
     list_->header()->resizeSection(0, 121);
     list_->header()->setStretchLastSection(true);
     for (const std::string& title : model_.ArchiveRows()) {
-        const QString shown = ShowStored(title);
+        const QString shown = FromStored(title);
         const qsizetype blank = shown.indexOf(QRegularExpression("[ \\t]"));
         const QString date = blank < 0 ? shown : shown.left(blank);
         const QString time = blank < 0 ? QString() : shown.mid(blank).trimmed();
@@ -164,4 +164,4 @@ bool RunBriefSetup(TBrief& brief, QWidget* parent, std::function<void(int)> onVi
     return dialog.Model().ApplyOnOk(brief);
 }
 
-} // namespace gathra::ui
+} // namespace gathra

@@ -12,7 +12,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 
-namespace gathra::ui {
+namespace gathra {
 
 // "Brief Organizer Setup": the brief's name and comments on the "Properties" tab, its archived
 // briefs (newest first) on the "Archived Briefs" tab. The archive list is shown read-only here;
@@ -53,4 +53,4 @@ private:
 // Active / Inactive text in the window header and saves the brief.
 bool RunBriefSetup(TBrief& brief, QWidget* parent, std::function<void(int)> onViewBrief = {});
 
-} // namespace gathra::ui
+} // namespace gathra

@@ -2,7 +2,7 @@
 
 #include <QLineEdit>
 
-namespace gathra::ui {
+namespace gathra {
 
 ByteLimitValidator::ByteLimitValidator(qsizetype maxBytes, QObject* parent)
     : QValidator(parent), maxBytes_(maxBytes) {}
@@ -23,4 +23,4 @@ void ByteLimitValidator::Attach(QLineEdit* edit, qsizetype maxBytes) {
     edit->setValidator(new ByteLimitValidator(maxBytes, edit));
 }
 
-} // namespace gathra::ui
+} // namespace gathra

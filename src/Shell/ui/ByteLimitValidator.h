@@ -3,7 +3,7 @@
 
 class QLineEdit;
 
-namespace gathra::ui {
+namespace gathra {
 
 // Refuses typing that would make a field's stored (UTF-8) form longer than the store can hold.
 // Text that is already too long (filled from an older file) may still be shortened.
@@ -19,4 +19,4 @@ private:
     qsizetype maxBytes_;
 };
 
-} // namespace gathra::ui
+} // namespace gathra

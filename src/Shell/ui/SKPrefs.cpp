@@ -1,8 +1,8 @@
 #include "Shell/ui/SKPrefs.h"
 
 #include "Shell/ui/ByteLimitValidator.h"
-#include "Shell/ui/HelpWindow.h"
-#include "Shell/ui/StoredTextQt.h"
+#include "Shell/ui/HelpTopics.h"
+#include "Shell/ui/MessageDialogs.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -14,7 +14,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
-namespace gathra::ui {
+namespace gathra {
 
 namespace {
 constexpr int DialogWidth = 404;
@@ -49,7 +49,7 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
     // A fixed dialog without system buttons: it is left with OK or Cancel.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(DialogWidth, DialogHeight);
-    OnHelp = [](int topic) { THelpWindow::ShowTopic(topic); };
+    OnHelp = [](int topic) { ShowHelpTopic(topic); };
 
     pages_ = new QTabWidget(this);
     pages_->setObjectName("Notebook");
@@ -105,7 +105,7 @@ void TSKPrefs::BuildGeneralPage(QWidget* page) {
     diskLabel_ = MakeLabel("&Minimum disk space (MB):", space, 15, 30, disk_);
 
     connect(browser_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditBrowser(StoreTyped(t));
+        model_.EditBrowser(ToStored(t));
         Refresh();
     });
     connect(autoLoad_, &QCheckBox::clicked, this, [this](bool on) {
@@ -133,7 +133,7 @@ void TSKPrefs::BuildProxyPage(QWidget* page) {
                      QRect(90, 60, 90, 24));
     portLabel_ = MakeLabel("&Port:", proxy, 15, 64, port_);
     connect(server_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditProxyServer(StoreTyped(t));
+        model_.EditProxyServer(ToStored(t));
         Refresh();
     });
     connect(port_, &QSpinBox::valueChanged, this, [this](int v) {
@@ -176,15 +176,15 @@ void TSKPrefs::BuildBriefPage(QWidget* page) {
         Refresh();
     });
     connect(user_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditUserName(StoreTyped(t));
+        model_.EditUserName(ToStored(t));
         Refresh();
     });
     connect(password_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditPassword(StoreTyped(t));
+        model_.EditPassword(ToStored(t));
         Refresh();
     });
     connect(confirm_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditConfirm(StoreTyped(t));
+        model_.EditConfirm(ToStored(t));
         Refresh();
     });
 }
@@ -224,7 +224,7 @@ void TSKPrefs::Refresh() {
     refreshing_ = true;
     const PreferencesInput& v = model_.Values();
     auto setText = [](QLineEdit* edit, const std::string& value) {
-        const QString shown = ShowStored(value);
+        const QString shown = FromStored(value);
         if (edit->text() != shown) edit->setText(shown);
     };
     setText(browser_, v.BrowserLocation);
@@ -264,7 +264,7 @@ void TSKPrefs::FindButtonClick() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString chosen = QDir::toNativeSeparators(dialog.selectedFiles().first());
     browser_->setText(chosen);
-    model_.EditBrowser(StoreTyped(chosen));
+    model_.EditBrowser(ToStored(chosen));
     Refresh();
 }
 
@@ -274,4 +274,4 @@ bool RunPreferences(const AppSettings& settings, bool firstStart, bool runInProg
     return dialog.exec() == QDialog::Accepted;
 }
 
-} // namespace gathra::ui
+} // namespace gathra

@@ -12,7 +12,7 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 
-namespace gathra::ui {
+namespace gathra {
 
 // The preferences dialog: "General" (browser, disk space), "Proxy" and "Brief" (retries,
 // default password) tabs, each with OK / Cancel / Apply / Help. TPreferencesModel decides;
@@ -75,4 +75,4 @@ private:
 bool RunPreferences(const AppSettings& settings, bool firstStart, bool runInProgress,
                     TPreferencesModel::Applier apply, QWidget* parent);
 
-} // namespace gathra::ui
+} // namespace gathra

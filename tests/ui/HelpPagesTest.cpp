@@ -1,20 +1,20 @@
-#include "Shell/ui/HelpWindow.h"
+#include "Shell/ui/HelpTopics.h"
+#include "Shell/ui/ShellWindows.h"
 #include "ui/support/WindowLeakCheck.h"
-
-namespace test = gathra::test;
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QTextBrowser>
 #include <QtTest>
 
-using namespace gathra::ui;
+using namespace gathra;
 
-class HelpWindowTest : public QObject {
+class HelpPagesTest : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() {
-        THelpWindow::CloseInstance();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<THelpWindow*>(w)) w->close(); // deletes itself
         QVERIFY2(test::LeakedTopLevelWindows().isEmpty(), "a window leaked");
     }
 
@@ -22,7 +22,7 @@ private slots:
     // the tutorial.
     void everyTopicHasAPageWithAHeading() {
         for (int topic : {4, 5, 7, 11, 12, 18, 19, 20, 21, 22, 23, 29, 30, 31, 48}) {
-            QFile file(THelpWindow::TopicFile(topic));
+            QFile file(HelpFolder() + QString("topic%1.html").arg(topic));
             QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
             const QString html = QString::fromUtf8(file.readAll());
             QVERIFY2(html.contains("<h2>"), qPrintable(file.fileName()));
@@ -31,38 +31,31 @@ private slots:
     }
 
     void contentsLinksOnlyToPagesThatExist() {
-        QFile file(THelpWindow::HelpFolder() + "/contents.html");
+        QFile file(HelpFolder() + "contents.html");
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString html = QString::fromUtf8(file.readAll());
         int links = 0;
         auto it = QRegularExpression("href=\"([^\"]+)\"").globalMatch(html);
         while (it.hasNext()) {
             const QString target = it.next().captured(1);
-            QVERIFY2(QFile::exists(THelpWindow::HelpFolder() + "/" + target), qPrintable(target));
+            QVERIFY2(QFile::exists(HelpFolder() + target), qPrintable(target));
             ++links;
         }
         QVERIFY(links >= 15);
     }
 
-    void opensATopicAndFallsBackToTheContents() {
-        THelpWindow w;
-        w.OpenTopic(31);
-        QVERIFY(w.CurrentPage().toLocalFile().endsWith("topic31.html"));
-        auto* browser = w.findChild<QTextBrowser*>("HelpBrowser");
-        QVERIFY(browser->toPlainText().contains("Number of Retries"));
-        w.OpenTopic(999);
-        QVERIFY(w.CurrentPage().toLocalFile().endsWith("contents.html"));
-    }
-
-    void theProgramKeepsOneHelpWindow() {
-        THelpWindow::ShowTopic(20);
-        THelpWindow* first = THelpWindow::Instance();
-        THelpWindow::ShowContents();
-        QCOMPARE(THelpWindow::Instance(), first);
-        QVERIFY(first->isVisible());
-        QVERIFY(first->CurrentPage().toLocalFile().endsWith("contents.html"));
+    void aDialogOnItsOwnOpensOneHelpWindow() {
+        ShowHelpTopic(31);
+        ShowHelpTopic(20);
+        QList<THelpWindow*> windows;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* h = qobject_cast<THelpWindow*>(w)) windows << h;
+        QCOMPARE(windows.size(), 1);
+        QVERIFY(windows[0]->isVisible());
+        QVERIFY(windows[0]->Browser()->source().toLocalFile().endsWith("topic20.html"));
+        QVERIFY(windows[0]->Browser()->toPlainText().contains("Page Address"));
     }
 };
 
-QTEST_MAIN(HelpWindowTest)
-#include "HelpWindowTest.moc"
+QTEST_MAIN(HelpPagesTest)
+#include "HelpPagesTest.moc"
