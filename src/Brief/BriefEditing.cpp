@@ -32,10 +32,10 @@ void SortEntries(TWebList& list) {
     if (remembered != -1) list.SelectEntry(remembered);
 }
 
-TWebPage& PasteEntry(TWebList& list, const TWebPage& buffer) {
-    TWebPage& entry =
-        *list.InsertEntry(0, buffer.IsSearchEntry() ? EntryKind::Search : EntryKind::Web);
-    entry.TransferFrom(buffer);
+TWebPage* PasteEntry(TWebList& list, const TWebPage& buffer) {
+    TWebPage* entry =
+        list.InsertEntry(0, buffer.IsSearchEntry() ? EntryKind::Search : EntryKind::Web);
+    if (entry != nullptr) entry->TransferFrom(buffer);
     return entry;
 }
 
@@ -55,8 +55,9 @@ bool DropEntry(TWebList& target, const TWebPage& source, int row, bool sameBrief
         target.SelectEntry(row);
         return true;
     }
-    TWebPage& entry = *target.InsertEntry(row, kind);
-    entry.TransferFrom(source);
+    TWebPage* entry = target.InsertEntry(row, kind);
+    if (entry == nullptr) return false; // the brief is full
+    entry->TransferFrom(source);
     if (sameBrief) target.SelectEntry(row);
     return true;
 }

@@ -15,7 +15,7 @@ void SortEntries(TWebList& list);
 
 // Paste: a copy of `buffer` becomes the first entry; the selection stays on the entry that was
 // selected (now one row lower).
-TWebPage& PasteEntry(TWebList& list, const TWebPage& buffer);
+TWebPage* PasteEntry(TWebList& list, const TWebPage& buffer);
 
 // A dropped entry row. `source` is a copy of the dragged (selected) entry of the source brief.
 // Returns false when nothing changed (an entry dropped onto its own row), so nothing is saved.

@@ -19,7 +19,8 @@ std::vector<std::string> CommandLineBrowser::CommandFor(const std::string& brows
     std::string rest = browserPath;
     size_t pos = 0;
     while (pos < rest.size()) {
-        while (pos < rest.size() && rest[pos] == ' ') ++pos;
+        while (pos < rest.size() && rest[pos] == ' ')
+            ++pos;
         if (pos >= rest.size()) break;
         std::string word;
         if (rest[pos] == '"') {
@@ -44,7 +45,8 @@ std::vector<std::string> CommandLineBrowser::CommandFor(const std::string& brows
 bool SpawnDetached(const std::vector<std::string>& argv) {
     if (argv.empty()) return false;
     std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
     if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;

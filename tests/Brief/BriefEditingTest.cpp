@@ -8,7 +8,7 @@ namespace {
 TWebList ListOf(std::initializer_list<const char*> names) {
     TWebList list;
     for (const char* name : names)
-        list.AddEntry(EntryKind::Web).EntryName = name;
+        list.AddEntry(EntryKind::Web)->EntryName = name;
     return list;
 }
 

@@ -1,7 +1,7 @@
 #include "Brief/ui/SkeinForm.h"
 
 #include "Brief/BriefEditing.h"
-#include "Brief/ui/BriefFiles.h"
+#include "Brief/BriefFile.h"
 #include "Brief/ui/WebScrollBox.h"
 #include "Platform/Browser.h"
 #include "Platform/Dialogs.h"
@@ -33,11 +33,6 @@ std::string Lowered(std::string text) {
     return text;
 }
 
-std::string FolderOf(const std::string& path) {
-    size_t cut = path.find_last_of("\\/");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 } // namespace
 
 TSkeinForm::TSkeinForm(TMDIFrame& frame, QWidget* parent) : QWidget(parent), frame_(frame) {
@@ -65,7 +60,9 @@ TSkeinForm::~TSkeinForm() {
     if (!closed_) frame_.RemoveBriefWindow(this);
 }
 
-bool TSkeinForm::IsLive(const TSkeinForm* form) { return LiveForms().contains(form); }
+bool TSkeinForm::IsLive(const TSkeinForm* form) {
+    return LiveForms().contains(form);
+}
 
 QMdiSubWindow* TSkeinForm::SubWindow() const {
     return qobject_cast<QMdiSubWindow*>(parentWidget());
@@ -86,9 +83,9 @@ void TSkeinForm::BuildHeader() {
     headerBriefName_->move(8 + briefNameLabel_->width() + 6, 8);
     headerActive_ = new QLabel(tr("Active"), topPanel_);
     headerActive_->move(0, 8);
-    for (QWidget* w : {static_cast<QWidget*>(topPanel_), static_cast<QWidget*>(briefNameLabel_),
-                       static_cast<QWidget*>(headerBriefName_),
-                       static_cast<QWidget*>(headerActive_)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(topPanel_), static_cast<QWidget*>(briefNameLabel_),
+          static_cast<QWidget*>(headerBriefName_), static_cast<QWidget*>(headerActive_)})
         w->installEventFilter(this);
 
     header_ = new QHeaderView(Qt::Horizontal, this);
@@ -129,8 +126,8 @@ void TSkeinForm::BuildMenus() {
     connect(PopupItem(m, tr("&Delete Entry"), Command::PopupDelete), &QAction::triggered, this,
             [this] { frame_.DeleteEntry(); });
     m->addSeparator();
-    connect(PopupItem(m, tr("&Launch Entry in Browser"), Command::PopupLaunch),
-            &QAction::triggered, this, [this] { ViewPage1Click(); });
+    connect(PopupItem(m, tr("&Launch Entry in Browser"), Command::PopupLaunch), &QAction::triggered,
+            this, [this] { ViewPage1Click(); });
     m->addSeparator();
     connect(PopupItem(m, tr("Cu&t"), Command::PopupCut, QKeySequence(tr("Ctrl+X"))),
             &QAction::triggered, this, [this] { frame_.CutEntry(); });
@@ -141,8 +138,8 @@ void TSkeinForm::BuildMenus() {
 
     briefPopupMenu_ = new QMenu(this);
     QMenu* b = briefPopupMenu_;
-    connect(PopupItem(b, tr("&Show Last Brief"), Command::PopupShowLastBrief),
-            &QAction::triggered, this, [this] {
+    connect(PopupItem(b, tr("&Show Last Brief"), Command::PopupShowLastBrief), &QAction::triggered,
+            this, [this] {
                 frame_.SetCurrentBrief(this);
                 frame_.ShowBrief();
             });
@@ -181,7 +178,9 @@ void TSkeinForm::AfterEntriesChanged() {
     frame_.RefreshCommands();
 }
 
-void TSkeinForm::RepaintList() { scrollBox_->ListChanged(); }
+void TSkeinForm::RepaintList() {
+    scrollBox_->ListChanged();
+}
 
 // --- the brief and its files -------------------------------------------------------------------
 
@@ -207,7 +206,7 @@ bool TSkeinForm::ReadBriefs2() {
     std::string path = Brief.FileName;
     CreateNewBrief();
     Brief.FileName = path;
-    if (!ReadBriefFiles(Brief, frame_.Dlg())) return false;
+    if (!gathra::ReadBriefs2(Brief, frame_.Dlg())) return false;
     Brief.FileName = path;
     Brief.BriefFolder = FolderOf(path);
     Brief.WebList.SelectedIndex = -1;
@@ -220,7 +219,7 @@ bool TSkeinForm::ReadBriefs2() {
 
 bool TSkeinForm::SaveBriefs2() {
     if (Brief.FileName.empty()) return false;
-    return SaveBriefFiles(Brief, frame_.Dlg());
+    return gathra::SaveBriefs2(Brief, frame_.Dlg());
 }
 
 void TSkeinForm::CreateCaption(const std::string& path) {
@@ -229,8 +228,9 @@ void TSkeinForm::CreateCaption(const std::string& path) {
 
 // --- entries -----------------------------------------------------------------------------------
 
-TWebPage& TSkeinForm::CreateNewWebEntry(int index, EntryKind kind) {
-    TWebPage& entry = *Brief.WebList.InsertEntry(index, kind);
+TWebPage* TSkeinForm::CreateNewWebEntry(int index, EntryKind kind) {
+    TWebPage* entry = Brief.WebList.InsertEntry(index, kind);
+    if (entry == nullptr) return nullptr;
     Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());
     AfterEntriesChanged();
     return entry;
@@ -258,9 +258,10 @@ void TSkeinForm::CopyWebEntryData(TWebPage& target) const {
 }
 
 void TSkeinForm::DoWebEntryPaste(const TWebPage& source) {
-    TWebPage& entry = CreateNewWebEntry(0, source.IsSearchEntry() ? EntryKind::Search
-                                                                  : EntryKind::Web);
-    entry.TransferFrom(source);
+    TWebPage* entry =
+        CreateNewWebEntry(0, source.IsSearchEntry() ? EntryKind::Search : EntryKind::Web);
+    if (entry == nullptr) return;
+    entry->TransferFrom(source);
     AfterEntriesChanged();
     SaveBriefs2();
 }
@@ -273,8 +274,7 @@ void TSkeinForm::FinishDragDrop(TSkeinForm& source, int row, bool copy) {
     bool sameBrief = &source == this;
     int before = Brief.WebList.Count();
     if (!DropEntry(Brief.WebList, dragged, row, sameBrief, copy)) return;
-    if (Brief.WebList.Count() != before)
-        Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());
+    if (Brief.WebList.Count() != before) Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());
     if (Brief.WebList.SelectedIndex >= 0) SelectEntry(Brief.WebList.SelectedIndex);
     AfterEntriesChanged();
     SaveBriefs2();
@@ -292,12 +292,12 @@ void TSkeinForm::SelectEntry(int index) {
 
 void TSkeinForm::MoveSelection(int delta) {
     TWebList& list = Brief.WebList;
-    int target = list.SelectedIndex < 0 ? (delta > 0 ? 0 : -1) : list.SelectedIndex + delta;
-    if (target < 0 || target >= list.Count()) {
+    bool moved = delta < 0 ? list.MoveSelectionUp() : list.MoveSelectionDown();
+    if (!moved) {
         Beep();
         return;
     }
-    SelectEntry(target);
+    SelectEntry(list.SelectedIndex);
     scrollBox_->EnsureSelectedVisible();
 }
 

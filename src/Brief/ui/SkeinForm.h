@@ -43,7 +43,8 @@ public:
     void ShowBriefHeader();
 
     // --- entries
-    TWebPage& CreateNewWebEntry(int index, EntryKind kind);
+    // The new entry, or nullptr when the brief is full.
+    TWebPage* CreateNewWebEntry(int index, EntryKind kind);
     // Confirms and deletes the selected entry; `verb` is "Delete" or "Cut". True when deleted.
     bool DeleteCurrWebEntry(const std::string& verb, bool deleteCommand = false);
     void CopyWebEntryData(TWebPage& target) const;

@@ -60,7 +60,9 @@ void TWebScrollBox::SetColumns(const ColumnEdges& edges) {
     viewport()->update();
 }
 
-int TWebScrollBox::ScrollPosition() const { return verticalScrollBar()->value(); }
+int TWebScrollBox::ScrollPosition() const {
+    return verticalScrollBar()->value();
+}
 
 void TWebScrollBox::SetScrollPosition(int y) {
     verticalScrollBar()->setValue(y);
@@ -143,7 +145,8 @@ void TWebScrollBox::paintEvent(QPaintEvent*) {
         p.drawLine(x + 1, 0, x + 1, lineBottom);
     }
     // The row controls.
-    for (int i = first; i <= last; ++i) PaintRow(p, i, TWebList::RowTop(i) - scroll, width);
+    for (int i = first; i <= last; ++i)
+        PaintRow(p, i, TWebList::RowTop(i) - scroll, width);
 }
 
 void TWebScrollBox::PaintRow(QPainter& p, int index, int top, int) {
@@ -151,7 +154,8 @@ void TWebScrollBox::PaintRow(QPainter& p, int index, int top, int) {
     const bool selected = index == list_.SelectedIndex;
     const bool search = entry.IsSearchEntry();
     if (entry.Active != 0) {
-        QColor background = selected ? (search ? RowNavy : RowGrey) : (search ? RowYellow : RowWhite);
+        QColor background =
+            selected ? (search ? RowNavy : RowGrey) : (search ? RowYellow : RowWhite);
         const QPixmap& check = EntryPictures::Get().CheckFor(background);
         int checkWidth = edges_.C0 - 2;
         p.drawPixmap(1 + (checkWidth - 17) / 2, top + 1 + (24 - 17) / 2, check);
@@ -243,7 +247,7 @@ bool TWebScrollBox::AcceptDrag(QDropEvent* event) {
     int row = list_.RowOfPoint(event->position().toPoint().y());
     if (!AcceptsDrop(part, row, list_.SelectedIndex)) return false;
     event->setDropAction((event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction
-                                                                     : Qt::MoveAction);
+                                                                    : Qt::MoveAction);
     return true;
 }
 

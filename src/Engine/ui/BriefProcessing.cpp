@@ -1,13 +1,6 @@
 #include "Engine/ui/BriefProcessing.h"
 
-#include "Engine/RunFlags.h"
-#include "Platform/Dialogs.h"
 #include "Shell/ui/MessageDialogs.h"
-
-#if __has_include("Engine/RunCancel.h")
-#include "Engine/RunCancel.h"
-#define GATHRA_HAVE_RUN_CANCEL 1
-#endif
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -18,30 +11,17 @@
 
 namespace gathra {
 
-std::string FitProgressText(const std::string& text, int left, int dialogWidth,
-                            const std::function<int(const std::string&)>& width) {
-    size_t start = text.find_first_not_of(" \t\r\n");
-    std::string given = start == std::string::npos ? std::string() : text.substr(start, 255);
-    size_t cut = given.find_first_of("\r\n\t");
-    if (cut != std::string::npos) given.resize(cut);
-    for (size_t n = given.size(); n > 0; --n) {
-        std::string shown = given.substr(0, n);
-        if (n < given.size()) shown += "...";
-        if (width(shown) + left < dialogWidth - 30) return shown;
-    }
-    return given.empty() ? given : std::string("...");
-}
-
 namespace {
 constexpr int ClientWidth = 376;
 constexpr int ClientHeight = 211;
 } // namespace
 
-TBriefProcessing::TBriefProcessing(Dialogs& dialogs, RunFlags& flags, QWidget* parent)
+TBriefProcessing::TBriefProcessing(Dialogs& dialogs, RunFlags& flags, SocketCanceller& canceller,
+                                   QWidget* parent)
     : QDialog(parent ? parent : MainForm(),
               Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      dialogs_(dialogs), flags_(flags) {
+      state_(dialogs, flags, canceller) {
     setWindowTitle(tr("Creating Brief"));
     setFixedSize(ClientWidth, ClientHeight);
     QFont bold = font();
@@ -81,8 +61,7 @@ TBriefProcessing::TBriefProcessing(Dialogs& dialogs, RunFlags& flags, QWidget* p
     CentreOnMainForm(this);
 }
 
-QLabel* TBriefProcessing::AddLabel(QWidget* parent, const QString& text, int x, int y,
-                                   int width) {
+QLabel* TBriefProcessing::AddLabel(QWidget* parent, const QString& text, int x, int y, int width) {
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     label->setGeometry(x, y, width, 16);
@@ -94,56 +73,39 @@ void TBriefProcessing::UpdateItem(ProgressLabel which, const std::string& text) 
     if (label == nullptr) return;
     QFontMetrics metrics(labels_[ProgressLabel::CurrAddr]->font());
     int left = label->mapTo(this, QPoint(0, 0)).x();
-    std::string fitted = FitProgressText(text, left, width(), [&](const std::string& s) {
-        return metrics.horizontalAdvance(FromStored(s));
-    });
-    label->resize(std::max(0, width() - left - 10), label->height());
+    // The outer width of the dialog, as its labels are fitted to it.
+    int outer = std::max(frameGeometry().width(), kProgressDialogWidth);
+    const std::string& fitted = state_.UpdateItem(
+        which, text,
+        [&](std::string_view s) { return metrics.horizontalAdvance(FromStored(std::string(s))); },
+        left, outer);
+    label->resize(std::max(0, width() - left - 8), label->height());
     label->setText(FromStored(fitted));
     repaint();
 }
 
-void TBriefProcessing::UpdateProgress(int value) { bar_->setValue(std::clamp(value, 0, 100)); }
+void TBriefProcessing::UpdateProgress(int value) {
+    state_.UpdateProgress(value);
+    bar_->setValue(state_.Progress());
+}
+
+void TBriefProcessing::ShowButtons() {
+    abort_->setEnabled(state_.ButtonsEnabled());
+    skip_->setEnabled(state_.ButtonsEnabled());
+}
 
 void TBriefProcessing::AbortClick() {
-    flags_.QuestionOpen = 1;
-    if (dialogs_.Ask("Are you sure you want to stop this brief?", "Stop Brief?") == 0 &&
-        flags_.RunActive == 1) {
-#ifdef GATHRA_HAVE_RUN_CANCEL
-        if (&flags_ == &ProgramRunFlags())
-            RequestAbort();
-        else
-            flags_.AbortFlag = 1;
-#else
-        flags_.AbortFlag = 1;
-#endif
-    }
-    flags_.QuestionOpen = 0;
-    if (flags_.AbortFlag != 0 && flags_.RunActive != 0) {
-        abort_->setEnabled(false);
-        skip_->setEnabled(false);
-    }
+    state_.AbortClick();
+    ShowButtons();
 }
 
 void TBriefProcessing::SkipClick() {
-    flags_.QuestionOpen = 1;
-    if (dialogs_.Ask("Are you sure you want to skip this entry?", "Skip Entry?") == 0 &&
-        flags_.RunActive == 1) {
-#ifdef GATHRA_HAVE_RUN_CANCEL
-        if (&flags_ == &ProgramRunFlags())
-            RequestSkip();
-        else
-            flags_.SkipFlag = 1;
-#else
-        flags_.SkipFlag = 1;
-#endif
-    }
-    flags_.QuestionOpen = 0;
-    if (flags_.SkipFlag != 0 && flags_.AbortFlag != 0) {
-        abort_->setEnabled(false);
-        skip_->setEnabled(false);
-    }
+    state_.SkipClick();
+    ShowButtons();
 }
 
-void TBriefProcessing::closeEvent(QCloseEvent* event) { event->ignore(); }
+void TBriefProcessing::closeEvent(QCloseEvent* event) {
+    if (!state_.CanClose()) event->ignore();
+}
 
 } // namespace gathra

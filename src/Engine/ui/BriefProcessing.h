@@ -1,4 +1,5 @@
 #pragma once
+#include "Engine/ProgressState.h"
 #include "Engine/RunHost.h"
 
 #include <QDialog>
@@ -13,20 +14,17 @@ class QPushButton;
 namespace gathra {
 
 class Dialogs;
+class SocketCanceller;
 struct RunFlags;
-
-// How a progress text is cut to fit: leading blanks, tabs and line breaks skipped, at most 255
-// characters, only the first line, and shortened with "..." until `width` of it plus `left` is
-// less than `dialogWidth` - 30.
-std::string FitProgressText(const std::string& text, int left, int dialogWidth,
-                            const std::function<int(const std::string&)>& width);
 
 // "Creating Brief": what the run is doing, its statistics and a bar, with Stop Brief and Skip
 // Entry. The user cannot close it; the run frees it.
 class TBriefProcessing : public QDialog {
     Q_OBJECT
 public:
-    TBriefProcessing(Dialogs& dialogs, RunFlags& flags, QWidget* parent = nullptr);
+    TBriefProcessing(Dialogs& dialogs, RunFlags& flags, SocketCanceller& canceller,
+                     QWidget* parent = nullptr);
+    const TProgressState& State() const { return state_; }
 
     void UpdateItem(ProgressLabel label, const std::string& text);
     void UpdateProgress(int value);
@@ -46,8 +44,8 @@ protected:
 
 private:
     QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, int width);
-    Dialogs& dialogs_;
-    RunFlags& flags_;
+    void ShowButtons();
+    TProgressState state_;
     QMap<ProgressLabel, QLabel*> labels_;
     QProgressBar* bar_;
     QPushButton* abort_;

@@ -1,8 +1,10 @@
 #include "Shell/ui/GuiRunHost.h"
 
+#include "Brief/BriefFile.h"
 #include "Brief/ui/SkeinForm.h"
 #include "Engine/RunFlags.h"
 #include "Engine/ui/BriefProcessing.h"
+#include "Platform/SocketCanceller.h"
 #include "Shell/ui/MDIFrame.h"
 #include "Shell/ui/MessageDialogs.h"
 #include "Shell/ui/ShellWindows.h"
@@ -52,7 +54,8 @@ void GuiRunHost::UnlockControls(TBrief& brief) {
 void GuiRunHost::CreateProgress() {
     OnMain([&] {
         delete frame_.progress_;
-        frame_.progress_ = new TBriefProcessing(frame_.Dlg(), ProgramRunFlags(), &frame_);
+        frame_.progress_ = new TBriefProcessing(frame_.Dlg(), ProgramRunFlags(),
+                                                ProgramSocketCanceller(), &frame_);
     });
 }
 
@@ -101,12 +104,15 @@ void GuiRunHost::BriefReady(const std::string& briefName, const std::string& sum
     });
 }
 
-void GuiRunHost::AppendArchive(TBrief& brief, const std::string& path,
-                               const std::string& title) {
+void GuiRunHost::AppendArchive(TBrief& brief, const std::string& path, const std::string& title) {
     OnMain([&] {
         brief.ArchivePaths.push_back(path);
         brief.ArchiveTitles.push_back(title);
     });
+}
+
+void GuiRunHost::SaveBrief(TBrief& brief) {
+    OnMain([&] { SaveBriefs2(brief, frame_.Dlg()); });
 }
 
 void GuiRunHost::Repaint() {

@@ -28,6 +28,7 @@ public:
                     const std::string& runFolder) override;
     void AppendArchive(TBrief& brief, const std::string& path, const std::string& title) override;
     void Repaint() override;
+    void SaveBrief(TBrief& brief) override;
 
 private:
     void OnMain(const std::function<void()>& call);

@@ -1,9 +1,12 @@
 #include "Shell/ui/MDIFrame.h"
 
 #include "Brief/ui/SkeinForm.h"
+#include "Engine/RunCancel.h"
 #include "Engine/RunFlags.h"
+#include "Engine/SkeinThread.h"
 #include "Engine/ui/BriefProcessing.h"
 #include "Platform/CommandLineBrowser.h"
+#include "Platform/ProgramFolder.h"
 #include "Shell/ui/GuiRunHost.h"
 #include "Shell/ui/MessageDialogs.h"
 #include "Shell/ui/ShellWindows.h"
@@ -41,7 +44,7 @@ int WindowStateNumber(Qt::WindowStates state) {
     return 0;
 }
 
-startup::WindowPlacement PlacementOf(const QRect& bounds, Qt::WindowStates state) {
+WindowPlacement PlacementOf(const QRect& bounds, Qt::WindowStates state) {
     return {bounds.left(), bounds.top(), bounds.width(), bounds.height(), WindowStateNumber(state)};
 }
 
@@ -63,9 +66,9 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
     SetMainForm(this);
     dialogs_ = std::make_unique<QtDialogs>();
     runHost_ = std::make_unique<GuiRunHost>(*this);
-    settings_.ProgramFolder = startup::ProgramFolder();
-    startup::LoadSettings(settings_);
-    if (settings_.ProgramFolder.empty()) settings_.ProgramFolder = startup::ProgramFolder();
+    registry_ = std::make_unique<Registry>(Registry::DefaultFile());
+    settings_.ProgramFolder = DetectProgramFolder();
+    LoadSettings(settings_, *registry_);
     if (options_.BrowserPort == nullptr)
         ownBrowser_ = std::make_unique<CommandLineBrowser>(settings_.BrowserPath);
 
@@ -94,6 +97,13 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
 
 TMDIFrame::~TMDIFrame() {
     closing_ = true;
+    if (run_ != nullptr) {
+        // The run waits for the main thread at each window update, so keep serving it while it
+        // stops.
+        RequestAbort();
+        while (run_ != nullptr)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
     // Brief windows call back into the tables as they go, so they go while those still exist.
     delete mdiArea_;
     mdiArea_ = nullptr;
@@ -101,18 +111,21 @@ TMDIFrame::~TMDIFrame() {
     if (MainForm() == this) SetMainForm(nullptr);
 }
 
-Dialogs& TMDIFrame::Dlg() { return *dialogs_; }
+Dialogs& TMDIFrame::Dlg() {
+    return *dialogs_;
+}
 
 Browser& TMDIFrame::BrowserPort() {
     return options_.BrowserPort != nullptr ? *options_.BrowserPort : *ownBrowser_;
 }
 
-bool TMDIFrame::RunActive() const { return ProgramRunFlags().RunActive.load() != 0; }
+bool TMDIFrame::RunActive() const {
+    return ProgramRunFlags().RunActive.load() != 0 || run_ != nullptr;
+}
 
 // --- actions, menus, toolbar -------------------------------------------------------------------
 
-QAction* TMDIFrame::MakeAction(Command command, const QString& text,
-                               const QKeySequence& shortcut) {
+QAction* TMDIFrame::MakeAction(Command command, const QString& text, const QKeySequence& shortcut) {
     auto* action = new QAction(text, this);
     if (!shortcut.isEmpty()) action->setShortcut(shortcut);
     actions_.insert(command, action);
@@ -126,8 +139,8 @@ void TMDIFrame::BuildActions() {
             &QAction::triggered, this, [this] { OpenBrief(); });
     connect(MakeAction(C::FileClose, tr("&Close Brief Organizer")), &QAction::triggered, this,
             [this] { CloseBrief(); });
-    connect(MakeAction(C::FileSaveAs, tr("Save Brief Organizer &As...")), &QAction::triggered,
-            this, [this] { SaveBriefAs(); });
+    connect(MakeAction(C::FileSaveAs, tr("Save Brief Organizer &As...")), &QAction::triggered, this,
+            [this] { SaveBriefAs(); });
     connect(MakeAction(C::FileGenerate, tr("&Generate Brief"), QKeySequence(tr("Ctrl+G"))),
             &QAction::triggered, this, [this] { GenerateBrief(); });
     connect(MakeAction(C::FileShowLastBrief, tr("&Show Last Brief")), &QAction::triggered, this,
@@ -139,10 +152,10 @@ void TMDIFrame::BuildActions() {
 
     connect(MakeAction(C::EditCut, tr("Cu&t"), QKeySequence(tr("Ctrl+X"))), &QAction::triggered,
             this, [this] { CutEntry(); });
-    connect(MakeAction(C::EditCopy, tr("&Copy"), QKeySequence(tr("Ctrl+C"))),
-            &QAction::triggered, this, [this] { CopyEntry(); });
-    connect(MakeAction(C::EditPaste, tr("&Paste"), QKeySequence(tr("Ctrl+V"))),
-            &QAction::triggered, this, [this] { PasteEntry(); });
+    connect(MakeAction(C::EditCopy, tr("&Copy"), QKeySequence(tr("Ctrl+C"))), &QAction::triggered,
+            this, [this] { CopyEntry(); });
+    connect(MakeAction(C::EditPaste, tr("&Paste"), QKeySequence(tr("Ctrl+V"))), &QAction::triggered,
+            this, [this] { PasteEntry(); });
     connect(MakeAction(C::EditPreferences, tr("P&references...")), &QAction::triggered, this,
             [this] { Preferences(); });
 
@@ -152,14 +165,14 @@ void TMDIFrame::BuildActions() {
             [this] { AddEntry(EntryKind::Search); });
     connect(MakeAction(C::EntryDelete, tr("&Delete Entry")), &QAction::triggered, this,
             [this] { DeleteEntry(); });
-    connect(MakeAction(C::EntryAddFromBrowser, tr("Add &Page from Browser")),
-            &QAction::triggered, this, [this] { AddPageFromBrowser(); });
+    connect(MakeAction(C::EntryAddFromBrowser, tr("Add &Page from Browser")), &QAction::triggered,
+            this, [this] { AddPageFromBrowser(); });
     connect(MakeAction(C::EntrySetup, tr("&Entry Setup...")), &QAction::triggered, this,
             [this] { EntrySetup(); });
     connect(MakeAction(C::EntrySort, tr("&Sort Entries")), &QAction::triggered, this,
             [this] { SortEntries(); });
-    connect(MakeAction(C::EntryLaunch, tr("&Launch Entry in Browser")), &QAction::triggered,
-            this, [this] { LaunchEntry(); });
+    connect(MakeAction(C::EntryLaunch, tr("&Launch Entry in Browser")), &QAction::triggered, this,
+            [this] { LaunchEntry(); });
 
     connect(MakeAction(C::WindowTile, tr("&Tile")), &QAction::triggered, this,
             [this] { mdiArea_->tileSubWindows(); });
@@ -359,29 +372,35 @@ void TMDIFrame::changeEvent(QEvent* event) {
 void TMDIFrame::FirstActivation() {
     if (!firstActivation_) return;
     firstActivation_ = false;
-    if (startup::ReadStartup("First Start") == "Yes") {
+    StartupValues startup = ReadStartupValues(*registry_);
+    if (startup.FirstStart) {
         std::string folder = settings_.ProgramFolder + "Briefs/";
         bool all = true;
-        for (const char* name : SampleBriefs) all = all && std::filesystem::exists(folder + name);
+        for (const char* name : SampleBriefs)
+            all = all && std::filesystem::exists(folder + name);
         if (all)
-            for (const char* name : SampleBriefs) OpenBriefFile(folder + name);
+            for (const char* name : SampleBriefs)
+                OpenBriefFile(folder + name);
         OpenHelpTopic(48);
         if (settings_.BrowserPath.empty()) {
             preferencesOnFirstStart_ = 0;
             Preferences();
             preferencesOnFirstStart_ = -1;
         }
-        startup::WriteStartup("First Start", "No");
+        WriteFirstStartDone(*registry_);
     }
-    startup::OpenBriefs open = startup::DecodeOpenBriefs(startup::ReadStartup("Open Briefs"));
-    if (open.Main) {
-        ApplyState(this, open.Main->State);
-        setGeometry(open.Main->Left, open.Main->Top, open.Main->Width, open.Main->Height);
+    if (startup.OpenBriefs) {
+        const WindowPlacement& main = startup.OpenBriefs->MainWindow;
+        ApplyState(this, main.State);
+        setGeometry(main.Left, main.Top, main.Width, main.Height);
+        for (const auto& brief : startup.OpenBriefs->Briefs)
+            OpenBriefFile(brief.Path, brief.Placement);
     }
-    for (const auto& brief : open.Briefs) OpenBriefFile(brief.Path, brief.Placement);
     if (QMdiSubWindow* active = mdiArea_->activeSubWindow())
         if (auto* form = qobject_cast<TSkeinForm*>(active->widget())) SetCurrentBrief(form);
-    recent_.Restore(startup::DecodePreviousBriefs(startup::ReadStartup("Previous Briefs")));
+    std::vector<std::string> previous(startup.PreviousBriefs.Slots.begin(),
+                                      startup.PreviousBriefs.Slots.end());
+    recent_.Restore(previous);
     RebuildRecentMenu();
     if (options_.AdBar) {
         adBar_ = new TAdBar(this);
@@ -409,13 +428,11 @@ QString TMDIFrame::ChooseFile(const FileDialogRequest& request) {
     if (!request.DefaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.DefaultSuffix);
     // Saving over an existing brief replaces it without a question.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    if (ExecAsFrontForm(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
+    if (ExecAsFrontForm(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
 }
 
-TSkeinForm* TMDIFrame::CreateBriefWindow(
-    const std::optional<startup::WindowPlacement>& placement) {
+TSkeinForm* TMDIFrame::CreateBriefWindow(const std::optional<WindowPlacement>& placement) {
     if (!tables_.CanAddBrief() || !tables_.CanAddChild()) {
         Dlg().ShowMessage("Close a brief before opening another one.", "Too many windows", false);
         return nullptr;
@@ -439,7 +456,7 @@ TSkeinForm* TMDIFrame::CreateBriefWindow(
 }
 
 TSkeinForm* TMDIFrame::OpenBriefFile(const std::string& path,
-                                     const std::optional<startup::WindowPlacement>& placement) {
+                                     const std::optional<WindowPlacement>& placement) {
     for (TSkeinForm* open : tables_.BriefWindows())
         if (open->Brief.FileName == path) {
             Dlg().ShowMessage("This brief is already open. Gathra Light cannot open two copies "
@@ -465,8 +482,8 @@ TSkeinForm* TMDIFrame::OpenBriefFile(const std::string& path,
 }
 
 TSkeinForm* TMDIFrame::NewBrief() {
-    QString path = ChooseFile({true, tr("Save As"), tr("Brief Files (*.BRF *.brf)"),
-                               BriefsFolder(), QStringLiteral("brf"), 4});
+    QString path = ChooseFile({true, tr("Save As"), tr("Brief Files (*.BRF *.brf)"), BriefsFolder(),
+                               QStringLiteral("brf"), 4});
     if (path.isEmpty()) return nullptr;
     TSkeinForm* form = CreateBriefWindow({});
     if (form == nullptr) return nullptr;
@@ -483,17 +500,20 @@ TSkeinForm* TMDIFrame::NewBrief() {
 }
 
 void TMDIFrame::OpenBrief() {
-    QString path = ChooseFile({false, tr("Open File"),
-                               tr("Brief Files (*.BRF *.brf);;All Files (*)"), BriefsFolder(),
-                               {}, 5});
+    QString path = ChooseFile({false,
+                               tr("Open File"),
+                               tr("Brief Files (*.BRF *.brf);;All Files (*)"),
+                               BriefsFolder(),
+                               {},
+                               5});
     if (!path.isEmpty()) OpenBriefFile(path.toStdString());
 }
 
 void TMDIFrame::SaveBriefAs() {
     TSkeinForm* form = CurrentForm();
     if (form == nullptr) return;
-    QString title = QStringLiteral("Save ") + FromStored(form->Brief.FileName) +
-                    QStringLiteral(" As");
+    QString title =
+        QStringLiteral("Save ") + FromStored(form->Brief.FileName) + QStringLiteral(" As");
     QString path = ChooseFile(
         {true, title, tr("Brief Files (*.BRF *.brf)"), BriefsFolder(), QStringLiteral("brf"), 7});
     if (path.isEmpty()) return;
@@ -600,8 +620,8 @@ void TMDIFrame::ShowBrief() {
     if (form == nullptr) return;
     const TBrief& brief = form->Brief;
     if (brief.ArchivePaths.empty()) return;
-    std::string joined = (form->Generating() ? brief.HomeFolder : brief.BriefFolder) +
-                         brief.ArchivePaths.back();
+    std::string joined =
+        (form->Generating() ? brief.HomeFolder : brief.BriefFolder) + brief.ArchivePaths.back();
     std::string posix = joined;
     for (char& c : posix)
         if (c == '\\') c = '/';
@@ -621,14 +641,49 @@ void TMDIFrame::NotAvailableYet(const std::string& what) {
     Dlg().ShowMessage(what + " is not available yet.", what, true);
 }
 
-void TMDIFrame::EntrySetup() { NotAvailableYet("Entry Setup"); }
-void TMDIFrame::BriefSetup() { NotAvailableYet("Brief Organizer Setup"); }
-void TMDIFrame::Preferences() { NotAvailableYet("Preferences"); }
-void TMDIFrame::ImportBookmarks() { NotAvailableYet("Import Bookmarks"); }
-void TMDIFrame::ImportShortcuts() { NotAvailableYet("Import Shortcuts"); }
-void TMDIFrame::AddPageFromBrowser() { NotAvailableYet("Add Page from Browser"); }
+void TMDIFrame::EntrySetup() {
+    NotAvailableYet("Entry Setup");
+}
+void TMDIFrame::BriefSetup() {
+    NotAvailableYet("Brief Organizer Setup");
+}
+void TMDIFrame::Preferences() {
+    NotAvailableYet("Preferences");
+}
+void TMDIFrame::ImportBookmarks() {
+    NotAvailableYet("Import Bookmarks");
+}
+void TMDIFrame::ImportShortcuts() {
+    NotAvailableYet("Import Shortcuts");
+}
+void TMDIFrame::AddPageFromBrowser() {
+    NotAvailableYet("Add Page from Browser");
+}
 
-void TMDIFrame::GenerateBrief() { NotAvailableYet("Generate Brief"); }
+void TMDIFrame::GenerateBrief() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || run_ != nullptr || RunActive() || form->Generating() ||
+        form->Brief.WebList.Count() == 0)
+        return;
+    TSkeinThread::Options options;
+    options.Settings = &settings_;
+    options.Host = runHost_.get();
+    options.Clock = runClock_;
+    run_ = std::make_unique<TSkeinThread>(form->Brief, options);
+    TSkeinThread* run = run_.get();
+    runThread_ = std::thread([this, run] {
+        run->RunHere();
+        QMetaObject::invokeMethod(
+            this, [this] { FinishRun(); }, Qt::QueuedConnection);
+    });
+}
+
+void TMDIFrame::FinishRun() {
+    if (runThread_.joinable()) runThread_.join();
+    run_.reset();
+    if (closing_) return;
+    if (TSkeinForm* form = CurrentForm()) form->FormActivate();
+}
 
 void TMDIFrame::OpenHelpTopic(int topic) {
     if (!help_)
@@ -650,16 +705,17 @@ void TMDIFrame::SetStatusText(const std::string& text) {
 // --- exit --------------------------------------------------------------------------------------
 
 void TMDIFrame::WriteStartupRecords() {
-    startup::OpenBriefs open;
-    open.Main = PlacementOf(isMinimized() || isMaximized() ? normalGeometry() : geometry(),
-                            windowState());
+    OpenBriefsRecord open;
+    open.MainWindow =
+        PlacementOf(isMinimized() || isMaximized() ? normalGeometry() : geometry(), windowState());
     for (QMdiSubWindow* sub : tables_.WindowList()) {
         auto* form = qobject_cast<TSkeinForm*>(sub->widget());
         if (form == nullptr) continue;
-        open.Briefs.push_back({form->Brief.FileName, PlacementOf(sub->geometry(), sub->windowState())});
+        open.Briefs.push_back(
+            {form->Brief.FileName, PlacementOf(sub->geometry(), sub->windowState())});
     }
-    startup::WriteStartup("Open Briefs", startup::EncodeOpenBriefs(open));
-    startup::WriteStartup("Previous Briefs", startup::EncodePreviousBriefs(recent_.Slots()));
+    WriteOpenBriefs(*registry_, open);
+    WritePreviousBriefs(*registry_, PreviousBriefsRecord{recent_.Slots()});
 }
 
 void TMDIFrame::closeEvent(QCloseEvent* event) {
@@ -676,7 +732,8 @@ void TMDIFrame::closeEvent(QCloseEvent* event) {
         tables_.RemoveChild(first);
     }
     // Windows that never entered the window list (a brief that failed to load) go too.
-    for (QMdiSubWindow* sub : mdiArea_->subWindowList()) sub->close();
+    for (QMdiSubWindow* sub : mdiArea_->subWindowList())
+        sub->close();
     if (help_) help_->close();
     if (adBar_) adBar_->close();
     event->accept();

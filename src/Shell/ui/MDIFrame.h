@@ -1,11 +1,13 @@
 #pragma once
 #include "Brief/WebPage.h"
+#include "Engine/ui/BriefProcessing.h"
+#include "Platform/Clock.h"
+#include "Platform/Registry.h"
 #include "Shell/AppSettings.h"
 #include "Shell/CommandState.h"
 #include "Shell/RecentList.h"
+#include "Shell/Settings.h"
 #include "Shell/WindowTables.h"
-#include "Shell/ui/StartupStore.h"
-#include "Engine/ui/BriefProcessing.h"
 #include "Shell/ui/ShellWindows.h"
 
 #include <QMainWindow>
@@ -14,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 class QAction;
 class QLabel;
@@ -31,6 +34,7 @@ class THelpWindow;
 class TAdBar;
 class TSkeinForm;
 class TBriefProcessing;
+class TSkeinThread;
 
 // What a file dialog is asked for; tests answer it without a dialog.
 struct FileDialogRequest {
@@ -65,6 +69,7 @@ public:
     Tables& WindowTables() { return tables_; }
     TRecentList& Recent() { return recent_; }
     AppSettings& Settings() { return settings_; }
+    Registry& SettingsRegistry() { return *registry_; }
     Dialogs& Dlg();
     Browser& BrowserPort();
     TWebPage& EntryBuffer() { return entryBuffer_; }
@@ -89,7 +94,7 @@ public:
 
     // --- files
     TSkeinForm* OpenBriefFile(const std::string& path,
-                              const std::optional<startup::WindowPlacement>& placement = {});
+                              const std::optional<WindowPlacement>& placement = {});
     TSkeinForm* NewBrief();
     void OpenBrief();
     void SaveBriefAs();
@@ -125,6 +130,10 @@ public:
     TBriefProcessing* Progress() const { return progress_; }
     void SetStatusText(const std::string& text);
     GuiRunHost* RunHostPort() const { return runHost_.get(); }
+    // The run started by Generate Brief, until it has ended.
+    bool RunInProgress() const { return run_ != nullptr; }
+    // Lets tests give runs a fixed clock and their own free-space answer.
+    void SetRunClock(const Clock* clock) { runClock_ = clock; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -140,14 +149,16 @@ private:
     void RebuildRecentMenu();
     void RebuildWindowMenu();
     void SubWindowActivated(QMdiSubWindow* window);
-    TSkeinForm* CreateBriefWindow(const std::optional<startup::WindowPlacement>& placement);
+    TSkeinForm* CreateBriefWindow(const std::optional<WindowPlacement>& placement);
     QString BriefsFolder() const;
     QString ChooseFile(const FileDialogRequest& request);
     void NotAvailableYet(const std::string& what);
     void WriteStartupRecords();
     void ShowSplash();
+    void FinishRun();
 
     FrameOptions options_;
+    std::unique_ptr<Registry> registry_;
     AppSettings settings_;
     CommandState main_;
     Tables tables_;
@@ -175,6 +186,10 @@ private:
     QPointer<THelpWindow> help_;
     QPointer<TAdBar> adBar_;
     QPointer<TBriefProcessing> progress_;
+    SystemClock systemClock_;
+    const Clock* runClock_ = &systemClock_;
+    std::unique_ptr<TSkeinThread> run_;
+    std::thread runThread_;
 };
 
 } // namespace gathra

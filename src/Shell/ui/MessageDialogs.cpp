@@ -56,9 +56,15 @@ void SetMainForm(QWidget* main) {
     mainForm = main;
     frontForm = main;
 }
-QWidget* MainForm() { return mainForm; }
-QWidget* FrontForm() { return frontForm ? frontForm.data() : mainForm.data(); }
-void SetFrontForm(QWidget* form) { frontForm = form; }
+QWidget* MainForm() {
+    return mainForm;
+}
+QWidget* FrontForm() {
+    return frontForm ? frontForm.data() : mainForm.data();
+}
+void SetFrontForm(QWidget* form) {
+    frontForm = form;
+}
 
 void CentreOnMainForm(QWidget* dialog) {
     QRect area;
@@ -85,10 +91,11 @@ QString FromStored(const std::string& bytes) {
     return QString::fromStdString(StoredTextAsUtf8(bytes));
 }
 
-std::string ToStored(const QString& text) { return text.toStdString(); }
+std::string ToStored(const QString& text) {
+    return text.toStdString();
+}
 
-TErrorDlg::TErrorDlg(const QString& text, const QString& caption, bool information,
-                     QWidget* parent)
+TErrorDlg::TErrorDlg(const QString& text, const QString& caption, bool information, QWidget* parent)
     : QDialog(parent ? parent : MainForm()) {
     setWindowTitle(caption);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -131,7 +138,9 @@ void Beep() {
     QApplication::beep();
 }
 
-int BeepCount() { return beeps; }
+int BeepCount() {
+    return beeps;
+}
 
 void ShowMessage(const std::string& text, const std::string& caption, bool information) {
     TErrorDlg dialog(FromStored(text), FromStored(caption), information);

@@ -62,11 +62,13 @@ void THelpWindow::ShowTopic(int topic) {
     ShowFile(QStringLiteral("topic%1.html").arg(topic));
 }
 
-void THelpWindow::ShowContents() { ShowFile(QStringLiteral("contents.html")); }
+void THelpWindow::ShowContents() {
+    ShowFile(QStringLiteral("contents.html"));
+}
 
 TAdBar::TAdBar(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                          Qt::CustomizeWindowHint) {
+    : QWidget(parent,
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::CustomizeWindowHint) {
     setWindowTitle(tr("Gathra Light Ad Bar"));
     auto* picture = new QLabel(this);
     picture->setPixmap(ProgramBanner(468, 60));
@@ -88,8 +90,10 @@ void TAdBar::moveEvent(QMoveEvent* event) {
     if (placing_ || screen() == nullptr) return;
     QRect area = screen()->availableGeometry();
     QRect frame = frameGeometry();
-    int x = std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - frame.width()));
-    int y = std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - frame.height()));
+    int x =
+        std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - frame.width()));
+    int y =
+        std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - frame.height()));
     if (x != frame.left() || y != frame.top()) {
         placing_ = true;
         move(x, y);
@@ -97,13 +101,13 @@ void TAdBar::moveEvent(QMoveEvent* event) {
     }
 }
 
-std::string TBtnRightDlg::SummaryAddress(const std::string& runFolder,
-                                         const std::string& summary) {
+std::string TBtnRightDlg::SummaryAddress(const std::string& runFolder, const std::string& summary) {
     std::string path = runFolder + summary;
     for (char& c : path)
         if (c == '\\') c = '/';
     // "file:///" already carries the slash of an absolute POSIX path.
-    while (!path.empty() && path.front() == '/') path.erase(path.begin());
+    while (!path.empty() && path.front() == '/')
+        path.erase(path.begin());
     return "file:///" + path;
 }
 
@@ -121,8 +125,7 @@ TBtnRightDlg::TBtnRightDlg(const std::string& briefName, const std::string& summ
     bold.setBold(true);
     name->setFont(bold);
     name->setGeometry(58, 12, 300, 18);
-    auto* text =
-        new QLabel(tr("The brief has been generated. Do you want to see it?"), this);
+    auto* text = new QLabel(tr("The brief has been generated. Do you want to see it?"), this);
     text->setWordWrap(true);
     text->setGeometry(58, 32, 300, 36);
     yes_ = new QPushButton(tr("&Yes"), this);

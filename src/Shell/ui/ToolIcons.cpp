@@ -15,8 +15,8 @@ const QColor Green(50, 140, 60);
 
 void Page(QPainter& p, int x, int y, int w, int h) {
     QPolygon outline;
-    outline << QPoint(x, y) << QPoint(x + w - 4, y) << QPoint(x + w, y + 4)
-            << QPoint(x + w, y + h) << QPoint(x, y + h);
+    outline << QPoint(x, y) << QPoint(x + w - 4, y) << QPoint(x + w, y + 4) << QPoint(x + w, y + h)
+            << QPoint(x, y + h);
     p.setPen(Ink);
     p.setBrush(Paper);
     p.drawPolygon(outline);
@@ -35,7 +35,8 @@ void Globe(QPainter& p, QRectF r) {
 
 void Lines(QPainter& p, int x, int y, int w, int n) {
     p.setPen(QColor(140, 140, 140));
-    for (int i = 0; i < n; ++i) p.drawLine(x, y + 2 * i, x + w, y + 2 * i);
+    for (int i = 0; i < n; ++i)
+        p.drawLine(x, y + 2 * i, x + w, y + 2 * i);
 }
 
 } // namespace
@@ -107,8 +108,9 @@ QIcon ToolIcon(Command button) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(QColor(150, 100, 0), 1));
         p.setBrush(QColor(255, 200, 40));
-        p.drawPolygon(QPolygonF({QPointF(9, 0.5), QPointF(3, 9), QPointF(7.5, 9), QPointF(5.5, 15.5),
-                                 QPointF(13, 6), QPointF(8.5, 6), QPointF(11, 0.5)}));
+        p.drawPolygon(
+            QPolygonF({QPointF(9, 0.5), QPointF(3, 9), QPointF(7.5, 9), QPointF(5.5, 15.5),
+                       QPointF(13, 6), QPointF(8.5, 6), QPointF(11, 0.5)}));
         break;
     case Command::ShowBriefButton:
         p.setPen(Ink);

@@ -1,0 +1,257 @@
+// The main window: start-up states, files and the recent list, restarts, exit, shared dialogs.
+#include "Brief/ui/SkeinForm.h"
+#include "Engine/RunFlags.h"
+#include "Engine/ui/BriefProcessing.h"
+#include "Platform/Registry.h"
+#include "Platform/SocketCanceller.h"
+#include "Shell/Settings.h"
+#include "Shell/ui/MessageDialogs.h"
+#include "Shell/ui/ShellWindows.h"
+#include "support/RecordingDialogs.h"
+#include "ui/support/UiTestSupport.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace gathra;
+using namespace gathra::test;
+
+namespace {
+using C = Command;
+
+QStringList Captions(const QList<QAction*>& actions) {
+    QStringList texts;
+    for (QAction* a : actions)
+        texts << a->text();
+    return texts;
+}
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FrameHarness> h;
+
+private slots:
+    void init() { h = std::make_unique<FrameHarness>(); }
+    void cleanup() {
+        ProgramRunFlags().Reset();
+        h.reset();
+        QCOMPARE(LeakedTopLevels(), 0);
+    }
+
+    void startsWithOnlyNewAndOpenOnTheToolbar() {
+        TMDIFrame& f = h->Frame();
+        QCOMPARE(f.windowTitle(), QString("Gathra Light"));
+        QCOMPARE(f.StatusLabel()->text(), QString(" Gathra Light"));
+        QVERIFY(f.Button(C::NewFileButton)->isEnabled());
+        QVERIFY(f.Button(C::OpenFileButton)->isEnabled());
+        for (C c : {C::CutButton, C::CopyButton, C::PasteButton, C::CreateWebEntryButton,
+                    C::CreateYahooEntryButton, C::GetBrowserUrlButton, C::GenerateBriefsButton,
+                    C::ShowBriefButton})
+            QVERIFY(!f.Button(c)->isEnabled());
+        QCOMPARE(f.Button(C::CreateYahooEntryButton)->toolTip(), QString("New Yahoo! Entry"));
+        QCOMPARE(f.Action(C::FileGenerate)->shortcut(), QKeySequence("Ctrl+G"));
+        QCOMPARE(f.Action(C::EditPaste)->shortcut(), QKeySequence("Ctrl+V"));
+        QVERIFY(!f.Action(C::EntryMenu)->isEnabled());
+        QVERIFY(!f.Action(C::WindowMenu)->isEnabled());
+        QVERIFY(f.Action(C::FileClose)->isEnabled());
+        QVERIFY(f.Action(C::EditPreferences)->isEnabled());
+    }
+
+    void neverSmallerThan490By160() {
+        h->Frame().resize(300, 100);
+        QCOMPARE(h->Frame().size(), QSize(490, 160));
+    }
+
+    void recentListKeepsTheLastFourAcrossARestart() {
+        std::vector<std::string> paths;
+        for (const char* name : {"a.brf", "b.brf", "c.brf", "d.brf", "e.brf"})
+            paths.push_back(WriteBriefFile(h->PathOf(name), {{"entry"}}));
+        for (const std::string& p : paths)
+            QVERIFY(h->Frame().OpenBriefFile(p) != nullptr);
+        QCOMPARE(Captions(h->Frame().RecentActions()),
+                 QStringList({"&1 e.brf", "&2 d.brf", "&3 c.brf", "&4 b.brf"}));
+        // The recent group sits between the setup item's separator and Exit.
+        QList<QAction*> file = h->Frame().FileMenu()->actions();
+        int first = file.indexOf(h->Frame().RecentActions().first());
+        QVERIFY(file[first - 1]->isSeparator());
+        QVERIFY(file[first + 4]->isSeparator());
+        QCOMPARE(file[first + 5], h->Frame().Action(C::FileExit));
+
+        // Reopening c moves it to the top without a duplicate; a click on an open one raises it.
+        h->Frame().WindowTables().Brief(2)->SubWindow()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        h->Frame().RecentActions()[2]->trigger();
+        QCOMPARE(Captions(h->Frame().RecentActions()),
+                 QStringList({"&1 c.brf", "&2 e.brf", "&3 d.brf", "&4 b.brf"}));
+        QCOMPARE(h->Frame().WindowTables().OpenBriefCount(), 5);
+        h->Frame().RecentActions()[1]->trigger();
+        QCOMPARE(h->Frame().MdiArea()->activeSubWindow()->windowTitle(), QString("E"));
+        QCOMPARE(h->Frame().WindowTables().OpenBriefCount(), 5);
+
+        // Close two windows, then restart: the other three come back, the list as it was.
+        h->Frame().WindowTables().Brief(0)->SubWindow()->close(); // a
+        h->Frame().WindowTables().Brief(0)->SubWindow()->close(); // b
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        h->Restart();
+        QCOMPARE(h->Frame().WindowTables().OpenBriefCount(), 3);
+        QCOMPARE(h->Frame().WindowTables().WindowCount(), 3);
+        QStringList restored = Captions(h->Frame().RecentActions());
+        QCOMPARE(restored.size(), 4);
+        QVERIFY(restored.contains("&4 b.brf"));
+        QVERIFY(!restored.join(' ').contains("a.brf"));
+        Registry registry(Registry::DefaultFile());
+        StartupValues values = ReadStartupValues(registry);
+        QCOMPARE(values.PreviousBriefs.Slots[0], paths[2]);
+        QCOMPARE(values.PreviousBriefs.Slots[3], paths[1]);
+    }
+
+    void theSameFileCannotBeOpenedTwice() {
+        std::string path = WriteBriefFile(h->PathOf("once.brf"), {{"x"}});
+        QVERIFY(h->Frame().OpenBriefFile(path) != nullptr);
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&OK"); });
+        QVERIFY(h->Frame().OpenBriefFile(path) == nullptr);
+        QCOMPARE(SeenModalCaptions().back(), QString("Brief already open"));
+        QVERIFY(SeenModalTexts().back().contains(
+            "This brief is already open. Gathra Light cannot open two copies of the same brief."));
+        QCOMPARE(h->Frame().WindowTables().OpenBriefCount(), 1);
+        QCOMPARE(h->Frame().MdiArea()->subWindowList().size(), 1);
+    }
+
+    void aBriefThatFailsToLoadClosesItsWindow() {
+        WriteFileBytes(h->Dir() / "broken.brf", "this is not a brief organizer file at all");
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&OK"); });
+        QVERIFY(h->Frame().OpenBriefFile(h->PathOf("broken.brf")) == nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(SeenModalCaptions().back(), QString("Brief Organizer File Loading Error"));
+        QCOMPARE(h->Frame().MdiArea()->subWindowList().size(), 0);
+        QCOMPARE(h->Frame().WindowTables().OpenBriefCount(), 0);
+        QCOMPARE(h->Frame().WindowTables().WindowCount(), 0);
+        QVERIFY(h->Frame().RecentActions().isEmpty());
+        QVERIFY(!h->Frame().Action(C::FileClose)->isEnabled());
+        // and the broken file is left as it was
+        QCOMPARE(ReadFileBytes(h->Dir() / "broken.brf"),
+                 std::string("this is not a brief organizer file at all"));
+    }
+
+    void fileDialogsAskWithTheirTitles() {
+        std::string path = WriteBriefFile(h->PathOf("dlg.brf"), {{"x"}});
+        h->FileAnswers.push_back(QString::fromStdString(path));
+        h->Frame().OpenBrief();
+        QCOMPARE(h->FileRequests.back().Title, QString("Open File"));
+        QVERIFY(!h->FileRequests.back().Save);
+        QVERIFY(h->FileRequests.back().Filter.startsWith("Brief Files"));
+        h->FileAnswers.push_back(QString::fromStdString(h->PathOf("copy.brf")));
+        h->Frame().SaveBriefAs();
+        QCOMPARE(h->FileRequests.back().Title, QString::fromStdString("Save " + path + " As"));
+        QCOMPARE(h->Frame().CurrentForm()->windowTitle(), QString("Copy"));
+        QVERIFY(std::filesystem::exists(h->PathOf("copy.brf")));
+        h->Frame().NewBrief(); // cancelled: nothing happens
+        QCOMPARE(h->FileRequests.back().Title, QString("Save As"));
+        QCOMPARE(h->Frame().WindowTables().OpenBriefCount(), 1);
+    }
+
+    void exitIsRefusedDuringARun() {
+        ProgramRunFlags().RunActive = 1;
+        QVERIFY(!h->Frame().close());
+        QVERIFY(!h->Frame().Closing());
+        ProgramRunFlags().RunActive = 0;
+        QVERIFY(h->Frame().close());
+    }
+
+    void firstStartOpensTheSamplesAndTheTutorial() {
+        Registry registry(Registry::DefaultFile());
+        registry.WriteValue("Startup", "First Start", "Yes");
+        registry.WriteValue("Browser", "Browser Path", "/usr/bin/true");
+        h->Restart();
+        QCOMPARE(h->Frame().WindowTables().OpenBriefCount(), 4);
+        QStringList titles;
+        for (QMdiSubWindow* sub : h->Frame().MdiArea()->subWindowList())
+            titles << sub->windowTitle();
+        QCOMPARE(titles, QStringList({"Leisure", "Sports", "News", "Gov"}));
+        QWidget* help = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<THelpWindow*>(w) && w->isVisible()) help = w;
+        QVERIFY(help != nullptr);
+        QVERIFY(qobject_cast<THelpWindow*>(help)->Browser()->source().toString().endsWith(
+            "topic48.html"));
+        QCOMPARE(registry.ReadValue("Startup", "First Start").value_or(""), std::string("No"));
+    }
+
+    void messageDialogGrowsForLongText() {
+        TErrorDlg shortOne("Short.", "Caption", false);
+        int shortHeight = shortOne.height();
+        QString longText;
+        for (int i = 0; i < 30; ++i)
+            longText += "A rather long line of words. ";
+        TErrorDlg longOne(longText, "Caption", true);
+        QVERIFY(longOne.height() > shortHeight);
+        QLabel* label = longOne.TextLabel();
+        QCOMPARE(longOne.OkButton()->y(), label->y() + label->height() + 5);
+        QCOMPARE(longOne.height() - shortHeight,
+                 longOne.OkButton()->y() - shortOne.OkButton()->y());
+    }
+
+    void questionClosedByItsCloseBoxAnswersNo() {
+        OnNextModal([](QDialog* d) { CloseByCloseBox(d); });
+        QCOMPARE(Ask("Continue?", "Question"), 1);
+        QCOMPARE(FrontForm(), static_cast<QWidget*>(&h->Frame()));
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&Yes"); });
+        QCOMPARE(Ask("Continue?", "Question"), 0);
+    }
+
+    void progressDialogRefusesToCloseAndConfirmsStop() {
+        RecordingDialogs dialogs;
+        RunFlags flags;
+        SocketCanceller canceller;
+        TBriefProcessing dialog(dialogs, flags, canceller);
+        dialog.show();
+        QVERIFY(!dialog.close());
+        QVERIFY(dialog.isVisible());
+        dialog.UpdateItem(ProgressLabel::CurrAddr,
+                          "  127.0.0.1/a/very/long/address/that/runs/on/and/on/past/the/edge/of/"
+                          "the/dialog/index.html\r\nsecond line");
+        QString shown = dialog.Label(ProgressLabel::CurrAddr)->text();
+        QVERIFY(shown.startsWith("127.0.0.1/a/very"));
+        QVERIFY(shown.endsWith("..."));
+        QVERIFY(!shown.contains("second"));
+        dialog.UpdateProgress(140);
+        QCOMPARE(dialog.ProgressBar()->value(), 100);
+
+        flags.RunActive = 1;
+        dialogs.Answers = {1};
+        dialog.AbortButton()->click();
+        QCOMPARE(int(flags.AbortFlag), 0);
+        QVERIFY(dialog.AbortButton()->isEnabled());
+        dialogs.Answers = {0};
+        dialog.AbortButton()->click();
+        QCOMPARE(dialogs.Log.back().Caption, std::string("Stop Brief?"));
+        QCOMPARE(int(flags.AbortFlag), 1);
+        QVERIFY(!dialog.AbortButton()->isEnabled() && !dialog.SkipButton()->isEnabled());
+        QCOMPARE(int(flags.QuestionOpen), 0);
+        dialog.hide();
+    }
+
+    void briefReadyYesOpensTheSummaryPage() {
+        RecordingBrowser browser;
+        TBtnRightDlg dialog("My Brief", "Brief0.htm", "/home/u/briefs/0/", browser);
+        QCOMPARE(dialog.windowTitle(), QString("Brief Ready"));
+        QVERIFY(dialog.YesButton()->isDefault());
+        dialog.YesButton()->click();
+        QCOMPARE(browser.Opened.size(), size_t(1));
+        QCOMPARE(browser.Opened[0].Address, std::string("file:///home/u/briefs/0/Brief0.htm"));
+        QVERIFY(browser.Opened[0].FileFlag);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
