@@ -327,7 +327,7 @@ void RunEntrySetup(TWebPage& entry, bool briefGenerating, Dialogs& dialogs, QWid
     else
         dialog = std::make_unique<TWebProperties>(entry, editable, dialogs, parent);
     dialog->Model().SelectEntry = std::move(selectEntry);
-    dialog->exec();
+    ExecAsFrontForm(*dialog);
     FinishEntryDialog(entry, dialog->Applied(), dialog->NameField());
 }
 

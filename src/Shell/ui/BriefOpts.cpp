@@ -160,7 +160,7 @@ void TBriefOpts::ViewSelected() {
 bool RunBriefSetup(TBrief& brief, QWidget* parent, std::function<void(int)> onViewBrief) {
     TBriefOpts dialog(brief, parent);
     dialog.OnViewBrief = std::move(onViewBrief);
-    if (dialog.exec() != QDialog::Accepted) return false;
+    if (ExecAsFrontForm(dialog) != QDialog::Accepted) return false;
     return dialog.Model().ApplyOnOk(brief);
 }
 

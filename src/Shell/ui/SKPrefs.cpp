@@ -271,7 +271,7 @@ void TSKPrefs::FindButtonClick() {
 bool RunPreferences(const AppSettings& settings, bool firstStart, bool runInProgress,
                     TPreferencesModel::Applier apply, QWidget* parent) {
     TSKPrefs dialog(settings, firstStart, runInProgress, std::move(apply), parent);
-    return dialog.exec() == QDialog::Accepted;
+    return ExecAsFrontForm(dialog) == QDialog::Accepted;
 }
 
 } // namespace gathra
