@@ -1,0 +1,100 @@
+// A whole Generate Brief from the desktop program against the loopback test server.
+#include "Brief/BriefFile.h"
+#include "Brief/ui/SkeinForm.h"
+#include "Engine/ui/BriefProcessing.h"
+#include "Platform/Dialogs.h"
+#include "support/TestHttpServer.h"
+#include "ui/support/UiTestSupport.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace gathra;
+using namespace gathra::test;
+
+class GenerateBriefTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FrameHarness> h;
+
+private slots:
+    void init() { h = std::make_unique<FrameHarness>(); }
+    void cleanup() {
+        h.reset();
+        QCOMPARE(LeakedTopLevels(), 0);
+    }
+
+    void generateBriefEndsInBriefReady() {
+        TestHttpServer server;
+        TestResponse page =
+            TestResponse::Html("<html><head><title>Home</title></head><body><h1>Hello</h1>"
+                               "<a href=\"/next.html\">next</a></body></html>");
+        page.DelayMs = 200; // long enough to watch the run at work
+        server.Serve("/", page);
+        server.Serve("/next.html", TestResponse::Html("<html><body>Next</body></html>"));
+        std::string path = WriteBriefFile(h->PathOf("run.brf"),
+                                          {{"Local page", false, server.Url("/")}}, "Run Brief");
+        TSkeinForm* form = h->Frame().OpenBriefFile(path);
+        QVERIFY(form != nullptr);
+        form->Brief.WebList.Entry(0).SpiderDepth = 2;
+
+        bool sawProgress = false, sawLocked = false;
+        QString sawBriefName;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, [&] {
+            if (TBriefProcessing* p = h->Frame().Progress(); p && p->isVisible()) {
+                sawProgress = true;
+                sawBriefName = p->Label(ProgressLabel::BriefName)->text();
+            }
+            if (form->Generating())
+                sawLocked =
+                    sawLocked || !h->Frame().Button(Command::GenerateBriefsButton)->isEnabled();
+        });
+        sampler.start(5);
+        bool readyAnswered = false;
+        OnNextModal([&](QDialog* d) {
+            readyAnswered = d->windowTitle() == "Brief Ready";
+            // The run is still in progress while the question is shown: exit is refused.
+            QVERIFY(!h->Frame().close());
+            ClickButtonNamed(d, "&Yes");
+        });
+        h->Frame().GenerateBrief();
+        QVERIFY(h->Frame().RunInProgress());
+        QTRY_VERIFY_WITH_TIMEOUT(!h->Frame().RunInProgress(), 30000);
+        sampler.stop();
+
+        QVERIFY(readyAnswered);
+        QVERIFY(sawProgress);
+        QCOMPARE(sawBriefName, QString("Run Brief"));
+        QVERIFY(sawLocked);
+        QVERIFY(server.RequestCount() >= 2);
+        QCOMPARE(form->Brief.ArchivePaths.size(), size_t(1));
+        QCOMPARE(int(form->Brief.Generating), 0);
+        QVERIFY(h->Frame().Progress() == nullptr);
+        QVERIFY(h->Frame().Button(Command::GenerateBriefsButton)->isEnabled());
+        QCOMPARE(h->Frame().StatusLabel()->text(), QString(" Gathra Light"));
+
+        // Yes opened the summary page, which exists; Show Brief opens the same page.
+        QCOMPARE(h->BrowserCalls.Opened.size(), size_t(1));
+        std::string address = h->BrowserCalls.Opened[0].Address;
+        QVERIFY(address.rfind("file:///", 0) == 0);
+        QVERIFY(std::filesystem::exists(address.substr(7)));
+        h->Frame().ShowBrief();
+        QCOMPARE(h->BrowserCalls.Opened.size(), size_t(2));
+        QCOMPARE(h->BrowserCalls.Opened[1].Address, address);
+
+        // The archive entry is in the files on disk.
+        TBrief saved;
+        saved.FileName = path;
+        SilentDialogs silent;
+        QVERIFY(ReadBriefs2(saved, silent));
+        QCOMPARE(saved.ArchivePaths.size(), size_t(1));
+    }
+};
+
+QTEST_MAIN(GenerateBriefTest)
+#include "GenerateBriefTest.moc"
