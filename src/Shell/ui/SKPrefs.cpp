@@ -7,10 +7,13 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -30,6 +33,20 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y, QWidget* b
     label->setBuddy(buddy);
     return label;
 }
+
+// Shows folders and the files the user may run.
+class ExecutablesOnly : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (files == nullptr) return true;
+        const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+        return info.isDir() || info.isExecutable();
+    }
+};
 
 QSpinBox* MakeSpin(const char* name, QWidget* parent, int min, int max, QRect geometry) {
     auto* spin = new QSpinBox(parent);
@@ -255,8 +272,9 @@ QString TSKPrefs::FindStartFolder() const {
 void TSKPrefs::FindButtonClick() {
     QFileDialog dialog(this, "Find Browser", FindStartFolder());
     dialog.setObjectName("FindBrowser");
-    // Browsers here have no ".EXE": the executables' filter comes first, all files second.
-    dialog.setNameFilters({"Executable Files (*.EXE *.exe)", "All Files (*)"});
+    // Programs here have no ".EXE": executable files are told by their permission instead.
+    dialog.setNameFilter("Executable Files (*)");
+    dialog.setProxyModel(new ExecutablesOnly(&dialog));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, true);
