@@ -37,3 +37,13 @@ foreach(src ${GATHRA_UI_TESTS})
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;GATHRA_CONFIG_DIR=${CMAKE_BINARY_DIR}/ui-test-config"
       TIMEOUT 300)
 endforeach()
+
+# Tools that drive the real program for a look at it (screenshots under Xvfb); not tests.
+file(GLOB GATHRA_UI_TOOLS CONFIGURE_DEPENDS tools/ui/*.cpp)
+foreach(src ${GATHRA_UI_TOOLS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src} ${GATHRA_UI_TEST_SUPPORT})
+  target_include_directories(${name} PRIVATE tests)
+  target_link_libraries(${name} PRIVATE gathra_ui gathra_testsupport Qt6::Test)
+  add_dependencies(${name} gathra_data)
+endforeach()

@@ -27,12 +27,12 @@ TBriefProcessing::TBriefProcessing(Dialogs& dialogs, RunFlags& flags, SocketCanc
     QFont bold = font();
     bold.setBold(true);
 
-    AddLabel(this, tr("Processing Brief:"), 10, 10, 100)->setFont(bold);
-    labels_[ProgressLabel::BriefName] = AddLabel(this, {}, 115, 10, 255);
+    AddLabel(this, tr("Processing Brief:"), 10, 10, 122)->setFont(bold);
+    labels_[ProgressLabel::BriefName] = AddLabel(this, {}, 134, 10, 234);
     AddLabel(this, tr("Current Entry:"), 10, 30, 100);
-    labels_[ProgressLabel::CurrEntry] = AddLabel(this, {}, 115, 30, 255);
+    labels_[ProgressLabel::CurrEntry] = AddLabel(this, {}, 134, 30, 234);
     AddLabel(this, tr("Current Page:"), 10, 50, 100);
-    labels_[ProgressLabel::CurrAddr] = AddLabel(this, {}, 115, 50, 255);
+    labels_[ProgressLabel::CurrAddr] = AddLabel(this, {}, 134, 50, 234);
 
     auto* group = new QGroupBox(tr("Brief Statistics "), this);
     group->setGeometry(10, 74, 356, 66);

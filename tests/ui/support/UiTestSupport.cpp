@@ -74,13 +74,13 @@ std::vector<QString>& SeenModalTexts() {
     return seen;
 }
 
-void OnNextModal(std::function<void(QDialog*)> action) {
+void OnNextModal(std::function<void(QDialog*)> action, int patienceMs) {
     auto* timer = new QTimer;
     auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, action] {
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, action, patienceMs] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (dialog == nullptr || !dialog->isVisible()) {
-            if (++*tries > 500) {
+            if (++*tries > patienceMs / 10) {
                 timer->stop();
                 timer->deleteLater();
             }

@@ -62,7 +62,7 @@ private:
 };
 
 // Runs `action` on the next modal dialog as soon as it is shown (within a few seconds).
-void OnNextModal(std::function<void(QDialog*)> action);
+void OnNextModal(std::function<void(QDialog*)> action, int patienceMs = 5000);
 // Common answers.
 void ClickButtonNamed(QDialog* dialog, const QString& text);
 // Closes the dialog through its close box (a close event, as the window manager sends).
