@@ -364,6 +364,21 @@ private slots:
         QCOMPARE(e.EntryName, std::string("Caf\xC3\xA9s"));
     }
 
+    void readOnlyEntrySetupLeavesTheShownNameAlone() {
+        test::RecordingDialogs dialogs;
+        TWebPage e(EntryKind::Web);
+        e.EntryName = "Shown while generating";
+        e.Address = "www.example.com";
+        const TWebPage before = e;
+        QTimer::singleShot(0, [] {
+            auto* d = qobject_cast<TEntryDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            d->OkButtons()[0]->click();
+        });
+        RunEntrySetup(e, true, dialogs, nullptr);
+        QVERIFY(SameFields(e, before));
+    }
+
     // What the fields let through at their limits is exactly what the brief file still stores.
     void fieldsTypedToTheirLimitsSurviveTheBriefFile() {
         test::RecordingDialogs dialogs;

@@ -328,7 +328,9 @@ void RunEntrySetup(TWebPage& entry, bool briefGenerating, Dialogs& dialogs, QWid
         dialog = std::make_unique<TWebProperties>(entry, editable, dialogs, parent);
     dialog->Model().SelectEntry = std::move(selectEntry);
     ExecAsFrontForm(*dialog);
-    FinishEntryDialog(entry, dialog->Applied(), dialog->NameField());
+    // A read-only dialog changed nothing, and during a run the entry must not change under the
+    // run's feet.
+    if (editable) FinishEntryDialog(entry, dialog->Applied(), dialog->NameField());
 }
 
 } // namespace gathra
