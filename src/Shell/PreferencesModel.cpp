@@ -18,7 +18,24 @@ TPreferencesModel::TPreferencesModel(const AppSettings& s, bool firstStart, bool
 TPreferencesModel::Applier
 TPreferencesModel::SettingsApplier(AppSettings& settings, Registry& registry, Dialogs& dialogs) {
     return [&settings, &registry, &dialogs](const PreferencesInput& input) {
-        return ApplyPreferences(settings, registry, input, dialogs);
+        // A running brief reads the settings without locks, so only values that really change
+        // are written into the live record (during a run only the browser ones can).
+        AppSettings updated = settings;
+        const bool ok = ApplyPreferences(updated, registry, input, dialogs);
+        auto assign = [](auto& live, const auto& value) {
+            if (live != value) live = value;
+        };
+        assign(settings.BrowserPath, updated.BrowserPath);
+        assign(settings.BrowserService, updated.BrowserService);
+        assign(settings.AutoLoadBrowser, updated.AutoLoadBrowser);
+        assign(settings.ProxyServer, updated.ProxyServer);
+        assign(settings.ProxyPort, updated.ProxyPort);
+        assign(settings.Retries, updated.Retries);
+        assign(settings.DiskBufferBytes, updated.DiskBufferBytes);
+        assign(settings.DefaultUserName, updated.DefaultUserName);
+        assign(settings.DefaultPassword, updated.DefaultPassword);
+        assign(settings.ProgramFolder, updated.ProgramFolder);
+        return ok;
     };
 }
 
