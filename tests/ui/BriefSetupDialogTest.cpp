@@ -106,6 +106,22 @@ private slots:
         QCOMPARE(b.BriefName, std::string("Morning Papers!"));
     }
 
+    void olderWindows1252TextIsShownAndKeptUntilEdited() {
+        TBrief b = Sample(0);
+        b.BriefName = "Caf\xE9 News";
+        b.Comments = std::string("na\xEFve");
+        WhenShown([](TBriefOpts* d) {
+            QCOMPARE(d->findChild<QLineEdit*>("BriefName")->text(),
+                     QString::fromUtf8("Caf\xC3\xA9 News"));
+            QCOMPARE(d->findChild<QPlainTextEdit*>("BriefComments")->toPlainText(),
+                     QString::fromUtf8("na\xC3\xAFve"));
+            d->findChild<QPushButton*>("ApplyButton")->click();
+        });
+        QVERIFY(RunBriefSetup(b, nullptr));
+        QCOMPARE(b.BriefName, std::string("Caf\xE9 News"));
+        QCOMPARE(*b.Comments, std::string("na\xEFve"));
+    }
+
     void nameStopsAtSixtyCharacters() {
         TBrief b = Sample(0);
         b.BriefName.clear();
