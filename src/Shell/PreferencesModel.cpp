@@ -6,16 +6,37 @@ namespace gathra {
 
 TPreferencesModel::TPreferencesModel(const AppSettings& s, bool firstStart, bool runInProgress,
                                      Applier apply)
-    : firstStart_(firstStart), runInProgress_(runInProgress), apply_(std::move(apply)) {
-    values_.BrowserPath = s.BrowserPath;
-    values_.AutoLoad = s.AutoLoadBrowser;
-    values_.DiskBufferMegaBytes = static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(s.DiskBufferBytes / 1048576, MinDiskBuffer, MaxDiskBuffer));
-    values_.ProxyServer = s.ProxyServer;
-    values_.ProxyPort = std::clamp(s.ProxyPort, MinPort, MaxPort);
-    values_.Retries = std::clamp(s.Retries, MinRetries, MaxRetries);
-    values_.UserName = s.DefaultUserName;
-    values_.Password = s.DefaultPassword;
+    : values_(PreferencesFrom(s)), firstStart_(firstStart), runInProgress_(runInProgress),
+      apply_(std::move(apply)) {
+    // The spin edits hold stored values that are out of their range to their bounds.
+    values_.DiskBufferMegaBytes =
+        std::clamp<std::int64_t>(values_.DiskBufferMegaBytes, MinDiskBuffer, MaxDiskBuffer);
+    values_.ProxyPort = std::clamp(values_.ProxyPort, MinPort, MaxPort);
+    values_.Retries = std::clamp(values_.Retries, MinRetries, MaxRetries);
+}
+
+TPreferencesModel::Applier
+TPreferencesModel::SettingsApplier(AppSettings& settings, Registry& registry, Dialogs& dialogs) {
+    return [&settings, &registry, &dialogs](const PreferencesInput& input) {
+        // A running brief reads the settings without locks, so only values that really change
+        // are written into the live record (during a run only the browser ones can).
+        AppSettings updated = settings;
+        const bool ok = ApplyPreferences(updated, registry, input, dialogs);
+        auto assign = [](auto& live, const auto& value) {
+            if (live != value) live = value;
+        };
+        assign(settings.BrowserPath, updated.BrowserPath);
+        assign(settings.BrowserService, updated.BrowserService);
+        assign(settings.AutoLoadBrowser, updated.AutoLoadBrowser);
+        assign(settings.ProxyServer, updated.ProxyServer);
+        assign(settings.ProxyPort, updated.ProxyPort);
+        assign(settings.Retries, updated.Retries);
+        assign(settings.DiskBufferBytes, updated.DiskBufferBytes);
+        assign(settings.DefaultUserName, updated.DefaultUserName);
+        assign(settings.DefaultPassword, updated.DefaultPassword);
+        assign(settings.ProgramFolder, updated.ProgramFolder);
+        return ok;
+    };
 }
 
 std::string TPreferencesModel::Caption() const {
@@ -23,14 +44,14 @@ std::string TPreferencesModel::Caption() const {
 }
 
 void TPreferencesModel::EditBrowser(std::string path) {
-    values_.BrowserPath = std::move(path);
+    values_.BrowserLocation = std::move(path);
     MarkChanged();
 }
 void TPreferencesModel::EditAutoLoad(bool checked) {
     values_.AutoLoad = checked;
     MarkChanged();
 }
-void TPreferencesModel::EditDiskBuffer(std::int32_t megaBytes) {
+void TPreferencesModel::EditDiskBuffer(std::int64_t megaBytes) {
     if (!RunFieldsEnabled()) return;
     values_.DiskBufferMegaBytes = std::clamp(megaBytes, MinDiskBuffer, MaxDiskBuffer);
     MarkChanged();

@@ -1,39 +1,34 @@
 #pragma once
+#include "Platform/Dialogs.h"
+#include "Platform/Registry.h"
 #include "Shell/AppSettings.h"
+#include "Shell/Settings.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 namespace gathra {
 
-// What the preferences dialog hands to the settings store when it applies.
-struct PreferencesValues {
-    std::string BrowserPath;
-    bool AutoLoad = false;
-    std::int32_t DiskBufferMegaBytes = 1;
-    std::string ProxyServer;
-    std::int32_t ProxyPort = 80;
-    std::int32_t Retries = 3;
-    std::string UserName;
-    std::string Password;
-    std::string Confirm;
-    // Whether the user edited the credential fields since the dialog opened: untouched
-    // credentials are not written.
-    bool UserNameEdited = false;
-    bool PasswordEdited = false;
-};
-
 // The "Gathra Light Preferences" dialog without widgets. Applying goes through the settings
 // store (`apply` returns false only for an unconfirmed password, which it has reported itself).
 class TPreferencesModel {
 public:
-    using Applier = std::function<bool(const PreferencesValues&)>;
+    using Applier = std::function<bool(const PreferencesInput&)>;
+    // The applier of the program: ApplyPreferences on these settings, this registry and these
+    // dialogs.
+    static Applier SettingsApplier(AppSettings& settings, Registry& registry, Dialogs& dialogs);
 
-    static constexpr std::int32_t MinDiskBuffer = 1, MaxDiskBuffer = 999999;
+    static constexpr std::int64_t MinDiskBuffer = 1, MaxDiskBuffer = 999999;
     static constexpr std::int32_t MinPort = 0, MaxPort = 99999;
     static constexpr std::int32_t MinRetries = 1, MaxRetries = 5;
     static constexpr int GeneralTopic = 29, ProxyTopic = 30, BriefTopic = 31;
+    // A setting longer than this does not fit the buffer it is read back with and would be lost.
+    static constexpr std::size_t MaxSettingBytes = 499;
+    // The default credentials are stored scrambled (four bytes for three), with escapes that may
+    // double a byte, behind a count byte: this many plain bytes always fit.
+    static constexpr std::size_t MaxSecretBytes = 93;
 
     // `firstStart`: opened by the first start because no browser was found.
     // `runInProgress`: a brief run is going, so only the browser settings may change.
@@ -41,17 +36,17 @@ public:
                       Applier apply);
 
     std::string Caption() const;
-    const PreferencesValues& Values() const { return values_; }
+    const PreferencesInput& Values() const { return values_; }
 
     bool ApplyEnabled() const { return applyEnabled_; }
     bool ConfirmEnabled() const { return confirmEnabled_; }
     bool PortEnabled() const { return !runInProgress_ && !values_.ProxyServer.empty(); }
-    // Proxy, disk space, retries and credentials: the run reads them without locks.
+    // Proxy, disk space, retries and credentials: a run reads them without locks.
     bool RunFieldsEnabled() const { return !runInProgress_; }
 
     void EditBrowser(std::string path);
     void EditAutoLoad(bool checked);
-    void EditDiskBuffer(std::int32_t megaBytes);
+    void EditDiskBuffer(std::int64_t megaBytes);
     void EditProxyServer(std::string server);
     void EditProxyPort(std::int32_t port);
     void EditRetries(std::int32_t retries);
@@ -67,7 +62,7 @@ public:
 private:
     void MarkChanged() { applyEnabled_ = true; }
 
-    PreferencesValues values_;
+    PreferencesInput values_;
     bool firstStart_;
     bool runInProgress_;
     Applier apply_;

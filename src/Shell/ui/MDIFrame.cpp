@@ -5,10 +5,13 @@
 #include "Engine/RunFlags.h"
 #include "Engine/SkeinThread.h"
 #include "Engine/ui/BriefProcessing.h"
+#include "Output/ui/EntryDialog.h"
 #include "Platform/CommandLineBrowser.h"
 #include "Platform/ProgramFolder.h"
+#include "Shell/ui/BriefOpts.h"
 #include "Shell/ui/GuiRunHost.h"
 #include "Shell/ui/MessageDialogs.h"
+#include "Shell/ui/SKPrefs.h"
 #include "Shell/ui/ShellWindows.h"
 #include "Shell/ui/ToolIcons.h"
 
@@ -22,6 +25,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -642,13 +646,47 @@ void TMDIFrame::NotAvailableYet(const std::string& what) {
 }
 
 void TMDIFrame::EntrySetup() {
-    NotAvailableYet("Entry Setup");
+    QPointer<TSkeinForm> form = CurrentForm();
+    if (form == nullptr || form->Brief.WebList.Selected() == nullptr) return;
+    const bool generating = form->Generating();
+    RunEntrySetup(*form->Brief.WebList.Selected(), generating, Dlg(), this, [form] {
+        if (form && form->Brief.WebList.SelectedIndex >= 0)
+            form->SelectEntry(form->Brief.WebList.SelectedIndex);
+    });
+    if (form == nullptr) return;
+    form->RepaintList();
+    // A dialog opened during a run is read-only, and the run saves the brief when it ends.
+    if (!generating) form->SaveBriefs2();
 }
+
 void TMDIFrame::BriefSetup() {
-    NotAvailableYet("Brief Organizer Setup");
+    QPointer<TSkeinForm> form = CurrentForm();
+    if (form == nullptr) return;
+    auto viewArchived = [this, form](int index) {
+        if (form == nullptr || index < 0 ||
+            index >= static_cast<int>(form->Brief.ArchivePaths.size()))
+            return;
+        const TBrief& brief = form->Brief;
+        const std::string joined = (form->Generating() ? brief.HomeFolder : brief.BriefFolder) +
+                                   brief.ArchivePaths[static_cast<size_t>(index)];
+        std::string posix = joined;
+        for (char& c : posix)
+            if (c == '\\') c = '/';
+        const std::string service =
+            QString::fromStdString(settings_.BrowserService).toUpper().toStdString();
+        if (service.find("IEXPLORE") != std::string::npos)
+            BrowserPort().OpenUrl(joined, true);
+        else
+            BrowserPort().OpenUrl(TBtnRightDlg::SummaryAddress(posix, ""), true);
+    };
+    if (!RunBriefSetup(form->Brief, this, viewArchived) || form == nullptr) return;
+    form->ShowBriefHeader();
+    form->SaveBriefs2();
 }
+
 void TMDIFrame::Preferences() {
-    NotAvailableYet("Preferences");
+    RunPreferences(settings_, preferencesOnFirstStart_ != -1, RunActive(),
+                   TPreferencesModel::SettingsApplier(settings_, *registry_, Dlg()), this);
 }
 void TMDIFrame::ImportBookmarks() {
     NotAvailableYet("Import Bookmarks");
