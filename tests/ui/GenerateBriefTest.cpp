@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -93,6 +94,36 @@ private slots:
         SilentDialogs silent;
         QVERIFY(ReadBriefs2(saved, silent));
         QCOMPARE(saved.ArchivePaths.size(), size_t(1));
+    }
+
+    void stopBriefEndsTheRunAndStillRecordsIt() {
+        TestHttpServer server;
+        TestResponse slow = TestResponse::Html("<html><body>slow</body></html>");
+        slow.DelayMs = 3000;
+        server.SetDefault(slow);
+        std::string path =
+            WriteBriefFile(h->PathOf("stop.brf"), {{"first", false, server.Url("/1")},
+                                                   {"second", false, server.Url("/2")}});
+        TSkeinForm* form = h->Frame().OpenBriefFile(path);
+        QVERIFY(form != nullptr);
+        h->Frame().GenerateBrief();
+        QTRY_VERIFY_WITH_TIMEOUT(h->Frame().Progress() && h->Frame().Progress()->isVisible(),
+                                 10000);
+        TBriefProcessing* progress = h->Frame().Progress();
+        QVERIFY(!progress->close()); // its close box does nothing
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&Yes"); });
+        progress->AbortButton()->click();
+        QCOMPARE(SeenModalCaptions().back(), QString("Stop Brief?"));
+        if (h->Frame().Progress() == progress) { // the run may already be closing it
+            QVERIFY(!progress->AbortButton()->isEnabled());
+            QVERIFY(!progress->SkipButton()->isEnabled());
+        }
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&No"); }, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!h->Frame().RunInProgress(), 30000);
+        QCOMPARE(SeenModalCaptions().back(), QString("Brief Ready"));
+        QVERIFY(h->BrowserCalls.Opened.empty()); // No opens nothing
+        QCOMPARE(form->Brief.ArchivePaths.size(), size_t(1));
+        QVERIFY(server.RequestCount() <= 1); // the second entry was never fetched
     }
 };
 
