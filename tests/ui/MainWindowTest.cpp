@@ -115,6 +115,25 @@ private slots:
         QCOMPARE(values.PreviousBriefs.Slots[3], paths[1]);
     }
 
+    void openBriefsComeBackWhereTheyWere() {
+        std::string one = WriteBriefFile(h->PathOf("one.brf"), {{"x"}});
+        std::string two = WriteBriefFile(h->PathOf("two.brf"), {{"y"}, {"z", true}});
+        QVERIFY(h->Frame().OpenBriefFile(one) != nullptr);
+        TSkeinForm* second = h->Frame().OpenBriefFile(two);
+        QVERIFY(second != nullptr);
+        second->SubWindow()->setGeometry(30, 20, 300, 200);
+        QVERIFY(h->Frame().Action(C::WindowTile)->isEnabled());
+        h->Restart();
+        QList<QMdiSubWindow*> windows = h->Frame().MdiArea()->subWindowList();
+        QCOMPARE(windows.size(), 2);
+        QCOMPARE(windows[0]->windowTitle(), QString("One"));
+        QCOMPARE(windows[1]->windowTitle(), QString("Two"));
+        QCOMPARE(windows[1]->geometry(), QRect(30, 20, 300, 200));
+        QCOMPARE(h->Frame().WindowTables().Brief(1)->Brief.WebList.Count(), 2);
+        QVERIFY(h->Frame().Action(C::WindowTile)->isEnabled());
+        QVERIFY(h->Frame().Action(C::EntrySort)->isEnabled());
+    }
+
     void theSameFileCannotBeOpenedTwice() {
         std::string path = WriteBriefFile(h->PathOf("once.brf"), {{"x"}});
         QVERIFY(h->Frame().OpenBriefFile(path) != nullptr);

@@ -94,7 +94,7 @@ void TWebScrollBox::EnsureSelectedVisible() {
     if (top < ScrollPosition())
         SetScrollPosition(top);
     else if (top + Row > ScrollPosition() + visible)
-        SetScrollPosition(top + Row - visible + (visible % Row == 0 ? 0 : 0));
+        SetScrollPosition(top + Row - visible);
 }
 
 void TWebScrollBox::resizeEvent(QResizeEvent* event) {
