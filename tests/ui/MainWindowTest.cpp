@@ -228,6 +228,21 @@ private slots:
         QCOMPARE(Ask("Continue?", "Question"), 0);
     }
 
+    void messageDialogRestoresTheFormThatWasInFront() {
+        QDialog other(&h->Frame());
+        SetFrontForm(&other);
+        QWidget* seenWhileShown = nullptr;
+        OnNextModal([&](QDialog* d) {
+            seenWhileShown = FrontForm();
+            QCOMPARE(d->windowTitle(), QString("Notice"));
+            ClickButtonNamed(d, "&OK");
+        });
+        ShowMessage("Something happened.", "Notice", true);
+        QVERIFY(seenWhileShown != nullptr && seenWhileShown != &other);
+        QCOMPARE(FrontForm(), static_cast<QWidget*>(&other));
+        SetFrontForm(&h->Frame());
+    }
+
     void progressDialogRefusesToCloseAndConfirmsStop() {
         RecordingDialogs dialogs;
         RunFlags flags;
