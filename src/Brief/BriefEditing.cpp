@@ -1,6 +1,9 @@
 #include "Brief/BriefEditing.h"
 
+#include <algorithm>
 #include <cctype>
+#include <string>
+#include <vector>
 
 namespace gathra {
 
@@ -21,14 +24,48 @@ std::string CreateCaption(const std::string& path) {
 }
 
 void SortEntries(TWebList& list) {
-    int remembered = list.SelectedIndex;
-    // Names compare as unsigned bytes (std::string's char_traits compare does that).
-    for (int i = 0; i < list.Count(); ++i)
-        for (int j = i + 1; j < list.Count(); ++j)
-            if (list.Entry(j).EntryName.compare(list.Entry(i).EntryName) < 0) {
-                list.SwapEntries(i, j);
-                if (list.SelectedIndex != -1 && remembered != -1) list.SelectEntry(remembered);
+    const int remembered = list.SelectedIndex;
+    const int n = list.Count();
+    // The exchange sort (each position takes, in turn, every later name that is smaller) decides
+    // where entries of equal names end up, so it is kept. It runs on the names' ranks (their
+    // places among the distinct names, in byte order), which compare exactly as the names do,
+    // and on an index permutation, so its quadratic number of comparisons stays cheap; the
+    // entries themselves then move once.
+    std::vector<std::string> distinct;
+    distinct.reserve(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k)
+        distinct.push_back(list.Entry(k).EntryName);
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    std::vector<int> rank(static_cast<size_t>(n)), order(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        auto it = std::lower_bound(distinct.begin(), distinct.end(), list.Entry(k).EntryName);
+        rank[static_cast<size_t>(k)] = static_cast<int>(it - distinct.begin());
+        order[static_cast<size_t>(k)] = k;
+    }
+    for (size_t i = 0; i < rank.size(); ++i)
+        for (size_t j = i + 1; j < rank.size(); ++j)
+            if (rank[j] < rank[i]) {
+                std::swap(rank[i], rank[j]);
+                std::swap(order[i], order[j]);
             }
+    // Move the entries into that order with one swap per misplaced entry: `where[e]` is the
+    // current position of the entry that started at e.
+    std::vector<int> at(static_cast<size_t>(n)), where(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k)
+        at[static_cast<size_t>(k)] = where[static_cast<size_t>(k)] = k;
+    for (int pos = 0; pos < n; ++pos) {
+        int wanted = order[static_cast<size_t>(pos)];
+        int from = where[static_cast<size_t>(wanted)];
+        if (from == pos) continue;
+        list.SwapEntries(pos, from);
+        int displaced = at[static_cast<size_t>(pos)];
+        at[static_cast<size_t>(pos)] = wanted;
+        at[static_cast<size_t>(from)] = displaced;
+        where[static_cast<size_t>(wanted)] = pos;
+        where[static_cast<size_t>(displaced)] = from;
+    }
+    // The selection stays at the same row, not with its entry.
     if (remembered != -1) list.SelectEntry(remembered);
 }
 

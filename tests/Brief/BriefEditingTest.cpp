@@ -37,6 +37,47 @@ TEST(SortEntries, OrdersByBytesSoCapitalsComeFirst) {
     EXPECT_EQ(Names(other), (std::vector<std::string>{"Alpha", "alpha", "beta"}));
 }
 
+// The exchange sort, written out plainly on the entries themselves: the order that sorting must
+// give, down to where entries of equal names end up.
+std::vector<std::string> ExchangeSorted(std::vector<std::pair<std::string, std::string>>& items) {
+    for (size_t i = 0; i < items.size(); ++i)
+        for (size_t j = i + 1; j < items.size(); ++j)
+            if (items[j].first < items[i].first) std::swap(items[i], items[j]);
+    std::vector<std::string> tags;
+    for (auto& item : items)
+        tags.push_back(item.second);
+    return tags;
+}
+
+TEST(SortEntries, EqualNamesEndWhereTheExchangeSortPutsThem) {
+    unsigned seed = 7;
+    for (int round = 0; round < 20; ++round) {
+        TWebList list;
+        std::vector<std::pair<std::string, std::string>> items;
+        int n = 1 + round * 3;
+        for (int k = 0; k < n; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            std::string name(1, static_cast<char>('a' + (seed >> 16) % 4));
+            if ((seed >> 8) % 3 == 0) name[0] = static_cast<char>(name[0] - 'a' + 'A');
+            TWebPage* entry = list.AddEntry(EntryKind::Web);
+            entry->EntryName = name;
+            entry->Address = std::to_string(k);
+            items.emplace_back(name, entry->Address);
+        }
+        SortEntries(list);
+        std::vector<std::string> addresses;
+        for (int k = 0; k < list.Count(); ++k) {
+            addresses.push_back(list.Entry(k).Address);
+            EXPECT_EQ(list.Entry(k).RowTop, 26 * k);
+        }
+        EXPECT_EQ(addresses, ExchangeSorted(items)) << "round " << round;
+    }
+    // bytes above 127 sort after ASCII
+    TWebList bytes = ListOf({"\xe9t\xe9", "zoo", "Zed"});
+    SortEntries(bytes);
+    EXPECT_EQ(Names(bytes), (std::vector<std::string>{"Zed", "zoo", "\xe9t\xe9"}));
+}
+
 TEST(SortEntries, SelectionStaysAtTheSameRow) {
     TWebList list = ListOf({"c", "b", "a"});
     list.SelectEntry(0);

@@ -9,6 +9,7 @@
 #include "Shell/ui/MDIFrame.h"
 #include "Shell/ui/MessageDialogs.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -321,7 +322,10 @@ void TSkeinForm::ToggleActive(int row) {
 }
 
 void TSkeinForm::SortEntries() {
+    // The exchange sort keeps the order users know, but takes a moment on a very long brief.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     gathra::SortEntries(Brief.WebList);
+    QApplication::restoreOverrideCursor();
     if (Brief.WebList.SelectedIndex >= 0) SelectEntry(Brief.WebList.SelectedIndex);
     scrollBox_->viewport()->update();
     SaveBriefs2();
