@@ -63,8 +63,7 @@ bool TProgressState::Confirm(std::string_view question, std::string_view caption
     bool yes = dialogs_.Ask(std::string(question), std::string(caption)) == 0;
     // A run that ended while the question was on screen must not be stopped afterwards: its
     // flags would carry over into the next run.
-    bool act = yes && flags_.RunActive.load() == 1;
-    return act;
+    return yes && flags_.RunActive.load() == 1;
 }
 
 void TProgressState::AbortClick() {

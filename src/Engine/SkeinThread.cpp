@@ -11,6 +11,7 @@
 #include "Platform/SocketCanceller.h"
 #include "Shell/AppSettings.h"
 
+#include <cassert>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
@@ -103,7 +104,9 @@ TSkeinThread::TSkeinThread(TBrief& brief, Options options)
     : brief_(brief), options_(std::move(options)),
       flags_(options_.Flags != nullptr ? *options_.Flags : ProgramRunFlags()),
       canceller_(options_.Canceller != nullptr ? *options_.Canceller : ProgramSocketCanceller()),
-      counters_(options_.Counters != nullptr ? *options_.Counters : ProgramFileNameCounters()) {}
+      counters_(options_.Counters != nullptr ? *options_.Counters : ProgramFileNameCounters()) {
+    assert(options_.Settings != nullptr && options_.Host != nullptr && options_.Clock != nullptr);
+}
 
 TSkeinThread::~TSkeinThread() {
     Join();
