@@ -328,6 +328,26 @@ private slots:
         QVERIFY(shown);
     }
 
+    void appendingScrollsToTheTopAndInsertingKeepsThePlace() {
+        std::vector<EntrySpec> entries;
+        for (int i = 0; i < 60; ++i)
+            entries.emplace_back("entry " + std::to_string(i));
+        TSkeinForm* form = Open("scroll.brf", entries);
+        TWebScrollBox* box = form->ScrollBox();
+        box->SetScrollPosition(30 * 26);
+        QCOMPARE(box->ScrollPosition(), 30 * 26);
+        // The row under a point counts the scroll position.
+        ClickRow(form, 0);
+        QCOMPARE(form->Brief.WebList.SelectedIndex, 30);
+        h->Frame().CopyEntry();
+        h->Frame().PasteEntry(); // inserted at the top: the list stays where it was
+        QCOMPARE(box->ScrollPosition(), 30 * 26);
+        QCOMPARE(form->Brief.WebList.SelectedIndex, 31);
+        DropRow(form, form, 200, true, RowPart::NameLabel); // a copy appended at the end
+        QCOMPARE(form->Brief.WebList.Count(), 62);
+        QCOMPARE(box->ScrollPosition(), 0);
+    }
+
     void clickBelowTheLastRowSelectsNothing() {
         TSkeinForm* form = Open("below.brf", {{"a"}});
         ClickRow(form, 3);
