@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -124,6 +125,60 @@ private slots:
         QVERIFY(h->BrowserCalls.Opened.empty()); // No opens nothing
         QCOMPARE(form->Brief.ArchivePaths.size(), size_t(1));
         QVERIFY(server.RequestCount() <= 1); // the second entry was never fetched
+    }
+
+    void skipEntryPutsUpAFreshProgressDialog() {
+        TestHttpServer server;
+        TestResponse slow = TestResponse::Html("<html><body>slow</body></html>");
+        slow.DelayMs = 3000;
+        server.Serve("/1", slow);
+        TestResponse second = TestResponse::Html("<html><body>second</body></html>");
+        second.DelayMs = 300; // long enough to see the fresh dialog
+        server.Serve("/2", second);
+        std::string path =
+            WriteBriefFile(h->PathOf("skip.brf"), {{"first", false, server.Url("/1")},
+                                                   {"second", false, server.Url("/2")}});
+        QVERIFY(h->Frame().OpenBriefFile(path) != nullptr);
+        h->Frame().GenerateBrief();
+        QTRY_VERIFY_WITH_TIMEOUT(h->Frame().Progress() && h->Frame().Progress()->isVisible(),
+                                 10000);
+        QPointer<TBriefProcessing> first = h->Frame().Progress();
+        // The fresh dialog may even reuse the old one's memory, so watch for the old one's end.
+        bool sawFresh = false;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, [&] {
+            TBriefProcessing* now = h->Frame().Progress();
+            if (first.isNull() && now != nullptr && now->isVisible()) sawFresh = true;
+        });
+        watcher.start(5);
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&Yes"); });
+        first->SkipButton()->click();
+        QCOMPARE(SeenModalCaptions().back(), QString("Skip Entry?"));
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&No"); }, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!h->Frame().RunInProgress(), 30000);
+        watcher.stop();
+        QCOMPARE(SeenModalCaptions().back(), QString("Brief Ready"));
+        QVERIFY(first.isNull()); // the skipped entry's dialog is gone
+        QVERIFY(sawFresh);
+        QVERIFY(server.Targets().size() >= 2); // the run went on with the second entry
+    }
+
+    void aFullDiskStopsTheRunWithDiskError() {
+        TestHttpServer server;
+        server.SetDefault(TestResponse::Html("<html><body>page</body></html>"));
+        std::string path =
+            WriteBriefFile(h->PathOf("full.brf"), {{"page", false, server.Url("/")}});
+        TSkeinForm* form = h->Frame().OpenBriefFile(path);
+        QVERIFY(form != nullptr);
+        h->Frame().Settings().DiskBufferBytes = std::int64_t(1) << 60; // more than any disk
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&OK"); }, 20000);
+        h->Frame().GenerateBrief();
+        QTRY_VERIFY_WITH_TIMEOUT(!h->Frame().RunInProgress(), 30000);
+        QCOMPARE(SeenModalCaptions().back(), QString("Disk Error"));
+        QVERIFY(SeenModalTexts().back().contains("Your disk appears to be full."));
+        QVERIFY(form->Brief.ArchivePaths.empty());
+        QCOMPARE(server.RequestCount(), size_t(0));
+        QVERIFY(h->Frame().Button(Command::GenerateBriefsButton)->isEnabled());
     }
 };
 
