@@ -284,6 +284,11 @@ private slots:
         QCOMPARE(h->BrowserCalls.Opened.size(), size_t(1));
         QCOMPARE(h->BrowserCalls.Opened[0].Address, std::string("http://example.org/"));
         QVERIFY(!h->BrowserCalls.Opened[0].FileFlag);
+        // So does a double click below the last row: it selects nothing, the selection stays.
+        DoubleClickRow(form, 4, 120);
+        QCOMPARE(form->Brief.WebList.SelectedIndex, 1);
+        QCOMPARE(h->BrowserCalls.Opened.size(), size_t(2));
+        QCOMPARE(h->BrowserCalls.Opened[1].Address, std::string("http://example.org/"));
     }
 
     void popupMenusTakeTheirStatesFromTheMainCommands() {
