@@ -318,6 +318,40 @@ private slots:
         dialog.hide();
     }
 
+    void progressDialogFreedDuringItsQuestionGoesAfterTheClick() {
+        // The run may free (or replace) the dialog while "Stop Brief?" is on screen: the question's
+        // event loop runs the run's calls. The click must still end on a live dialog.
+        struct RetiringDialogs : Dialogs {
+            QPointer<TBriefProcessing> Target;
+            RunFlags* Flags = nullptr;
+            void ShowMessage(const std::string&, const std::string&, bool) override {}
+            int Ask(const std::string&, const std::string&) override {
+                Flags->RunActive = 0; // the run ended meanwhile
+                Target->Retire();
+                return 0;
+            }
+        } dialogs;
+        RunFlags flags;
+        flags.RunActive = 1;
+        dialogs.Flags = &flags;
+        SocketCanceller canceller;
+        QPointer<TBriefProcessing> dialog = new TBriefProcessing(dialogs, flags, canceller);
+        dialogs.Target = dialog;
+        dialog->show();
+        dialog->AbortButton()->click();
+        QVERIFY(dialog != nullptr); // still there until the click has ended
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(int(flags.AbortFlag), 0); // Yes after the run's end sets no flag
+        QCOMPARE(int(flags.QuestionOpen), 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(dialog == nullptr);
+
+        // Outside a question it goes at once.
+        QPointer<TBriefProcessing> idle = new TBriefProcessing(dialogs, flags, canceller);
+        idle->Retire();
+        QVERIFY(idle == nullptr);
+    }
+
     void briefReadyYesOpensTheSummaryPage() {
         RecordingBrowser browser;
         TBtnRightDlg dialog("My Brief", "Brief0.htm", "/home/u/briefs/0/", browser);
