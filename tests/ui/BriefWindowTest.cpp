@@ -284,6 +284,11 @@ private slots:
         QCOMPARE(h->BrowserCalls.Opened.size(), size_t(1));
         QCOMPARE(h->BrowserCalls.Opened[0].Address, std::string("http://example.org/"));
         QVERIFY(!h->BrowserCalls.Opened[0].FileFlag);
+        // So does a double click below the last row: it selects nothing, the selection stays.
+        DoubleClickRow(form, 4, 120);
+        QCOMPARE(form->Brief.WebList.SelectedIndex, 1);
+        QCOMPARE(h->BrowserCalls.Opened.size(), size_t(2));
+        QCOMPARE(h->BrowserCalls.Opened[1].Address, std::string("http://example.org/"));
     }
 
     void popupMenusTakeTheirStatesFromTheMainCommands() {
@@ -305,7 +310,21 @@ private slots:
         QVERIFY(!form->PopupAction(C::PopupEntrySetup)->isEnabled());
         QVERIFY(form->PopupAction(C::PopupAddWeb)->isEnabled());
         menu->hide();
+        QCoreApplication::processEvents();
         QVERIFY(form->PopupAction(C::PopupCopy)->isEnabled());
+        QVERIFY(form->PopupAction(C::PopupEntrySetup)->isEnabled());
+        // An item offered there works even though it was off on the row's menu: Paste.
+        h->Frame().CopyEntry();
+        QTest::mouseClick(viewport, Qt::RightButton, {}, RowPoint(5));
+        QAction* paste = form->PopupAction(C::PopupPaste);
+        QVERIFY(paste->isEnabled());
+        QPoint at = menu->actionGeometry(paste).center();
+        QTest::mouseMove(menu, at);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, at);
+        QVERIFY(!menu->isVisible());
+        QCOMPARE(form->Brief.WebList.Count(), 3);
+        QCOMPARE(form->Brief.WebList.Entry(0).EntryName, std::string("search"));
+        QCoreApplication::processEvents();
         QVERIFY(form->PopupAction(C::PopupEntrySetup)->isEnabled());
         // The header panel opens the brief menu.
         QTest::mouseClick(form->HeaderActive(), Qt::RightButton);

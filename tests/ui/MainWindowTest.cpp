@@ -11,6 +11,8 @@
 #include "ui/support/UiTestSupport.h"
 
 #include <QAction>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -168,15 +170,56 @@ private slots:
         h->Frame().OpenBrief();
         QCOMPARE(h->FileRequests.back().Title, QString("Open File"));
         QVERIFY(!h->FileRequests.back().Save);
-        QVERIFY(h->FileRequests.back().Filter.startsWith("Brief Files"));
+        QCOMPARE(h->FileRequests.back().Filter, QString("Brief Files (*.BRF);;All Files (*.*)"));
+        QCOMPARE(h->FileRequests.back().HelpContext, 5);
         h->FileAnswers.push_back(QString::fromStdString(h->PathOf("copy.brf")));
         h->Frame().SaveBriefAs();
         QCOMPARE(h->FileRequests.back().Title, QString::fromStdString("Save " + path + " As"));
+        QCOMPARE(h->FileRequests.back().Filter, QString("Brief Files (*.BRF)"));
+        QCOMPARE(h->FileRequests.back().DefaultSuffix, QString("BRF"));
+        QCOMPARE(h->FileRequests.back().HelpContext, 7);
         QCOMPARE(h->Frame().CurrentForm()->windowTitle(), QString("Copy"));
         QVERIFY(std::filesystem::exists(h->PathOf("copy.brf")));
         h->Frame().NewBrief(); // cancelled: nothing happens
         QCOMPARE(h->FileRequests.back().Title, QString("Save As"));
+        QCOMPARE(h->FileRequests.back().HelpContext, 4);
         QCOMPARE(h->Frame().WindowTables().OpenBriefCount(), 1);
+    }
+
+    void dialogCaptionsCarryNoApplicationSuffix() {
+        QString before = QCoreApplication::applicationName();
+        SetUpApplication();
+        QCOMPARE(QCoreApplication::applicationName(), QString("Gathra Light"));
+        // No display name of its own (the platform would append it to every caption, making
+        // "Brief already open" read "Brief already open - Gathra Light"): it follows the name.
+        QCoreApplication::setApplicationName("renamed");
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QString("renamed"));
+        QCoreApplication::setApplicationName(before);
+    }
+
+    void platformFileDialogsShowTheFiltersAsNamed() {
+        QFileDialog open;
+        TMDIFrame::ConfigureFileDialog(open, {false,
+                                              "Open File",
+                                              "Brief Files (*.BRF);;All Files (*.*)",
+                                              QString::fromStdString(h->Dir().Folder()),
+                                              {},
+                                              5});
+        QCOMPARE(open.windowTitle(), QString("Open File"));
+        QCOMPARE(open.nameFilters(), QStringList({"Brief Files (*.BRF)", "All Files (*.*)"}));
+        QCOMPARE(open.fileMode(), QFileDialog::ExistingFile);
+        QVERIFY(!open.testOption(QFileDialog::HideNameFilterDetails));
+        // lower-case "news.brf" files are briefs too
+        QVERIFY(!(open.filter() & QDir::CaseSensitive));
+
+        QFileDialog save;
+        TMDIFrame::ConfigureFileDialog(save, {true, "Save As", "Brief Files (*.BRF)",
+                                              QString::fromStdString(h->Dir().Folder()), "BRF", 4});
+        QCOMPARE(save.acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(save.defaultSuffix(), QString("BRF"));
+        // the one filter reads "Brief Files"; an existing file is replaced without a question
+        QVERIFY(save.testOption(QFileDialog::HideNameFilterDetails));
+        QVERIFY(save.testOption(QFileDialog::DontConfirmOverwrite));
     }
 
     void exitIsRefusedDuringARun() {
@@ -273,6 +316,40 @@ private slots:
         QVERIFY(!dialog.AbortButton()->isEnabled() && !dialog.SkipButton()->isEnabled());
         QCOMPARE(int(flags.QuestionOpen), 0);
         dialog.hide();
+    }
+
+    void progressDialogFreedDuringItsQuestionGoesAfterTheClick() {
+        // The run may free (or replace) the dialog while "Stop Brief?" is on screen: the question's
+        // event loop runs the run's calls. The click must still end on a live dialog.
+        struct RetiringDialogs : Dialogs {
+            QPointer<TBriefProcessing> Target;
+            RunFlags* Flags = nullptr;
+            void ShowMessage(const std::string&, const std::string&, bool) override {}
+            int Ask(const std::string&, const std::string&) override {
+                Flags->RunActive = 0; // the run ended meanwhile
+                Target->Retire();
+                return 0;
+            }
+        } dialogs;
+        RunFlags flags;
+        flags.RunActive = 1;
+        dialogs.Flags = &flags;
+        SocketCanceller canceller;
+        QPointer<TBriefProcessing> dialog = new TBriefProcessing(dialogs, flags, canceller);
+        dialogs.Target = dialog;
+        dialog->show();
+        dialog->AbortButton()->click();
+        QVERIFY(dialog != nullptr); // still there until the click has ended
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(int(flags.AbortFlag), 0); // Yes after the run's end sets no flag
+        QCOMPARE(int(flags.QuestionOpen), 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(dialog == nullptr);
+
+        // Outside a question it goes at once.
+        QPointer<TBriefProcessing> idle = new TBriefProcessing(dialogs, flags, canceller);
+        idle->Retire();
+        QVERIFY(idle == nullptr);
     }
 
     void briefReadyYesOpensTheSummaryPage() {

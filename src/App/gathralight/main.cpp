@@ -4,8 +4,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Gathra Light"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Gathra Light"));
+    gathra::SetUpApplication();
     gathra::TMDIFrame frame;
     frame.show();
     return app.exec();

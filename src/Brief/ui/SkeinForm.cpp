@@ -19,6 +19,7 @@
 #include <QMouseEvent>
 #include <QSet>
 #include <QStandardItemModel>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace gathra {
@@ -361,8 +362,12 @@ void TSkeinForm::Panel3MouseDown(Qt::MouseButton button, const QPoint& globalPos
     Popup = Enabling::EmptyAreaPopup(Popup, frame_.Main(), Facts());
     ApplyPopupStates();
     Popup = remembered;
-    connect(webEntryMenu_, &QMenu::aboutToHide, this, &TSkeinForm::ApplyPopupStates,
-            Qt::SingleShotConnection);
+    // The menu hides before it triggers the chosen item, and a disabled item does not trigger:
+    // the remembered states come back only once the choice has run.
+    connect(
+        webEntryMenu_, &QMenu::aboutToHide, this,
+        [this] { QTimer::singleShot(0, this, &TSkeinForm::ApplyPopupStates); },
+        Qt::SingleShotConnection);
     webEntryMenu_->popup(globalPos);
 }
 

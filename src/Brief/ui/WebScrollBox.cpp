@@ -212,7 +212,12 @@ void TWebScrollBox::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const QPoint pos = event->position().toPoint();
     const int row = list_.RowOfPoint(pos.y());
-    if (row >= list_.Count() || pos.y() < 0) return;
+    // Below the last row the scroll box itself was double-clicked: it launches the selected
+    // entry, as a double click on any of its rows does.
+    if (row >= list_.Count() || pos.y() < 0) {
+        form_.ViewPage1Click();
+        return;
+    }
     form_.SelectEntry(row);
     // A check mark counts each click of a double click, so Active ends as it was.
     if (HitRowPart(list_, edges_, pos.x(), ListY(pos.y())) == RowPart::CheckMark)

@@ -95,13 +95,31 @@ void TBriefProcessing::ShowButtons() {
 }
 
 void TBriefProcessing::AbortClick() {
+    if (inQuestion_) return;
+    inQuestion_ = true;
     state_.AbortClick();
-    ShowButtons();
+    AfterQuestion();
 }
 
 void TBriefProcessing::SkipClick() {
+    if (inQuestion_) return;
+    inQuestion_ = true;
     state_.SkipClick();
+    AfterQuestion();
+}
+
+void TBriefProcessing::AfterQuestion() {
+    inQuestion_ = false;
     ShowButtons();
+    if (retired_) deleteLater();
+}
+
+void TBriefProcessing::Retire() {
+    hide();
+    if (inQuestion_)
+        retired_ = true;
+    else
+        delete this;
 }
 
 void TBriefProcessing::closeEvent(QCloseEvent* event) {

@@ -30,6 +30,9 @@ public:
     void UpdateProgress(int value);
     void AbortClick();
     void SkipClick();
+    // The run is done with the dialog: it goes at once, or, while one of its questions is on
+    // screen (the question's own event loop runs the run's calls), as soon as that click ends.
+    void Retire();
 
     QLabel* Label(ProgressLabel label) const { return labels_.value(label); }
     QProgressBar* ProgressBar() const { return bar_; }
@@ -45,6 +48,9 @@ protected:
 private:
     QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, int width);
     void ShowButtons();
+    void AfterQuestion();
+    bool inQuestion_ = false;
+    bool retired_ = false;
     TProgressState state_;
     QMap<ProgressLabel, QLabel*> labels_;
     QProgressBar* bar_;

@@ -53,7 +53,7 @@ void GuiRunHost::UnlockControls(TBrief& brief) {
 
 void GuiRunHost::CreateProgress() {
     OnMain([&] {
-        delete frame_.progress_;
+        if (frame_.progress_) frame_.progress_->Retire();
         frame_.progress_ = new TBriefProcessing(frame_.Dlg(), ProgramRunFlags(),
                                                 ProgramSocketCanceller(), &frame_);
     });
@@ -79,7 +79,7 @@ void GuiRunHost::UpdateProgress(int percent) {
 
 void GuiRunHost::FreeProgress() {
     OnMain([&] {
-        delete frame_.progress_;
+        if (frame_.progress_) frame_.progress_->Retire();
         frame_.progress_ = nullptr;
     });
 }

@@ -426,14 +426,25 @@ QString TMDIFrame::BriefsFolder() const {
 
 QString TMDIFrame::ChooseFile(const FileDialogRequest& request) {
     if (options_.ChooseFile) return options_.ChooseFile(request);
-    QFileDialog dialog(this, request.Title, request.Folder, request.Filter);
+    QFileDialog dialog(this);
+    ConfigureFileDialog(dialog, request);
+    if (ExecAsFrontForm(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
+void TMDIFrame::ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
+    dialog.setWindowTitle(request.Title);
+    dialog.setDirectory(request.Folder);
+    dialog.setNameFilter(request.Filter);
     dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!request.DefaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.DefaultSuffix);
     // Saving over an existing brief replaces it without a question.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    if (ExecAsFrontForm(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
+    // The save dialog names its one filter without the pattern.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, request.Save);
+    // "*.BRF" also finds the "news.brf" of a case-sensitive file system.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
 }
 
 TSkeinForm* TMDIFrame::CreateBriefWindow(const std::optional<WindowPlacement>& placement) {
@@ -486,8 +497,8 @@ TSkeinForm* TMDIFrame::OpenBriefFile(const std::string& path,
 }
 
 TSkeinForm* TMDIFrame::NewBrief() {
-    QString path = ChooseFile({true, tr("Save As"), tr("Brief Files (*.BRF *.brf)"), BriefsFolder(),
-                               QStringLiteral("brf"), 4});
+    QString path = ChooseFile(
+        {true, tr("Save As"), tr("Brief Files (*.BRF)"), BriefsFolder(), QStringLiteral("BRF"), 4});
     if (path.isEmpty()) return nullptr;
     TSkeinForm* form = CreateBriefWindow({});
     if (form == nullptr) return nullptr;
@@ -506,7 +517,7 @@ TSkeinForm* TMDIFrame::NewBrief() {
 void TMDIFrame::OpenBrief() {
     QString path = ChooseFile({false,
                                tr("Open File"),
-                               tr("Brief Files (*.BRF *.brf);;All Files (*)"),
+                               tr("Brief Files (*.BRF);;All Files (*.*)"),
                                BriefsFolder(),
                                {},
                                5});
@@ -519,7 +530,7 @@ void TMDIFrame::SaveBriefAs() {
     QString title =
         QStringLiteral("Save ") + FromStored(form->Brief.FileName) + QStringLiteral(" As");
     QString path = ChooseFile(
-        {true, title, tr("Brief Files (*.BRF *.brf)"), BriefsFolder(), QStringLiteral("brf"), 7});
+        {true, title, tr("Brief Files (*.BRF)"), BriefsFolder(), QStringLiteral("BRF"), 7});
     if (path.isEmpty()) return;
     form->CreateCaption(path.toStdString());
     form->Brief.FileName = path.toStdString();
@@ -775,6 +786,10 @@ void TMDIFrame::closeEvent(QCloseEvent* event) {
     if (help_) help_->close();
     if (adBar_) adBar_->close();
     event->accept();
+}
+
+void SetUpApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Gathra Light"));
 }
 
 } // namespace gathra

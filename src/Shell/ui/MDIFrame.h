@@ -25,6 +25,8 @@ class QMdiSubWindow;
 class QMenu;
 class QToolButton;
 
+class QFileDialog;
+
 namespace gathra {
 
 class Browser;
@@ -59,6 +61,8 @@ struct FrameOptions {
 class TMDIFrame : public QMainWindow {
     Q_OBJECT
 public:
+    // Sets up a platform file dialog as the request asks.
+    static void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request);
     using Tables = TWindowTables<TSkeinForm, QMdiSubWindow>;
 
     explicit TMDIFrame(FrameOptions options = {}, QWidget* parent = nullptr);
@@ -197,5 +201,9 @@ private:
     std::unique_ptr<TSkeinThread> run_;
     std::thread runThread_;
 };
+
+// Names the application "Gathra Light". Only the name: a display name would be appended by the
+// platform to the caption of every window and dialog.
+void SetUpApplication();
 
 } // namespace gathra
