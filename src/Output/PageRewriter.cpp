@@ -245,6 +245,9 @@ private:
             if (!stored) WriteChunked(out_, ctx_.LoadImages ? value : kNotLoadedImage);
             out_.Write(tag.substr(ve, 1));
             resume = search = ve + 1;
+            // Each further source of the tag is a pass of the scan of its own: a stop asked for
+            // meanwhile leaves the rest of the tag as it is and fetches nothing more.
+            if (run_.SkipOrAbort()) stopping_ = true;
         }
     }
 
