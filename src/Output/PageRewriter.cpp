@@ -65,11 +65,13 @@ std::string LinkExtension(std::string_view resolved) {
     // The fragment names a place in the page, not its type: "p.html#x" is an "html" page.
     resolved = CutFragment(resolved);
     size_t lastSlash = resolved.rfind('/');
-    size_t question = resolved.find('?');
-    if (question != std::string_view::npos) {
-        if (lastSlash == std::string_view::npos || question > lastSlash) return {};
+    size_t lastQuestion = resolved.rfind('?');
+    if (lastQuestion != std::string_view::npos) {
+        // Any "?" in the last segment makes a query, even when an earlier one stands before it.
+        if (lastSlash == std::string_view::npos || lastQuestion > lastSlash) return {};
         // A "?" before the last "/" still means a query when that "/" belongs to a "://" of a
         // scheme carried inside the query.
+        size_t question = resolved.find('?');
         for (size_t s = lastSlash >= 2 ? lastSlash - 2 : 0; s <= lastSlash; ++s)
             if (s > question && resolved.substr(s, 3) == "://") return {};
     }
@@ -243,6 +245,9 @@ private:
             if (!stored) WriteChunked(out_, ctx_.LoadImages ? value : kNotLoadedImage);
             out_.Write(tag.substr(ve, 1));
             resume = search = ve + 1;
+            // Each further source of the tag is a pass of the scan of its own: a stop asked for
+            // meanwhile leaves the rest of the tag as it is and fetches nothing more.
+            if (run_.SkipOrAbort()) stopping_ = true;
         }
     }
 

@@ -35,6 +35,7 @@ public:
     void UpdateItem(ProgressLabel label, const std::string& text) override {
         if (label == ProgressLabel::CurrAddr && onAddress) onAddress(text);
         if (label == ProgressLabel::CurrDepth) depths.push_back(text);
+        if (label == ProgressLabel::ImagesLoaded && onImages) onImages();
     }
     void UpdateProgress(int) override {}
     void FreeProgress() override {}
@@ -45,6 +46,7 @@ public:
     void Repaint() override {}
 
     std::function<void(const std::string&)> onAddress;
+    std::function<void()> onImages;
     std::vector<std::string> depths;
 };
 
@@ -204,6 +206,20 @@ TEST_F(EntrySpiderTest, ImagesOnAreStoredOnceEachAndAMissingOneKeepsItsSource) {
     EXPECT_EQ(r.File("GAI2.gif"), kGif + "pic");
     EXPECT_FALSE(r.Exists("GAI3.gif"));
     EXPECT_EQ(r.Run.ImagesCount, 3);
+}
+
+TEST_F(EntrySpiderTest, AStopAfterOneSourceOfAnImageTagLeavesItsOtherSourcesAlone) {
+    server.Serve("/pic.gif", TestResponse::Http(200, "image/gif", kGif + "pic"));
+    Page("/index.htm", "<img lowsrc=\"pic.gif\" src=\"pic.gif\"><img src=pic.gif>");
+    entry.LoadImages = 1;
+    WatchingHost host;
+    host.onImages = [&] { r.Flags.SkipFlag = 1; };
+    r.Run.Host = &host;
+    RunEntry("/index.htm", 1);
+    EXPECT_NE(r.File("GA0.htm").find("<img lowsrc=\"GAI0.gif\" src=\"pic.gif\"><img src=pic.gif>"),
+              std::string::npos)
+        << r.File("GA0.htm");
+    EXPECT_EQ(r.Run.ImagesCount, 1);
 }
 
 TEST_F(EntrySpiderTest, ImagesOffAreNotFetchedAndImageLinksStay) {

@@ -86,6 +86,13 @@ TEST_F(RewritePageTest, AFollowedLinkGetsANewLocalNameItsAnchorAndIsQueued) {
     EXPECT_EQ(Next(), (std::vector<Queued>{{"site/dir/sub/p.html", 0}}));
 }
 
+TEST_F(RewritePageTest, TheLocalNameTakesTheTargetsExtensionUnlessItHasAQuery) {
+    EXPECT_EQ(Rewrite("<a href=a.PDF><a href=q.cgi?x=1><a href=\"p?a=1/b.php?c\">"
+                      "<a href=\"x?u=http://y.org\"><a href=c.html><a href=d/>"),
+              "<a href=GA0.pdf><a href=GA1.htm><a href=\"GA2.htm\">"
+              "<a href=\"GA3.htm\"><a href=GA4.htm><a href=GA5.htm>");
+}
+
 TEST_F(RewritePageTest, ATagAcrossTheEdgeOfASearchWindowIsFound) {
     for (size_t lead : {4996u, 4997u, 4998u, 4999u, 5000u}) {
         std::string text(lead, '.');
