@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <fcntl.h>
 #include <new>
 #include <optional>
@@ -154,6 +155,26 @@ std::optional<std::string> WriteBeside(const std::string& path, std::string_view
         return temp;
     }
     return std::nullopt;
+}
+
+// A file the user has made read-only is kept as it is, as writing it in place would fail; a
+// renamed copy must not get round that.
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+// The file that a save replaces: the one a symbolic link points at rather than the link itself,
+// so that the link keeps working and the file it names gets the new contents.
+std::string FileToReplace(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return path;
+    std::string target(resolved);
+    ::free(resolved);
+    return target;
 }
 
 bool ReplaceWith(const std::string& temp, const std::string& path) {
@@ -597,10 +618,15 @@ bool SaveBriefs2(TBrief& brief, Dialogs& dialogs) {
     // A brief file named "x.cat" would be overwritten by its own catalogue.
     if (catPath == path) return fail();
     if (!BriefFileLimitProblem(brief).empty()) return fail();
+    path = FileToReplace(path);
+    catPath = FileToReplace(catPath);
+    if (catPath == path || IsReadOnlyFile(path)) return fail();
 
     std::optional<std::string> briefTemp = WriteBeside(path, EncodeBriefFile(brief));
     if (!briefTemp) return fail();
-    std::optional<std::string> catTemp = WriteBeside(catPath, EncodeCatalogueFile(brief));
+    // A read-only catalogue is passed over like any other catalogue that cannot be written.
+    std::optional<std::string> catTemp =
+        IsReadOnlyFile(catPath) ? std::nullopt : WriteBeside(catPath, EncodeCatalogueFile(brief));
     if (!ReplaceWith(*briefTemp, path)) {
         if (catTemp) ::unlink(catTemp->c_str());
         return fail();

@@ -22,8 +22,10 @@ inline constexpr int kMaxBriefText = 32767;
 
 // Writes the ".brf" and ".cat" files named by brief.FileName. Each file is written to a new file
 // in the same folder, flushed to disk and renamed over the old one, so a failed save leaves the
-// previous files whole. Returns false (after the saving error, through `dialogs`) when the ".brf"
-// cannot be written or the brief does not fit the format's limits; a failure of the ".cat" alone
+// previous files whole; a file reached through a symbolic link is replaced where the link points.
+// Returns false (after the saving error, through `dialogs`) when the ".brf" cannot be written
+// (a read-only ".brf" included) or the brief does not fit the format's limits; a failure of the
+// ".cat" alone
 // is passed over, leaving the previous ".cat", as the catalogue is rewritten on the next save.
 // With an empty FileName nothing is written and false is returned without a message: the caller
 // asks for a name first.

@@ -91,6 +91,18 @@ TEST_F(BriefCommandsTest, AddAppendsInsertsAndSetsEveryOption) {
     EXPECT_EQ(s.Address, "");
 }
 
+TEST_F(BriefCommandsTest, AnEmptyNameLeavesTheEntryUnnamed) {
+    ASSERT_EQ(Run({"new", path}), 0);
+    ASSERT_EQ(Run({"add", path, "--url", "www.a.com", "--name", ""}), 0) << err.str();
+    ASSERT_EQ(Run({"add", path, "--url", "", "--name", ""}), 0) << err.str();
+    TBrief b = Load();
+    ASSERT_EQ(b.WebList.Count(), 2);
+    EXPECT_EQ(b.WebList.Entry(0).NameSet, 0);
+    EXPECT_EQ(b.WebList.Entry(0).EntryName, "www.a.com");
+    EXPECT_EQ(b.WebList.Entry(1).NameSet, 0);
+    EXPECT_EQ(b.WebList.Entry(1).EntryName, "New Page");
+}
+
 TEST_F(BriefCommandsTest, AddUsageErrors) {
     ASSERT_EQ(Run({"new", path}), 0);
     std::string before = ReadFileBytes(path);

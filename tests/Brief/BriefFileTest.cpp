@@ -639,6 +639,59 @@ TEST_F(BriefFileTest, SaveKeepsTheFilePermissions) {
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
+TEST_F(BriefFileTest, ReadOnlyBriefFileIsNotReplaced) {
+    namespace fs = std::filesystem;
+    TBrief brief;
+    brief.FileName = BriefPath();
+    brief.ArchivePaths = {"1\\Brief1.htm"};
+    brief.ArchiveTitles = {"first"};
+    ASSERT_TRUE(SaveBriefs2(brief, dialogs));
+    std::string oldBrief = ReadFileBytes(BriefPath());
+    std::string oldCat = ReadFileBytes(CatPath());
+    fs::permissions(BriefPath(), fs::perms::owner_read | fs::perms::group_read);
+    brief.BriefName = "Changed";
+    brief.ArchivePaths.clear();
+    brief.ArchiveTitles.clear();
+    EXPECT_FALSE(SaveBriefs2(brief, dialogs));
+    ASSERT_EQ(dialogs.Log.size(), 1u);
+    EXPECT_EQ(dialogs.Log[0].Caption, kBriefSavingErrorCaption);
+    EXPECT_EQ(dialogs.Log[0].Text, kBriefSavingErrorText);
+    EXPECT_EQ(ReadFileBytes(BriefPath()), oldBrief);
+    EXPECT_EQ(ReadFileBytes(CatPath()), oldCat);
+
+    // A read-only catalogue alone is passed over: the brief file is saved, the catalogue kept.
+    fs::permissions(BriefPath(), fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(CatPath(), fs::perms::owner_read);
+    dialogs.Log.clear();
+    EXPECT_TRUE(SaveBriefs2(brief, dialogs));
+    EXPECT_TRUE(dialogs.Log.empty());
+    EXPECT_NE(ReadFileBytes(BriefPath()), oldBrief);
+    EXPECT_EQ(ReadFileBytes(CatPath()), oldCat);
+}
+
+TEST_F(BriefFileTest, SavingThroughASymbolicLinkReplacesTheFileItNames) {
+    namespace fs = std::filesystem;
+    fs::create_directory(dir / "store");
+    TBrief brief;
+    brief.FileName = (dir / "store" / "Real.brf").string();
+    ASSERT_TRUE(SaveBriefs2(brief, dialogs));
+    fs::create_symlink(dir / "store" / "Real.brf", BriefPath());
+    brief.FileName = BriefPath();
+    brief.BriefName = "Through the link";
+    ASSERT_TRUE(SaveBriefs2(brief, dialogs));
+    EXPECT_TRUE(fs::is_symlink(BriefPath()));
+    EXPECT_EQ(ReadFileBytes((dir / "store" / "Real.brf").string()), EncodeBriefFile(brief));
+    // The catalogue belongs beside the name the brief was opened by.
+    EXPECT_TRUE(fs::exists(CatPath()));
+
+    // A catalogue that links to the brief file itself must not overwrite it.
+    fs::remove(CatPath());
+    fs::create_symlink(dir / "store" / "Real.brf", CatPath());
+    dialogs.Log.clear();
+    EXPECT_FALSE(SaveBriefs2(brief, dialogs));
+    EXPECT_EQ(ReadFileBytes((dir / "store" / "Real.brf").string()), EncodeBriefFile(brief));
+}
+
 // ---- damaged files ------------------------------------------------------------------------------
 
 class DamagedBriefTest : public BriefFileTest {

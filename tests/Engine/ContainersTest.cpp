@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace gathra {
 namespace {
 
@@ -55,6 +57,50 @@ TEST(PageTable, AddLinksTheTocNodeToItsRecord) {
     EXPECT_EQ(toc.Last()->Page, record);
 }
 
+// The table keeps an index of the newest record of each key beside its bucket chains; whatever
+// the order of additions, a lookup must give exactly the record a walk of the key's bucket
+// finds first.
+TEST(PageTable, LookupAgreesWithTheBucketChains) {
+    THashTable table(97);
+    std::mt19937 random(8);
+    const std::string letters("ab\0c", 4); // few letters: many repeats, anagrams and collisions
+    std::vector<std::string> keys;
+    for (int i = 0; i < 3000; ++i) {
+        std::string key;
+        for (int n = static_cast<int>(random() % 5); n > 0; --n)
+            key += letters[random() % letters.size()];
+        keys.push_back(key);
+        table.Add(key, "GA" + std::to_string(i) + ".htm", 0, i, 1, nullptr, 0);
+    }
+    keys.push_back("never added");
+    for (const std::string& key : keys) {
+        PageRecord* chained = table.Bucket(table.BucketOf(key)).Find(key);
+        EXPECT_EQ(table.Find(key), chained) << key;
+    }
+    // A key is cut at its first NUL, as the stored copies are.
+    ASSERT_NE(table.Find(std::string("a\0zz", 4)), nullptr);
+    EXPECT_EQ(table.Find(std::string("a\0zz", 4)), table.Find("a"));
+    EXPECT_EQ(table.Find("a")->Url, "a");
+    int total = 0;
+    for (int b = 0; b < table.BucketCount(); ++b)
+        total += table.Bucket(b).Count();
+    EXPECT_EQ(total, 3000); // every addition is chained, repeats included
+}
+
+TEST(PageTable, BucketListFindsTheNewestOfAKeyAmongOthers) {
+    TPageLList list;
+    EXPECT_EQ(list.Find("x"), nullptr);
+    list.Add("x", "GA0.htm", 0, 1, 1, nullptr, 0);
+    list.Add("y", "GA1.htm", 0, 1, 1, nullptr, 0);
+    list.Add("x", "GA2.htm", 0, 1, 0, nullptr, 1);
+    list.Add("z", "GA3.htm", 0, 1, 1, nullptr, 0);
+    ASSERT_NE(list.Find("x"), nullptr);
+    EXPECT_EQ(list.Find("x")->LocalName, "GA2.htm");
+    EXPECT_EQ(list.Find("x")->FramePage, 1);
+    EXPECT_EQ(list.Head()->LocalName, "GA3.htm");
+    EXPECT_EQ(list.Count(), 4);
+}
+
 TEST(TextQueue, RemovingTheOnlyRecordEmptiesTheList) {
     TLList list;
     list.Append("a", 1);
@@ -70,7 +116,8 @@ TEST(TextQueue, RemovingTheOnlyRecordEmptiesTheList) {
 
 TEST(TextQueue, DrainsInInsertionOrder) {
     TLList list;
-    for (int i = 0; i < 5; ++i) list.Append(std::to_string(i), static_cast<std::uint8_t>(i));
+    for (int i = 0; i < 5; ++i)
+        list.Append(std::to_string(i), static_cast<std::uint8_t>(i));
     std::string seen;
     TextRecord* r = list.First();
     while (r != nullptr) {
@@ -97,7 +144,8 @@ TEST(TableOfContents, DeepAndLongTreesAreFreedWithoutRecursion) {
         current->Append("t");
         current = current->Last()->Children.get();
     }
-    for (int i = 0; i < 200000; ++i) root->Append("s");
+    for (int i = 0; i < 200000; ++i)
+        root->Append("s");
     EXPECT_EQ(root->Count(), 200001);
     root.reset(); // must not overflow the stack
 }

@@ -101,7 +101,9 @@ void RunAdd(const AddOptions& o, CliState& state) {
         e->Address.clear();
     } else {
         e->Address = o.Url.value_or("");
-        if (o.Name) {
+        // An empty name gives no name, as an empty name field in the entry dialog does: the
+        // entry then shows its address.
+        if (o.Name && !o.Name->empty()) {
             e->EntryName = *o.Name;
             e->NameSet = 1;
         } else {
