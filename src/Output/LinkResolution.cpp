@@ -70,10 +70,11 @@ size_t AfterWebScheme(std::string_view text) {
     return npos;
 }
 
+// The fragment starts at the first "#" with no "/" after it: "a/b#c#d" loses "#c#d" whole.
 std::string WithoutFragment(std::string_view base) {
-    size_t hash = base.rfind('#');
-    if (hash != npos && base.find('/', hash) == npos) return std::string(base.substr(0, hash));
-    return std::string(base);
+    size_t lastSlash = base.rfind('/');
+    size_t hash = base.find('#', lastSlash == npos ? 0 : lastSlash + 1);
+    return std::string(hash == npos ? base : base.substr(0, hash));
 }
 
 // The base's site part (scheme and host) for a value that begins with a separator.
@@ -178,8 +179,12 @@ std::string RemoveDotSegments(std::string_view address) {
                 // Nothing to climb out of: the address keeps its ".." steps.
                 stopped = true;
             } else {
-                // Keep the segment that follows a leading separator or the very first one.
-                if (!starts.empty() && starts.back() >= 2) {
+                // Keep the segment that follows a leading separator or the very first one, and
+                // a host right after "://": "http://host/../b" climbs no higher than the site
+                // root, just as "host/../b" does.
+                const bool host = !starts.empty() && starts.back() >= 3 &&
+                                  out.compare(starts.back() - 3, 3, "://") == 0;
+                if (!starts.empty() && starts.back() >= 2 && !host) {
                     out.resize(starts.back());
                     starts.pop_back();
                 }

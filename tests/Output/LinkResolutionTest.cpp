@@ -31,6 +31,11 @@ TEST(ResolveLink, RelativeValuesJoinTheBaseFolder) {
         {"http://www.x.com", "a.htm", "www.x.com/a.htm"}, // the same with its scheme
         {"site/dir/", "page.htm?q=1", "site/dir/page.htm?q=1"},
         {"site/a/b.htm", "x..htm", "site/a/x..htm"}, // dots inside a name are not a step
+        // Parent steps never climb out of the site into the scheme.
+        {"http://www.x.com/a.htm", "../c.htm", "www.x.com/c.htm"},
+        {"http://www.x.com/a/b.htm", "../../../c.htm", "www.x.com/c.htm"},
+        {"http://www.x.com", "../c.htm", "www.x.com/c.htm"},
+        {"site/a/b.htm", "http://www.x.com/../c.htm", "www.x.com/c.htm"},
     };
     ExpectResolved(cases, std::size(cases));
 }
@@ -54,6 +59,7 @@ TEST(ResolveLink, FragmentValuesReplaceTheBaseFragment) {
         {"site/a/b.htm", "#top", "site/a/b.htm#top"},
         {"site/a/b.htm#old", "#new", "site/a/b.htm#new"},
         {"site/a#x/b.htm", "#new", "site/a#x/b.htm#new"}, // a "#" with a "/" after it stays
+        {"site/a/b.htm#c#d", "#new", "site/a/b.htm#new"}, // the fragment runs from its first "#"
     };
     ExpectResolved(cases, std::size(cases));
 }
@@ -132,6 +138,9 @@ TEST(RemoveDotSegments, ParentStepsClimbOneSegment) {
     EXPECT_EQ(RemoveDotSegments("host/a/.."), "host/");
     EXPECT_EQ(RemoveDotSegments("/a/../b"), "/a/b");
     EXPECT_EQ(RemoveDotSegments("host/a//../b"), "host/a/b");
+    EXPECT_EQ(RemoveDotSegments("http://host/../b"), "http://host/b");
+    EXPECT_EQ(RemoveDotSegments("http://host/a/../../b"), "http://host/b");
+    EXPECT_EQ(RemoveDotSegments("file:///../x"), "file:///x");
 }
 
 TEST(RemoveDotSegments, LeadingParentStepStopsTheClimb) {
