@@ -495,7 +495,7 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
         pass = run.Settings->DefaultPassword;
     }
     const int retries = run.Settings != nullptr ? run.Settings->Retries : 3;
-    std::string display = DisplayAddressOf(address);
+    const std::string display = DisplayAddressOf(address);
 
     TFetchResult result;
     buffer.Clear();
@@ -586,7 +586,8 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
             }
             address = RedirectTarget(hostAndPath, value);
             hostAndPath = std::string(WithoutScheme(address));
-            display = DisplayAddressOf(address);
+            // The display address stays the one asked for: a notice stands in for the link the
+            // reader followed, and that link leads on-line through the same redirects.
             sameSite = IsSameSite(address, baseAddress);
             buffer.Clear();
             continue;
@@ -641,7 +642,9 @@ void PrepareBody(TResponseBuffer& buffer, bool blankComments) {
             if (open + 1 < data.size() && data[open + 1] == '!') {
                 size_t end;
                 if (data.compare(open + 2, 2, "--") == 0) {
-                    end = data.find("-->", open + 4);
+                    // The next "-->" after the "<!", so that "<!-->" ends where it stands, as
+                    // browsers read it, instead of swallowing the text up to a later comment.
+                    end = data.find("-->", open + 2);
                     if (end != npos) end += 3;
                 } else {
                     end = data.find('>', open + 2);

@@ -612,6 +612,9 @@ TEST_F(HttpClientTest, ARedirectToAnotherSiteIsRefusedWhenLocalOnly) {
     EXPECT_TRUE(r.WasExternal);
     EXPECT_EQ(address, "elsewhere.org/");
     EXPECT_EQ(server.RequestCount(), 1u);
+    // The notice stands for the link that was asked for, which leads there on-line.
+    EXPECT_TRUE(Holds(buffer, "<a href=\"http://" + server.Address("/go") + "\">"));
+    EXPECT_FALSE(Holds(buffer, "elsewhere.org"));
 }
 
 TEST(SameSite, ComparesTheLinkHostWithTheBaseDomain) {
@@ -776,6 +779,9 @@ TEST(PrepareBody, KeepsScriptsAndBlanksDeclarations) {
               std::string(15, ' ') + "<p>" + script + std::string(8, ' '));
     // A script tag inside a comment is blanked with it and starts nothing.
     EXPECT_EQ(Prepared("<!-- <script> --><!--y-->", false), std::string(25, ' '));
+    // "<!-->" is a whole comment: the "-->" may overlap the "--" after "<!".
+    EXPECT_EQ(Prepared("<!--><a href=x>k</a><!--->t", false),
+              std::string(5, ' ') + "<a href=x>k</a>" + std::string(6, ' ') + "t");
     // An unterminated comment ends the step and stays as it is.
     EXPECT_EQ(Prepared("<!--a--><!-- open", false), std::string(8, ' ') + "<!-- open");
     // A script that never closes protects the rest of the page.
@@ -824,7 +830,7 @@ std::string BlankCommentsByTheBook(std::string page) {
             from = close;
             continue;
         }
-        size_t end = page.compare(bang + 2, 2, "--") == 0 ? page.find("-->", bang + 4)
+        size_t end = page.compare(bang + 2, 2, "--") == 0 ? page.find("-->", bang + 2)
                                                           : page.find('>', bang + 2);
         if (end == std::string::npos) break;
         end += page.compare(bang + 2, 2, "--") == 0 ? 3 : 1;
