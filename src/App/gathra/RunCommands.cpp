@@ -144,6 +144,9 @@ public:
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
         sigemptyset(&action.sa_mask);
+        // Writes of progress and of the summary path to a pipe must not fail half-way because
+        // of the interrupt; the socket waits are woken by the canceller, not by EINTR.
+        action.sa_flags = SA_RESTART;
         ::sigaction(SIGINT, &action, &previous_);
     }
     ~InterruptGuard() {
