@@ -3,6 +3,7 @@
 #include "Brief/Brief.h"
 #include "Brief/BriefFile.h"
 #include "Engine/FileNames.h"
+#include "Platform/Clock.h"
 #include "Platform/Registry.h"
 #include "Shell/Settings.h"
 #include "support/RecordingDialogs.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -221,6 +223,44 @@ TEST_F(RunCommandsTest, OnATerminalProgressIsOneUpdatingLine) {
     EXPECT_NE(text.find("\n1 pages, 0 images, 0 KB\n"), std::string::npos);
 }
 
+// A clock that presses Ctrl+C the first time it is read: the run reads it for its start stamp,
+// while it is still making its folder and summary, before it locks the brief.
+class InterruptingClock : public Clock {
+public:
+    LocalTime Now() const override {
+        if (!pressed_.exchange(true)) ::raise(SIGINT);
+        return LocalTime{2026, 3, 7, 9, 5, 3};
+    }
+
+private:
+    mutable std::atomic<bool> pressed_{false};
+};
+
+TEST_F(RunCommandsTest, InterruptWhilePreparingStillStopsTheBrief) {
+    server.Serve("/a.htm", TestResponse::Html("<title>A</title>aye"));
+    TBrief brief;
+    brief.CreateNewBrief();
+    brief.FileName = (work / "Early.brf").string();
+    brief.BriefFolder = work.Folder();
+    TWebPage& e = *brief.WebList.AddEntry(EntryKind::Web);
+    e.EntryName = "Alpha";
+    e.Address = server.Address("/a.htm");
+    AppSettings settings;
+    settings.DiskBufferBytes = 0;
+    InterruptingClock clock;
+    GenerateOptions options;
+    options.Quiet = true;
+    options.Clock = &clock;
+    std::ostringstream out, err;
+    ProgramFileNameCounters().Reset();
+    EXPECT_EQ(GenerateLoadedBrief(brief, settings, options, out, err), 130) << err.str();
+    EXPECT_EQ(server.RequestCount(), 0u);
+    EXPECT_EQ(out.str(), work.Folder() + "0/Brief0.htm\n");
+    std::string summary = test::ReadFileBytes(work / "0" / "Brief0.htm");
+    EXPECT_EQ(summary.substr(summary.size() - 9), "</html>\r\n");
+    EXPECT_EQ(brief.ArchivePaths, std::vector<std::string>{"0\\Brief0.htm"});
+}
+
 TEST(BrowserCommand, PlacesTheTargetAndHonoursQuotes) {
     EXPECT_EQ(BrowserCommand("", "/x.htm"), (std::vector<std::string>{"xdg-open", "/x.htm"}));
     EXPECT_EQ(BrowserCommand("firefox", "/x.htm"), (std::vector<std::string>{"firefox", "/x.htm"}));
@@ -260,6 +300,13 @@ TEST_F(RunCommandsTest, DemoServesItsSiteAndKeepsItsOwnSettings) {
     test::RecordingDialogs dialogs;
     ASSERT_TRUE(ReadBriefs2(demo, dialogs));
     EXPECT_EQ(demo.ArchivePaths.size(), 2u);
+    // Demo.brf can be generated again on its own: its search entry keeps its query.
+    bool searchKept = false;
+    for (int i = 0; i < demo.WebList.Count(); ++i) {
+        const TWebPage& e = demo.WebList.Entry(i);
+        if (e.IsSearchEntry()) searchKept = e.EntryName == "roses tomatoes";
+    }
+    EXPECT_TRUE(searchKept);
 }
 
 // Ctrl+C needs a process of its own: the program's gathra, stopped while its first entry waits.

@@ -389,6 +389,30 @@ TEST_F(SkeinThreadTest, SkipDuringTheTopPageStoresTheNoticeAndGoesOn) {
     EXPECT_EQ(host.CallCount("FreeProgress"), 2u);
 }
 
+TEST_F(SkeinThreadTest, SkipDuringASpiderLevelClosesTheEntryAndGoesOn) {
+    server.Serve("/a.htm", TestResponse::Html("<title>A</title><a href=\"slow.htm\">s</a>"));
+    server.Serve("/slow.htm", TestResponse::Silent());
+    server.Serve("/b.htm", TestResponse::Html("<title>B</title>bee"));
+    AddWeb("Alpha", server.Address("/a.htm"), 2);
+    AddWeb("Beta", server.Address("/b.htm"));
+    TSkeinThread run(brief, Options());
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(server.WaitForRequests(2));
+    RequestSkip(flags, canceller);
+    run.Join();
+    EXPECT_FALSE(run.Outcome().Stopped);
+    // The top page and the site map of the skipped entry are still whole.
+    std::string top = RunFile("0", "GA0.htm");
+    EXPECT_EQ(top.substr(top.size() - 16), "</body></html>\r\n");
+    std::string siteMap = RunFile("0", "GA1.htm");
+    EXPECT_EQ(siteMap.substr(siteMap.size() - 16), "</body></html>\r\n");
+    EXPECT_NE(RunFile("0", "Brief0.htm").find(">Beta</a>"), std::string::npos);
+    std::vector<std::string> targets = server.Targets();
+    EXPECT_NE(std::find(targets.begin(), targets.end(), "/b.htm"), targets.end());
+    EXPECT_EQ(host.CallCount("CreateProgress"), 2u);
+    EXPECT_EQ(brief.ArchivePaths, std::vector<std::string>{"0\\Brief0.htm"});
+}
+
 TEST_F(SkeinThreadTest, StopDuringTheFirstEntryClosesEverythingAndRecordsTheRun) {
     server.Enqueue(TestResponse::Silent());
     AddWeb("Slow", server.Address("/slow.htm"));

@@ -35,6 +35,10 @@ namespace {
 
 constexpr int kExitStopped = 130;
 
+// Ctrl+C: the first asks the run to stop as Stop Brief does (it still finishes its summary,
+// catalogue and archive entry); the second ends the program at once.
+std::atomic<int> gInterrupts{0};
+
 // The main thread's side of a run on the command line: there are no windows, so each call is
 // carried out in place, and progress becomes text on standard error.
 class CliRunHost : public RunHost {
@@ -43,7 +47,12 @@ public:
         : err_(err), options_(options), dialogs_(dialogs) {}
     ~CliRunHost() override { EndLine(); }
 
-    void LockControls(TBrief& brief) override { brief.Generating = 1; }
+    void LockControls(TBrief& brief) override {
+        brief.Generating = 1;
+        // The run clears AbortFlag right before it locks; a Ctrl+C that came while it was still
+        // making its folder and summary must stop it all the same.
+        if (options_.CatchInterrupt && gInterrupts.load() > 0) RequestAbort();
+    }
     void UnlockControls(TBrief& brief) override { brief.Generating = 0; }
     void CreateProgress() override {}
     void ShowProgress() override {}
@@ -118,10 +127,6 @@ private:
     bool lastSaveFailed_ = false;
 };
 
-// Ctrl+C: the first asks the run to stop as Stop Brief does (it still finishes its summary,
-// catalogue and archive entry); the second ends the program at once.
-std::atomic<int> gInterrupts{0};
-
 extern "C" void OnInterrupt(int) {
     if (gInterrupts.fetch_add(1) == 0) {
         // Both calls are safe in a signal handler: an atomic store and a write to an eventfd.
@@ -139,6 +144,9 @@ public:
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
         sigemptyset(&action.sa_mask);
+        // Writes of progress and of the summary path to a pipe must not fail half-way because
+        // of the interrupt; the socket waits are woken by the canceller, not by EINTR.
+        action.sa_flags = SA_RESTART;
         ::sigaction(SIGINT, &action, &previous_);
     }
     ~InterruptGuard() {
@@ -198,6 +206,9 @@ void FillDemoBrief(TBrief& brief, const std::string& hostPort) {
     add("The Gazette in frames", site + "frames.htm", 1, true, true);
     TWebPage& search = *brief.WebList.AddEntry(EntryKind::Search);
     search.EntryName = "roses tomatoes";
+    // Without NameSet the query would be lost when Demo.brf is read again: a reloaded entry
+    // without a name of its own takes its address, and a search entry has none.
+    search.NameSet = 1;
     search.SpiderDepth = 2;
     search.DepthText = "2";
     search.LoadImages = 1;
@@ -296,14 +307,14 @@ int GenerateLoadedBrief(TBrief& brief, const AppSettings& settings, const Genera
                         std::ostream& out, std::ostream& err) {
     CliDialogs dialogs(err);
     CliRunHost host(err, options, dialogs);
-    SystemClock clock;
+    SystemClock systemClock;
     ProgramRunFlags().Reset();
     ProgramSocketCanceller().Reset();
 
     TSkeinThread::Options runOptions;
     runOptions.Settings = &settings;
     runOptions.Host = &host;
-    runOptions.Clock = &clock;
+    runOptions.Clock = options.Clock != nullptr ? options.Clock : &systemClock;
     runOptions.TimeUnitMs = options.TimeUnitMs;
     TSkeinThread run(brief, runOptions);
     bool interrupted = false;

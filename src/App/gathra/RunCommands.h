@@ -11,6 +11,7 @@ class App;
 namespace gathra {
 
 class TBrief;
+class Clock;
 struct AppSettings;
 struct CliState;
 
@@ -27,6 +28,7 @@ struct GenerateOptions {
     bool Open = false;          // open the summary page in the browser afterwards
     bool CatchInterrupt = true; // Ctrl+C stops the brief (the first) or the program (the second)
     int TimeUnitMs = 1000;
+    const gathra::Clock* Clock = nullptr; // null: the system clock
 };
 
 // Runs a loaded brief (its FileName and BriefFolder set) and saves it; prints the summary page's
