@@ -136,6 +136,28 @@ private slots:
         QVERIFY(h->Frame().Action(C::EntrySort)->isEnabled());
     }
 
+    void aMinimisedBriefIsRecordedWithItsNormalPlacement() {
+        std::string path = WriteBriefFile(h->PathOf("small.brf"), {{"x"}});
+        TSkeinForm* form = h->Frame().OpenBriefFile(path);
+        QVERIFY(form != nullptr);
+        form->SubWindow()->setGeometry(40, 30, 320, 210);
+        form->SubWindow()->showMinimized();
+        QVERIFY(form->SubWindow()->isMinimized());
+        h->Restart();
+        Registry registry(Registry::DefaultFile());
+        StartupValues values = ReadStartupValues(registry);
+        QVERIFY(values.OpenBriefs.has_value());
+        QCOMPARE(values.OpenBriefs->Briefs.size(), size_t(1));
+        const WindowPlacement& kept = values.OpenBriefs->Briefs[0].Placement;
+        QCOMPARE(kept.State, 1);
+        QCOMPARE(QRect(kept.Left, kept.Top, kept.Width, kept.Height), QRect(40, 30, 320, 210));
+        QMdiSubWindow* back = h->Frame().MdiArea()->subWindowList().value(0);
+        QVERIFY(back != nullptr);
+        QVERIFY(back->isMinimized());
+        back->showNormal();
+        QCOMPARE(back->geometry(), QRect(40, 30, 320, 210));
+    }
+
     void theSameFileCannotBeOpenedTwice() {
         std::string path = WriteBriefFile(h->PathOf("once.brf"), {{"x"}});
         QVERIFY(h->Frame().OpenBriefFile(path) != nullptr);

@@ -52,6 +52,36 @@ WindowPlacement PlacementOf(const QRect& bounds, Qt::WindowStates state) {
     return {bounds.left(), bounds.top(), bounds.width(), bounds.height(), WindowStateNumber(state)};
 }
 
+// A minimised or maximised brief window is recorded with its normal placement, so that it comes
+// back there when restored after the next start. Qt keeps that placement to itself, so each brief
+// window remembers the last geometry it had while in the normal state.
+const char* const NormalGeometryProperty = "gathraNormalGeometry";
+
+bool IsNormalState(const QWidget* window) {
+    return (window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) == 0;
+}
+
+class NormalGeometryKeeper : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+            auto* window = static_cast<QWidget*>(watched);
+            if (IsNormalState(window) && window->isVisible())
+                window->setProperty(NormalGeometryProperty, window->geometry());
+        }
+        return false;
+    }
+};
+
+QRect NormalGeometryOf(const QWidget* window) {
+    if (IsNormalState(window)) return window->geometry();
+    QVariant kept = window->property(NormalGeometryProperty);
+    return kept.isValid() ? kept.toRect() : window->geometry();
+}
+
 void ApplyState(QWidget* window, int state) {
     if (state == 1)
         window->setWindowState(Qt::WindowMinimized);
@@ -458,13 +488,18 @@ TSkeinForm* TMDIFrame::CreateBriefWindow(const std::optional<WindowPlacement>& p
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(ToolIcon(C::ShowBriefButton));
     sub->setMinimumSize(275, 60);
+    sub->installEventFilter(new NormalGeometryKeeper(sub));
     if (placement) {
-        ApplyState(sub, placement->State);
-        sub->setGeometry(placement->Left, placement->Top, placement->Width, placement->Height);
+        QRect normal(placement->Left, placement->Top, placement->Width, placement->Height);
+        sub->setWindowState(Qt::WindowNoState);
+        sub->setGeometry(normal);
+        sub->setProperty(NormalGeometryProperty, normal);
+        sub->show();
+        if (placement->State != 0) ApplyState(sub, placement->State);
     } else {
         sub->resize(533, 366);
+        sub->show();
     }
-    sub->show();
     Enabling::BriefWindowCreated(main_);
     RefreshCommands();
     return form;
@@ -761,7 +796,7 @@ void TMDIFrame::WriteStartupRecords() {
         auto* form = qobject_cast<TSkeinForm*>(sub->widget());
         if (form == nullptr) continue;
         open.Briefs.push_back(
-            {form->Brief.FileName, PlacementOf(sub->geometry(), sub->windowState())});
+            {form->Brief.FileName, PlacementOf(NormalGeometryOf(sub), sub->windowState())});
     }
     WriteOpenBriefs(*registry_, open);
     WritePreviousBriefs(*registry_, PreviousBriefsRecord{recent_.Slots()});
