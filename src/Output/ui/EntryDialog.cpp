@@ -4,6 +4,7 @@
 #include "Output/ui/WebProperties.h"
 #include "Shell/StoredText.h"
 #include "Shell/ui/ByteLimitValidator.h"
+#include "Shell/ui/DialogParts.h"
 #include "Shell/ui/HelpTopics.h"
 #include "Shell/ui/MessageDialogs.h"
 
@@ -25,13 +26,6 @@ constexpr int GroupLeft = 10;
 constexpr int GroupWidth = 370;
 constexpr int ButtonTop = 242;
 
-QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y, QWidget* buddy) {
-    auto* label = new QLabel(text, parent);
-    label->move(x, y);
-    label->adjustSize();
-    label->setBuddy(buddy);
-    return label;
-}
 } // namespace
 
 TEntryDialog::TEntryDialog(EntryDialogKind kind, TWebPage& entry, bool editable, Dialogs& dialogs,
@@ -46,9 +40,7 @@ TEntryDialog::TEntryDialog(EntryDialogKind kind, TWebPage& entry, bool editable,
     setFixedSize(DialogWidth, DialogHeight);
     OnHelp = [](int topic) { ShowHelpTopic(topic); };
 
-    pages_ = new QTabWidget(this);
-    pages_->setObjectName("Notebook");
-    pages_->setGeometry(6, 6, DialogWidth - 12, DialogHeight - 12);
+    pages_ = MakeNotebook(this, DialogWidth, DialogHeight);
     const char* titles[] = {"Properties", "Retrieval", "Password"};
     const char* prefixes[] = {"", "RO_", "PW_"};
     for (int i = 0; i < 3; ++i) {
@@ -60,11 +52,7 @@ TEntryDialog::TEntryDialog(EntryDialogKind kind, TWebPage& entry, bool editable,
         if (i == 2) BuildPasswordPage(page);
         AddButtonRow(page, i, prefixes[i]);
     }
-    // Each page's OK is the default button while that page is shown.
-    connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index >= 0 && index < 3) ok_[static_cast<size_t>(index)]->setDefault(true);
-    });
-    ok_[0]->setDefault(true);
+    KeepPageOkDefault(pages_, ok_);
 
     if (!editable) {
         for (QWidget* w : std::initializer_list<QWidget*>{
@@ -88,7 +76,7 @@ void TEntryDialog::BuildPropertiesPage(QWidget* page) {
     name_->setObjectName(web ? "EditName" : "Query");
     name_->setGeometry(15, 44, GroupWidth - 30, 24);
     ByteLimitValidator::Attach(name_, static_cast<qsizetype>(MaxStoredTextBytes));
-    nameLabel_ = MakeLabel(web ? "Page &Name:" : "&Search Query:", propsGroup_, 15, 26, name_);
+    nameLabel_ = MakeBuddyLabel(web ? "Page &Name:" : "&Search Query:", propsGroup_, 15, 26, name_);
     connect(name_, &QLineEdit::textEdited, this, [this](const QString& t) {
         model_.EditName(ToStored(t));
         Refresh();
@@ -99,7 +87,7 @@ void TEntryDialog::BuildPropertiesPage(QWidget* page) {
         url_->setObjectName("EditURL");
         url_->setGeometry(15, 94, GroupWidth - 30, 24);
         ByteLimitValidator::Attach(url_, static_cast<qsizetype>(MaxStoredTextBytes));
-        urlLabel_ = MakeLabel("Page A&ddress:", propsGroup_, 15, 76, url_);
+        urlLabel_ = MakeBuddyLabel("Page A&ddress:", propsGroup_, 15, 76, url_);
         connect(url_, &QLineEdit::textEdited, this, [this](const QString& t) {
             model_.EditAddress(ToStored(t));
             Refresh();
@@ -155,7 +143,7 @@ void TEntryDialog::BuildRetrievalPage(QWidget* page) {
     depth_->setRange(TEntryDialogModel::MinDepth, TEntryDialogModel::MaxDepth);
     depth_->setValue(1);
     depth_->setGeometry(120, 20, 60, 24);
-    depthLabel_ = MakeLabel("&Spider Depth:", spider, 15, 24, depth_);
+    depthLabel_ = MakeBuddyLabel("&Spider Depth:", spider, 15, 24, depth_);
     localOnly_ = new QCheckBox("&Follow External Links", spider);
     localOnly_->setObjectName("LocalOnly");
     localOnly_->move(15, 50);
@@ -201,12 +189,12 @@ void TEntryDialog::BuildPasswordPage(QWidget* page) {
         return edit;
     };
     user_ = makeEdit("UserName", 26, false);
-    userLabel_ = MakeLabel("&User Name:", group, 15, 30, user_);
+    userLabel_ = MakeBuddyLabel("&User Name:", group, 15, 30, user_);
     password_ = makeEdit("Password", 60, true);
-    passwordLabel_ = MakeLabel("&Password:", group, 15, 64, password_);
+    passwordLabel_ = MakeBuddyLabel("&Password:", group, 15, 64, password_);
     confirm_ = makeEdit("Confirm", 94, true);
     confirmLabel_ =
-        MakeLabel(web ? "C&onfirm Password:" : "Co&nfirm Password:", group, 15, 98, confirm_);
+        MakeBuddyLabel(web ? "C&onfirm Password:" : "Co&nfirm Password:", group, 15, 98, confirm_);
     confirmLabel_->setObjectName("ConfirmLabel");
 
     connect(user_, &QLineEdit::textEdited, this, [this](const QString& t) {
@@ -225,16 +213,13 @@ void TEntryDialog::BuildPasswordPage(QWidget* page) {
 
 void TEntryDialog::AddButtonRow(QWidget* page, int index, const char* prefix) {
     const auto i = static_cast<size_t>(index);
-    auto make = [&](const char* text, const char* name, int x) {
-        auto* b = new QPushButton(text, page);
-        b->setObjectName(QString(prefix) + name);
-        b->setGeometry(x, ButtonTop, 84, 28);
-        return b;
-    };
-    ok_[i] = make("&OK", "OKButton", 14);
-    cancel_[i] = make("&Cancel", "CancelButton", 106);
-    apply_[i] = make("&Apply", "ApplyButton", 198);
-    help_[i] = make("&Help", "HelpButton", 290);
+    const QString p(prefix);
+    const PageButtons row = MakePageButtons(page, ButtonTop, p + "OKButton", p + "CancelButton",
+                                            p + "ApplyButton", p + "HelpButton");
+    ok_[i] = row.Ok;
+    cancel_[i] = row.Cancel;
+    apply_[i] = row.Apply;
+    help_[i] = row.Help;
     connect(ok_[i], &QPushButton::clicked, this, &TEntryDialog::OkButtonClick);
     connect(cancel_[i], &QPushButton::clicked, this, &QDialog::reject);
     connect(apply_[i], &QPushButton::clicked, this, &TEntryDialog::ApplyClick);

@@ -1,6 +1,7 @@
 #include "Shell/ui/BriefOpts.h"
 
 #include "Shell/StoredText.h"
+#include "Shell/ui/DialogParts.h"
 #include "Shell/ui/HelpTopics.h"
 #include "Shell/ui/MessageDialogs.h"
 
@@ -23,10 +24,7 @@ constexpr int GroupWidth = 370;
 constexpr int ButtonTop = 242;
 
 QPushButton* MakeButton(const char* text, const char* name, QWidget* page, int x) {
-    auto* b = new QPushButton(text, page);
-    b->setObjectName(name);
-    b->setGeometry(x, ButtonTop, 84, 28);
-    return b;
+    return MakeRowButton(text, name, page, x, ButtonTop);
 }
 } // namespace
 
@@ -39,9 +37,7 @@ TBriefOpts::TBriefOpts(const TBrief& brief, QWidget* parent)
     setFixedSize(DialogWidth, DialogHeight);
     OnHelp = [](int topic) { ShowHelpTopic(topic); };
 
-    pages_ = new QTabWidget(this);
-    pages_->setObjectName("Notebook");
-    pages_->setGeometry(6, 6, DialogWidth - 12, DialogHeight - 12);
+    pages_ = MakeNotebook(this, DialogWidth, DialogHeight);
     auto* properties = new QWidget();
     properties->setObjectName("PropertiesPage");
     pages_->addTab(properties, "Properties");

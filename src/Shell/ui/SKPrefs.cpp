@@ -1,6 +1,7 @@
 #include "Shell/ui/SKPrefs.h"
 
 #include "Shell/ui/ByteLimitValidator.h"
+#include "Shell/ui/DialogParts.h"
 #include "Shell/ui/HelpTopics.h"
 #include "Shell/ui/MessageDialogs.h"
 
@@ -25,14 +26,6 @@ constexpr int DialogHeight = 300;
 constexpr int GroupLeft = 10;
 constexpr int GroupWidth = 370;
 constexpr int ButtonTop = 222;
-
-QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y, QWidget* buddy) {
-    auto* label = new QLabel(text, parent);
-    label->move(x, y);
-    label->adjustSize();
-    label->setBuddy(buddy);
-    return label;
-}
 
 // Shows folders and the files the user may run.
 class ExecutablesOnly : public QSortFilterProxyModel {
@@ -68,9 +61,7 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
     setFixedSize(DialogWidth, DialogHeight);
     OnHelp = [](int topic) { ShowHelpTopic(topic); };
 
-    pages_ = new QTabWidget(this);
-    pages_->setObjectName("Notebook");
-    pages_->setGeometry(6, 6, DialogWidth - 12, DialogHeight - 12);
+    pages_ = MakeNotebook(this, DialogWidth, DialogHeight);
     const char* titles[] = {"General", "Proxy", "Brief"};
     const char* applyNames[] = {"BrowserApply", "ProxyApply", "BriefApply"};
     for (int i = 0; i < 3; ++i) {
@@ -82,10 +73,7 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
         if (i == 2) BuildBriefPage(page);
         AddButtonRow(page, i, applyNames[i]);
     }
-    connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index >= 0 && index < 3) ok_[static_cast<size_t>(index)]->setDefault(true);
-    });
-    ok_[0]->setDefault(true);
+    KeepPageOkDefault(pages_, ok_);
 
     // During a run the brief run reads these settings without locks: only the browser may change.
     if (!model_.RunFieldsEnabled()) {
@@ -105,7 +93,7 @@ void TSKPrefs::BuildGeneralPage(QWidget* page) {
     browser_->setObjectName("Browser");
     browser_->setGeometry(15, 42, GroupWidth - 30, 24);
     ByteLimitValidator::Attach(browser_, TPreferencesModel::MaxSettingBytes);
-    MakeLabel("&Location:", web, 15, 22, browser_);
+    MakeBuddyLabel("&Location:", web, 15, 22, browser_);
     autoLoad_ = new QCheckBox("&Auto Load at Startup", web);
     autoLoad_->setObjectName("AutoLoad");
     autoLoad_->move(15, 80);
@@ -119,7 +107,7 @@ void TSKPrefs::BuildGeneralPage(QWidget* page) {
     space->setGeometry(GroupLeft, 136, GroupWidth, 66);
     disk_ = MakeSpin("DiskBuffer", space, static_cast<int>(TPreferencesModel::MinDiskBuffer),
                      static_cast<int>(TPreferencesModel::MaxDiskBuffer), QRect(250, 26, 100, 24));
-    diskLabel_ = MakeLabel("&Minimum disk space (MB):", space, 15, 30, disk_);
+    diskLabel_ = MakeBuddyLabel("&Minimum disk space (MB):", space, 15, 30, disk_);
 
     connect(browser_, &QLineEdit::textEdited, this, [this](const QString& t) {
         model_.EditBrowser(ToStored(t));
@@ -145,10 +133,10 @@ void TSKPrefs::BuildProxyPage(QWidget* page) {
     server_->setObjectName("ProxyServer");
     server_->setGeometry(90, 26, GroupWidth - 105, 24);
     ByteLimitValidator::Attach(server_, TPreferencesModel::MaxSettingBytes);
-    serverLabel_ = MakeLabel("&Server:", proxy, 15, 30, server_);
+    serverLabel_ = MakeBuddyLabel("&Server:", proxy, 15, 30, server_);
     port_ = MakeSpin("ProxyPort", proxy, TPreferencesModel::MinPort, TPreferencesModel::MaxPort,
                      QRect(90, 60, 90, 24));
-    portLabel_ = MakeLabel("&Port:", proxy, 15, 64, port_);
+    portLabel_ = MakeBuddyLabel("&Port:", proxy, 15, 64, port_);
     connect(server_, &QLineEdit::textEdited, this, [this](const QString& t) {
         model_.EditProxyServer(ToStored(t));
         Refresh();
@@ -166,7 +154,7 @@ void TSKPrefs::BuildBriefPage(QWidget* page) {
     retries->setGeometry(GroupLeft, 10, GroupWidth, 60);
     retries_ = MakeSpin("NumRetries", retries, TPreferencesModel::MinRetries,
                         TPreferencesModel::MaxRetries, QRect(160, 24, 60, 24));
-    retriesLabel_ = MakeLabel("&Number of Retries:", retries, 15, 28, retries_);
+    retriesLabel_ = MakeBuddyLabel("&Number of Retries:", retries, 15, 28, retries_);
 
     auto* group = new QGroupBox("Default Password ", page);
     group->setObjectName("PasswordGroup");
@@ -180,11 +168,11 @@ void TSKPrefs::BuildBriefPage(QWidget* page) {
         return edit;
     };
     user_ = makeEdit("UserName", 24, false);
-    userLabel_ = MakeLabel("&User Name:", group, 15, 28, user_);
+    userLabel_ = MakeBuddyLabel("&User Name:", group, 15, 28, user_);
     password_ = makeEdit("Password", 58, true);
-    passwordLabel_ = MakeLabel("&Password:", group, 15, 62, password_);
+    passwordLabel_ = MakeBuddyLabel("&Password:", group, 15, 62, password_);
     confirm_ = makeEdit("Confirm", 92, true);
-    confirmLabel_ = MakeLabel("C&onfirm Password:", group, 15, 96, confirm_);
+    confirmLabel_ = MakeBuddyLabel("C&onfirm Password:", group, 15, 96, confirm_);
     confirmLabel_->setObjectName("ConfirmLabel");
 
     connect(retries_, &QSpinBox::valueChanged, this, [this](int v) {
@@ -209,16 +197,12 @@ void TSKPrefs::BuildBriefPage(QWidget* page) {
 void TSKPrefs::AddButtonRow(QWidget* page, int index, const char* applyName) {
     const auto i = static_cast<size_t>(index);
     const QString prefix = page->objectName().left(page->objectName().size() - 4);
-    auto make = [&](const char* text, const QString& name, int x) {
-        auto* b = new QPushButton(text, page);
-        b->setObjectName(name);
-        b->setGeometry(x, ButtonTop, 84, 28);
-        return b;
-    };
-    ok_[i] = make("&OK", prefix + "OK", 14);
-    cancel_[i] = make("&Cancel", prefix + "Cancel", 106);
-    apply_[i] = make("&Apply", applyName, 198);
-    help_[i] = make("&Help", prefix + "Help", 290);
+    const PageButtons row = MakePageButtons(page, ButtonTop, prefix + "OK", prefix + "Cancel",
+                                            applyName, prefix + "Help");
+    ok_[i] = row.Ok;
+    cancel_[i] = row.Cancel;
+    apply_[i] = row.Apply;
+    help_[i] = row.Help;
     connect(ok_[i], &QPushButton::clicked, this, [this] {
         const bool close = model_.Ok();
         Refresh();
