@@ -140,11 +140,17 @@ bool TEntryDialogModel::Ok() {
 }
 
 void FinishEntryDialog(TWebPage& entry, bool applied, const std::string& nameField) {
-    if (entry.NameSet == 0 && applied) {
-        if (!nameField.empty())
-            entry.NameSet = 1;
+    if (applied && nameField.empty()) {
+        // A cleared name leaves the entry unnamed, so that the list, the brief file, the brief
+        // read back and the summary page all show it by its address. A search entry without a
+        // query is a new search again.
+        entry.NameSet = 0;
+        if (entry.IsSearchEntry())
+            entry.EntryName = "New Search";
         else
             entry.ApplyShownName();
+    } else if (entry.NameSet == 0 && applied) {
+        entry.NameSet = 1;
     }
     entry.ApplyDepthLabel();
 }
