@@ -141,14 +141,17 @@ bool TEntryDialogModel::Ok() {
 
 void FinishEntryDialog(TWebPage& entry, bool applied, const std::string& nameField) {
     if (applied && nameField.empty()) {
-        // A cleared name leaves the entry unnamed, so that the list, the brief file, the brief
+        // A cleared name leaves a web entry unnamed, so that the list, the brief file, the brief
         // read back and the summary page all show it by its address. A search entry without a
-        // query is a new search again.
-        entry.NameSet = 0;
-        if (entry.IsSearchEntry())
+        // query is a new search again; its name is kept as set, because an unnamed entry without
+        // an address reads back as "New Page".
+        if (entry.IsSearchEntry()) {
             entry.EntryName = "New Search";
-        else
+            entry.NameSet = 1;
+        } else {
+            entry.NameSet = 0;
             entry.ApplyShownName();
+        }
     } else if (entry.NameSet == 0 && applied) {
         entry.NameSet = 1;
     }

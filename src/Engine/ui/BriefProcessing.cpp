@@ -6,8 +6,8 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace gathra {

@@ -6,8 +6,8 @@
 #include "Shell/ui/ByteLimitValidator.h"
 #include "Shell/ui/DialogParts.h"
 #include "Shell/ui/HelpTopics.h"
-#include "Shell/ui/RangeSpinBox.h"
 #include "Shell/ui/MessageDialogs.h"
+#include "Shell/ui/RangeSpinBox.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>

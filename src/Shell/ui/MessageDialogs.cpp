@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
 #include <QWindow>
 
 namespace gathra {
@@ -123,7 +125,8 @@ QWidget* FirstField(QWidget* dialog) {
         w = w->nextInFocusChain();
         if (w == nullptr || w == dialog) break;
         if (!dialog->isAncestorOf(w) || !w->isVisibleTo(dialog) || !w->isEnabled() ||
-            (w->focusPolicy() & Qt::TabFocus) == 0 || qobject_cast<QTabBar*>(w) != nullptr)
+            (w->focusPolicy() & Qt::TabFocus) == 0 || qobject_cast<QTabBar*>(w) != nullptr ||
+            qobject_cast<QTabWidget*>(w) != nullptr)
             continue;
         if (firstFocusable == nullptr) firstFocusable = w;
         auto* button = qobject_cast<QPushButton*>(w);
@@ -133,6 +136,30 @@ QWidget* FirstField(QWidget* dialog) {
     return defaultButton != nullptr ? defaultButton : firstFocusable;
 }
 
+namespace {
+
+// Puts the keyboard focus into a dialog's first field once the dialog is on screen (a dialog's
+// own show handling may move it first).
+class FirstFieldFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* dialog = static_cast<QWidget*>(watched);
+            QPointer<QWidget> field = FirstField(dialog);
+            QTimer::singleShot(0, dialog, [field] {
+                if (field) field->setFocus(Qt::OtherFocusReason);
+            });
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 int ExecAsFrontForm(QDialog& dialog) {
     QPointer<QWidget> previous = FrontForm();
     KeepAbove(&dialog);
@@ -141,6 +168,7 @@ int ExecAsFrontForm(QDialog& dialog) {
                                                               : Qt::ApplicationModal);
     CentreOnMainForm(&dialog);
     if (QWidget* field = FirstField(&dialog)) field->setFocus(Qt::OtherFocusReason);
+    dialog.installEventFilter(new FirstFieldFocus(&dialog));
     SetFrontForm(&dialog);
     int result = dialog.exec();
     SetFrontForm(previous);

@@ -53,7 +53,8 @@ void TRangeSpinBox::ShowHint(bool refused) {
     if (refused) Beep();
     if (hint_ == nullptr) return;
     hint_->setText(refused ? RefusalText() : RangeText());
-    hint_->setStyleSheet(refused ? QStringLiteral("color: #c00000; font-weight: bold;") : QString());
+    hint_->setStyleSheet(refused ? QStringLiteral("color: #c00000; font-weight: bold;")
+                                 : QString());
     hint_->adjustSize();
 }
 
