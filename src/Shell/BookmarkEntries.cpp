@@ -14,11 +14,10 @@ bool BookmarkToBuffer(const TBookmarkOutline& outline, int item, TWebPage& buffe
     const TBookmarkItem& bookmark = outline.Item(item);
     if (bookmark.Address.size() > MaxStoredTextBytes) return false;
     // A fresh web entry: nothing of the entry copied before (a search entry, a lock, other
-    // files) carries over to the bookmark.
+    // files) carries over to the bookmark. Its depth label already reads "1".
     buffer = TWebPage(EntryKind::Web);
     buffer.Active = 1;
     buffer.EntryName = BookmarkEntryName(bookmark.Text);
-    buffer.DepthText = "1";
     buffer.ReservedFlag = 1;
     buffer.Address = bookmark.Address;
     buffer.SpiderDepth = 1;

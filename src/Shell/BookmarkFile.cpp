@@ -125,8 +125,7 @@ std::string DecodeCharacterReferences(std::string_view text) {
         if (amp == text.size()) break;
         // A reference is short; look no further than its longest form for the ";".
         size_t semi = text.substr(amp, 12).find(';');
-        unsigned long value =
-            semi == kNoPos ? 0 : ReferenceValue(text.substr(amp + 1, semi - 1));
+        unsigned long value = semi == kNoPos ? 0 : ReferenceValue(text.substr(amp + 1, semi - 1));
         if (value == 0) {
             out += '&';
             i = amp + 1;
@@ -202,8 +201,7 @@ std::optional<TBookmarkOutline> LoadBookmarkFile(const std::string& path, Dialog
     try {
         std::error_code error;
         std::ifstream file;
-        if (std::filesystem::is_regular_file(path, error))
-            file.open(path, std::ios::binary);
+        if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::binary);
         if (file) {
             std::string text((std::istreambuf_iterator<char>(file)),
                              std::istreambuf_iterator<char>());
@@ -231,7 +229,8 @@ std::optional<TBookmarkOutline> LoadBookmarkFile(const std::string& path, Dialog
     } catch (const std::length_error&) {
         outline.reset();
     }
-    if (!outline) dialogs.ShowMessage(kBookmarkLoadingErrorText, kBookmarkLoadingErrorCaption, false);
+    if (!outline)
+        dialogs.ShowMessage(kBookmarkLoadingErrorText, kBookmarkLoadingErrorCaption, false);
     return outline;
 }
 

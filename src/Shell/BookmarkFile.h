@@ -14,9 +14,9 @@ inline constexpr const char* kBookmarkLoadingErrorCaption = "Bookmark File Loadi
 
 // The kinds of file a bookmark window opens.
 enum class BookmarkFileKind {
-    ExportedPage,    // "Export bookmarks to HTML" of every browser (nested <DL> lists)
-    PlacesDatabase,  // a Firefox profile's places.sqlite
-    ChromiumJson,    // the "Bookmarks" file of a Chromium, Chrome or Edge profile
+    ExportedPage,   // "Export bookmarks to HTML" of every browser (nested <DL> lists)
+    PlacesDatabase, // a Firefox profile's places.sqlite
+    ChromiumJson,   // the "Bookmarks" file of a Chromium, Chrome or Edge profile
 };
 
 // Tells the kind by the file's first bytes.

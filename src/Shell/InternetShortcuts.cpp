@@ -53,8 +53,8 @@ template <class Visit> void ForEachKey(std::string_view text, Visit visit) {
             ++at;
         if (!line.empty() && line.front() == '[') {
             size_t close = line.find(']');
-            section = UpperText(line.substr(1, close == std::string_view::npos ? line.size() - 1
-                                                                                : close - 1));
+            section = UpperText(
+                line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
             continue;
         }
         size_t eq = line.find('=');
@@ -128,12 +128,12 @@ std::string ShortcutEntryName(const std::string& path) {
 std::string InternetShortcutAddress(std::string_view text) {
     bool inSection = false;
     std::optional<std::string> url;
-    ForEachKey(text, [&](const std::string& section, const std::string& key,
-                         std::string_view value) {
-        if (section != "INTERNETSHORTCUT") return;
-        inSection = true;
-        if (key == "URL" && !url) url = std::string(value);
-    });
+    ForEachKey(text,
+               [&](const std::string& section, const std::string& key, std::string_view value) {
+                   if (section != "INTERNETSHORTCUT") return;
+                   inSection = true;
+                   if (key == "URL" && !url) url = std::string(value);
+               });
     if (url) return *url;
     // A section line with no key after it still counts as the section.
     if (inSection || UpperText(text.substr(0, kMostShortcutBytes)).find("[INTERNETSHORTCUT]") !=
@@ -145,13 +145,13 @@ std::string InternetShortcutAddress(std::string_view text) {
 std::optional<std::string> DesktopLinkAddress(std::string_view text) {
     bool link = false;
     std::optional<std::string> url;
-    ForEachKey(text, [&](const std::string& section, const std::string& key,
-                         std::string_view value) {
-        if (section != "DESKTOP ENTRY") return;
-        if (key == "TYPE") link = Trimmed(value) == "Link";
-        // KDE writes the key as "URL[$e]" (the value may use environment variables).
-        if ((key == "URL" || key == "URL[$E]") && !url) url = DesktopValue(value);
-    });
+    ForEachKey(text,
+               [&](const std::string& section, const std::string& key, std::string_view value) {
+                   if (section != "DESKTOP ENTRY") return;
+                   if (key == "TYPE") link = Trimmed(value) == "Link";
+                   // KDE writes the key as "URL[$e]" (the value may use environment variables).
+                   if ((key == "URL" || key == "URL[$E]") && !url) url = DesktopValue(value);
+               });
     if (!link || !url) return std::nullopt;
     return url;
 }
@@ -176,6 +176,9 @@ int ImportShortcutFiles(const std::vector<std::string>& paths,
         TWebPage* entry = newEntry();
         if (entry == nullptr) break;
         entry->EntryName = ShortcutEntryName(*path);
+        // The name counts as given: an entry without one is shown by its address once the
+        // brief is read again.
+        entry->NameSet = 1;
         entry->Address = *address;
         ++made;
     }

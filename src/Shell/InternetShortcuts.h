@@ -36,8 +36,8 @@ std::optional<std::string> DesktopLinkAddress(std::string_view text);
 // Makes one web entry of each shortcut file, from the last path to the first, skipping files
 // that are no shortcuts. `newEntry` inserts a new web entry at the top of the brief (nullptr
 // when the brief is full). A file that cannot be read (or a ".desktop" file that is no link)
-// stops the import with the shortcut loading error; the entries made so far stay. Returns how
-// many entries were made.
+// stops the import with the shortcut loading error before any entry is made for it; the entries
+// made so far stay. Returns how many entries were made.
 int ImportShortcutFiles(const std::vector<std::string>& paths,
                         const std::function<TWebPage*()>& newEntry, Dialogs& dialogs);
 

@@ -98,8 +98,9 @@ private:
     static std::string Text(sqlite3_stmt* statement, int column) {
         const unsigned char* text = sqlite3_column_text(statement, column);
         int bytes = sqlite3_column_bytes(statement, column);
-        return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text),
-                                                             static_cast<size_t>(bytes));
+        return text == nullptr
+                   ? std::string()
+                   : std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(bytes));
     }
 
     sqlite3* db_ = nullptr;

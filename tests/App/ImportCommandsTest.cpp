@@ -77,8 +77,7 @@ TEST_F(ImportCommandsTest, BookmarksAreListedAndAddedWholeOrByFolder) {
     EXPECT_EQ(out.str(), "Daily  <https://news.example/>\n");
     EXPECT_EQ(Entries().size(), 1u); // listing changes nothing
 
-    ASSERT_EQ(Run({"import", "bookmarks", brief, File("bookmarks.html"), "--folder", "Toolbar"}),
-              0)
+    ASSERT_EQ(Run({"import", "bookmarks", brief, File("bookmarks.html"), "--folder", "Toolbar"}), 0)
         << err.str();
     EXPECT_EQ(out.str(), "2 entries added\n");
     ASSERT_EQ(Run({"import", "bookmarks", brief, File("bookmarks.html")}), 0) << err.str();

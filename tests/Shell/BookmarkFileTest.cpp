@@ -1,5 +1,5 @@
-#include "Shell/BookmarkEntries.h"
 #include "Shell/BookmarkFile.h"
+#include "Shell/BookmarkEntries.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 
@@ -89,7 +89,8 @@ const char* const ChromiumExport =
     "    <DT><H3 ADD_DATE=\"1700000000\" LAST_MODIFIED=\"0\" PERSONAL_TOOLBAR_FOLDER=\"true\">"
     "Bookmarks bar</H3>\n"
     "    <DL><p>\n"
-    "        <DT><A HREF=\"https://a.example/\" ADD_DATE=\"1700000000\">\xE6\x97\xA5\xE6\x9C\xAC</A>\n"
+    "        <DT><A HREF=\"https://a.example/\" "
+    "ADD_DATE=\"1700000000\">\xE6\x97\xA5\xE6\x9C\xAC</A>\n"
     "        <DT><H3 ADD_DATE=\"1700000000\">Tools &#38; &#x263A;</H3>\n"
     "        <DL><p>\n"
     "            <DT><A HREF=\"https://b.example/\">B</A>\n"
@@ -123,7 +124,9 @@ TEST(BookmarkScan, ReadsEveryShapeOfExport) {
         {"blanks and line ends around the equals sign",
          "<DL><DT><A HREF =\r\n\t \"http://s.example/\">S</A></DL>", "S <http://s.example/>\n"},
         {"anchor without href", "<DL><DT><A NAME=\"x\">Named</A></DL>", "Named\n"},
-        {"value starting with a tag", "<DL><DT><A HREF=<b>>T</A></DL>", "T\n"},
+        {"value starting with a tag", "<DL><DT><A HREF= <b>T</A></DL>", "T\n"},
+        {"a bracket inside the value ends the tag", "<DL><DT><A HREF=\"a>b\">T</A></DL>",
+         "b\">T <a>\n"},
         {"headings are folders with their items below",
          "<DL><DT><H3>A</H3><DL><DT><H3>B</H3><DL><DT><H3>C</H3><DL>"
          "<DT><A HREF=\"http://deep/\">D</A></DL></DL></DL><DT><A HREF=\"http://top/\">T</A></DL>",
@@ -205,8 +208,8 @@ TEST(BookmarkScan, ALargeExportLoadsWhole) {
         text += "<DT><H3 ADD_DATE=\"1\">Folder " + std::to_string(f) + "</H3>\n<DL><p>\n";
         for (int b = 0; b < 10; ++b)
             text += "<DT><A HREF=\"https://site" + std::to_string(f) + ".example/page" +
-                    std::to_string(b) + "\" ADD_DATE=\"1700000000\" ICON=\"" + icon +
-                    "\">Page " + std::to_string(b) + "</A>\n";
+                    std::to_string(b) + "\" ADD_DATE=\"1700000000\" ICON=\"" + icon + "\">Page " +
+                    std::to_string(b) + "</A>\n";
         text += "</DL><p>\n";
     }
     text += "</DL>\n";
@@ -214,7 +217,8 @@ TEST(BookmarkScan, ALargeExportLoadsWhole) {
     TempDir dir;
     WriteFileBytes(dir / "big.html", text);
     test::RecordingDialogs dialogs;
-    std::optional<TBookmarkOutline> outline = LoadBookmarkFile((dir / "big.html").string(), dialogs);
+    std::optional<TBookmarkOutline> outline =
+        LoadBookmarkFile((dir / "big.html").string(), dialogs);
     ASSERT_TRUE(outline);
     EXPECT_TRUE(dialogs.Log.empty());
     EXPECT_EQ(outline->Title, "Big");
@@ -248,20 +252,16 @@ TEST(BookmarkFile, LoadingTellsTheKindAndReportsWhatItCannotLoad) {
         int Items;
     };
     const Case cases[] = {
-        {"firefox.html", true, "Bookmarks", 7},
-        {"untitled.htm", true, std::nullopt, 1},
-        {"entity.htm", true, "Mine & Yours", 1},
-        {"Bookmarks", true, std::nullopt, 1},
-        {"page.html", false, std::nullopt, 0},
-        {"empty.html", false, std::nullopt, 0},
-        {"broken.json", false, std::nullopt, 0},
-        {"fake.sqlite", false, std::nullopt, 0},
-        {"folder.htm", false, std::nullopt, 0},
-        {"missing.htm", false, std::nullopt, 0},
+        {"firefox.html", true, "Bookmarks", 7},  {"untitled.htm", true, std::nullopt, 1},
+        {"entity.htm", true, "Mine & Yours", 1}, {"Bookmarks", true, std::nullopt, 1},
+        {"page.html", false, std::nullopt, 0},   {"empty.html", false, std::nullopt, 0},
+        {"broken.json", false, std::nullopt, 0}, {"fake.sqlite", false, std::nullopt, 0},
+        {"folder.htm", false, std::nullopt, 0},  {"missing.htm", false, std::nullopt, 0},
     };
     for (const Case& c : cases) {
         test::RecordingDialogs dialogs;
-        std::optional<TBookmarkOutline> outline = LoadBookmarkFile((dir / c.File).string(), dialogs);
+        std::optional<TBookmarkOutline> outline =
+            LoadBookmarkFile((dir / c.File).string(), dialogs);
         ASSERT_EQ(outline.has_value(), c.Loads) << c.File;
         if (c.Loads) {
             EXPECT_TRUE(dialogs.Log.empty()) << c.File;
@@ -283,8 +283,8 @@ TEST(BookmarkEntries, CopyAndDropMakeWebEntriesOfBookmarks) {
         "<DL><DT><H3>Folder</H3><DL><DT><A HREF=\"http://one/\">One</A><DT><H3>Sub</H3>"
         "<DL><DT><A HREF=\"http://deep/\">Deep</A></DL><DT><A HREF=\"http://two/\">Two</A>"
         "</DL><DT><A HREF=\"http://untitled/\"></A><DT><A HREF=\"http://long/\">" +
-            std::string(300, 'x') + "</A><DT><A HREF=\"http://u/\">" +
-            std::string(255, 'y') + "\xC3\xA9\xC3\xA9</A></DL>",
+            std::string(300, 'x') + "</A><DT><A HREF=\"http://u/\">" + std::string(255, 'y') +
+            "\xC3\xA9\xC3\xA9</A></DL>",
         outline));
     // Folder, One, Sub, Deep, Two, untitled, long, UTF-8
     ASSERT_EQ(outline.Count(), 8);

@@ -134,17 +134,18 @@ TEST(ChromiumBookmarks, ReadsTheRootsAndTheirFoldersInTheBrowsersOrder) {
        },
        "version": 1
     })";
-    EXPECT_EQ(Tree(ReadChromiumBookmarks(json)), "Bookmarks bar\n"
-                                                 "  Caf\xC3\xA9 & more <https://cafe.example/?a=1&b=2>\n"
-                                                 "  Tools\n"
-                                                 "    Deep\n"
-                                                 "      Bottom <https://bottom.example/>\n"
-                                                 "    Last <https://last.example/>\n"
-                                                 "Other bookmarks\n"
-                                                 "  Elsewhere <https://elsewhere.example/>\n"
-                                                 "Mobile bookmarks\n"
-                                                 "Workspace\n"
-                                                 "   <https://w.example/>\n");
+    EXPECT_EQ(Tree(ReadChromiumBookmarks(json)),
+              "Bookmarks bar\n"
+              "  Caf\xC3\xA9 & more <https://cafe.example/?a=1&b=2>\n"
+              "  Tools\n"
+              "    Deep\n"
+              "      Bottom <https://bottom.example/>\n"
+              "    Last <https://last.example/>\n"
+              "Other bookmarks\n"
+              "  Elsewhere <https://elsewhere.example/>\n"
+              "Mobile bookmarks\n"
+              "Workspace\n"
+              "   <https://w.example/>\n");
 
     for (const char* broken : {"", "{", "[]", "{\"roots\": []}", "{\"roots\": {\"x\": 1}}",
                                "{\"roots\": {\"bookmark_bar\": {\"children\": 5}}}"})
@@ -152,7 +153,8 @@ TEST(ChromiumBookmarks, ReadsTheRootsAndTheirFoldersInTheBrowsersOrder) {
 }
 
 TEST(ChromiumBookmarks, DeepNestingStaysWithinTheDeepestLevel) {
-    std::string json = R"({"roots": {"bookmark_bar": {"name": "Bar", "type": "folder", "children": [)";
+    std::string json =
+        R"({"roots": {"bookmark_bar": {"name": "Bar", "type": "folder", "children": [)";
     const int depth = 5000;
     for (int i = 0; i < depth; ++i)
         json += R"({"name": "F", "type": "folder", "children": [)";

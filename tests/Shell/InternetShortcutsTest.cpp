@@ -57,8 +57,8 @@ TEST(InternetShortcuts, ImportMakesOneEntryPerShortcutLastFileFirst) {
     WriteFileBytes(dir / "c.txt", "[InternetShortcut]\r\nURL=http://c.example/\r\n");
     WriteFileBytes(dir / "d.desktop", "[Desktop Entry]\nType=Link\nURL=http://d.example/\n");
     WriteFileBytes(dir / "app.desktop", "[Desktop Entry]\nType=Application\nExec=x\n");
-    WriteFileBytes(dir / "long.url", "[InternetShortcut]\r\nURL=http://" +
-                                         std::string(40000, 'x') + "\r\n");
+    WriteFileBytes(dir / "long.url",
+                   "[InternetShortcut]\r\nURL=http://" + std::string(40000, 'x') + "\r\n");
     auto path = [&dir](const char* name) { return (dir / name).string(); };
 
     struct Case {
@@ -97,6 +97,7 @@ TEST(InternetShortcuts, ImportMakesOneEntryPerShortcutLastFileFirst) {
             const TWebPage& e = list.Entry(i);
             EXPECT_EQ(e.Address, "http://" + e.EntryName + ".example/");
             EXPECT_EQ(e.IsSearch, 0);
+            EXPECT_EQ(e.NameSet, 1);
             EXPECT_EQ(e.SpiderDepth, 1);
         }
     }

@@ -45,8 +45,8 @@ void RunImportBookmarks(const BookmarksOptions& o, CliState& state) {
     if (o.Folder) {
         folder = outline->FindFolder(*o.Folder);
         if (folder < 0) {
-            state.Fail(CliExitUsage, "import bookmarks: " + o.File + " has no folder \"" +
-                                         *o.Folder + "\"");
+            state.Fail(CliExitUsage,
+                       "import bookmarks: " + o.File + " has no folder \"" + *o.Folder + "\"");
             return;
         }
     }
@@ -70,9 +70,9 @@ void RunImportBookmarks(const BookmarksOptions& o, CliState& state) {
     if (!LoadBriefFile(o.Brief, brief, state)) return;
     const int made = DropBookmarks(brief.WebList, entries, brief.WebList.Count());
     if (made < static_cast<int>(entries.size()))
-        state.Fail(CliExitBriefFailed, "the brief is full (32767 entries): " +
-                                           std::to_string(entries.size() - made) +
-                                           " bookmarks were not added");
+        state.Fail(CliExitBriefFailed,
+                   "the brief is full (32767 entries): " + std::to_string(entries.size() - made) +
+                       " bookmarks were not added");
     if (SaveBriefFile(brief, state))
         state.Out << made << (made == 1 ? " entry" : " entries") << " added\n";
 }
