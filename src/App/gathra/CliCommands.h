@@ -56,6 +56,9 @@ void AddCheckCommand(CLI::App& app, CliState& state);
 // nothing is broken, 1 otherwise (also when the folder cannot be read).
 int ReportRunCheck(const std::string& folder, bool json, std::ostream& out, std::ostream& err);
 
+// import bookmarks, import shortcuts: web entries from bookmark and shortcut files.
+void AddImportCommands(CLI::App& app, CliState& state);
+
 // Helpers for commands that work on a brief file.
 
 // Reads the brief at `path` into `brief`. On failure the loading error has been written (or, for

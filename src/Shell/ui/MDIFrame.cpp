@@ -32,6 +32,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace gathra {
@@ -40,7 +41,6 @@ namespace {
 using C = Command;
 
 const char* const SampleBriefs[] = {"Leisure.brf", "Sports.brf", "News.brf", "Gov.brf"};
-const char* const MakerSite = "http://www.gathralight.example/";
 
 int WindowStateNumber(Qt::WindowStates state) {
     if (state & Qt::WindowMinimized) return 1;
@@ -101,6 +101,14 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
     dialogs_ = std::make_unique<QtDialogs>();
     runHost_ = std::make_unique<GuiRunHost>(*this);
     registry_ = std::make_unique<Registry>(Registry::DefaultFile());
+    // A user without a settings file has never started the program: nothing else writes the
+    // "First Start" value here, so its absence counts as "Yes". (Loading the settings may write
+    // the file, so look first.)
+    {
+        std::error_code error;
+        const bool settingsExisted = std::filesystem::exists(registry_->File(), error);
+        firstStart_ = !settingsExisted || ReadStartupValues(*registry_).FirstStart;
+    }
     settings_.ProgramFolder = DetectProgramFolder();
     LoadSettings(settings_, *registry_);
     if (options_.BrowserPort == nullptr)
@@ -108,6 +116,9 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
 
     mdiArea_ = new QMdiArea(this);
     mdiArea_->setBackground(QColor(128, 128, 128));
+    // Brief windows that reach beyond the area stay within reach.
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea_);
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMDIFrame::SubWindowActivated);
 
@@ -122,9 +133,18 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
     RefreshCommands();
 
     setMinimumSize(490, 160);
-    resize(519, 361 + menuBar()->sizeHint().height() + 28 + statusBar()->sizeHint().height());
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    QSize size(519, 361 + menuBar()->sizeHint().height() + 28 + statusBar()->sizeHint().height());
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        // A first start opens four sample briefs: give them room, about two thirds of the
+        // screen, and never more than the screen.
+        if (firstStart_) size = size.expandedTo(area.size() * 2 / 3);
+        size = size.boundedTo(area.size()).expandedTo(minimumSize());
+        resize(size);
+        move(area.center() - rect().center());
+    } else {
+        resize(size);
+    }
 
     if (options_.Splash) ShowSplash();
 }
@@ -155,223 +175,6 @@ Browser& TMDIFrame::BrowserPort() {
 
 bool TMDIFrame::RunActive() const {
     return ProgramRunFlags().RunActive.load() != 0 || run_ != nullptr;
-}
-
-// --- actions, menus, toolbar -------------------------------------------------------------------
-
-QAction* TMDIFrame::MakeAction(Command command, const QString& text, const QKeySequence& shortcut) {
-    auto* action = new QAction(text, this);
-    if (!shortcut.isEmpty()) action->setShortcut(shortcut);
-    actions_.insert(command, action);
-    return action;
-}
-
-void TMDIFrame::BuildActions() {
-    connect(MakeAction(C::FileNew, tr("&New Brief Organizer..."), QKeySequence(tr("Ctrl+N"))),
-            &QAction::triggered, this, [this] { NewBrief(); });
-    connect(MakeAction(C::FileOpen, tr("&Open Brief Organizer..."), QKeySequence(tr("Ctrl+O"))),
-            &QAction::triggered, this, [this] { OpenBrief(); });
-    connect(MakeAction(C::FileClose, tr("&Close Brief Organizer")), &QAction::triggered, this,
-            [this] { CloseBrief(); });
-    connect(MakeAction(C::FileSaveAs, tr("Save Brief Organizer &As...")), &QAction::triggered, this,
-            [this] { SaveBriefAs(); });
-    connect(MakeAction(C::FileGenerate, tr("&Generate Brief"), QKeySequence(tr("Ctrl+G"))),
-            &QAction::triggered, this, [this] { GenerateBrief(); });
-    connect(MakeAction(C::FileShowLastBrief, tr("&Show Last Brief")), &QAction::triggered, this,
-            [this] { ShowBrief(); });
-    connect(MakeAction(C::FileBriefSetup, tr("&Brief Organizer Setup...")), &QAction::triggered,
-            this, [this] { BriefSetup(); });
-    exitAction_ = MakeAction(C::FileExit, tr("E&xit"));
-    connect(exitAction_, &QAction::triggered, this, &QWidget::close);
-
-    connect(MakeAction(C::EditCut, tr("Cu&t"), QKeySequence(tr("Ctrl+X"))), &QAction::triggered,
-            this, [this] { CutEntry(); });
-    connect(MakeAction(C::EditCopy, tr("&Copy"), QKeySequence(tr("Ctrl+C"))), &QAction::triggered,
-            this, [this] { CopyEntry(); });
-    connect(MakeAction(C::EditPaste, tr("&Paste"), QKeySequence(tr("Ctrl+V"))), &QAction::triggered,
-            this, [this] { PasteEntry(); });
-    connect(MakeAction(C::EditPreferences, tr("P&references...")), &QAction::triggered, this,
-            [this] { Preferences(); });
-
-    connect(MakeAction(C::EntryAddWeb, tr("&Add Web Entry")), &QAction::triggered, this,
-            [this] { AddEntry(EntryKind::Web); });
-    connect(MakeAction(C::EntryAddYahoo, tr("Add &Yahoo! Entry")), &QAction::triggered, this,
-            [this] { AddEntry(EntryKind::Search); });
-    connect(MakeAction(C::EntryDelete, tr("&Delete Entry")), &QAction::triggered, this,
-            [this] { DeleteEntry(); });
-    connect(MakeAction(C::EntryAddFromBrowser, tr("Add &Page from Browser")), &QAction::triggered,
-            this, [this] { AddPageFromBrowser(); });
-    connect(MakeAction(C::EntrySetup, tr("&Entry Setup...")), &QAction::triggered, this,
-            [this] { EntrySetup(); });
-    connect(MakeAction(C::EntrySort, tr("&Sort Entries")), &QAction::triggered, this,
-            [this] { SortEntries(); });
-    connect(MakeAction(C::EntryLaunch, tr("&Launch Entry in Browser")), &QAction::triggered, this,
-            [this] { LaunchEntry(); });
-
-    connect(MakeAction(C::WindowTile, tr("&Tile")), &QAction::triggered, this,
-            [this] { mdiArea_->tileSubWindows(); });
-    connect(MakeAction(C::WindowCascade, tr("&Cascade")), &QAction::triggered, this,
-            [this] { mdiArea_->cascadeSubWindows(); });
-    connect(MakeAction(C::WindowArrange, tr("&Arrange All")), &QAction::triggered, this, [this] {
-        // Minimised windows line up along the bottom of the area, left to right.
-        int x = 0;
-        for (QMdiSubWindow* sub : mdiArea_->subWindowList()) {
-            if (!sub->isMinimized()) continue;
-            QSize size = sub->size();
-            sub->move(x, mdiArea_->viewport()->height() - size.height());
-            x += size.width();
-        }
-    });
-}
-
-void TMDIFrame::BuildMenus() {
-    fileMenu_ = menuBar()->addMenu(tr("&File"));
-    fileMenu_->addAction(actions_[C::FileNew]);
-    fileMenu_->addAction(actions_[C::FileOpen]);
-    fileMenu_->addAction(actions_[C::FileClose]);
-    fileMenu_->addAction(actions_[C::FileSaveAs]);
-    fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[C::FileGenerate]);
-    fileMenu_->addAction(actions_[C::FileShowLastBrief]);
-    fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[C::FileBriefSetup]);
-    fileMenu_->addSeparator();
-    fileMenu_->addAction(exitAction_);
-
-    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    edit->addAction(actions_[C::EditCut]);
-    edit->addAction(actions_[C::EditCopy]);
-    edit->addAction(actions_[C::EditPaste]);
-    edit->addSeparator();
-    edit->addAction(actions_[C::EditPreferences]);
-
-    entryMenu_ = menuBar()->addMenu(tr("E&ntry"));
-    actions_.insert(C::EntryMenu, entryMenu_->menuAction());
-    entryMenu_->addAction(actions_[C::EntryAddWeb]);
-    entryMenu_->addAction(actions_[C::EntryAddYahoo]);
-    entryMenu_->addAction(actions_[C::EntryDelete]);
-    entryMenu_->addAction(actions_[C::EntryAddFromBrowser]);
-    QMenu* import = entryMenu_->addMenu(tr("Import"));
-    actions_.insert(C::EntryImport, import->menuAction());
-    connect(import->addAction(tr("&Import Bookmarks...")), &QAction::triggered, this,
-            [this] { ImportBookmarks(); });
-    connect(import->addAction(tr("Import &Shortcuts...")), &QAction::triggered, this,
-            [this] { ImportShortcuts(); });
-    entryMenu_->addSeparator();
-    entryMenu_->addAction(actions_[C::EntrySetup]);
-    entryMenu_->addSeparator();
-    entryMenu_->addAction(actions_[C::EntrySort]);
-    entryMenu_->addSeparator();
-    entryMenu_->addAction(actions_[C::EntryLaunch]);
-
-    windowMenu_ = menuBar()->addMenu(tr("&Window"));
-    actions_.insert(C::WindowMenu, windowMenu_->menuAction());
-    windowMenu_->addAction(actions_[C::WindowTile]);
-    windowMenu_->addAction(actions_[C::WindowCascade]);
-    windowMenu_->addAction(actions_[C::WindowArrange]);
-    connect(windowMenu_, &QMenu::aboutToShow, this, &TMDIFrame::RebuildWindowMenu);
-
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
-    connect(help->addAction(tr("&Contents")), &QAction::triggered, this,
-            [this] { OpenHelpContents(); });
-    connect(help->addAction(tr("&Tutorial")), &QAction::triggered, this,
-            [this] { OpenHelpTopic(48); });
-    connect(help->addAction(tr("Orsolo &Development")), &QAction::triggered, this,
-            [this] { BrowserPort().OpenUrl(MakerSite, false); });
-    connect(help->addAction(tr("About &Gathra Pro...")), &QAction::triggered, this, [this] {
-        Dlg().ShowMessage("Gathra Pro adds scheduled runs and shared briefs to everything "
-                          "Gathra Light does.",
-                          "About Gathra Pro", true);
-    });
-    connect(help->addAction(tr("&About...")), &QAction::triggered, this, [this] {
-        Dlg().ShowMessage("Gathra Light 2.0 - your web briefs, gathered for reading off-line.",
-                          "About Gathra Light", true);
-    });
-}
-
-void TMDIFrame::BuildToolbar() {
-    QToolBar* bar = addToolBar(tr("Toolbar"));
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    bar->setFixedHeight(28);
-    bar->setIconSize(QSize(16, 16));
-    bar->toggleViewAction()->setVisible(false);
-    struct Button {
-        Command Key;
-        const char* Hint;
-        std::function<void()> Run;
-        bool GapAfter;
-    };
-    const Button buttons[] = {
-        {C::NewFileButton, "New", [this] { NewBrief(); }, false},
-        {C::OpenFileButton, "Open", [this] { OpenBrief(); }, true},
-        {C::CutButton, "Cut", [this] { CutEntry(); }, false},
-        {C::CopyButton, "Copy", [this] { CopyEntry(); }, false},
-        {C::PasteButton, "Paste", [this] { PasteEntry(); }, true},
-        {C::CreateWebEntryButton, "New Web Entry", [this] { AddEntry(EntryKind::Web); }, false},
-        {C::CreateYahooEntryButton, "New Yahoo! Entry", [this] { AddEntry(EntryKind::Search); },
-         false},
-        {C::GetBrowserUrlButton, "Add Browser Page", [this] { AddPageFromBrowser(); }, true},
-        {C::GenerateBriefsButton, "Generate Brief", [this] { GenerateBrief(); }, false},
-        {C::ShowBriefButton, "Show Brief", [this] { ShowBrief(); }, false},
-    };
-    for (const Button& b : buttons) {
-        auto* button = new QToolButton(bar);
-        button->setAutoRaise(true);
-        button->setFixedSize(23, 22);
-        button->setIcon(ToolIcon(b.Key));
-        button->setToolTip(tr(b.Hint));
-        button->setAccessibleName(tr(b.Hint));
-        connect(button, &QToolButton::clicked, this, b.Run);
-        bar->addWidget(button);
-        if (b.GapAfter) bar->addSeparator();
-        buttons_.insert(b.Key, button);
-    }
-}
-
-void TMDIFrame::RefreshCommands() {
-    for (auto it = actions_.begin(); it != actions_.end(); ++it)
-        it.value()->setEnabled(main_.Enabled(it.key()));
-    for (auto it = buttons_.begin(); it != buttons_.end(); ++it)
-        it.value()->setEnabled(main_.Enabled(it.key()));
-}
-
-void TMDIFrame::RebuildWindowMenu() {
-    for (QAction* a : windowListActions_) {
-        windowMenu_->removeAction(a);
-        a->deleteLater();
-    }
-    windowListActions_.clear();
-    QList<QMdiSubWindow*> windows = mdiArea_->subWindowList();
-    if (windows.isEmpty()) return;
-    windowListActions_.append(windowMenu_->addSeparator());
-    int n = 0;
-    for (QMdiSubWindow* sub : windows) {
-        QString text = QStringLiteral("&%1 %2").arg(++n).arg(sub->windowTitle());
-        QAction* a = windowMenu_->addAction(text);
-        a->setCheckable(true);
-        a->setChecked(sub == mdiArea_->activeSubWindow());
-        connect(a, &QAction::triggered, this, [this, sub] { mdiArea_->setActiveSubWindow(sub); });
-        windowListActions_.append(a);
-    }
-}
-
-void TMDIFrame::RebuildRecentMenu() {
-    for (QAction* a : recentActions_) {
-        fileMenu_->removeAction(a);
-        a->deleteLater();
-    }
-    recentActions_.clear();
-    if (recent_.Count() > 0 && recentSeparator_ == nullptr)
-        recentSeparator_ = fileMenu_->insertSeparator(exitAction_);
-    std::vector<std::string> captions = recent_.Captions();
-    for (int slot = 0; slot < static_cast<int>(captions.size()); ++slot) {
-        auto* a = new QAction(FromStored(captions[static_cast<size_t>(slot)]), this);
-        a->setData(slot);
-        connect(a, &QAction::triggered, this, [this, slot] { RecentClick(slot); });
-        fileMenu_->insertAction(recentSeparator_, a);
-        recentActions_.append(a);
-    }
 }
 
 // --- start-up ----------------------------------------------------------------------------------
@@ -407,7 +210,7 @@ void TMDIFrame::FirstActivation() {
     if (!firstActivation_) return;
     firstActivation_ = false;
     StartupValues startup = ReadStartupValues(*registry_);
-    if (startup.FirstStart) {
+    if (startup.FirstStart || firstStart_) {
         std::string folder = settings_.ProgramFolder + "Briefs/";
         bool all = true;
         for (const char* name : SampleBriefs)
@@ -426,7 +229,10 @@ void TMDIFrame::FirstActivation() {
     if (startup.OpenBriefs) {
         const WindowPlacement& main = startup.OpenBriefs->MainWindow;
         ApplyState(this, main.State);
-        setGeometry(main.Left, main.Top, main.Width, main.Height);
+        QRect bounds(main.Left, main.Top, main.Width, main.Height);
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            bounds.setSize(bounds.size().boundedTo(screen->availableGeometry().size()));
+        setGeometry(bounds);
         for (const auto& brief : startup.OpenBriefs->Briefs)
             OpenBriefFile(brief.Path, brief.Placement);
     }
@@ -439,8 +245,24 @@ void TMDIFrame::FirstActivation() {
     if (options_.AdBar) {
         adBar_ = new TAdBar(this);
         adBar_->show();
-        adBar_->PlaceBy(frameGeometry());
+        PlaceAdBar();
     }
+}
+
+void TMDIFrame::PlaceAdBar() {
+    if (!adBar_ || closing_) return;
+    adBar_->PlaceBy(frameGeometry(), frameGeometry().height() - geometry().height());
+}
+
+void TMDIFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // The bar goes with the main window.
+    PlaceAdBar();
+}
+
+void TMDIFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    PlaceAdBar();
 }
 
 // --- files -------------------------------------------------------------------------------------
@@ -452,6 +274,11 @@ QString TMDIFrame::BriefsFolder() const {
         if (QFileInfo(folder).isDir()) return folder;
     }
     return program;
+}
+
+QString WithBriefExtension(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+    return path + QLatin1Char('.') + QLatin1String(BriefSuffix);
 }
 
 QString TMDIFrame::ChooseFile(const FileDialogRequest& request) {
@@ -473,7 +300,7 @@ void TMDIFrame::ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     // The save dialog names its one filter without the pattern.
     dialog.setOption(QFileDialog::HideNameFilterDetails, request.Save);
-    // "*.BRF" also finds the "news.brf" of a case-sensitive file system.
+    // "*.brf" also finds the "NEWS.Brf" of a case-sensitive file system.
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
 }
 
@@ -499,10 +326,21 @@ TSkeinForm* TMDIFrame::CreateBriefWindow(const std::optional<WindowPlacement>& p
     } else {
         sub->resize(533, 366);
         sub->show();
+        FitIntoArea(sub);
     }
     Enabling::BriefWindowCreated(main_);
     RefreshCommands();
     return form;
+}
+
+void TMDIFrame::FitIntoArea(QMdiSubWindow* sub) {
+    const QSize area = mdiArea_->viewport()->size();
+    if (area.width() <= 0 || area.height() <= 0) return;
+    QRect bounds = sub->geometry();
+    bounds.setSize(bounds.size().boundedTo(area).expandedTo(sub->minimumSize()));
+    bounds.moveLeft(std::clamp(bounds.left(), 0, std::max(0, area.width() - bounds.width())));
+    bounds.moveTop(std::clamp(bounds.top(), 0, std::max(0, area.height() - bounds.height())));
+    if (bounds != sub->geometry()) sub->setGeometry(bounds);
 }
 
 TSkeinForm* TMDIFrame::OpenBriefFile(const std::string& path,
@@ -532,9 +370,10 @@ TSkeinForm* TMDIFrame::OpenBriefFile(const std::string& path,
 }
 
 TSkeinForm* TMDIFrame::NewBrief() {
-    QString path = ChooseFile(
-        {true, tr("Save As"), tr("Brief Files (*.BRF)"), BriefsFolder(), QStringLiteral("BRF"), 4});
+    QString path = ChooseFile({true, tr("Save As"), QString::fromLatin1(BriefSaveFilter),
+                               BriefsFolder(), QString::fromLatin1(BriefSuffix), 4});
     if (path.isEmpty()) return nullptr;
+    path = WithBriefExtension(path);
     TSkeinForm* form = CreateBriefWindow({});
     if (form == nullptr) return nullptr;
     form->CreateNewBrief();
@@ -550,12 +389,8 @@ TSkeinForm* TMDIFrame::NewBrief() {
 }
 
 void TMDIFrame::OpenBrief() {
-    QString path = ChooseFile({false,
-                               tr("Open File"),
-                               tr("Brief Files (*.BRF);;All Files (*.*)"),
-                               BriefsFolder(),
-                               {},
-                               5});
+    QString path = ChooseFile(
+        {false, tr("Open File"), QString::fromLatin1(BriefOpenFilter), BriefsFolder(), {}, 5});
     if (!path.isEmpty()) OpenBriefFile(path.toStdString());
 }
 
@@ -564,9 +399,10 @@ void TMDIFrame::SaveBriefAs() {
     if (form == nullptr) return;
     QString title =
         QStringLiteral("Save ") + FromStored(form->Brief.FileName) + QStringLiteral(" As");
-    QString path = ChooseFile(
-        {true, title, tr("Brief Files (*.BRF)"), BriefsFolder(), QStringLiteral("BRF"), 7});
+    QString path = ChooseFile({true, title, QString::fromLatin1(BriefSaveFilter), BriefsFolder(),
+                               QString::fromLatin1(BriefSuffix), 7});
     if (path.isEmpty()) return;
+    path = WithBriefExtension(path);
     form->CreateCaption(path.toStdString());
     form->Brief.FileName = path.toStdString();
     form->SaveBriefs2();
@@ -616,176 +452,6 @@ void TMDIFrame::SubWindowActivated(QMdiSubWindow* window) {
         if (tables_.BriefIndex(form) >= 0) form->FormActivate();
 }
 
-// --- entry commands ----------------------------------------------------------------------------
-
-void TMDIFrame::AddEntry(EntryKind kind) {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr || form->Generating()) return;
-    form->CreateNewWebEntry(0, kind);
-    form->SaveBriefs2();
-    Enabling::AfterAddCommand(main_);
-    RefreshCommands();
-}
-
-void TMDIFrame::DeleteEntry() {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr || form->Generating()) return;
-    form->DeleteCurrWebEntry("Delete", true);
-    RefreshCommands();
-}
-
-void TMDIFrame::CopyEntry() {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr || form->Brief.WebList.SelectedIndex < 0) return;
-    form->CopyWebEntryData(entryBuffer_);
-    bufferFull_ = true;
-    Enabling::AfterBufferFilled(main_, form->Facts());
-    RefreshCommands();
-}
-
-void TMDIFrame::CutEntry() {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr || form->Generating() || form->Brief.WebList.SelectedIndex < 0) return;
-    CopyEntry();
-    form->DeleteCurrWebEntry("Cut");
-    Enabling::AfterBufferFilled(main_, form->Facts());
-    RefreshCommands();
-}
-
-void TMDIFrame::PasteEntry() {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr || !bufferFull_ || form->Generating()) return;
-    form->DoWebEntryPaste(entryBuffer_);
-    RefreshCommands();
-}
-
-void TMDIFrame::SortEntries() {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr || form->Generating()) return;
-    form->SortEntries();
-}
-
-void TMDIFrame::ShowBrief() {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr) return;
-    const TBrief& brief = form->Brief;
-    if (brief.ArchivePaths.empty()) return;
-    std::string joined =
-        (form->Generating() ? brief.HomeFolder : brief.BriefFolder) + brief.ArchivePaths.back();
-    std::string posix = joined;
-    for (char& c : posix)
-        if (c == '\\') c = '/';
-    if (!std::filesystem::exists(posix)) return;
-    std::string service = QString::fromStdString(settings_.BrowserService).toUpper().toStdString();
-    if (service.find("IEXPLORE") != std::string::npos)
-        BrowserPort().OpenUrl(joined, true);
-    else
-        BrowserPort().OpenUrl(TBtnRightDlg::SummaryAddress(posix, ""), true);
-}
-
-void TMDIFrame::LaunchEntry() {
-    if (TSkeinForm* form = CurrentForm()) form->ViewPage1Click();
-}
-
-void TMDIFrame::NotAvailableYet(const std::string& what) {
-    Dlg().ShowMessage(what + " is not available yet.", what, true);
-}
-
-void TMDIFrame::EntrySetup() {
-    QPointer<TSkeinForm> form = CurrentForm();
-    if (form == nullptr || form->Brief.WebList.Selected() == nullptr) return;
-    const bool generating = form->Generating();
-    RunEntrySetup(*form->Brief.WebList.Selected(), generating, Dlg(), this, [form] {
-        if (form && form->Brief.WebList.SelectedIndex >= 0)
-            form->SelectEntry(form->Brief.WebList.SelectedIndex);
-    });
-    if (form == nullptr) return;
-    form->RepaintList();
-    // A dialog opened during a run is read-only, and the run saves the brief when it ends.
-    if (!generating) form->SaveBriefs2();
-}
-
-void TMDIFrame::BriefSetup() {
-    QPointer<TSkeinForm> form = CurrentForm();
-    if (form == nullptr) return;
-    auto viewArchived = [this, form](int index) {
-        if (form == nullptr || index < 0 ||
-            index >= static_cast<int>(form->Brief.ArchivePaths.size()))
-            return;
-        const TBrief& brief = form->Brief;
-        const std::string joined = (form->Generating() ? brief.HomeFolder : brief.BriefFolder) +
-                                   brief.ArchivePaths[static_cast<size_t>(index)];
-        std::string posix = joined;
-        for (char& c : posix)
-            if (c == '\\') c = '/';
-        const std::string service =
-            QString::fromStdString(settings_.BrowserService).toUpper().toStdString();
-        if (service.find("IEXPLORE") != std::string::npos)
-            BrowserPort().OpenUrl(joined, true);
-        else
-            BrowserPort().OpenUrl(TBtnRightDlg::SummaryAddress(posix, ""), true);
-    };
-    if (!RunBriefSetup(form->Brief, this, viewArchived) || form == nullptr) return;
-    form->ShowBriefHeader();
-    form->SaveBriefs2();
-}
-
-void TMDIFrame::Preferences() {
-    RunPreferences(settings_, preferencesOnFirstStart_ != -1, RunActive(),
-                   TPreferencesModel::SettingsApplier(settings_, *registry_, Dlg()), this);
-}
-void TMDIFrame::ImportBookmarks() {
-    NotAvailableYet("Import Bookmarks");
-}
-void TMDIFrame::ImportShortcuts() {
-    NotAvailableYet("Import Shortcuts");
-}
-void TMDIFrame::AddPageFromBrowser() {
-    NotAvailableYet("Add Page from Browser");
-}
-
-void TMDIFrame::GenerateBrief() {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr || run_ != nullptr || RunActive() || form->Generating() ||
-        form->Brief.WebList.Count() == 0)
-        return;
-    TSkeinThread::Options options;
-    options.Settings = &settings_;
-    options.Host = runHost_.get();
-    options.Clock = runClock_;
-    run_ = std::make_unique<TSkeinThread>(form->Brief, options);
-    TSkeinThread* run = run_.get();
-    runThread_ = std::thread([this, run] {
-        run->RunHere();
-        QMetaObject::invokeMethod(
-            this, [this] { FinishRun(); }, Qt::QueuedConnection);
-    });
-}
-
-void TMDIFrame::FinishRun() {
-    if (runThread_.joinable()) runThread_.join();
-    run_.reset();
-    if (closing_) return;
-    if (TSkeinForm* form = CurrentForm()) form->FormActivate();
-}
-
-void TMDIFrame::OpenHelpTopic(int topic) {
-    if (!help_)
-        help_ = new THelpWindow(QString::fromStdString(settings_.ProgramFolder) + "help/", this);
-    help_->ShowTopic(topic);
-}
-
-void TMDIFrame::OpenHelpContents() {
-    if (!help_)
-        help_ = new THelpWindow(QString::fromStdString(settings_.ProgramFolder) + "help/", this);
-    help_->ShowContents();
-}
-
-void TMDIFrame::SetStatusText(const std::string& text) {
-    statusLabel_->setText(FromStored(text));
-    statusLabel_->repaint();
-}
-
 // --- exit --------------------------------------------------------------------------------------
 
 void TMDIFrame::WriteStartupRecords() {
@@ -805,6 +471,8 @@ void TMDIFrame::WriteStartupRecords() {
 void TMDIFrame::closeEvent(QCloseEvent* event) {
     if (RunActive() || closing_) {
         event->ignore();
+        // The run must be stopped first: show the user where.
+        if (!closing_ && progress_) progress_->BringToFront();
         return;
     }
     closing_ = true;
