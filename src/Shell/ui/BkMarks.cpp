@@ -82,14 +82,20 @@ QTreeWidgetItem* TBookmarkTree::RowOf(int outlineIndex) const {
                : nullptr;
 }
 
-void TBookmarkTree::startDrag(Qt::DropActions) {
+QMimeData* TBookmarkTree::DragData() const {
     const int selected = SelectedItem();
-    if (selected < 0) return;
+    if (selected < 0) return nullptr;
     std::vector<BookmarkEntry> bookmarks =
         BookmarkEntries(outline_, outline_.ItemsToImport(selected));
-    if (bookmarks.empty()) return;
+    if (bookmarks.empty()) return nullptr;
     auto* mime = new QMimeData;
     mime->setData(kBookmarkDragMimeType, EncodeBookmarkDrag(bookmarks));
+    return mime;
+}
+
+void TBookmarkTree::startDrag(Qt::DropActions) {
+    QMimeData* mime = DragData();
+    if (mime == nullptr) return;
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     drag->exec(Qt::CopyAction, Qt::CopyAction);

@@ -8,6 +8,7 @@
 
 class QAction;
 class QMenu;
+class QMimeData;
 class QMdiSubWindow;
 
 namespace gathra {
@@ -28,6 +29,8 @@ public:
     QTreeWidgetItem* RowOf(int outlineIndex) const;
     // Shows the outline's items, folders expanded at the top level.
     void Fill();
+    // What dragging the selected row carries: the bookmarks it imports (nullptr when none).
+    QMimeData* DragData() const;
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override;
