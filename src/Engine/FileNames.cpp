@@ -161,7 +161,6 @@ std::string NewResourceName(FileNameCounters& counters, std::string_view folder,
     }
     if (clean == "jpeg") clean = "jpg";
     if (clean.empty() || clean.size() > 5) clean = "bin";
-    // The same counter and span as image names: both are "GAI" names of the folder.
     return NewNumberedName(counters.ImageCounter,
                            FreshSpan(counters, &FileNameCounters::FreshFolder::Images, folder),
                            folder, "GAI", clean, 99999);
