@@ -34,6 +34,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace gathra {
 namespace {
@@ -247,6 +248,7 @@ void TMDIFrame::FirstActivation() {
         adBar_->show();
         PlaceAdBar();
     }
+    OpenGivenBriefs(std::exchange(givenBriefs_, {}));
 }
 
 void TMDIFrame::PlaceAdBar() {
