@@ -90,6 +90,7 @@ std::string_view LinkNoticeClosing(LinkNoticeKind kind) {
 // The address as a reader can follow it from the notice: "http://" in front unless it already
 // carries "http://" with no separator before its "://".
 std::string WithHttp(std::string_view address) {
+    if (IsSecureAddress(address)) return std::string(address);
     size_t http = address.find("http://");
     if (http != std::string_view::npos &&
         address.substr(0, http + 4).find_first_of("/\\") == std::string_view::npos)

@@ -34,8 +34,8 @@ struct EntryTarget {
 
 // The fetch address of an entry: search entries ask the search service for their query (blanks
 // become "+", nothing else is encoded); "file:" addresses stay as they are; "http://" is taken
-// off; another scheme makes a non-http entry. An address with "://" and nothing after the host
-// gets a "/".
+// off; "https://" stays (in lower case); another scheme makes a non-http entry. An address with
+// "://" and nothing after the host gets a "/".
 EntryTarget ClassifyEntry(const TWebPage& entry);
 
 // The extension a top page stored as a file takes from its address: none after a "?" that
