@@ -79,7 +79,7 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
     if (!model_.RunFieldsEnabled()) {
         for (QWidget* w : std::initializer_list<QWidget*>{
                  server_, serverLabel_, port_, portLabel_, retries_, retriesLabel_, disk_,
-                 diskLabel_, user_, userLabel_, password_, passwordLabel_})
+                 diskLabel_, user_, userLabel_, password_, passwordLabel_, checkCertificates_})
             w->setEnabled(false);
     }
     Refresh();
@@ -137,6 +137,18 @@ void TSKPrefs::BuildProxyPage(QWidget* page) {
     port_ = MakeSpin("ProxyPort", proxy, TPreferencesModel::MinPort, TPreferencesModel::MaxPort,
                      QRect(90, 60, 90, 24));
     portLabel_ = MakeBuddyLabel("&Port:", proxy, 15, 64, port_);
+
+    auto* secure = new QGroupBox("Secure Pages ", page);
+    secure->setObjectName("SecureGroup");
+    secure->setGeometry(GroupLeft, 120, GroupWidth, 60);
+    checkCertificates_ = new QCheckBox("&Check certificates", secure);
+    checkCertificates_->setObjectName("CheckCertificates");
+    checkCertificates_->move(15, 26);
+    checkCertificates_->adjustSize();
+    connect(checkCertificates_, &QCheckBox::clicked, this, [this](bool on) {
+        model_.EditCheckCertificates(on);
+        Refresh();
+    });
     connect(server_, &QLineEdit::textEdited, this, [this](const QString& t) {
         model_.EditProxyServer(ToStored(t));
         Refresh();
@@ -234,6 +246,7 @@ void TSKPrefs::Refresh() {
     setText(password_, v.Password);
     setText(confirm_, v.Confirm);
     autoLoad_->setChecked(v.AutoLoad);
+    checkCertificates_->setChecked(v.CheckCertificates);
     disk_->setValue(static_cast<int>(v.DiskBufferMegaBytes));
     port_->setValue(v.ProxyPort);
     retries_->setValue(v.Retries);

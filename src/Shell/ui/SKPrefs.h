@@ -59,6 +59,7 @@ private:
     QLineEdit* server_ = nullptr;
     QLabel* portLabel_ = nullptr;
     QSpinBox* port_ = nullptr;
+    QCheckBox* checkCertificates_ = nullptr;
     QLabel* retriesLabel_ = nullptr;
     QSpinBox* retries_ = nullptr;
     QLabel* userLabel_ = nullptr;
