@@ -173,6 +173,19 @@ void StatusNotice(TResponseBuffer& buffer, std::string_view address, int statusC
     text.StoreInto(buffer);
 }
 
+void SecureConnectionNotice(TResponseBuffer& buffer, std::string_view address,
+                            std::string_view reason, bool certificate) {
+    NoticeText text(kStatus500);
+    text << kInaccessibleHead << "Gathra Light did not load the Web page located at <a href=\""
+         << address << "\">" << address << "</a> because " << reason << ".";
+    if (certificate)
+        text << "<p>Its server could not prove that it is the site it claims to be, so nothing "
+             << "was taken from it. If you trust this server all the same, turn off \"Check "
+             << "certificates\" in the preferences and generate the brief again.";
+    text << "</body></html>";
+    text.StoreInto(buffer);
+}
+
 std::string WriteLinkNotice(TRunContext& run, TOutputFile& current, std::string_view baseAddress,
                             std::optional<std::string_view> linkText, LinkNoticeKind kind,
                             const NoticeBarNames& bar) {

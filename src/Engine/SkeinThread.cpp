@@ -154,6 +154,7 @@ void TSkeinThread::Run() {
     run_.Counters = &counters_;
     run_.Canceller = &canceller_;
     run_.TimeUnitMs = options_.TimeUnitMs;
+    run_.TrustedAuthorities = options_.TrustedAuthorities;
     run_.BriefName = brief_.BriefName;
 
     brief_.HomeFolder = brief_.BriefFolder;

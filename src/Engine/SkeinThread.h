@@ -74,6 +74,8 @@ public:
         SocketCanceller* Canceller = nullptr;  // null: ProgramSocketCanceller()
         FileNameCounters* Counters = nullptr;  // null: ProgramFileNameCounters()
         int TimeUnitMs = 1000;
+        // Certificate authorities for secure pages (PEM); empty: the system's trust store.
+        std::string TrustedAuthorities;
         // The free space test; null asks the file system. Tests give other answers.
         std::function<std::optional<std::uint64_t>(const std::string& folder)> FreeSpace;
         // Called on the run's thread as its very last act (after Start only), so that the

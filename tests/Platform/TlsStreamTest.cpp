@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -102,7 +101,7 @@ TEST(TlsStream, NamesEachCertificateProblemAndAcceptsAllWhenNotChecking) {
 
 TEST(TlsStream, HandshakeWithASilentOrPlainServerEndsByBoundOrCancel) {
     TestHttpServer stalled(TestCertificate::Valid);
-    stalled.SetStallHandshake(true);
+    stalled.SetHandshake(TestHttpServer::Handshake::Stall);
     {
         Connected c;
         Connect(c, stalled);
@@ -126,32 +125,13 @@ TEST(TlsStream, HandshakeWithASilentOrPlainServerEndsByBoundOrCancel) {
         skip.join();
     }
     // A server that answers the hello with plain text: a failed handshake, not a certificate.
-    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(listen(listener, 1), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-    std::thread plain([listener] {
-        int fd = accept(listener, nullptr, nullptr);
-        char hello[512];
-        (void)!recv(fd, hello, sizeof hello, 0);
-        const char answer[] = "HTTP/1.0 400 Bad Request\r\n\r\n";
-        (void)!send(fd, answer, sizeof answer - 1, MSG_NOSIGNAL);
-        close(fd);
-    });
-    SocketCanceller canceller;
-    TSocket socket(&canceller);
-    ASSERT_TRUE(socket.Open());
-    ASSERT_EQ(socket.Connect(kLoopback, ntohs(addr.sin_port), 5000), SocketStatus::Ok);
-    TTlsStream tls(socket);
+    TestHttpServer refusing(TestCertificate::Valid);
+    refusing.SetHandshake(TestHttpServer::Handshake::Refuse);
+    Connected c;
+    Connect(c, refusing);
     TlsProblem problem = TlsProblem::None;
-    EXPECT_EQ(tls.Handshake("127.0.0.1", TestTrust(), 5000, problem), SocketStatus::Failed);
+    EXPECT_EQ(c.Tls.Handshake("127.0.0.1", TestTrust(), 5000, problem), SocketStatus::Failed);
     EXPECT_EQ(problem, TlsProblem::HandshakeFailed);
-    plain.join();
-    close(listener);
 }
 
 } // namespace

@@ -325,9 +325,14 @@ void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> 
     char block[4096];
     if (tls_) {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-        if (stallHandshake_.load()) {
-            // The client's hello is read and never answered, until the client gives up.
-            while (ReadSome(connection, block, sizeof block) > 0) {
+        const Handshake mode = handshake_.load();
+        if (mode == Handshake::Refuse && ReadSome(connection, block, sizeof block) > 0) {
+            const std::string refusal = "HTTP/1.0 400 Bad Request\r\n\r\n";
+            WriteAll(connection, refusal.data(), refusal.size());
+        }
+        if (mode != Handshake::Complete) {
+            // A stalled hello is read and never answered, until the client gives up.
+            while (mode == Handshake::Stall && ReadSome(connection, block, sizeof block) > 0) {
             }
             close(fd);
             done->store(true);

@@ -70,8 +70,10 @@ public:
     // "http://" (or "https://") followed by HostPort() and the path.
     std::string Url(std::string_view path) const;
     bool IsTls() const { return tls_ != nullptr; }
-    // A TLS server that reads the client's first handshake message and then says nothing more.
-    void SetStallHandshake(bool stall) { stallHandshake_.store(stall); }
+    // How a TLS server meets a client's first handshake message: it completes the handshake,
+    // says nothing more (Stall), or answers with plain text and hangs up (Refuse).
+    enum class Handshake { Complete, Stall, Refuse };
+    void SetHandshake(Handshake mode) { handshake_.store(mode); }
 
     void Enqueue(TestResponse response);
     // Answers every request whose target path (the proxy form's host is ignored) is path.
@@ -116,7 +118,7 @@ private:
     int stopFd_ = -1; // an eventfd that wakes every wait when the server stops
     int port_ = 0;
     std::unique_ptr<TestTlsServer> tls_;
-    std::atomic<bool> stallHandshake_{false};
+    std::atomic<Handshake> handshake_{Handshake::Complete};
     std::thread acceptThread_;
 
     mutable std::mutex mutex_;
