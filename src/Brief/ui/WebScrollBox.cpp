@@ -2,6 +2,7 @@
 
 #include "Brief/ui/EntryPictures.h"
 #include "Brief/ui/SkeinForm.h"
+#include "Shell/ui/BookmarkDrag.h"
 #include "Shell/ui/MessageDialogs.h"
 
 #include <QApplication>
@@ -131,12 +132,14 @@ void TWebScrollBox::paintEvent(QPaintEvent*) {
     }
     // One sunken separator under every row, and the two sunken column lines.
     const QColor shadow(128, 128, 128);
+    // The separators run across the whole list, however wide the window is.
+    const int right = std::max(width, 1000) - 1;
     for (int i = first; i <= last; ++i) {
         int y = TWebList::RowTop(i) - scroll + 25;
         p.setPen(shadow);
-        p.drawLine(0, y, 999, y);
+        p.drawLine(0, y, right, y);
         p.setPen(Qt::white);
-        p.drawLine(0, y + 1, 999, y + 1);
+        p.drawLine(0, y + 1, right, y + 1);
     }
     int lineBottom = std::min(height, ColumnLineHeight() - scroll);
     for (int x : {edges_.C0 - 1, edges_.C1 - 1}) {
@@ -247,6 +250,12 @@ void TWebScrollBox::StartDrag() {
 }
 
 bool TWebScrollBox::AcceptDrag(QDropEvent* event) {
+    // Bookmarks are always copied, onto any row, while the brief is not being generated.
+    if (event->mimeData() != nullptr && event->mimeData()->hasFormat(kBookmarkDragMimeType)) {
+        if (form_.Generating()) return false;
+        event->setDropAction(Qt::CopyAction);
+        return true;
+    }
     TSkeinForm* source = nullptr;
     RowPart part = RowPart::None;
     if (!DecodeDrag(event->mimeData(), source, part)) return false;
@@ -260,7 +269,8 @@ bool TWebScrollBox::AcceptDrag(QDropEvent* event) {
 void TWebScrollBox::dragEnterEvent(QDragEnterEvent* event) {
     TSkeinForm* source = nullptr;
     RowPart part = RowPart::None;
-    if (DecodeDrag(event->mimeData(), source, part))
+    if (DecodeDrag(event->mimeData(), source, part) ||
+        (event->mimeData() != nullptr && event->mimeData()->hasFormat(kBookmarkDragMimeType)))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -274,6 +284,16 @@ void TWebScrollBox::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TWebScrollBox::dropEvent(QDropEvent* event) {
+    if (std::optional<std::vector<BookmarkEntry>> bookmarks =
+            DecodeBookmarkDrag(event->mimeData())) {
+        if (!AcceptDrag(event)) {
+            event->ignore();
+            return;
+        }
+        event->accept();
+        form_.DropBookmarks(*bookmarks, list_.RowOfPoint(event->position().toPoint().y()));
+        return;
+    }
     TSkeinForm* source = nullptr;
     RowPart part = RowPart::None;
     if (!AcceptDrag(event) || !DecodeDrag(event->mimeData(), source, part)) {

@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QMap>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,6 +35,7 @@ class Dialogs;
 class GuiRunHost;
 class THelpWindow;
 class TAdBar;
+class TBkMarks;
 class TSkeinForm;
 class TBriefProcessing;
 class TSkeinThread;
@@ -46,14 +48,26 @@ struct FileDialogRequest {
     QString Folder;
     QString DefaultSuffix;
     int HelpContext = 0;
+    bool Multiple = false; // choose one or more existing files
+    QStringList Places{};  // folders to offer beside the platform's own places
 };
 using FileChooser = std::function<QString(const FileDialogRequest&)>;
+using FilesChooser = std::function<QStringList(const FileDialogRequest&)>;
+
+// The brief file dialogs' filters: brief files are found whatever the case of their extension,
+// and a brief saved without an extension gets ".brf".
+inline constexpr const char* BriefOpenFilter = "Brief Files (*.brf *.BRF);;All Files (*)";
+inline constexpr const char* BriefSaveFilter = "Brief Files (*.brf *.BRF)";
+inline constexpr const char* BriefSuffix = "brf";
+// `path` with ".brf" added when its file name has no extension.
+QString WithBriefExtension(const QString& path);
 
 struct FrameOptions {
     bool Splash = true;
     bool AdBar = true;
     Browser* BrowserPort = nullptr; // none: start the browser by command line
     FileChooser ChooseFile;         // none: the platform's file dialogs
+    FilesChooser ChooseFiles;       // several files; none: ChooseFile's one answer
 };
 
 // The main window: toolbar, menus, status bar, the MDI area with the brief windows, the
@@ -95,6 +109,9 @@ public:
     // --- start-up
     // The first activation: first start, reopening "Open Briefs", restoring the recent list.
     void FirstActivation();
+    // Whether this start is a first start: the user has no settings file yet, or its "First
+    // Start" value is "Yes".
+    bool IsFirstStart() const { return firstStart_; }
 
     // --- files
     TSkeinForm* OpenBriefFile(const std::string& path,
@@ -127,6 +144,12 @@ public:
     void Preferences();
     void ImportBookmarks();
     void ImportShortcuts();
+    // Opens a bookmark file in a new bookmark window; nullptr when it cannot be loaded.
+    TBkMarks* OpenBookmarkWindow(const std::string& path);
+    // A closing bookmark window leaves the window list.
+    void RemoveBookmarkWindow(TBkMarks* window);
+    // The bookmark window that is the active child, or nullptr.
+    TBkMarks* ActiveBookmarkWindow() const;
     void AddPageFromBrowser();
 
     // True while the first start opens the preferences (their caption then asks to set up the
@@ -149,6 +172,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     friend class GuiRunHost;
@@ -162,10 +187,16 @@ private:
     TSkeinForm* CreateBriefWindow(const std::optional<WindowPlacement>& placement);
     QString BriefsFolder() const;
     QString ChooseFile(const FileDialogRequest& request);
+    QStringList ChooseFiles(const FileDialogRequest& request);
+    void BookmarkWindowActivated();
+    void CopyBookmark();
     void NotAvailableYet(const std::string& what);
     void WriteStartupRecords();
     void ShowSplash();
     void FinishRun();
+    void PlaceAdBar();
+    // Keeps a new brief window inside the window area, wholly visible.
+    void FitIntoArea(QMdiSubWindow* sub);
 
     FrameOptions options_;
     std::unique_ptr<Registry> registry_;
@@ -177,6 +208,7 @@ private:
     bool bufferFull_ = false;
     bool closing_ = false;
     bool firstActivation_ = true;
+    bool firstStart_ = false; // no settings yet, or "First Start" is "Yes"
     int preferencesOnFirstStart_ = -1;
 
     QMdiArea* mdiArea_ = nullptr;

@@ -46,7 +46,8 @@ std::string WriteBriefFile(const std::string& path, const std::vector<EntrySpec>
 // and file dialogs answered from `FileAnswers`.
 class FrameHarness {
 public:
-    FrameHarness();
+    // `newUser`: no settings file yet, so that the first activation is a first start.
+    explicit FrameHarness(bool newUser = false);
     ~FrameHarness();
     // A fresh main window on the same settings folder (a restart of the program).
     void Restart();
@@ -55,6 +56,7 @@ public:
     std::string PathOf(const std::string& name) const { return dir_.Folder() + name; }
 
     std::deque<QString> FileAnswers;
+    std::deque<QStringList> FileListAnswers; // for dialogs that choose several files
     std::vector<FileDialogRequest> FileRequests;
     RecordingBrowser BrowserCalls;
 
