@@ -180,6 +180,19 @@ TEST(ClassifyEntry, AddressForms) {
     EXPECT_EQ(inPath.FetchAddress, "example.com/go?to=http://x");
 }
 
+TEST(ClassifyEntry, SecureAddressesKeepTheirScheme) {
+    TWebPage e;
+    for (const auto& [address, fetch] : std::vector<std::pair<std::string, std::string>>{
+             {"https://example.com", "https://example.com/"},
+             {"HTTPS://example.com/a?b#c", "https://example.com/a?b#c"},
+             {"https://example.com:8443/x", "https://example.com:8443/x"}}) {
+        e.Address = address;
+        EntryTarget target = ClassifyEntry(e);
+        EXPECT_FALSE(target.NonHttp) << address;
+        EXPECT_EQ(target.FetchAddress, fetch);
+    }
+}
+
 TEST(ClassifyEntry, SearchQueriesJoinWordsWithPlus) {
     TWebPage e(EntryKind::Search);
     e.EntryName = "red  roses&more";
