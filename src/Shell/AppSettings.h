@@ -18,6 +18,9 @@ struct AppSettings {
     // Secure pages whose server certificate fails verification become notices; off, they are
     // fetched all the same.
     bool CheckCertificates = true;
+    // "Keep page styles and scripts": stored pages also get their stylesheets, scripts, icons,
+    // image sources and inline frames.
+    bool KeepPageResources = true;
     std::string ProgramFolder; // holds images/, Briefs/ and help/; ends with a separator
 };
 

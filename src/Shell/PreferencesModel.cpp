@@ -32,6 +32,7 @@ TPreferencesModel::SettingsApplier(AppSettings& settings, Registry& registry, Di
         assign(settings.ProxyPort, updated.ProxyPort);
         assign(settings.Retries, updated.Retries);
         assign(settings.CheckCertificates, updated.CheckCertificates);
+        assign(settings.KeepPageResources, updated.KeepPageResources);
         assign(settings.DiskBufferBytes, updated.DiskBufferBytes);
         assign(settings.DefaultUserName, updated.DefaultUserName);
         assign(settings.DefaultPassword, updated.DefaultPassword);
@@ -75,6 +76,11 @@ void TPreferencesModel::EditCheckCertificates(bool checked) {
 void TPreferencesModel::EditRetries(std::int32_t retries) {
     if (!RunFieldsEnabled()) return;
     values_.Retries = std::clamp(retries, MinRetries, MaxRetries);
+    MarkChanged();
+}
+void TPreferencesModel::EditKeepPageResources(bool checked) {
+    if (!RunFieldsEnabled()) return;
+    values_.KeepPageResources = checked;
     MarkChanged();
 }
 void TPreferencesModel::EditUserName(std::string text) {

@@ -195,6 +195,9 @@ void LoadSettings(AppSettings& settings, Registry& registry) {
     // Only an explicit "No" turns the checks off; a damaged value keeps them on.
     if (auto check = ReadSetting(registry, keys::Briefs, keys::CheckCertificates))
         settings.CheckCertificates = *check != "No";
+    // On unless switched off: briefs made before the setting existed get the better copies.
+    if (auto keep = ReadSetting(registry, keys::Briefs, keys::PageResources))
+        settings.KeepPageResources = *keep != "No";
     if (auto password = LoadSecret(registry, keys::Password)) settings.DefaultPassword = *password;
     if (auto user = LoadSecret(registry, keys::UserName)) settings.DefaultUserName = *user;
 }
@@ -210,6 +213,7 @@ PreferencesInput PreferencesFrom(const AppSettings& settings) {
     input.CheckCertificates = settings.CheckCertificates;
     input.UserName = settings.DefaultUserName;
     input.Password = settings.DefaultPassword;
+    input.KeepPageResources = settings.KeepPageResources;
     return input;
 }
 
@@ -240,6 +244,8 @@ bool ApplyPreferences(AppSettings& settings, Registry& registry, const Preferenc
     registry.WriteValue(keys::Briefs, keys::Retries, std::to_string(settings.Retries));
     registry.WriteValue(keys::Briefs, keys::CheckCertificates,
                         settings.CheckCertificates ? "Yes" : "No");
+    registry.WriteValue(keys::Briefs, keys::PageResources, input.KeepPageResources ? "Yes" : "No");
+    settings.KeepPageResources = input.KeepPageResources;
     if (!input.UserNameEdited && !input.PasswordEdited) return true;
     if (input.PasswordEdited && input.Password != input.Confirm) {
         dialogs.ShowMessage("Password not correctly confirmed.", "Password Error", false);

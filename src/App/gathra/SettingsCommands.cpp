@@ -40,6 +40,7 @@ void PrintText(const LoadedSettings& loaded, const Registry& registry, std::ostr
         << "disk-buffer-mb: " << s.DiskBufferBytes / kBytesPerMegaByte << "\n"
         << "user: " << s.DefaultUserName << "\n"
         << "password: " << (s.DefaultPassword.empty() ? "not set" : "set") << "\n"
+        << "page-resources: " << (s.KeepPageResources ? "yes" : "no") << "\n"
         << "program-folder: " << s.ProgramFolder << "\n"
         << "first-start: " << (loaded.Startup.FirstStart ? "yes" : "no") << "\n";
     for (size_t i = 0; i < loaded.Startup.PreviousBriefs.Slots.size(); ++i)
@@ -61,6 +62,7 @@ void PrintJson(const LoadedSettings& loaded, const Registry& registry, std::ostr
         << "  \"disk-buffer-bytes\": " << s.DiskBufferBytes << ",\n"
         << "  \"user\": " << JsonString(s.DefaultUserName) << ",\n"
         << "  \"password-set\": " << (s.DefaultPassword.empty() ? "false" : "true") << ",\n"
+        << "  \"page-resources\": " << (s.KeepPageResources ? "true" : "false") << ",\n"
         << "  \"program-folder\": " << JsonString(s.ProgramFolder) << ",\n"
         << "  \"first-start\": " << (loaded.Startup.FirstStart ? "true" : "false") << ",\n"
         << "  \"recent-briefs\": [";
@@ -98,6 +100,8 @@ std::optional<std::string> EditField(PreferencesInput& input, const std::string&
         return yesNo(input.AutoLoad);
     } else if (name == "check-certificates") {
         return yesNo(input.CheckCertificates);
+    } else if (name == "page-resources") {
+        return yesNo(input.KeepPageResources);
     } else if (name == "proxy-server") {
         input.ProxyServer = value;
     } else if (name == "proxy-port") {
@@ -139,7 +143,8 @@ void AddSettingsCommands(CLI::App& app, CliState& state) {
     set->add_option("NAME", *name, "The setting to change")
         ->required()
         ->check(CLI::IsMember({"browser", "autoload", "proxy-server", "proxy-port", "retries",
-                               "check-certificates", "disk-buffer-mb", "user", "password"}));
+                               "check-certificates", "disk-buffer-mb", "user", "password",
+                               "page-resources"}));
     set->add_option("VALUE", *value, "Its new value")->required();
 
     set->callback([&state, name, value] {

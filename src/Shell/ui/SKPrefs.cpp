@@ -69,7 +69,10 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
         page->setObjectName(QString(titles[i]) + "Page");
         pages_->addTab(page, titles[i]);
         if (i == 0) BuildGeneralPage(page);
-        if (i == 1) BuildProxyPage(page);
+        if (i == 1) {
+            BuildProxyPage(page);
+            BuildPagesGroup(page);
+        }
         if (i == 2) BuildBriefPage(page);
         AddButtonRow(page, i, applyNames[i]);
     }
@@ -79,7 +82,8 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
     if (!model_.RunFieldsEnabled()) {
         for (QWidget* w : std::initializer_list<QWidget*>{
                  server_, serverLabel_, port_, portLabel_, retries_, retriesLabel_, disk_,
-                 diskLabel_, user_, userLabel_, password_, passwordLabel_, checkCertificates_})
+                 diskLabel_, user_, userLabel_, password_, passwordLabel_, checkCertificates_,
+                 keepResources_})
             w->setEnabled(false);
     }
     Refresh();
@@ -128,7 +132,7 @@ void TSKPrefs::BuildGeneralPage(QWidget* page) {
 void TSKPrefs::BuildProxyPage(QWidget* page) {
     auto* proxy = new QGroupBox("HTTP Proxy", page);
     proxy->setObjectName("ProxyGroup");
-    proxy->setGeometry(GroupLeft, 10, GroupWidth, 100);
+    proxy->setGeometry(GroupLeft, 10, GroupWidth, 92);
     server_ = new QLineEdit(proxy);
     server_->setObjectName("ProxyServer");
     server_->setGeometry(90, 26, GroupWidth - 105, 24);
@@ -140,10 +144,11 @@ void TSKPrefs::BuildProxyPage(QWidget* page) {
 
     auto* secure = new QGroupBox("Secure Pages ", page);
     secure->setObjectName("SecureGroup");
-    secure->setGeometry(GroupLeft, 120, GroupWidth, 60);
+    // Below the stored pages group, above the button row.
+    secure->setGeometry(GroupLeft, 166, GroupWidth, 52);
     checkCertificates_ = new QCheckBox("&Check certificates", secure);
     checkCertificates_->setObjectName("CheckCertificates");
-    checkCertificates_->move(15, 26);
+    checkCertificates_->move(15, 22);
     checkCertificates_->adjustSize();
     connect(checkCertificates_, &QCheckBox::clicked, this, [this](bool on) {
         model_.EditCheckCertificates(on);
@@ -156,6 +161,20 @@ void TSKPrefs::BuildProxyPage(QWidget* page) {
     connect(port_, &QSpinBox::valueChanged, this, [this](int v) {
         if (refreshing_) return;
         model_.EditProxyPort(v);
+        Refresh();
+    });
+}
+
+void TSKPrefs::BuildPagesGroup(QWidget* page) {
+    auto* pages = new QGroupBox("Stored Pages ", page);
+    pages->setObjectName("PagesGroup");
+    pages->setGeometry(GroupLeft, 108, GroupWidth, 52);
+    keepResources_ = new QCheckBox("&Keep page styles and scripts", pages);
+    keepResources_->setObjectName("KeepPageResources");
+    keepResources_->move(15, 22);
+    keepResources_->adjustSize();
+    connect(keepResources_, &QCheckBox::clicked, this, [this](bool on) {
+        model_.EditKeepPageResources(on);
         Refresh();
     });
 }
@@ -247,6 +266,7 @@ void TSKPrefs::Refresh() {
     setText(confirm_, v.Confirm);
     autoLoad_->setChecked(v.AutoLoad);
     checkCertificates_->setChecked(v.CheckCertificates);
+    keepResources_->setChecked(v.KeepPageResources);
     disk_->setValue(static_cast<int>(v.DiskBufferMegaBytes));
     port_->setValue(v.ProxyPort);
     retries_->setValue(v.Retries);
