@@ -9,35 +9,79 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <random>
 
 namespace {
 
 using namespace gathra;
 
-void ReceiveHundredMegabytes(benchmark::State& state) {
-    const size_t bodySize = 100u << 20;
-    test::TestHttpServer server;
-    server.SetDefault(test::TestResponse::Http(200, "text/html", std::string(bodySize, 'x')));
+// A run that fetches from one loopback server, plain or secure (then trusting the test
+// authority).
+struct LoopbackFetch {
+    explicit LoopbackFetch(bool secure)
+        : server(secure ? std::make_unique<test::TestHttpServer>(test::TestCertificate::Valid)
+                        : std::make_unique<test::TestHttpServer>()) {
+        run.Settings = &settings;
+        run.Flags = &flags;
+        run.Canceller = &canceller;
+        if (secure) run.TrustedAuthorities = test::TestAuthorityPem();
+    }
+    bool Fetch(const std::string& path, size_t atLeast) {
+        std::string address = server->Address(path);
+        TFetchResult r =
+            FetchDocument(address, buffer, "", "", address, false, "", 80, false, false, "", run);
+        return r.IsContent && buffer.Size() >= atLeast;
+    }
+
+    std::unique_ptr<test::TestHttpServer> server;
     AppSettings settings;
     RunFlags flags;
     SocketCanceller canceller;
     TRunContext run;
-    run.Settings = &settings;
-    run.Flags = &flags;
-    run.Canceller = &canceller;
     TResponseBuffer buffer;
+};
+
+// Argument 0: plain HTTP; 1: over TLS.
+void ReceiveHundredMegabytes(benchmark::State& state) {
+    const size_t bodySize = 100u << 20;
+    LoopbackFetch fetch(state.range(0) != 0);
+    fetch.server->SetDefault(
+        test::TestResponse::Http(200, "text/html", std::string(bodySize, 'x')));
     for (auto _ : state) {
-        std::string address = server.Address("/big.html");
-        TFetchResult r =
-            FetchDocument(address, buffer, "", "", address, false, "", 80, false, false, "", run);
-        if (!r.IsContent || buffer.Size() < bodySize) state.SkipWithError("transfer failed");
-        benchmark::DoNotOptimize(buffer.Data());
+        if (!fetch.Fetch("/big.html", bodySize)) state.SkipWithError("transfer failed");
+        benchmark::DoNotOptimize(fetch.buffer.Data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(bodySize));
 }
-BENCHMARK(ReceiveHundredMegabytes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ReceiveHundredMegabytes)
+    ->ArgName("tls")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// A thousand small pages, each on a connection (and, over TLS, a handshake) of its own.
+void ThousandSmallPages(benchmark::State& state) {
+    LoopbackFetch fetch(state.range(0) != 0);
+    fetch.server->SetDefault(test::TestResponse::Html("<html><title>Small</title><body>" +
+                                                      std::string(2000, 's') + "</body></html>"));
+    for (auto _ : state)
+        for (int i = 0; i < 1000; ++i)
+            if (!fetch.Fetch("/p" + std::to_string(i) + ".htm", 2000)) {
+                state.SkipWithError("transfer failed");
+                break;
+            }
+    state.counters["pages"] = benchmark::Counter(1000.0 * static_cast<double>(state.iterations()),
+                                                 benchmark::Counter::kIsRate);
+}
+BENCHMARK(ThousandSmallPages)
+    ->ArgName("tls")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 std::string SixteenMegabytePage() {
     std::mt19937 random(1);

@@ -4,6 +4,7 @@
 #include "Engine/Notices.h"
 #include "Engine/RunContext.h"
 #include "Engine/RunHost.h"
+#include "Engine/SecureTransfer.h"
 #include "Output/LinkResolution.h"
 #include "Platform/Socket.h"
 #include "Platform/SocketCanceller.h"
@@ -99,12 +100,12 @@ void LoadLocalFile(const std::string& address, const std::string& display, TResp
     buffer.Rewind();
 }
 
-} // namespace
-
-std::uint8_t TransferResponse(const std::string& connectTo, const std::string& request,
-                              int timeoutSeconds, bool loadImages, bool loadBinaries,
-                              const std::string& displayAddress, TResponseBuffer& buffer,
-                              bool& isBinary, TRunContext& run) {
+// TransferResponse, over TLS when secure is given (then secure->Problem tells a failed
+// handshake apart).
+std::uint8_t Transfer(const std::string& connectTo, const std::string& request, int timeoutSeconds,
+                      bool loadImages, bool loadBinaries, const std::string& displayAddress,
+                      TResponseBuffer& buffer, bool& isBinary, TRunContext& run,
+                      SecureRoute* secure) {
     SocketCanceller& canceller = CancellerOf(run);
     // A cancel meant for an earlier call must not end this one; one meant for this call is
     // seen through the flags checked right below.
@@ -147,15 +148,31 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
         NetworkBusyNotice(buffer, connectTo);
         return 1;
     }
+    TStream* stream = &socket;
+    std::unique_ptr<TTlsStream> tls;
+    if (secure != nullptr) {
+        SocketStatus opened = OpenSecureStream(socket, *secure, kSocketTimeoutUnits * unitMs, tls);
+        if (opened != SocketStatus::Ok) {
+            socket.Close();
+            if (run.SkipOrAbort() || opened == SocketStatus::Cancelled) {
+                PageSkippedNotice(buffer, displayAddress);
+                return 0;
+            }
+            if (secure->Problem != TlsProblem::None) return 0; // the caller's notice
+            NetworkBusyNotice(buffer, connectTo);
+            return 1;
+        }
+        stream = tls.get();
+    }
     SetStatus(run, " Connected...");
 
-    SocketStatus sent = socket.Send(request);
+    SocketStatus sent = stream->Send(request);
     for (int t = 1; sent == SocketStatus::ConnectionAborted && t < tries && !run.SkipOrAbort(); ++t)
-        sent = socket.Send(request);
+        sent = stream->Send(request);
 
     SetStatus(run, " Transferring data...");
     if (sent != SocketStatus::Ok ||
-        socket.WaitReadable(timeoutSeconds * unitMs) != SocketStatus::Ok) {
+        stream->WaitReadable(timeoutSeconds * unitMs) != SocketStatus::Ok) {
         socket.Close();
         NetworkBusyNotice(buffer, connectTo);
         return 1;
@@ -172,10 +189,10 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
     buffer.Clear();
     for (;;) {
         size_t got = 0;
-        SocketStatus status = socket.Receive(block.get(), kReceiveBlock, got);
+        SocketStatus status = stream->Receive(block.get(), kReceiveBlock, got);
         for (int t = 1;
              status == SocketStatus::ConnectionAborted && t < tries && !run.SkipOrAbort(); ++t)
-            status = socket.Receive(block.get(), kReceiveBlock, got);
+            status = stream->Receive(block.get(), kReceiveBlock, got);
         if (status == SocketStatus::Closed) break;
         if (status != SocketStatus::Ok) {
             buffer.Clear();
@@ -232,6 +249,16 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
     return 1;
 }
 
+} // namespace
+
+std::uint8_t TransferResponse(const std::string& connectTo, const std::string& request,
+                              int timeoutSeconds, bool loadImages, bool loadBinaries,
+                              const std::string& displayAddress, TResponseBuffer& buffer,
+                              bool& isBinary, TRunContext& run) {
+    return Transfer(connectTo, request, timeoutSeconds, loadImages, loadBinaries, displayAddress,
+                    buffer, isBinary, run, nullptr);
+}
+
 TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
                            const std::string& userName, const std::string& password,
                            const std::string& baseAddress, bool localOnly,
@@ -259,6 +286,7 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
 
     const bool viaProxy = !proxyHost.empty();
     const std::string connectProxy = proxyHost + ":" + std::to_string(proxyPort);
+    bool secure = IsSecureAddress(address);
     std::string hostAndPath(WithoutScheme(address));
     bool sameSite = IsSameSite(address, baseAddress);
     bool authorising = false;
@@ -283,14 +311,31 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
             return finish(false);
         }
 
+        // A secure request goes to the server itself, through the proxy's tunnel when there is
+        // one.
         std::string request =
-            BuildRequest(hostAndPath, viaProxy, authorising, user, pass, agentComment);
+            BuildRequest(hostAndPath, viaProxy && !secure, authorising, user, pass, agentComment);
         std::string connectTo =
             viaProxy ? connectProxy : hostAndPath.substr(0, hostAndPath.find('/'));
+        SecureRoute route;
+        if (secure) {
+            route = SecureRouteOf(hostAndPath, viaProxy);
+            if (!viaProxy) connectTo = route.Host + ":" + std::to_string(route.Port);
+            route.Trust.CheckCertificates =
+                run.Settings == nullptr || run.Settings->CheckCertificates;
+            route.Trust.AuthorityPem = run.TrustedAuthorities;
+        }
         bool isBinary = result.IsBinary;
-        std::uint8_t transferred = TransferResponse(connectTo, request, timeout, loadImages,
-                                                    loadBinaries, display, buffer, isBinary, run);
+        std::uint8_t transferred =
+            Transfer(connectTo, request, timeout, loadImages, loadBinaries, display, buffer,
+                     isBinary, run, secure ? &route : nullptr);
         result.IsBinary = isBinary;
+        if (route.Problem != TlsProblem::None && !run.SkipOrAbort()) {
+            buffer.Clear();
+            SecureConnectionNotice(buffer, display, TlsProblemText(route.Problem),
+                                   route.Problem != TlsProblem::HandshakeFailed);
+            return finish(false);
+        }
         if (transferred == 0) {
             buffer.Clear();
             if (run.SkipOrAbort())
@@ -333,7 +378,8 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
                 StatusNotice(buffer, display, 404);
                 return finish(false);
             }
-            address = RedirectTarget(hostAndPath, value);
+            address = RedirectTarget(secure ? "https://" + hostAndPath : hostAndPath, value);
+            secure = IsSecureAddress(address);
             hostAndPath = std::string(WithoutScheme(address));
             // The display address stays the one asked for: a notice stands in for the link the
             // reader followed, and that link leads on-line through the same redirects.

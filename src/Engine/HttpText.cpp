@@ -203,12 +203,15 @@ bool FindLocation(std::string_view response, size_t from, std::string& value) {
 std::string RedirectTarget(const std::string& current, std::string value) {
     size_t scheme = value.find("://");
     const bool absolute = scheme != std::string::npos;
+    // "https://" is followed over TLS, "http://" over plain HTTP; a relative value keeps the
+    // scheme of the current address.
+    const bool secure = absolute && IsSecureAddress(value);
     if (absolute) value.erase(0, scheme + 3);
     // A value that is not absolute is a path on the same host or a relative reference (which
     // servers of HTTP/1.0 days never sent but current ones do); both are resolved against the
     // current address. Neither can lead to a local file: "file://" is only honoured at the start
     // of a call.
-    if (absolute && (value.empty() || value[0] != '/')) return value;
+    if (absolute && (value.empty() || value[0] != '/')) return secure ? "https://" + value : value;
     size_t end = value.find_first_of(" \t\r\n>");
     if (end != std::string::npos) value.resize(end);
     return ResolveLink(current, value);

@@ -58,7 +58,8 @@ bool IsKnownCode(int code);
 // value or no LF.
 bool FindLocation(std::string_view response, std::size_t from, std::string& value);
 
-// The address that a redirect's location value leads to, from the current host-and-path form.
+// The address that a redirect's location value leads to, from the current address (its
+// host-and-path form, or "https://" and that form).
 std::string RedirectTarget(const std::string& current, std::string value);
 
 // The status code and the position just after it; -1 when no block holds "http/".

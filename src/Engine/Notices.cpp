@@ -90,6 +90,7 @@ std::string_view LinkNoticeClosing(LinkNoticeKind kind) {
 // The address as a reader can follow it from the notice: "http://" in front unless it already
 // carries "http://" with no separator before its "://".
 std::string WithHttp(std::string_view address) {
+    if (IsSecureAddress(address)) return std::string(address);
     size_t http = address.find("http://");
     if (http != std::string_view::npos &&
         address.substr(0, http + 4).find_first_of("/\\") == std::string_view::npos)
@@ -169,6 +170,19 @@ void StatusNotice(TResponseBuffer& buffer, std::string_view address, int statusC
                  ? "Gathra Light loaded the Web page located at <a href=\""
                  : "Gathra Light attempted to load the Web page located at <a href=\"")
          << address << "\">" << address << StatusClosing(statusCode);
+    text.StoreInto(buffer);
+}
+
+void SecureConnectionNotice(TResponseBuffer& buffer, std::string_view address,
+                            std::string_view reason, bool certificate) {
+    NoticeText text(kStatus500);
+    text << kInaccessibleHead << "Gathra Light did not load the Web page located at <a href=\""
+         << address << "\">" << address << "</a> because " << reason << ".";
+    if (certificate)
+        text << "<p>Its server could not prove that it is the site it claims to be, so nothing "
+             << "was taken from it. If you trust this server all the same, turn off \"Check "
+             << "certificates\" in the preferences and generate the brief again.";
+    text << "</body></html>";
     text.StoreInto(buffer);
 }
 

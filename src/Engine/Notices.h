@@ -29,6 +29,10 @@ void FileNotice(TResponseBuffer& buffer, std::string_view address, std::string_v
 void ExternalLinkNotice(TResponseBuffer& buffer, std::string_view address);
 // For status 202, 204, 400, 403, 404, 501; any other code gets the general text.
 void StatusNotice(TResponseBuffer& buffer, std::string_view address, int statusCode);
+// A secure page that was not fetched: its server's certificate failed verification
+// (`certificate`) or the TLS handshake failed. `reason` says why in plain words.
+void SecureConnectionNotice(TResponseBuffer& buffer, std::string_view address,
+                            std::string_view reason, bool certificate);
 
 // Link notices: a page of their own in the run folder, for a link the spider does not fetch.
 enum class LinkNoticeKind {

@@ -63,6 +63,9 @@ struct TRunContext {
     // Ends the run's blocking socket call when the user stops or skips; null means
     // ProgramSocketCanceller().
     SocketCanceller* Canceller = nullptr;
+    // PEM text of the certificate authorities that secure pages are checked against; empty: the
+    // system's trust store (tests give their own authority here).
+    std::string TrustedAuthorities;
     // A single response larger than this is refused instead of held in memory (tests lower it).
     std::size_t MaxResponseBytes = std::size_t(1) << 30;
 

@@ -6,8 +6,15 @@ namespace gathra {
 class TBrief;
 
 // The labels of the progress dialog that a run writes.
-enum class ProgressLabel { BriefName, CurrEntry, CurrAddr, CurrDepth, PagesLoaded, ImagesLoaded,
-                           BytesLoaded };
+enum class ProgressLabel {
+    BriefName,
+    CurrEntry,
+    CurrAddr,
+    CurrDepth,
+    PagesLoaded,
+    ImagesLoaded,
+    BytesLoaded
+};
 
 // Everything a brief run asks of the main thread. The desktop program carries out each call on
 // the main thread while the run waits; the command line carries them out in place.

@@ -66,7 +66,9 @@ EntryTarget ClassifyEntry(const TWebPage& entry) {
     if (EqualNoCase(std::string_view(address).substr(0, 5), "file:")) return target;
     size_t mark = SchemeMark(address);
     if (mark == std::string::npos) return target;
-    if (mark < 4 || !EqualNoCase(std::string_view(address).substr(mark - 4, 4), "http")) {
+    if (mark == 5 && EqualNoCase(std::string_view(address).substr(0, 5), "https")) {
+        target.FetchAddress = "https://" + address.substr(mark + 3);
+    } else if (mark < 4 || !EqualNoCase(std::string_view(address).substr(mark - 4, 4), "http")) {
         target.NonHttp = true;
         target.Mail =
             mark >= 6 && EqualNoCase(std::string_view(address).substr(mark - 6, 6), "mailto");
@@ -152,6 +154,7 @@ void TSkeinThread::Run() {
     run_.Counters = &counters_;
     run_.Canceller = &canceller_;
     run_.TimeUnitMs = options_.TimeUnitMs;
+    run_.TrustedAuthorities = options_.TrustedAuthorities;
     run_.BriefName = brief_.BriefName;
     run_.SpaceLooked = false;
 

@@ -34,8 +34,8 @@ struct EntryTarget {
 
 // The fetch address of an entry: search entries ask the search service for their query (blanks
 // become "+", nothing else is encoded); "file:" addresses stay as they are; "http://" is taken
-// off; another scheme makes a non-http entry. An address with "://" and nothing after the host
-// gets a "/".
+// off; "https://" stays (in lower case); another scheme makes a non-http entry. An address with
+// "://" and nothing after the host gets a "/".
 EntryTarget ClassifyEntry(const TWebPage& entry);
 
 // The extension a top page stored as a file takes from its address: none after a "?" that
@@ -75,6 +75,8 @@ public:
         SocketCanceller* Canceller = nullptr;  // null: ProgramSocketCanceller()
         FileNameCounters* Counters = nullptr;  // null: ProgramFileNameCounters()
         int TimeUnitMs = 1000;
+        // Certificate authorities for secure pages (PEM); empty: the system's trust store.
+        std::string TrustedAuthorities;
         // The free space test; null asks the file system. Tests give other answers.
         std::function<std::optional<std::uint64_t>(const std::string& folder)> FreeSpace;
         // Called on the run's thread as its very last act (after Start only), so that the

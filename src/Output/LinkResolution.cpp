@@ -57,14 +57,15 @@ bool IsAbsoluteValue(std::string_view value) {
     return colon != npos && colon >= 1 && !IsPortColon(value, colon);
 }
 
-// Where the host part of an address with "http://" or "file://" (any letter case) begins, or
-// npos.
+// Where the host part of an address with "http://", "https://" or "file://" (any letter case)
+// begins, or npos.
 size_t AfterWebScheme(std::string_view text) {
     for (size_t i = 4; i + 3 <= text.size(); ++i) {
         if (text[i] != ':') continue;
         if (text.substr(i + 1, 2) != "//") continue;
         if (StartsWithNoCase(text.substr(i - 4), "http") ||
-            StartsWithNoCase(text.substr(i - 4), "file"))
+            StartsWithNoCase(text.substr(i - 4), "file") ||
+            (i >= 5 && StartsWithNoCase(text.substr(i - 5), "https")))
             return i + 3;
     }
     return npos;
@@ -112,6 +113,12 @@ std::string FolderOf(std::string_view base) {
 
 std::string RemoveScheme(std::string result) {
     if (StartsWithNoCase(result, "file:")) return result;
+    if (StartsWithNoCase(result, "https:")) {
+        size_t end = 6;
+        while (end < result.size() && (result[end] == ':' || result[end] == '/'))
+            ++end;
+        return "https://" + result.substr(end);
+    }
     size_t colon = LeadingColon(result, "/.");
     if (colon == npos || colon == 1 || IsPortColon(result, colon)) return result;
     size_t end = colon;
@@ -136,6 +143,8 @@ std::string ResolveLink(std::string_view base, std::string_view value) {
     bool absolute = false;
     if (link.size() >= 2 && link[0] == '/' && link[1] == '/') {
         link.erase(0, 2);
+        // The link takes the scheme of the page it stands on.
+        if (IsSecureAddress(base)) link.insert(0, "https://");
         absolute = true;
     } else {
         absolute = IsAbsoluteValue(link);
@@ -159,6 +168,10 @@ std::string ResolveLink(std::string_view base, std::string_view value) {
     if (result.find_first_of("/\\") == npos && !(absolute && result.find("http://") == npos))
         result += '/';
     return result;
+}
+
+bool IsSecureAddress(std::string_view address) {
+    return StartsWithNoCase(address, "https://");
 }
 
 std::string RemoveDotSegments(std::string_view address) {

@@ -325,7 +325,8 @@ private:
             size_t colon = value.find(':');
             if (colon != std::string_view::npos &&
                 value.substr(0, colon).find_first_of("/\\") == std::string_view::npos) {
-                unsupported = !(colon >= 4 && EqualsNoCase(value.substr(colon - 4, 4), "http"));
+                unsupported = !(colon >= 4 && EqualsNoCase(value.substr(colon - 4, 4), "http")) &&
+                              !IsSecureAddress(value);
                 mail = colon >= 6 && EqualsNoCase(value.substr(colon - 6, 6), "mailto");
             }
             if (!unsupported && !ctx_.LoadImages) {
@@ -352,7 +353,8 @@ private:
         if (imageMap || stopping_) {
             size_t http = resolved.find("http://");
             size_t slash = resolved.find('/');
-            if (http == std::string::npos || slash < http) resolved.insert(0, "http://");
+            if ((http == std::string::npos || slash < http) && !IsSecureAddress(resolved))
+                resolved.insert(0, "http://");
             WriteChunked(out_, resolved);
             return;
         }
@@ -451,6 +453,8 @@ void ShowRunCounts(TRunContext& run) {
 }
 
 std::string EntryAddressOf(std::string_view address) {
+    // A secure address keeps its scheme, as every link resolved on its page does.
+    if (IsSecureAddress(address)) return std::string(address);
     size_t scheme = address.find("://");
     if (scheme != std::string_view::npos && address.find('/', scheme + 3) != std::string_view::npos)
         return std::string(address.substr(scheme + 3));

@@ -1,4 +1,6 @@
 #pragma once
+#include "Platform/Stream.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,22 +10,13 @@ namespace gathra {
 
 class SocketCanceller;
 
-enum class SocketStatus {
-    Ok,
-    Closed,            // the peer ended the connection (a receive of 0 bytes)
-    TimedOut,          // the wait's bound passed
-    Cancelled,         // the canceller ended the call
-    ConnectionAborted, // worth repeating: the call may succeed when tried again
-    Failed,
-};
-
 // A TCP stream socket over IPv4, standing in for the Windows Sockets calls of the HTTP client.
 // Every blocking call waits with poll() on the socket and on the canceller's descriptor, so that
 // another thread can end it at once; each has a bound.
-class TSocket {
+class TSocket : public TStream {
 public:
     explicit TSocket(SocketCanceller* canceller = nullptr);
-    ~TSocket();
+    ~TSocket() override;
     TSocket(const TSocket&) = delete;
     TSocket& operator=(const TSocket&) = delete;
 
@@ -46,14 +39,20 @@ public:
 
     SocketStatus Connect(std::uint32_t address, std::uint16_t port, int timeoutMs);
     // Sends all of data, or fails.
-    SocketStatus Send(std::string_view data);
-    SocketStatus WaitReadable(int timeoutMs);
+    SocketStatus Send(std::string_view data) override;
+    SocketStatus WaitReadable(int timeoutMs) override;
     // Receives up to size bytes; Closed (received 0) when the peer has ended the connection.
-    SocketStatus Receive(char* data, std::size_t size, std::size_t& received);
+    SocketStatus Receive(char* data, std::size_t size, std::size_t& received) override;
+
+    // Waits until the socket is ready for the poll() events (POLLIN, POLLOUT), the bound passes
+    // or the canceller fires. A stream layered on this socket waits through it.
+    SocketStatus Wait(short events, int timeoutMs);
+    int Descriptor() const { return fd_; }
+    int SendTimeoutMs() const { return sendTimeoutMs_; }
+    int ReceiveTimeoutMs() const { return receiveTimeoutMs_; }
+    SocketCanceller* Canceller() const { return canceller_; }
 
 private:
-    SocketStatus Wait(short events, int timeoutMs);
-
     SocketCanceller* canceller_;
     int fd_ = -1;
     int sendTimeoutMs_ = 32000;

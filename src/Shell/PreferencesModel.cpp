@@ -31,6 +31,7 @@ TPreferencesModel::SettingsApplier(AppSettings& settings, Registry& registry, Di
         assign(settings.ProxyServer, updated.ProxyServer);
         assign(settings.ProxyPort, updated.ProxyPort);
         assign(settings.Retries, updated.Retries);
+        assign(settings.CheckCertificates, updated.CheckCertificates);
         assign(settings.KeepPageResources, updated.KeepPageResources);
         assign(settings.DiskBufferBytes, updated.DiskBufferBytes);
         assign(settings.DefaultUserName, updated.DefaultUserName);
@@ -65,6 +66,11 @@ void TPreferencesModel::EditProxyServer(std::string server) {
 void TPreferencesModel::EditProxyPort(std::int32_t port) {
     if (!RunFieldsEnabled()) return;
     values_.ProxyPort = std::clamp(port, MinPort, MaxPort);
+    MarkChanged();
+}
+void TPreferencesModel::EditCheckCertificates(bool checked) {
+    if (!RunFieldsEnabled()) return;
+    values_.CheckCertificates = checked;
     MarkChanged();
 }
 void TPreferencesModel::EditRetries(std::int32_t retries) {

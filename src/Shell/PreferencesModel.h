@@ -50,6 +50,7 @@ public:
     void EditProxyServer(std::string server);
     void EditProxyPort(std::int32_t port);
     void EditRetries(std::int32_t retries);
+    void EditCheckCertificates(bool checked);
     void EditKeepPageResources(bool checked);
     void EditUserName(std::string text);
     void EditPassword(std::string text);

@@ -192,6 +192,9 @@ void LoadSettings(AppSettings& settings, Registry& registry) {
 
     if (auto retries = ReadSetting(registry, keys::Briefs, keys::Retries))
         settings.Retries = ParseDecimal(*retries).value_or(3);
+    // Only an explicit "No" turns the checks off; a damaged value keeps them on.
+    if (auto check = ReadSetting(registry, keys::Briefs, keys::CheckCertificates))
+        settings.CheckCertificates = *check != "No";
     // On unless switched off: briefs made before the setting existed get the better copies.
     if (auto keep = ReadSetting(registry, keys::Briefs, keys::PageResources))
         settings.KeepPageResources = *keep != "No";
@@ -207,6 +210,7 @@ PreferencesInput PreferencesFrom(const AppSettings& settings) {
     input.ProxyServer = settings.ProxyServer;
     input.ProxyPort = settings.ProxyPort;
     input.Retries = settings.Retries;
+    input.CheckCertificates = settings.CheckCertificates;
     input.UserName = settings.DefaultUserName;
     input.Password = settings.DefaultPassword;
     input.KeepPageResources = settings.KeepPageResources;
@@ -223,6 +227,7 @@ bool ApplyPreferences(AppSettings& settings, Registry& registry, const Preferenc
     settings.ProxyServer = input.ProxyServer;
     settings.ProxyPort = input.ProxyPort;
     settings.Retries = input.Retries;
+    settings.CheckCertificates = input.CheckCertificates;
 
     registry.WriteValue(keys::DiskBuffer, keys::MegaBytes,
                         std::to_string(input.DiskBufferMegaBytes));
@@ -237,6 +242,8 @@ bool ApplyPreferences(AppSettings& settings, Registry& registry, const Preferenc
     registry.WriteValue(keys::Proxy, keys::ProxyPort, std::to_string(settings.ProxyPort));
 
     registry.WriteValue(keys::Briefs, keys::Retries, std::to_string(settings.Retries));
+    registry.WriteValue(keys::Briefs, keys::CheckCertificates,
+                        settings.CheckCertificates ? "Yes" : "No");
     registry.WriteValue(keys::Briefs, keys::PageResources, input.KeepPageResources ? "Yes" : "No");
     settings.KeepPageResources = input.KeepPageResources;
     if (!input.UserNameEdited && !input.PasswordEdited) return true;

@@ -27,6 +27,7 @@ inline constexpr std::string_view Briefs = "Briefs";
 inline constexpr std::string_view Retries = "Retries";
 inline constexpr std::string_view Password = "Password";
 inline constexpr std::string_view UserName = "UserName";
+inline constexpr std::string_view CheckCertificates = "Check Certificates";
 inline constexpr std::string_view PageResources = "Page Resources";
 inline constexpr std::string_view Startup = "Startup";
 inline constexpr std::string_view FirstStart = "First Start";
@@ -60,6 +61,7 @@ struct PreferencesInput {
     std::string ProxyServer;
     std::int32_t ProxyPort = 80;
     std::int32_t Retries = 3;
+    bool CheckCertificates = true; // "Check certificates"
     std::string UserName;
     std::string Password;
     std::string Confirm;

@@ -90,6 +90,19 @@ TEST_F(SettingsCommand, SetStoresTheFormsOfThePreferencesDialog) {
     EXPECT_NE(json.find("\"page-resources\": false,"), std::string::npos);
 }
 
+TEST_F(SettingsCommand, CertificateChecksAreOnUntilSetOff) {
+    ASSERT_EQ(Run({"settings"}), 0) << err_.str();
+    EXPECT_NE(out_.str().find("check-certificates: yes\n"), std::string::npos) << out_.str();
+    EXPECT_EQ(Run({"settings", "set", "check-certificates", "maybe"}), 2);
+    EXPECT_EQ(Stored(keys::Briefs, keys::CheckCertificates), std::nullopt);
+    ASSERT_EQ(Run({"settings", "set", "check-certificates", "No"}), 0) << err_.str();
+    EXPECT_EQ(Stored(keys::Briefs, keys::CheckCertificates), "No");
+    ASSERT_EQ(Run({"settings", "--json"}), 0);
+    EXPECT_NE(out_.str().find("\"check-certificates\": false,"), std::string::npos) << out_.str();
+    ASSERT_EQ(Run({"settings", "set", "check-certificates", "yes"}), 0);
+    EXPECT_EQ(Stored(keys::Briefs, keys::CheckCertificates), "Yes");
+}
+
 TEST_F(SettingsCommand, PasswordsAndUserNamesFromTheCommandLineCountAsConfirmed) {
     ASSERT_EQ(Run({"settings", "set", "password", "s3cr\\et"}), 0) << err_.str();
     EXPECT_EQ(out_.str(), "password: set\n");

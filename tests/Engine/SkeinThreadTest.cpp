@@ -180,6 +180,19 @@ TEST(ClassifyEntry, AddressForms) {
     EXPECT_EQ(inPath.FetchAddress, "example.com/go?to=http://x");
 }
 
+TEST(ClassifyEntry, SecureAddressesKeepTheirScheme) {
+    TWebPage e;
+    for (const auto& [address, fetch] : std::vector<std::pair<std::string, std::string>>{
+             {"https://example.com", "https://example.com/"},
+             {"HTTPS://example.com/a?b#c", "https://example.com/a?b#c"},
+             {"https://example.com:8443/x", "https://example.com:8443/x"}}) {
+        e.Address = address;
+        EntryTarget target = ClassifyEntry(e);
+        EXPECT_FALSE(target.NonHttp) << address;
+        EXPECT_EQ(target.FetchAddress, fetch);
+    }
+}
+
 TEST(ClassifyEntry, SearchQueriesJoinWordsWithPlus) {
     TWebPage e(EntryKind::Search);
     e.EntryName = "red  roses&more";
@@ -362,6 +375,65 @@ TEST_F(SkeinThreadTest, LocalFilesAndRedirectedTopPages) {
     // Links of a redirected page are taken relative to where it was found.
     std::vector<std::string> targets = server.Targets();
     EXPECT_NE(std::find(targets.begin(), targets.end(), "/next.htm"), targets.end());
+}
+
+TEST_F(SkeinThreadTest, SecurePagesEndToEnd) {
+    TestHttpServer secure(test::TestCertificate::Valid);
+    TestHttpServer expired(test::TestCertificate::Expired);
+    secure.Serve("/site/index.htm",
+                 TestResponse::Html("<title>Secure Home</title><img src=\"pic.gif\">"
+                                    "<a href=\"two.htm\">relative</a>"
+                                    "<a href=\"/root.htm\">root</a>"
+                                    "<a href=\"" +
+                                    secure.Url("/abs.htm") +
+                                    "\">absolute</a>"
+                                    "<a href=\"" +
+                                    server.Url("/plain.htm") + "\">plain</a>"));
+    secure.Serve("/site/pic.gif", TestResponse::Http(200, "image/gif", "GIF89a-secure"));
+    for (const char* page : {"/site/two.htm", "/root.htm", "/abs.htm"})
+        secure.Serve(page, TestResponse::Html(std::string("<title>T") + page + "</title>x"));
+    secure.Serve("/moved.htm", TestResponse::Html("<title>Moved Here</title>upgraded"));
+    server.Serve("/plain.htm", TestResponse::Html("<title>Plain</title>plain page"));
+    server.Serve("/up.htm", TestResponse::Redirect(301, secure.Url("/moved.htm")));
+    expired.SetDefault(TestResponse::Html("never shown"));
+
+    AddWeb("Secure", secure.Url("/site/index.htm"), 2).LoadImages = 1;
+    AddWeb("Upgraded", server.Address("/up.htm"));
+    AddWeb("Stale", expired.Url("/old.htm"));
+    TSkeinThread::Options options = Options();
+    options.TrustedAuthorities = test::TestAuthorityPem();
+    TSkeinThread run(brief, options);
+    ASSERT_TRUE(run.RunHere());
+    // Four secure pages and the plain one of the first entry, the moved page and the notice.
+    EXPECT_EQ(run.Outcome().Pages, 7);
+
+    std::vector<std::string> targets = secure.Targets();
+    for (const char* wanted : {"/site/index.htm", "/site/pic.gif", "/site/two.htm", "/root.htm",
+                               "/abs.htm", "/moved.htm"})
+        EXPECT_EQ(std::count(targets.begin(), targets.end(), wanted), 1) << wanted;
+    EXPECT_EQ(expired.RequestCount(), 0u);
+
+    std::string top = RunFile("0", "GA0.htm");
+    EXPECT_NE(top.find("<title>Secure Home</title>"), std::string::npos);
+    // Every link of the secure page leads to a stored copy.
+    for (const char* original :
+         {"two.htm\"", "/root.htm\"", "abs.htm\"", "plain.htm\"", "pic.gif\""})
+        EXPECT_EQ(top.find(original), std::string::npos) << original << " in\n" << top;
+    // The bars lead on-line to the page with its scheme.
+    EXPECT_EQ(Count(top, "href=" + secure.Url("/site/index.htm") + " "), 1u) << top;
+    EXPECT_EQ(Count(top, "href=" + secure.Url("/site/index.htm") + ">Original Link"), 1u);
+    bool noticeFound = false, movedFound = false;
+    for (const auto& file : std::filesystem::directory_iterator(dir / "0")) {
+        std::string text = test::ReadFileBytes(file.path());
+        if (text.find("certificate has expired") != std::string::npos) {
+            noticeFound = true;
+            EXPECT_NE(text.find(expired.Url("/old.htm")), std::string::npos);
+            EXPECT_NE(text.find("Brief Summary</a>"), std::string::npos) << "the bar is missing";
+        }
+        movedFound = movedFound || text.find("upgraded") != std::string::npos;
+    }
+    EXPECT_TRUE(noticeFound);
+    EXPECT_TRUE(movedFound);
 }
 
 TEST_F(SkeinThreadTest, SkipDuringTheTopPageStoresTheNoticeAndGoesOn) {

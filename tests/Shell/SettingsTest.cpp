@@ -192,6 +192,24 @@ TEST_F(SettingsStore, AutoLoadIsOnOnlyForExactlyYes) {
     }
 }
 
+TEST_F(SettingsStore, CertificateChecksAreOffOnlyForExactlyNoAndRoundTrip) {
+    EXPECT_TRUE(Loaded().CheckCertificates); // absent
+    for (const auto& [text, on] : std::vector<std::pair<std::string, bool>>{
+             {"No", false}, {"no", true}, {"Yes", true}, {"", true}, {"No ", true}}) {
+        Store(keys::Briefs, keys::CheckCertificates, text);
+        EXPECT_EQ(Loaded().CheckCertificates, on) << text;
+    }
+    AppSettings settings;
+    PreferencesInput input = PreferencesFrom(settings);
+    EXPECT_TRUE(input.CheckCertificates);
+    input.CheckCertificates = false;
+    RecordingDialogs dialogs;
+    ASSERT_TRUE(ApplyPreferences(settings, registry_, input, dialogs));
+    EXPECT_FALSE(settings.CheckCertificates);
+    EXPECT_EQ(Stored(keys::Briefs, keys::CheckCertificates), "No");
+    EXPECT_FALSE(Loaded().CheckCertificates);
+}
+
 TEST_F(SettingsStore, PageResourcesAreKeptUnlessSwitchedOffAndTheChoiceIsStored) {
     EXPECT_TRUE(Loaded().KeepPageResources);
     for (const auto& [text, on] : std::vector<std::pair<std::string, bool>>{

@@ -2,8 +2,11 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -102,7 +105,21 @@ TestResponse TestResponse::Hangup() {
     return r;
 }
 
+struct TestHttpServer::Connection {
+    int Fd = -1;
+    std::unique_ptr<TestTlsServer::Session> Tls;
+};
+
 TestHttpServer::TestHttpServer() {
+    Listen();
+}
+
+TestHttpServer::TestHttpServer(TestCertificate certificate)
+    : tls_(std::make_unique<TestTlsServer>(certificate)) {
+    Listen();
+}
+
+void TestHttpServer::Listen() {
     default_ = std::make_shared<const TestResponse>(
         TestResponse::Http(404, "text/html", "<html><body>Not Found</body></html>"));
     stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -146,11 +163,11 @@ std::string TestHttpServer::HostPort() const {
 }
 
 std::string TestHttpServer::Address(std::string_view path) const {
-    return HostPort() + std::string(path);
+    return tls_ ? Url(path) : HostPort() + std::string(path);
 }
 
 std::string TestHttpServer::Url(std::string_view path) const {
-    return "http://" + Address(path);
+    return (tls_ ? "https://" : "http://") + HostPort() + std::string(path);
 }
 
 void TestHttpServer::Enqueue(TestResponse response) {
@@ -269,14 +286,72 @@ std::shared_ptr<const TestResponse> TestHttpServer::Choose(const std::string& ta
     return it != byPath_.end() ? it->second : default_;
 }
 
+ssize_t TestHttpServer::ReadSome(Connection& connection, char* data, size_t size) const {
+    if (connection.Tls)
+        return connection.Tls->Read(
+            data, size, [&](short events) { return WaitFor(connection.Fd, events, kWaitBoundMs); });
+    for (;;) {
+        if (!WaitFor(connection.Fd, POLLIN, kWaitBoundMs)) return -1;
+        ssize_t n = recv(connection.Fd, data, size, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        return n;
+    }
+}
+
+bool TestHttpServer::WriteAll(Connection& connection, const char* data, size_t size) const {
+    if (connection.Tls)
+        return connection.Tls->Write(
+            data, size, [&](short events) { return WaitFor(connection.Fd, events, kWaitBoundMs); });
+    size_t done = 0;
+    while (done < size) {
+        if (!WaitFor(connection.Fd, POLLOUT, kWaitBoundMs)) return false;
+        ssize_t n = send(connection.Fd, data + done, size - done, MSG_NOSIGNAL);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return false; // the client has gone
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> done) {
-    std::string request;
+    // A client that hangs up while TLS writes with write() raises SIGPIPE on this thread;
+    // blocked, it stays pending here and goes with the thread.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    Connection connection;
+    connection.Fd = fd;
     char block[4096];
+    if (tls_) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        const Handshake mode = handshake_.load();
+        if (mode == Handshake::Refuse && ReadSome(connection, block, sizeof block) > 0) {
+            const std::string refusal = "HTTP/1.0 400 Bad Request\r\n\r\n";
+            WriteAll(connection, refusal.data(), refusal.size());
+        }
+        if (mode != Handshake::Complete) {
+            // A stalled hello is read and never answered, until the client gives up.
+            while (mode == Handshake::Stall && ReadSome(connection, block, sizeof block) > 0) {
+            }
+            close(fd);
+            done->store(true);
+            return;
+        }
+        connection.Tls = tls_->Open(fd);
+        if (!connection.Tls || !connection.Tls->Accept([&](short events) {
+                return WaitFor(fd, events, kWaitBoundMs);
+            })) {
+            connection.Tls.reset();
+            close(fd);
+            done->store(true);
+            return;
+        }
+    }
+    std::string request;
     bool complete = false;
     while (request.size() < kRequestLimit) {
-        if (!WaitFor(fd, POLLIN, kWaitBoundMs)) break;
-        ssize_t n = recv(fd, block, sizeof block, 0);
-        if (n < 0 && errno == EINTR) continue;
+        ssize_t n = ReadSome(connection, block, sizeof block);
         if (n <= 0) break;
         request.append(block, static_cast<size_t>(n));
         size_t end = HeaderEnd(request);
@@ -293,21 +368,80 @@ void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> 
             targets_.push_back(target);
         }
         arrived_.notify_all();
-        if (complete) Answer(fd, *Choose(target));
+        if (complete && !tls_ && request.compare(0, 8, "CONNECT ") == 0)
+            Tunnel(connection, target);
+        else if (complete)
+            Answer(connection, *Choose(target));
     }
+    connection.Tls.reset();
     close(fd);
     done->store(true);
 }
 
-void TestHttpServer::Answer(int fd, const TestResponse& response) {
+void TestHttpServer::Tunnel(Connection& connection, const std::string& target) {
+    // Only loopback targets: the tests never reach out.
+    const std::string loopback = "127.0.0.1:";
+    int port = 0;
+    if (target.compare(0, loopback.size(), loopback) == 0) {
+        try {
+            port = std::stoi(target.substr(loopback.size()));
+        } catch (const std::exception&) {
+            port = 0;
+        }
+    }
+    int upstream = port > 0 && port < 65536 ? socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (upstream < 0 || connect(upstream, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        if (upstream >= 0) close(upstream);
+        std::string refused = TestResponse::Http(502, "text/html", "no tunnel").Bytes;
+        WriteAll(connection, refused.data(), refused.size());
+        return;
+    }
+    const std::string established = "HTTP/1.0 200 Connection established\r\n\r\n";
+    if (!WriteAll(connection, established.data(), established.size())) {
+        close(upstream);
+        return;
+    }
+    // Relays until both sides have ended; an end on one side is passed on as a half close.
+    pollfd fds[3] = {{stopFd_, POLLIN, 0}, {connection.Fd, POLLIN, 0}, {upstream, POLLIN, 0}};
+    char block[16384];
+    while (fds[1].fd >= 0 || fds[2].fd >= 0) {
+        int n = poll(fds, 3, kWaitBoundMs);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || fds[0].revents != 0) break;
+        for (int side = 1; side <= 2; ++side) {
+            if (fds[side].fd < 0 || fds[side].revents == 0) continue;
+            int other = side == 1 ? upstream : connection.Fd;
+            ssize_t got = recv(fds[side].fd, block, sizeof block, 0);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                shutdown(other, SHUT_WR);
+                fds[side].fd = -1;
+                continue;
+            }
+            size_t sent = 0;
+            while (sent < static_cast<size_t>(got)) {
+                ssize_t put =
+                    send(other, block + sent, static_cast<size_t>(got) - sent, MSG_NOSIGNAL);
+                if (put < 0 && errno == EINTR) continue;
+                if (put <= 0) break;
+                sent += static_cast<size_t>(put);
+            }
+        }
+    }
+    close(upstream);
+}
+
+void TestHttpServer::Answer(Connection& connection, const TestResponse& response) {
     if (response.CloseWithoutAnswer) return;
     if (response.NeverAnswer) {
         // Silent until the client closes its end (readable with nothing to read) or the server
         // stops.
         char scratch[512];
-        while (WaitFor(fd, POLLIN, kWaitBoundMs)) {
-            ssize_t n = recv(fd, scratch, sizeof scratch, 0);
-            if (n == 0 || (n < 0 && errno != EINTR)) return;
+        while (ReadSome(connection, scratch, sizeof scratch) > 0) {
         }
         return;
     }
@@ -317,19 +451,13 @@ void TestHttpServer::Answer(int fd, const TestResponse& response) {
     size_t sent = 0;
     while (sent < total) {
         size_t piece = std::min(chunk, total - sent);
-        size_t done = 0;
-        while (done < piece) {
-            if (!WaitFor(fd, POLLOUT, kWaitBoundMs)) return;
-            ssize_t n = send(fd, response.Bytes.data() + sent + done, piece - done, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return; // the client has gone
-            done += static_cast<size_t>(n);
-        }
+        if (!WriteAll(connection, response.Bytes.data() + sent, piece)) return;
         sent += piece;
         if (sent < total && response.ChunkDelayMs > 0 && !Pause(response.ChunkDelayMs)) return;
     }
     // A graceful end: the client reads the whole answer before it sees the close.
-    shutdown(fd, SHUT_WR);
+    if (connection.Tls) connection.Tls->Close();
+    shutdown(connection.Fd, SHUT_WR);
 }
 
 } // namespace gathra::test

@@ -1,4 +1,6 @@
 #pragma once
+#include "support/TestTls.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -47,9 +49,14 @@ struct TestResponse {
 //   2. once they are used up, the answer registered for the request's path with Serve;
 //   3. otherwise the default answer (a 404 page unless SetDefault changed it).
 // Every wait inside is bounded, and the destructor stops and joins every thread.
+//
+// Made with a TestCertificate, the server speaks TLS with that certificate ("https://"). A plain
+// server also acts as a proxy for "CONNECT 127.0.0.1:<port>" requests: it answers 200 and then
+// relays bytes both ways (the request is recorded like any other).
 class TestHttpServer {
 public:
     TestHttpServer();
+    explicit TestHttpServer(TestCertificate certificate);
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;
     TestHttpServer& operator=(const TestHttpServer&) = delete;
@@ -57,10 +64,16 @@ public:
     int Port() const { return port_; }
     // "127.0.0.1:<port>", the host part of an engine address.
     std::string HostPort() const;
-    // HostPort() followed by the path, the engine form of an address (no "http://").
+    // HostPort() followed by the path, the engine form of an address (no "http://"; a TLS
+    // server's addresses keep their "https://").
     std::string Address(std::string_view path) const;
-    // "http://" followed by Address(path).
+    // "http://" (or "https://") followed by HostPort() and the path.
     std::string Url(std::string_view path) const;
+    bool IsTls() const { return tls_ != nullptr; }
+    // How a TLS server meets a client's first handshake message: it completes the handshake,
+    // says nothing more (Stall), or answers with plain text and hangs up (Refuse).
+    enum class Handshake { Complete, Stall, Refuse };
+    void SetHandshake(Handshake mode) { handshake_.store(mode); }
 
     void Enqueue(TestResponse response);
     // Answers every request whose target path (the proxy form's host is ignored) is path.
@@ -86,10 +99,16 @@ private:
         std::thread Thread;
         std::shared_ptr<std::atomic<bool>> Done;
     };
+    struct Connection;
+    void Listen();
     void AcceptLoop();
     void ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> done);
     std::shared_ptr<const TestResponse> Choose(const std::string& target);
-    void Answer(int fd, const TestResponse& response);
+    void Answer(Connection& connection, const TestResponse& response);
+    void Tunnel(Connection& connection, const std::string& target);
+    // Bytes read (> 0), 0 at the end, -1 on failure or when a wait ends.
+    ssize_t ReadSome(Connection& connection, char* data, size_t size) const;
+    bool WriteAll(Connection& connection, const char* data, size_t size) const;
     // Waits on fd (or nothing when fd < 0) for the events, at most ms; false when the server stops
     // or the bound passes.
     bool WaitFor(int fd, short events, int ms) const;
@@ -98,6 +117,8 @@ private:
     int listenFd_ = -1;
     int stopFd_ = -1; // an eventfd that wakes every wait when the server stops
     int port_ = 0;
+    std::unique_ptr<TestTlsServer> tls_;
+    std::atomic<Handshake> handshake_{Handshake::Complete};
     std::thread acceptThread_;
 
     mutable std::mutex mutex_;

@@ -181,7 +181,7 @@ private slots:
         for (const char* name : {"Browser", "AutoLoad", "FindButton"})
             QVERIFY2(Find<QWidget>(&d, name)->isEnabled(), name);
         for (const char* name : {"ProxyServer", "ProxyPort", "NumRetries", "DiskBuffer", "UserName",
-                                 "Password", "Confirm", "KeepPageResources"})
+                                 "Password", "Confirm", "CheckCertificates", "KeepPageResources"})
             QVERIFY2(!Find<QWidget>(&d, name)->isEnabled(), name);
         int disabledLabels = 0;
         for (QLabel* l : d.findChildren<QLabel*>())
@@ -191,6 +191,20 @@ private slots:
         d.OkButtons()[0]->click();
         QCOMPARE(store.Settings.BrowserPath, std::string("/usr/bin/firefox2"));
         QCOMPARE(store.Settings.ProxyServer, std::string("proxy.local"));
+    }
+
+    void certificateChecksAreOnAndCanBeTurnedOff() {
+        SettingsStore store;
+        TSKPrefs d(Sample(), false, false, store.Applier());
+        auto* check = Find<QCheckBox>(&d, "CheckCertificates");
+        QVERIFY(check->isChecked());
+        QVERIFY(check->isEnabled());
+        QCOMPARE(check->parentWidget()->objectName(), QString("SecureGroup"));
+        check->click();
+        QCOMPARE(ApplyEnabledCount(d), 3);
+        d.OkButtons()[1]->click();
+        QVERIFY(!store.Settings.CheckCertificates);
+        QCOMPARE(store.Stored("Briefs", "Check Certificates"), std::string("No"));
     }
 
     void keepPageStylesIsOnByDefaultAndStoredWhenSwitchedOff() {

@@ -36,6 +36,7 @@ void PrintText(const LoadedSettings& loaded, const Registry& registry, std::ostr
         << "proxy-server: " << s.ProxyServer << "\n"
         << "proxy-port: " << s.ProxyPort << "\n"
         << "retries: " << s.Retries << "\n"
+        << "check-certificates: " << (s.CheckCertificates ? "yes" : "no") << "\n"
         << "disk-buffer-mb: " << s.DiskBufferBytes / kBytesPerMegaByte << "\n"
         << "user: " << s.DefaultUserName << "\n"
         << "password: " << (s.DefaultPassword.empty() ? "not set" : "set") << "\n"
@@ -56,6 +57,7 @@ void PrintJson(const LoadedSettings& loaded, const Registry& registry, std::ostr
         << "  \"proxy-server\": " << JsonString(s.ProxyServer) << ",\n"
         << "  \"proxy-port\": " << s.ProxyPort << ",\n"
         << "  \"retries\": " << s.Retries << ",\n"
+        << "  \"check-certificates\": " << (s.CheckCertificates ? "true" : "false") << ",\n"
         << "  \"disk-buffer-mb\": " << s.DiskBufferBytes / kBytesPerMegaByte << ",\n"
         << "  \"disk-buffer-bytes\": " << s.DiskBufferBytes << ",\n"
         << "  \"user\": " << JsonString(s.DefaultUserName) << ",\n"
@@ -96,6 +98,8 @@ std::optional<std::string> EditField(PreferencesInput& input, const std::string&
         input.BrowserLocation = value;
     } else if (name == "autoload") {
         return yesNo(input.AutoLoad);
+    } else if (name == "check-certificates") {
+        return yesNo(input.CheckCertificates);
     } else if (name == "page-resources") {
         return yesNo(input.KeepPageResources);
     } else if (name == "proxy-server") {
@@ -139,7 +143,8 @@ void AddSettingsCommands(CLI::App& app, CliState& state) {
     set->add_option("NAME", *name, "The setting to change")
         ->required()
         ->check(CLI::IsMember({"browser", "autoload", "proxy-server", "proxy-port", "retries",
-                               "disk-buffer-mb", "user", "password", "page-resources"}));
+                               "check-certificates", "disk-buffer-mb", "user", "password",
+                               "page-resources"}));
     set->add_option("VALUE", *value, "Its new value")->required();
 
     set->callback([&state, name, value] {

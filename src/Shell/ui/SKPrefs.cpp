@@ -82,7 +82,8 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
     if (!model_.RunFieldsEnabled()) {
         for (QWidget* w : std::initializer_list<QWidget*>{
                  server_, serverLabel_, port_, portLabel_, retries_, retriesLabel_, disk_,
-                 diskLabel_, user_, userLabel_, password_, passwordLabel_, keepResources_})
+                 diskLabel_, user_, userLabel_, password_, passwordLabel_, checkCertificates_,
+                 keepResources_})
             w->setEnabled(false);
     }
     Refresh();
@@ -131,7 +132,7 @@ void TSKPrefs::BuildGeneralPage(QWidget* page) {
 void TSKPrefs::BuildProxyPage(QWidget* page) {
     auto* proxy = new QGroupBox("HTTP Proxy", page);
     proxy->setObjectName("ProxyGroup");
-    proxy->setGeometry(GroupLeft, 10, GroupWidth, 100);
+    proxy->setGeometry(GroupLeft, 10, GroupWidth, 92);
     server_ = new QLineEdit(proxy);
     server_->setObjectName("ProxyServer");
     server_->setGeometry(90, 26, GroupWidth - 105, 24);
@@ -140,6 +141,19 @@ void TSKPrefs::BuildProxyPage(QWidget* page) {
     port_ = MakeSpin("ProxyPort", proxy, TPreferencesModel::MinPort, TPreferencesModel::MaxPort,
                      QRect(90, 60, 90, 24));
     portLabel_ = MakeBuddyLabel("&Port:", proxy, 15, 64, port_);
+
+    auto* secure = new QGroupBox("Secure Pages ", page);
+    secure->setObjectName("SecureGroup");
+    // Below the stored pages group, above the button row.
+    secure->setGeometry(GroupLeft, 166, GroupWidth, 52);
+    checkCertificates_ = new QCheckBox("&Check certificates", secure);
+    checkCertificates_->setObjectName("CheckCertificates");
+    checkCertificates_->move(15, 22);
+    checkCertificates_->adjustSize();
+    connect(checkCertificates_, &QCheckBox::clicked, this, [this](bool on) {
+        model_.EditCheckCertificates(on);
+        Refresh();
+    });
     connect(server_, &QLineEdit::textEdited, this, [this](const QString& t) {
         model_.EditProxyServer(ToStored(t));
         Refresh();
@@ -154,10 +168,10 @@ void TSKPrefs::BuildProxyPage(QWidget* page) {
 void TSKPrefs::BuildPagesGroup(QWidget* page) {
     auto* pages = new QGroupBox("Stored Pages ", page);
     pages->setObjectName("PagesGroup");
-    pages->setGeometry(GroupLeft, 118, GroupWidth, 60);
+    pages->setGeometry(GroupLeft, 108, GroupWidth, 52);
     keepResources_ = new QCheckBox("&Keep page styles and scripts", pages);
     keepResources_->setObjectName("KeepPageResources");
-    keepResources_->move(15, 26);
+    keepResources_->move(15, 22);
     keepResources_->adjustSize();
     connect(keepResources_, &QCheckBox::clicked, this, [this](bool on) {
         model_.EditKeepPageResources(on);
@@ -251,6 +265,7 @@ void TSKPrefs::Refresh() {
     setText(password_, v.Password);
     setText(confirm_, v.Confirm);
     autoLoad_->setChecked(v.AutoLoad);
+    checkCertificates_->setChecked(v.CheckCertificates);
     keepResources_->setChecked(v.KeepPageResources);
     disk_->setValue(static_cast<int>(v.DiskBufferMegaBytes));
     port_->setValue(v.ProxyPort);

@@ -60,6 +60,7 @@ private:
     QLineEdit* server_ = nullptr;
     QLabel* portLabel_ = nullptr;
     QSpinBox* port_ = nullptr;
+    QCheckBox* checkCertificates_ = nullptr;
     QCheckBox* keepResources_ = nullptr;
     QLabel* retriesLabel_ = nullptr;
     QSpinBox* retries_ = nullptr;
