@@ -108,11 +108,12 @@ std::string FileToReplace(const std::string& path) {
     return target;
 }
 
-std::optional<std::string> WriteBeside(const std::string& path, std::string_view bytes,
-                                       mode_t mode) {
+std::optional<std::string> WriteBeside(const std::string& path, std::string_view bytes, mode_t mode,
+                                       bool keepOldMode) {
     static std::atomic<unsigned> counter{0};
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 07777;
+    if (keepOldMode && ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        mode = old.st_mode & 07777;
 
     std::optional<std::string> unnamed = WriteUnnamed(path, bytes, mode, counter);
     if (unnamed) return unnamed;

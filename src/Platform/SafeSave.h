@@ -16,11 +16,12 @@ std::string FileToReplace(const std::string& path);
 
 // Writes bytes to a new file beside path and flushes it to disk. Returns the new file's name,
 // or nothing (and no file left behind) on failure. The new file takes the old file's permissions
-// (mode when there is no old file), so that replacing a file does not change who may read it.
+// (mode when there is no old file, or always when keepOldMode is false), so that replacing a file
+// does not change who may read it.
 // The file is written unnamed where the file system allows it and only given its name once
 // complete, so a process killed while writing leaves nothing behind.
 std::optional<std::string> WriteBeside(const std::string& path, std::string_view bytes,
-                                       mode_t mode = 0666);
+                                       mode_t mode = 0666, bool keepOldMode = true);
 
 // Renames temp over path; on failure temp is removed.
 bool ReplaceWith(const std::string& temp, const std::string& path);
