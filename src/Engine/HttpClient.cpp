@@ -251,6 +251,13 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
     int attempts = 0;
 
     if (StartsWithNoCase(address, "file://")) {
+        // A network page's link, picture, frame or base must not copy the user's own files into
+        // the run folder: local files are read only for an entry that is itself a local file.
+        if (!run.LocalEntry && !StartsWithNoCase(baseAddress, "file:")) {
+            UnsupportedAddressNotice(buffer, display);
+            result.IsContent = false;
+            return result;
+        }
         LoadLocalFile(address, display, buffer, result);
         return result;
     }
@@ -281,6 +288,10 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
             return finish(false);
         }
 
+        if (!IsSendableAddress(hostAndPath)) {
+            UnsupportedAddressNotice(buffer, display);
+            return finish(false);
+        }
         std::string request =
             BuildRequest(hostAndPath, viaProxy, authorising, user, pass, agentComment);
         std::string connectTo =

@@ -51,6 +51,10 @@ struct TRunContext {
     std::int64_t ImagesCount = 0;
     std::int64_t TotalBytes = 0;
 
+    // The current entry's own address is a local file: only then may the run read local files
+    // ("file://" addresses). A page fetched over the network cannot lead the run to them.
+    bool LocalEntry = false;
+
     // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
     int TimeUnitMs = 1000;
     // Ends the run's blocking socket call when the user stops or skips; null means

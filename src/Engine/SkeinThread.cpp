@@ -267,6 +267,7 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
     if (flags_.SkipOrAbort()) return EntryInterrupted();
     options_.Host->UpdateItem(ProgressLabel::CurrAddr, target.FetchAddress);
 
+    run_.LocalEntry = EqualNoCase(std::string_view(target.FetchAddress).substr(0, 5), "file:");
     TResponseBuffer buffer;
     std::string fetchAddress = target.FetchAddress;
     TFetchResult fetched;

@@ -339,7 +339,10 @@ int GenerateLoadedBrief(TBrief& brief, const AppSettings& settings, const Genera
     }
     if (outcome.DiskError) return 1;
     if (host.LastSaveFailed()) {
-        err << "gathra: the run is not recorded in " << brief.FileName << "\n";
+        err << "gathra: the run is not recorded in " << brief.FileName;
+        // Its files are kept where the user can find them.
+        if (!outcome.RunFolder.empty()) err << "; its files stay in " << outcome.RunFolder;
+        err << "\n";
         return 1;
     }
     if (interrupted) return kExitStopped;
