@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <optional>
@@ -134,7 +135,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     if (fd < 0) return std::nullopt;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
+        errno = error;
         return std::nullopt;
     }
     std::string bytes;
@@ -543,8 +546,10 @@ std::string EncodeCatalogueFile(const TBrief& brief) {
 
 bool SaveBriefs2(TBrief& brief, Dialogs& dialogs) {
     if (brief.FileName.empty()) return false;
-    auto fail = [&] {
-        dialogs.ShowMessage(kBriefSavingErrorText, kBriefSavingErrorCaption, false);
+    // error: the system's error number of the failure, 0 when the program refused the save.
+    auto fail = [&](int error = 0) {
+        dialogs.ShowFailure(kBriefSavingErrorText, kBriefSavingErrorCaption,
+                            error != 0 ? std::strerror(error) : std::string());
         return false;
     };
     std::string path = PosixPath(brief.FileName);
@@ -554,39 +559,46 @@ bool SaveBriefs2(TBrief& brief, Dialogs& dialogs) {
     if (!BriefFileLimitProblem(brief).empty()) return fail();
     path = FileToReplace(path);
     catPath = FileToReplace(catPath);
-    if (catPath == path || IsReadOnlyFile(path)) return fail();
+    if (catPath == path) return fail();
+    if (IsReadOnlyFile(path)) return fail(EACCES);
 
     // Temporaries of saves that were killed before renaming them.
     RemoveStaleTemporaries(path);
     RemoveStaleTemporaries(catPath);
 
     std::optional<std::string> briefTemp = WriteBeside(path, EncodeBriefFile(brief));
-    if (!briefTemp) return fail();
+    if (!briefTemp) return fail(errno);
     // The catalogue holds the archive list: a run is recorded only there, so a catalogue that
     // cannot be written is a failed save. The brief file is still replaced (its changes are
     // good), and the message says that not all was saved.
+    const bool catReadOnly = IsReadOnlyFile(catPath);
     std::optional<std::string> catTemp =
-        IsReadOnlyFile(catPath) ? std::nullopt : WriteBeside(catPath, EncodeCatalogueFile(brief));
+        catReadOnly ? std::nullopt : WriteBeside(catPath, EncodeCatalogueFile(brief));
+    int catError = catReadOnly ? EACCES : catTemp ? 0 : errno;
     if (!ReplaceWith(*briefTemp, path)) {
+        const int error = errno;
         if (catTemp) ::unlink(catTemp->c_str());
-        return fail();
+        return fail(error);
     }
-    const bool catalogued = catTemp && ReplaceWith(*catTemp, catPath);
+    if (catTemp && !ReplaceWith(*catTemp, catPath)) catError = errno;
     SyncFolder(path);
-    if (!catalogued) return fail();
+    if (catError != 0) return fail(catError);
     return true;
 }
 
 bool ReadBriefs2(TBrief& brief, Dialogs& dialogs) {
     brief.BriefFolder = FolderOf(brief.FileName);
-    auto corrupt = [&] {
-        dialogs.ShowMessage(kBriefLoadingErrorText, kBriefLoadingErrorCaption, false);
+    // error: the system's error number when the file could not be read; a file that was read
+    // but is not a brief has none.
+    auto corrupt = [&](int error = 0) {
+        dialogs.ShowFailure(kBriefLoadingErrorText, kBriefLoadingErrorCaption,
+                            error != 0 ? std::strerror(error) : std::string());
         return false;
     };
     bool needsResave = false;
     try {
         std::optional<std::string> bytes = ReadWholeFile(PosixPath(brief.FileName));
-        if (!bytes) return corrupt();
+        if (!bytes) return corrupt(errno != 0 ? errno : EIO);
         ByteReader in(*bytes);
         Outcome header = ReadHeader(in);
         if (header == Outcome::Refused) return false;

@@ -62,6 +62,14 @@ struct TRunContext {
     SocketCanceller* Canceller = nullptr;
     // A single response larger than this is refused instead of held in memory (tests lower it).
     std::size_t MaxResponseBytes = std::size_t(1) << 30;
+    // A page (a text response, held in memory to be rewritten) is cut at this size, with a
+    // notice at its end.
+    std::size_t MaxPageBytes = std::size_t(64) << 20;
+    // A transfer fails when its header is not complete after this many time units, or when a
+    // stretch of RateStretchUnits after the header brings fewer than MinStretchBytes.
+    int HeaderTimeUnits = 60;
+    int RateStretchUnits = 30;
+    std::size_t MinStretchBytes = 1024;
 
     // Answers the free bytes of the run folder's file system; null: std::filesystem::space.
     // Tests count the checks through it.

@@ -169,8 +169,8 @@ void TSkeinThread::Run() {
     RunFolderName folder;
     try {
         folder = CreateRunFolder(brief_.HomeFolder);
-    } catch (const TDiskError&) {
-        ReportDiskError();
+    } catch (const TDiskError& error) {
+        ReportDiskError(error.Cause());
         return;
     }
     outcome_.Started = true;
@@ -194,8 +194,8 @@ void TSkeinThread::Run() {
 
     try {
         RunBody();
-    } catch (const TDiskError&) {
-        ReportDiskError();
+    } catch (const TDiskError& error) {
+        ReportDiskError(error.Cause());
     }
     Finish();
 }
@@ -393,9 +393,10 @@ void TSkeinThread::ReplaceProgressDialog() {
     ShowStatistics();
 }
 
-void TSkeinThread::ReportDiskError() {
+void TSkeinThread::ReportDiskError(const std::string& cause) {
     outcome_.DiskError = true;
-    options_.Host->ShowDiskError(std::string(kDiskErrorText), std::string(kDiskErrorCaption));
+    options_.Host->ShowDiskFailure(std::string(kDiskErrorText), std::string(kDiskErrorCaption),
+                                   cause);
 }
 
 void TSkeinThread::Finish() {

@@ -3,6 +3,7 @@
 #include "Brief/Brief.h"
 #include "Engine/FileNames.h"
 #include "Engine/HttpClient.h"
+#include "Engine/ResponseReader.h"
 #include "Engine/RunContext.h"
 #include "Engine/RunHost.h"
 #include "Engine/SkeinThread.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 namespace gathra {
@@ -205,6 +207,48 @@ TEST_F(HostileRedirects, BlanksInAnAddressAreSentEncoded) {
     ASSERT_EQ(server.Targets().size(), 1u);
     EXPECT_EQ(server.Targets()[0], "/a%20b/c%20d.htm");
     EXPECT_EQ(server.Request(0).rfind("GET /a%20b/c%20d.htm HTTP/1.0\r\n", 0), 0u);
+}
+
+TEST_F(HostileRedirects, TransfersWithoutAnEndFailAndPagesAreCut) {
+    // Time units of 5 ms: the header has 300 ms, and every 150 ms of body must bring 1024 bytes.
+    const std::string header = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+    TestResponse headerTrickle = TestResponse::Raw(header + "body");
+    headerTrickle.ChunkSize = 1;
+    headerTrickle.ChunkDelayMs = 20;
+    server.Serve("/header.htm", headerTrickle);
+    TestResponse bodyTrickle = TestResponse::Raw(header + std::string(100, 'b'));
+    bodyTrickle.ChunkSize = 1;
+    bodyTrickle.ChunkDelayMs = 10;
+    server.Serve("/body.htm", bodyTrickle);
+    server.Serve("/large.htm", TestResponse::Html(std::string(5000, 'p')));
+    TestResponse picture = TestResponse::Http(200, "image/gif", std::string(5000, 'g'));
+    server.Serve("/large.gif", picture);
+
+    const auto started = std::chrono::steady_clock::now();
+    TFetchResult r = Fetch(server.Address("/header.htm"));
+    EXPECT_FALSE(r.IsContent);
+    EXPECT_NE(buffer.Bytes().find("unable to connect"), std::string::npos);
+
+    run.HeaderTimeUnits = 1000; // the trickled header of the next one is no matter here
+    r = Fetch(server.Address("/body.htm"));
+    EXPECT_FALSE(r.IsContent);
+    EXPECT_NE(buffer.Bytes().find("unable to connect"), std::string::npos);
+    // Both ended long before the whole response could have come in.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+
+    run.MaxPageBytes = 1000;
+    r = Fetch(server.Address("/large.htm"));
+    EXPECT_TRUE(r.IsContent);
+    EXPECT_EQ(buffer.Size(), 1000 + kPageCutNotice.size() + 1);
+    EXPECT_NE(buffer.Bytes().find(kPageCutNotice), std::string::npos);
+    // A picture is not a page: only the response bound applies to it.
+    std::string address = server.Address("/large.gif");
+    r = FetchDocument(address, buffer, "", "", server.HostPort(), false, "", 80, true, false, "",
+                      run);
+    EXPECT_TRUE(r.IsContent);
+    EXPECT_TRUE(r.IsBinary);
+    EXPECT_EQ(buffer.Bytes().find(kPageCutNotice), std::string::npos);
+    EXPECT_NE(buffer.Bytes().find(std::string(5000, 'g')), std::string::npos);
 }
 
 } // namespace

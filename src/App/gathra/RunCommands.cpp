@@ -76,8 +76,12 @@ public:
     }
     void SetStatusText(const std::string&) override {}
     void ShowDiskError(const std::string& text, const std::string& caption) override {
+        ShowDiskFailure(text, caption, {});
+    }
+    void ShowDiskFailure(const std::string& text, const std::string& caption,
+                         const std::string& cause) override {
         EndLine();
-        dialogs_.ShowMessage(text, caption, false);
+        dialogs_.ShowFailure(text, caption, cause);
     }
     void BriefReady(const std::string&, const std::string&, const std::string&) override {}
     void AppendArchive(TBrief& brief, const std::string& path, const std::string& title) override {
