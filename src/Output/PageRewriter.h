@@ -16,8 +16,9 @@ struct TPageContext {
     TRunContext* Run = nullptr;
     TOutputFile* Out = nullptr; // the stored page file; everything is appended to it
 
-    // The prepared page (ends in one NUL byte, no other NUL) and its marked copy (MarkTags).
-    // Rewriting only blanks bytes of the page; its length never changes.
+    // The prepared page (ends in one NUL byte, no other NUL) and, where a caller has one, its
+    // marked copy (MarkTags); without it the tags are paired on the page itself as the scan
+    // goes. Rewriting only blanks bytes of the page; its length never changes.
     std::string* Page = nullptr;
     const std::string* Marked = nullptr;
 
@@ -31,6 +32,7 @@ struct TPageContext {
     bool InFrame = false;    // the page was reached as a frame source
     bool IsContent = true;   // false: a notice stands in place of the page; links stay unchanged
     bool LoadImages = false;
+    bool LoadBinaries = false; // the entry's "other files": audio and video of the page too
 
     // The entry's credentials, handed on to image fetches.
     std::string UserName;

@@ -229,6 +229,9 @@ void LoadSettings(AppSettings& settings, Registry& registry) {
                       Model::MaxPort, 80, settings.ProxyPort);
     ReadNumberSetting(settings, registry, keys::Briefs, keys::Retries, Model::MinRetries,
                       Model::MaxRetries, 3, settings.Retries);
+    // On unless switched off: briefs made before the setting existed get the better copies.
+    if (auto keep = ReadSetting(registry, keys::Briefs, keys::PageResources))
+        settings.KeepPageResources = *keep != "No";
     if (auto password = LoadSecret(registry, keys::Password)) settings.DefaultPassword = *password;
     if (auto user = LoadSecret(registry, keys::UserName)) settings.DefaultUserName = *user;
 }
@@ -243,6 +246,7 @@ PreferencesInput PreferencesFrom(const AppSettings& settings) {
     input.Retries = settings.Retries;
     input.UserName = settings.DefaultUserName;
     input.Password = settings.DefaultPassword;
+    input.KeepPageResources = settings.KeepPageResources;
     return input;
 }
 
@@ -270,6 +274,8 @@ bool ApplyPreferences(AppSettings& settings, Registry& registry, const Preferenc
     registry.WriteValue(keys::Proxy, keys::ProxyPort, std::to_string(settings.ProxyPort));
 
     registry.WriteValue(keys::Briefs, keys::Retries, std::to_string(settings.Retries));
+    registry.WriteValue(keys::Briefs, keys::PageResources, input.KeepPageResources ? "Yes" : "No");
+    settings.KeepPageResources = input.KeepPageResources;
     if (!input.UserNameEdited && !input.PasswordEdited) return true;
     if (input.PasswordEdited && input.Password != input.Confirm) {
         dialogs.ShowMessage("Password not correctly confirmed.", "Password Error", false);
