@@ -2,11 +2,13 @@
 
 #include "Brief/ScrambleText.h"
 #include "Engine/OutputFile.h"
+#include "Platform/SafeSave.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <optional>
@@ -119,44 +121,6 @@ void WriteEntry(RecordWriter& w, const TWebPage& e) {
 
 // ---- files --------------------------------------------------------------------------------------
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-// Writes `bytes` to a new file beside `path` and flushes it to disk. Returns the new file's
-// name, or nothing (and no file left behind) on failure. The new file takes the old file's
-// permissions, so that replacing a file does not change who may read it.
-std::optional<std::string> WriteBeside(const std::string& path, std::string_view bytes) {
-    static std::atomic<unsigned> counter{0};
-    struct stat old {};
-    bool hadOld = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp =
-            path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return std::nullopt;
-        }
-        bool ok = WriteAll(fd, bytes);
-        if (ok && hadOld) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-        if (ok) ok = ::fsync(fd) == 0;
-        if (::close(fd) != 0) ok = false;
-        if (!ok) {
-            ::unlink(temp.c_str());
-            return std::nullopt;
-        }
-        return temp;
-    }
-    return std::nullopt;
-}
-
 // A file the user has made read-only is kept as it is, as writing it in place would fail; a
 // renamed copy must not get round that.
 bool IsReadOnlyFile(const std::string& path) {
@@ -165,42 +129,15 @@ bool IsReadOnlyFile(const std::string& path) {
     return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
-// The file that a save replaces: the one a symbolic link points at rather than the link itself,
-// so that the link keeps working and the file it names gets the new contents.
-std::string FileToReplace(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return path;
-    std::string target(resolved);
-    ::free(resolved);
-    return target;
-}
-
-bool ReplaceWith(const std::string& temp, const std::string& path) {
-    if (::rename(temp.c_str(), path.c_str()) == 0) return true;
-    ::unlink(temp.c_str());
-    return false;
-}
-
-// Makes the renames themselves durable; a failure here loses nothing that is not already
-// written, so it is not reported.
-void SyncFolder(const std::string& path) {
-    std::string folder = FolderOf(path);
-    if (folder.empty()) folder = ".";
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 // Reads a whole regular file; nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
+        errno = error;
         return std::nullopt;
     }
     std::string bytes;
@@ -609,8 +546,10 @@ std::string EncodeCatalogueFile(const TBrief& brief) {
 
 bool SaveBriefs2(TBrief& brief, Dialogs& dialogs) {
     if (brief.FileName.empty()) return false;
-    auto fail = [&] {
-        dialogs.ShowMessage(kBriefSavingErrorText, kBriefSavingErrorCaption, false);
+    // error: the system's error number of the failure, 0 when the program refused the save.
+    auto fail = [&](int error = 0) {
+        dialogs.ShowFailure(kBriefSavingErrorText, kBriefSavingErrorCaption,
+                            error != 0 ? std::strerror(error) : std::string());
         return false;
     };
     std::string path = PosixPath(brief.FileName);
@@ -620,32 +559,46 @@ bool SaveBriefs2(TBrief& brief, Dialogs& dialogs) {
     if (!BriefFileLimitProblem(brief).empty()) return fail();
     path = FileToReplace(path);
     catPath = FileToReplace(catPath);
-    if (catPath == path || IsReadOnlyFile(path)) return fail();
+    if (catPath == path) return fail();
+    if (IsReadOnlyFile(path)) return fail(EACCES);
+
+    // Temporaries of saves that were killed before renaming them.
+    RemoveStaleTemporaries(path);
+    RemoveStaleTemporaries(catPath);
 
     std::optional<std::string> briefTemp = WriteBeside(path, EncodeBriefFile(brief));
-    if (!briefTemp) return fail();
-    // A read-only catalogue is passed over like any other catalogue that cannot be written.
+    if (!briefTemp) return fail(errno);
+    // The catalogue holds the archive list: a run is recorded only there, so a catalogue that
+    // cannot be written is a failed save. The brief file is still replaced (its changes are
+    // good), and the message says that not all was saved.
+    const bool catReadOnly = IsReadOnlyFile(catPath);
     std::optional<std::string> catTemp =
-        IsReadOnlyFile(catPath) ? std::nullopt : WriteBeside(catPath, EncodeCatalogueFile(brief));
+        catReadOnly ? std::nullopt : WriteBeside(catPath, EncodeCatalogueFile(brief));
+    int catError = catReadOnly ? EACCES : catTemp ? 0 : errno;
     if (!ReplaceWith(*briefTemp, path)) {
+        const int error = errno;
         if (catTemp) ::unlink(catTemp->c_str());
-        return fail();
+        return fail(error);
     }
-    if (catTemp) ReplaceWith(*catTemp, catPath);
+    if (catTemp && !ReplaceWith(*catTemp, catPath)) catError = errno;
     SyncFolder(path);
+    if (catError != 0) return fail(catError);
     return true;
 }
 
 bool ReadBriefs2(TBrief& brief, Dialogs& dialogs) {
     brief.BriefFolder = FolderOf(brief.FileName);
-    auto corrupt = [&] {
-        dialogs.ShowMessage(kBriefLoadingErrorText, kBriefLoadingErrorCaption, false);
+    // error: the system's error number when the file could not be read; a file that was read
+    // but is not a brief has none.
+    auto corrupt = [&](int error = 0) {
+        dialogs.ShowFailure(kBriefLoadingErrorText, kBriefLoadingErrorCaption,
+                            error != 0 ? std::strerror(error) : std::string());
         return false;
     };
     bool needsResave = false;
     try {
         std::optional<std::string> bytes = ReadWholeFile(PosixPath(brief.FileName));
-        if (!bytes) return corrupt();
+        if (!bytes) return corrupt(errno != 0 ? errno : EIO);
         ByteReader in(*bytes);
         Outcome header = ReadHeader(in);
         if (header == Outcome::Refused) return false;

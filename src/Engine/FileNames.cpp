@@ -115,7 +115,8 @@ RunFolderName CreateRunFolder(std::string_view briefFolder) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (::mkdir(PosixPath(name.Path).c_str(), 0777) == 0) return name;
         if (errno != EEXIST)
-            throw TDiskError("cannot create folder " + name.Path + ": " + std::strerror(errno));
+            throw TDiskError("cannot create folder " + name.Path + ": " + std::strerror(errno),
+                             std::strerror(errno));
         std::int64_t next = std::stoll(name.Number) + 1;
         name.Number = std::to_string(next);
         name.Path = std::string(briefFolder) + name.Number;

@@ -2,6 +2,7 @@
 
 #include "Engine/HttpText.h"
 #include "Engine/Notices.h"
+#include "Engine/ResponseReader.h"
 #include "Engine/RunContext.h"
 #include "Engine/RunHost.h"
 #include "Engine/SecureTransfer.h"
@@ -11,6 +12,7 @@
 #include "Shell/AppSettings.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -19,23 +21,6 @@
 namespace gathra {
 using namespace http;
 namespace {
-
-// Keeps the response header scan linear: the search for the header end resumes where the last
-// block's search stopped instead of restarting from the first byte.
-class HeaderEndScanner {
-public:
-    // The position just after the header end, or npos while data holds none.
-    size_t Scan(std::string_view data) {
-        size_t end = FindHeaderEnd(data.substr(resume_));
-        if (end != std::string_view::npos) return resume_ + end;
-        // A header end split across two blocks is at most four bytes long.
-        resume_ = data.size() > 3 ? data.size() - 3 : 0;
-        return std::string_view::npos;
-    }
-
-private:
-    size_t resume_ = 0;
-};
 
 constexpr size_t kReceiveBlock = 9999;
 constexpr size_t kReceiveBuffer = 10005;
@@ -180,13 +165,23 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
 
     // Filled by each receive before it is read: no need to clear it for every request.
     std::unique_ptr<char[]> block(new char[kReceiveBuffer]);
-    HeaderEndScanner scanner;
-    bool headerDone = false;
-    std::int64_t total = 0; // 0: unknown
+    TResponseReader::Limits limits;
+    limits.MaxResponseBytes = run.MaxResponseBytes;
+    limits.MaxPageBytes = run.MaxPageBytes;
+    limits.HeaderTimeMs = std::int64_t(run.HeaderTimeUnits) * unitMs;
+    limits.RateStretchMs = std::int64_t(run.RateStretchUnits) * unitMs;
+    limits.MinStretchBytes = run.MinStretchBytes;
+    const auto started = std::chrono::steady_clock::now();
+    auto elapsedMs = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - started)
+            .count();
+    };
+    buffer.Clear();
+    TResponseReader reader(buffer, loadImages, loadBinaries, isBinary, limits, 0);
     int cycle = 0;
     int lastShown = 0;
     bool noticeWritten = false;
-    buffer.Clear();
     for (;;) {
         size_t got = 0;
         SocketStatus status = stream->Receive(block.get(), kReceiveBlock, got);
@@ -200,29 +195,17 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
             noticeWritten = true;
             break;
         }
-        if (buffer.Size() + got > run.MaxResponseBytes) {
-            // Holding it would exhaust memory; it is refused like an unwanted content type.
+        const TResponseReader::Step step =
+            reader.Feed(std::string_view(block.get(), got), elapsedMs());
+        isBinary = reader.IsBinary();
+        if (step == TResponseReader::Step::Complete) break;
+        if (step != TResponseReader::Step::More) {
+            // Refused, or a transfer that would not end by itself: a failed transfer.
             socket.Close();
             buffer.Clear();
             return 0;
         }
-        buffer.Append(std::string_view(block.get(), got));
-
-        if (!headerDone) {
-            size_t end = scanner.Scan(buffer.Bytes());
-            if (end != std::string::npos) {
-                headerDone = true;
-                std::string header = buffer.Bytes().substr(0, end);
-                std::transform(header.begin(), header.end(), header.begin(), Lower);
-                if (total == 0 && header.find("content-length:") != std::string::npos)
-                    total = ContentLengthOf(HeaderValue(header, "content-length:"));
-                if (!AcceptContentType(HeaderValue(header, "content-type:"), loadImages,
-                                       loadBinaries, isBinary)) {
-                    socket.Close();
-                    return 0;
-                }
-            }
-        }
+        const std::int64_t total = reader.AnnouncedLength();
         if (run.SkipOrAbort()) {
             buffer.Clear();
             break;
@@ -280,6 +263,13 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
     int attempts = 0;
 
     if (StartsWithNoCase(address, "file://")) {
+        // A network page's link, picture, frame or base must not copy the user's own files into
+        // the run folder: local files are read only for an entry that is itself a local file.
+        if (!run.LocalEntry && !StartsWithNoCase(baseAddress, "file:")) {
+            UnsupportedAddressNotice(buffer, display);
+            result.IsContent = false;
+            return result;
+        }
         LoadLocalFile(address, display, buffer, result);
         return result;
     }
@@ -311,6 +301,10 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
             return finish(false);
         }
 
+        if (!IsSendableAddress(hostAndPath)) {
+            UnsupportedAddressNotice(buffer, display);
+            return finish(false);
+        }
         // A secure request goes to the server itself, through the proxy's tunnel when there is
         // one.
         std::string request =

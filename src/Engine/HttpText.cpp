@@ -138,8 +138,17 @@ std::string BuildRequest(std::string_view hostAndPath, bool viaProxy, bool autho
     } else {
         target = path;
     }
+    // A blank would end the request target; it is sent encoded.
+    for (size_t at = target.find(' '); at != std::string::npos; at = target.find(' ', at + 3))
+        target.replace(at, 1, "%20");
     std::string agent = "User-Agent: " + std::string(kUserAgent);
-    if (!agentComment.empty()) agent += " (" + agentComment + ")";
+    if (!agentComment.empty()) {
+        // The comment is the brief's text: a line break in it must not start a header line.
+        std::string comment = agentComment;
+        for (char& c : comment)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+        agent += " (" + comment + ")";
+    }
     agent += "\r\n";
     const std::string accept = "Accept: */*; q=1\r\n";
     const std::string hostLine = "Host: " + std::string(host) + "\r\n";
@@ -153,6 +162,16 @@ std::string BuildRequest(std::string_view hostAndPath, bool viaProxy, bool autho
     }
     request += "\r\n";
     return request;
+}
+
+bool IsSendableAddress(std::string_view hostAndPath) {
+    const size_t hostEnd = hostAndPath.find('/');
+    for (size_t i = 0; i < hostAndPath.size(); ++i) {
+        const auto c = static_cast<unsigned char>(hostAndPath[i]);
+        if (c < 0x20 || c == 0x7F) return false;
+        if (c == ' ' && i < hostEnd) return false;
+    }
+    return true;
 }
 
 bool IsKnownCode(int code) {
@@ -211,9 +230,11 @@ std::string RedirectTarget(const std::string& current, std::string value) {
     // servers of HTTP/1.0 days never sent but current ones do); both are resolved against the
     // current address. Neither can lead to a local file: "file://" is only honoured at the start
     // of a call.
-    if (absolute && (value.empty() || value[0] != '/')) return secure ? "https://" + value : value;
+    // Either form ends at a blank, tab, line break or ">": what follows must never reach the
+    // next request line.
     size_t end = value.find_first_of(" \t\r\n>");
     if (end != std::string::npos) value.resize(end);
+    if (absolute && (value.empty() || value[0] != '/')) return secure ? "https://" + value : value;
     return ResolveLink(current, value);
 }
 } // namespace gathra::http

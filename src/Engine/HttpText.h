@@ -51,6 +51,11 @@ std::string BuildRequest(std::string_view hostAndPath, bool viaProxy, bool autho
                          const std::string& userName, const std::string& password,
                          const std::string& agentComment);
 
+// True when a request for hostAndPath may be sent: no control byte anywhere (it could end the
+// request line and add header lines of the server's choosing) and no blank in the host. Blanks in
+// the path are sent as "%20".
+bool IsSendableAddress(std::string_view hostAndPath);
+
 bool IsKnownCode(int code);
 
 // The "location" value of a redirect: the word searched from `from` in 999-byte blocks, each on

@@ -160,6 +160,27 @@ void ExternalLinkNotice(TResponseBuffer& buffer, std::string_view address) {
     text.StoreInto(buffer);
 }
 
+void UnsupportedAddressNotice(TResponseBuffer& buffer, std::string_view address) {
+    // The address is shown as text the page cannot misread: control bytes and markup encoded.
+    std::string shown;
+    for (char c : address) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '"' || c == '<' || c == '>' || c == ' ') {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            shown += '%';
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 15];
+        } else {
+            shown += c;
+        }
+    }
+    NoticeText text(kStatus500);
+    text << "<html><body><title>Unsupported Protocol</title><h2>"
+         << "Gathra Light does not support this protocol.</h2>This link (<a href=\"" << shown
+         << "\">" << shown << "</a>) is not an HTTP Web link.</body></html>";
+    text.StoreInto(buffer);
+}
+
 void StatusNotice(TResponseBuffer& buffer, std::string_view address, int statusCode) {
     NoticeText text(kStatus500);
     if (statusCode == 202)

@@ -27,6 +27,9 @@ inline constexpr std::string_view kFileFailedToLoad = "failed to load";
 void FileNotice(TResponseBuffer& buffer, std::string_view address, std::string_view reason);
 
 void ExternalLinkNotice(TResponseBuffer& buffer, std::string_view address);
+// An address that is not asked for: a local file named by a page from the network, or an address
+// holding control characters that could end the request line.
+void UnsupportedAddressNotice(TResponseBuffer& buffer, std::string_view address);
 // For status 202, 204, 400, 403, 404, 501; any other code gets the general text.
 void StatusNotice(TResponseBuffer& buffer, std::string_view address, int statusCode);
 // A secure page that was not fetched: its server's certificate failed verification

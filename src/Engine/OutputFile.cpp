@@ -47,7 +47,9 @@ void TOutputFile::Open(const std::string& path) {
     do {
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     } while (fd_ < 0 && errno == EINTR);
-    if (fd_ < 0) throw TDiskError("cannot create " + path_ + ": " + std::strerror(errno));
+    if (fd_ < 0)
+        throw TDiskError("cannot create " + path_ + ": " + std::strerror(errno),
+                         std::strerror(errno));
     tBytesWritten += kFileBlockBytes;
 }
 
@@ -84,7 +86,8 @@ void TOutputFile::WriteThrough(std::string_view bytes) {
         ssize_t n = ::write(fd_, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw TDiskError("cannot write " + path_ + ": " + std::strerror(errno));
+            throw TDiskError("cannot write " + path_ + ": " + std::strerror(errno),
+                             std::strerror(errno));
         }
         if (n == 0) throw TDiskError("cannot write " + path_ + ": nothing written");
         bytes.remove_prefix(static_cast<size_t>(n));
@@ -102,7 +105,9 @@ void TOutputFile::Close() {
         throw;
     }
     fd_ = -1;
-    if (::close(fd) != 0) throw TDiskError("cannot close " + path_ + ": " + std::strerror(errno));
+    if (::close(fd) != 0)
+        throw TDiskError("cannot close " + path_ + ": " + std::strerror(errno),
+                         std::strerror(errno));
 }
 
 } // namespace gathra

@@ -10,7 +10,13 @@ namespace gathra {
 // the run level, which then shows the "Disk Error" message.
 class TDiskError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    // cause: the system's own words for the failure, empty when the program found it itself.
+    explicit TDiskError(const std::string& what, std::string cause = {})
+        : std::runtime_error(what), cause_(std::move(cause)) {}
+    const std::string& Cause() const { return cause_; }
+
+private:
+    std::string cause_;
 };
 
 // A file of the run folder being written. Every failure throws TDiskError.

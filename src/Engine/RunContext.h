@@ -58,6 +58,10 @@ struct TRunContext {
     std::unordered_map<std::string, std::string> PageResources;
     std::int64_t PageResourcesFailed = 0;
 
+    // The current entry's own address is a local file: only then may the run read local files
+    // ("file://" addresses). A page fetched over the network cannot lead the run to them.
+    bool LocalEntry = false;
+
     // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
     int TimeUnitMs = 1000;
     // Ends the run's blocking socket call when the user stops or skips; null means
@@ -68,6 +72,14 @@ struct TRunContext {
     std::string TrustedAuthorities;
     // A single response larger than this is refused instead of held in memory (tests lower it).
     std::size_t MaxResponseBytes = std::size_t(1) << 30;
+    // A page (a text response, held in memory to be rewritten) is cut at this size, with a
+    // notice at its end.
+    std::size_t MaxPageBytes = std::size_t(64) << 20;
+    // A transfer fails when its header is not complete after this many time units, or when a
+    // stretch of RateStretchUnits after the header brings fewer than MinStretchBytes.
+    int HeaderTimeUnits = 60;
+    int RateStretchUnits = 30;
+    std::size_t MinStretchBytes = 1024;
 
     // Answers the free bytes of the run folder's file system; null: std::filesystem::space.
     // Tests count the checks through it.

@@ -34,6 +34,13 @@ public:
     virtual void SetStatusText(const std::string& text) = 0;
     // "Disk Error" after a beep.
     virtual void ShowDiskError(const std::string& text, const std::string& caption) = 0;
+    // The same with the cause the system reported ("Permission denied"; empty when the run found
+    // the disk full itself), shown beside the message.
+    virtual void ShowDiskFailure(const std::string& text, const std::string& caption,
+                                 const std::string& cause) {
+        (void)cause;
+        ShowDiskError(text, caption);
+    }
     // The "Brief Ready" question of the run's end; Yes opens the summary page.
     virtual void BriefReady(const std::string& briefName, const std::string& summaryName,
                             const std::string& runFolder) = 0;

@@ -172,8 +172,8 @@ void TSkeinThread::Run() {
     RunFolderName folder;
     try {
         folder = CreateRunFolder(brief_.HomeFolder);
-    } catch (const TDiskError&) {
-        ReportDiskError();
+    } catch (const TDiskError& error) {
+        ReportDiskError(error.Cause());
         return;
     }
     outcome_.Started = true;
@@ -197,8 +197,8 @@ void TSkeinThread::Run() {
 
     try {
         RunBody();
-    } catch (const TDiskError&) {
-        ReportDiskError();
+    } catch (const TDiskError& error) {
+        ReportDiskError(error.Cause());
     }
     Finish();
 }
@@ -278,6 +278,7 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
     if (flags_.SkipOrAbort()) return EntryInterrupted();
     options_.Host->UpdateItem(ProgressLabel::CurrAddr, target.FetchAddress);
 
+    run_.LocalEntry = EqualNoCase(std::string_view(target.FetchAddress).substr(0, 5), "file:");
     TResponseBuffer buffer;
     std::string fetchAddress = target.FetchAddress;
     TFetchResult fetched;
@@ -395,9 +396,10 @@ void TSkeinThread::ReplaceProgressDialog() {
     ShowStatistics();
 }
 
-void TSkeinThread::ReportDiskError() {
+void TSkeinThread::ReportDiskError(const std::string& cause) {
     outcome_.DiskError = true;
-    options_.Host->ShowDiskError(std::string(kDiskErrorText), std::string(kDiskErrorCaption));
+    options_.Host->ShowDiskFailure(std::string(kDiskErrorText), std::string(kDiskErrorCaption),
+                                   cause);
 }
 
 void TSkeinThread::Finish() {

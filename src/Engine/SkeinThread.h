@@ -114,7 +114,7 @@ private:
     void ReplaceProgressDialog();
     void ShowStatistics();
     void WaitForNoQuestion();
-    void ReportDiskError();
+    void ReportDiskError(const std::string& cause = {});
     void Finish();
 
     TBrief& brief_;

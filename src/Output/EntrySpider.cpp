@@ -187,6 +187,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
     bool siteMapStarted = false;
     bool isFrameset = false;
     bool diskFailed = false;
+    std::string diskCause;
     std::string siteMapLink;
     try {
         if (entry.SpiderDepth > 1 && !names.SiteMapName.empty() &&
@@ -236,8 +237,9 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
                            entry.SpiderDepth > 1);
             }
         }
-    } catch (const TDiskError&) {
+    } catch (const TDiskError& error) {
         diskFailed = true;
+        diskCause = error.Cause();
     }
 
     if (siteMapStarted) {
@@ -247,7 +249,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
         siteMap << "</body></html>\r\n";
         siteMap.Close();
     }
-    if (diskFailed) throw TDiskError("Disk Full");
+    if (diskFailed) throw TDiskError("Disk Full", diskCause);
     return isFrameset;
 }
 

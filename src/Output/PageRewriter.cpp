@@ -358,6 +358,10 @@ private:
             WriteChunked(out_, resolved);
             return;
         }
+        // A local file named by a page from the network (itself or through the page's base) is
+        // never read: it gets the notice of an unsupported link.
+        if (!run_.LocalEntry && EqualsNoCase(std::string_view(resolved).substr(0, 5), "file:"))
+            unsupported = true;
         std::string_view address = CutFragment(resolved);
         PageRecord* known = isFrame ? nullptr : run_.PageTable->Find(address);
 

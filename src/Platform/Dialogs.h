@@ -11,6 +11,14 @@ public:
     // Shows one message; `information` chooses the information icon instead of the error one.
     virtual void ShowMessage(const std::string& text, const std::string& caption,
                              bool information) = 0;
+    // Shows a failure's message together with its cause as the system reported it ("No such
+    // file or directory"; empty when there is none). The message stays the program's own text;
+    // the cause goes beside it (a second line, the status bar).
+    virtual void ShowFailure(const std::string& text, const std::string& caption,
+                             const std::string& cause) {
+        (void)cause;
+        ShowMessage(text, caption, false);
+    }
     // Asks a yes/no question: 0 for Yes, 1 for No (also when the dialog is closed).
     virtual int Ask(const std::string& text, const std::string& caption) = 0;
 };

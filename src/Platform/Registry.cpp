@@ -1,5 +1,7 @@
 #include "Platform/Registry.h"
 
+#include "Platform/SafeSave.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -464,25 +466,13 @@ bool Registry::Save(const Contents& contents) const {
     for (const std::string& line : contents.UnreadableLines)
         text += line + "\n";
 
-    std::filesystem::path folder = file_.parent_path();
-    std::string temporary = (folder / (file_.filename().string() + ".XXXXXX")).string();
-    int fd = mkstemp(temporary.data()); // mode 0600
-    if (fd < 0) return false;
-    bool ok = fchmod(fd, 0600) == 0;
-    size_t written = 0;
-    while (ok && written < text.size()) {
-        ssize_t n = write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            written += static_cast<size_t>(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temporary.c_str(), file_.c_str()) == 0;
-    if (!ok) unlink(temporary.c_str());
-    return ok;
+    // A settings file that is a symbolic link stays one: the file it names gets the values.
+    const std::string target = FileToReplace(file_.string());
+    RemoveStaleTemporaries(target);
+    std::optional<std::string> temporary = WriteBeside(target, text, 0600, false);
+    if (!temporary || !ReplaceWith(*temporary, target)) return false;
+    SyncFolder(target);
+    return true;
 }
 
 std::optional<std::string> Registry::ReadKeyDefault(std::string_view keyPath) const {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace gathra {
 
@@ -22,6 +23,9 @@ struct AppSettings {
     // image sources and inline frames.
     bool KeepPageResources = true;
     std::string ProgramFolder; // holds images/, Briefs/ and help/; ends with a separator
+    // Stored values that were out of their range or too long, each read as its default: one
+    // line of text each, for `gathra settings` to report.
+    std::vector<std::string> OutOfRange;
 };
 
 } // namespace gathra

@@ -1,6 +1,7 @@
 #include "Shell/Settings.h"
 
 #include "Brief/ScrambleText.h"
+#include "Shell/PreferencesModel.h"
 
 #include <charconv>
 
@@ -169,13 +170,50 @@ void DetectBrowser(AppSettings& settings, Registry& registry) {
     registry.WriteValue(keys::Browser, keys::BrowserService, settings.BrowserService);
 }
 
-void LoadSettings(AppSettings& settings, Registry& registry) {
-    if (auto text = ReadSetting(registry, keys::DiskBuffer, keys::MegaBytes)) {
-        std::int64_t megaBytes = ParseDecimal(*text).value_or(1);
-        settings.DiskBufferBytes = megaBytes * kBytesPerMegaByte;
-    }
+namespace {
 
-    if (auto path = ReadSetting(registry, keys::Browser, keys::BrowserPath)) {
+// A number setting: absent leaves `value` alone; a value that is not a number, or lies outside
+// [low, high], is read as fallback and noted.
+template <typename Number>
+void ReadNumberSetting(AppSettings& settings, const Registry& registry, std::string_view group,
+                       std::string_view name, Number low, Number high, Number fallback,
+                       Number& value) {
+    std::optional<std::string> text = ReadSetting(registry, group, name);
+    if (!text) return;
+    std::optional<std::int32_t> number = ParseDecimal(*text);
+    if (number && *number >= low && *number <= high) {
+        value = *number;
+        return;
+    }
+    value = fallback;
+    settings.OutOfRange.push_back(std::string(group) + "\\" + std::string(name) + " \"" + *text +
+                                  "\" is not a whole number from " + std::to_string(low) + " to " +
+                                  std::to_string(high) + "; " + std::to_string(fallback) +
+                                  " is used");
+}
+
+// A text setting longer than its read buffer cannot be used (nor kept by the next change).
+std::optional<std::string> ReadTextSetting(AppSettings& settings, const Registry& registry,
+                                           std::string_view group, std::string_view name) {
+    std::optional<std::string> value = registry.ReadValue(group, name);
+    if (value && value->size() + 1 > kSettingBuffer)
+        settings.OutOfRange.push_back(std::string(group) + "\\" + std::string(name) + " of " +
+                                      std::to_string(value->size()) + " bytes is longer than " +
+                                      std::to_string(kSettingBuffer - 1) + "; it is not used");
+    return ReadSetting(registry, group, name);
+}
+
+} // namespace
+
+void LoadSettings(AppSettings& settings, Registry& registry) {
+    using Model = TPreferencesModel;
+    settings.OutOfRange.clear();
+    std::int64_t megaBytes = settings.DiskBufferBytes / kBytesPerMegaByte;
+    ReadNumberSetting<std::int64_t>(settings, registry, keys::DiskBuffer, keys::MegaBytes,
+                                    Model::MinDiskBuffer, Model::MaxDiskBuffer, 1, megaBytes);
+    settings.DiskBufferBytes = megaBytes * kBytesPerMegaByte;
+
+    if (auto path = ReadTextSetting(settings, registry, keys::Browser, keys::BrowserPath)) {
         settings.BrowserPath = *path;
         if (auto service = ReadSetting(registry, keys::Browser, keys::BrowserService))
             settings.BrowserService = *service;
@@ -185,13 +223,12 @@ void LoadSettings(AppSettings& settings, Registry& registry) {
     if (auto autoLoad = ReadSetting(registry, keys::Browser, keys::AutoLoadBrowser))
         settings.AutoLoadBrowser = *autoLoad == "Yes";
 
-    if (auto server = ReadSetting(registry, keys::Proxy, keys::ProxyServer))
+    if (auto server = ReadTextSetting(settings, registry, keys::Proxy, keys::ProxyServer))
         settings.ProxyServer = *server;
-    if (auto port = ReadSetting(registry, keys::Proxy, keys::ProxyPort))
-        settings.ProxyPort = ParseDecimal(*port).value_or(80);
-
-    if (auto retries = ReadSetting(registry, keys::Briefs, keys::Retries))
-        settings.Retries = ParseDecimal(*retries).value_or(3);
+    ReadNumberSetting(settings, registry, keys::Proxy, keys::ProxyPort, Model::MinPort,
+                      Model::MaxPort, 80, settings.ProxyPort);
+    ReadNumberSetting(settings, registry, keys::Briefs, keys::Retries, Model::MinRetries,
+                      Model::MaxRetries, 3, settings.Retries);
     // Only an explicit "No" turns the checks off; a damaged value keeps them on.
     if (auto check = ReadSetting(registry, keys::Briefs, keys::CheckCertificates))
         settings.CheckCertificates = *check != "No";

@@ -142,7 +142,8 @@ TEST_F(RunCommandsTest, ABriefWhoseEntriesAllFailStillSucceeds) {
 }
 
 TEST_F(RunCommandsTest, DiskErrorExitsWithOneAndSaysSo) {
-    Set(settings_keys::DiskBuffer, settings_keys::MegaBytes, "2000000000");
+    // The largest disk buffer the settings take (976 GiB) is more than the test machine's disk.
+    Set(settings_keys::DiskBuffer, settings_keys::MegaBytes, "999999");
     std::string file = SaveBrief({server.Url("/a.htm")});
     CliResult r = Cli({"generate", file, "--quiet"});
     EXPECT_EQ(r.Status, 1);
@@ -196,6 +197,20 @@ TEST_F(RunCommandsTest, ARunThatCannotBeRecordedIsAFailure) {
     EXPECT_EQ(GenerateLoadedBrief(brief, settings, options, out, err), 1);
     EXPECT_EQ(out.str(), work.Folder() + "0/Brief0.htm\n");
     EXPECT_NE(err.str().find("not recorded"), std::string::npos) << err.str();
+}
+
+TEST_F(RunCommandsTest, ARunWhoseCatalogueCannotBeWrittenFailsAndKeepsItsFolder) {
+    server.Serve("/a.htm", TestResponse::Html("<title>A</title>aye"));
+    std::string file = SaveBrief({server.Url("/a.htm")});
+    // A folder where the catalogue belongs cannot be replaced, not even by root.
+    std::filesystem::remove(work / "Evening.cat");
+    std::filesystem::create_directory(work / "Evening.cat");
+    CliResult r = Cli({"generate", file, "--quiet"});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find(kBriefSavingErrorText), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("not recorded"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find(work.Folder() + "0"), std::string::npos) << r.Err;
+    EXPECT_TRUE(std::filesystem::exists(work / "0" / "Brief0.htm"));
 }
 
 TEST_F(RunCommandsTest, OnATerminalProgressIsOneUpdatingLine) {

@@ -156,5 +156,50 @@ TEST_F(SettingsCommand, UnreadableLinesAreReportedAndKept) {
               std::string::npos);
 }
 
+TEST_F(SettingsCommand, ValuesOutOfTheirRangeAreReadAsTheDefaultAndReported) {
+    const std::string longText(1024 * 1024, 'p');
+    struct Case {
+        std::string_view Group, Name;
+        std::string Stored;
+        std::string Shown;    // the line `gathra settings` prints
+        std::string Reported; // a part of the report, empty: nothing reported
+    } cases[] = {
+        {keys::DiskBuffer, keys::MegaBytes, "-5", "disk-buffer-mb: 1\n", "\"-5\""},
+        {keys::DiskBuffer, keys::MegaBytes, "0", "disk-buffer-mb: 1\n", "from 1 to 999999"},
+        {keys::DiskBuffer, keys::MegaBytes, "1000000", "disk-buffer-mb: 1\n", "\"1000000\""},
+        {keys::DiskBuffer, keys::MegaBytes, "999999", "disk-buffer-mb: 999999\n", ""},
+        {keys::Proxy, keys::ProxyPort, "-1", "proxy-port: 80\n", "Proxy\\Proxy Port"},
+        {keys::Proxy, keys::ProxyPort, "100000", "proxy-port: 80\n", "\"100000\""},
+        {keys::Proxy, keys::ProxyPort, "8080", "proxy-port: 8080\n", ""},
+        {keys::Briefs, keys::Retries, "0", "retries: 3\n", "from 1 to 5"},
+        {keys::Briefs, keys::Retries, "6", "retries: 3\n", "\"6\""},
+        {keys::Briefs, keys::Retries, "many", "retries: 3\n", "\"many\""},
+        {keys::Proxy, keys::ProxyServer, longText, "proxy-server: \n", "1048576 bytes"},
+        {keys::Proxy, keys::ProxyServer, std::string(499, 'h'),
+         "proxy-server: " + std::string(499, 'h') + "\n", ""},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(registry_.WriteValue(c.Group, c.Name, c.Stored));
+        ASSERT_EQ(Run({"settings"}), 0) << err_.str();
+        EXPECT_NE(out_.str().find(c.Shown), std::string::npos) << c.Shown << out_.str();
+        if (c.Reported.empty())
+            EXPECT_EQ(err_.str(), "") << c.Shown;
+        else
+            EXPECT_NE(err_.str().find(c.Reported), std::string::npos) << err_.str();
+        registry_.WriteValue(c.Group, c.Name,
+                             c.Group == keys::Proxy && c.Name == keys::ProxyServer ? "" : "1");
+    }
+}
+
+TEST_F(SettingsCommand, ASettingsFileThatIsASymbolicLinkStaysOne) {
+    std::filesystem::create_directory(dir_ / "real");
+    std::filesystem::rename(dir_ / "registry", dir_ / "real" / "registry");
+    std::filesystem::create_symlink(dir_ / "real" / "registry", dir_ / "registry");
+    ASSERT_EQ(Run({"settings", "set", "retries", "2"}), 0) << err_.str();
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "registry"));
+    EXPECT_EQ(Stored(keys::Briefs, keys::Retries), "2");
+    EXPECT_NE(test::ReadFileBytes(dir_ / "real" / "registry").find("2"), std::string::npos);
+}
+
 } // namespace
 } // namespace gathra

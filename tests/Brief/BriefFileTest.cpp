@@ -659,14 +659,43 @@ TEST_F(BriefFileTest, ReadOnlyBriefFileIsNotReplaced) {
     EXPECT_EQ(ReadFileBytes(BriefPath()), oldBrief);
     EXPECT_EQ(ReadFileBytes(CatPath()), oldCat);
 
-    // A read-only catalogue alone is passed over: the brief file is saved, the catalogue kept.
+    // A read-only catalogue fails the save, as the archive list cannot be recorded: the brief
+    // file is saved, the catalogue kept, and the message says so.
     fs::permissions(BriefPath(), fs::perms::owner_read | fs::perms::owner_write);
     fs::permissions(CatPath(), fs::perms::owner_read);
     dialogs.Log.clear();
-    EXPECT_TRUE(SaveBriefs2(brief, dialogs));
-    EXPECT_TRUE(dialogs.Log.empty());
+    EXPECT_FALSE(SaveBriefs2(brief, dialogs));
+    ASSERT_EQ(dialogs.Log.size(), 1u);
+    EXPECT_EQ(dialogs.Log[0].Text, kBriefSavingErrorText);
     EXPECT_NE(ReadFileBytes(BriefPath()), oldBrief);
     EXPECT_EQ(ReadFileBytes(CatPath()), oldCat);
+    // Writable again, the next save records the archive list.
+    fs::permissions(CatPath(), fs::perms::owner_read | fs::perms::owner_write);
+    dialogs.Log.clear();
+    EXPECT_TRUE(SaveBriefs2(brief, dialogs));
+    EXPECT_TRUE(dialogs.Log.empty());
+    EXPECT_EQ(ReadFileBytes(CatPath()), EncodeCatalogueFile(brief));
+}
+
+TEST_F(BriefFileTest, CatalogueThatCannotBeReplacedFailsTheSave) {
+    // A folder in the catalogue's place cannot be renamed over, even by root.
+    std::filesystem::create_directory(CatPath());
+    TBrief brief;
+    brief.FileName = BriefPath();
+    brief.ArchivePaths = {"1\\Brief1.htm"};
+    brief.ArchiveTitles = {"first"};
+    EXPECT_FALSE(SaveBriefs2(brief, dialogs));
+    ASSERT_EQ(dialogs.Log.size(), 1u);
+    EXPECT_EQ(dialogs.Log[0].Text, kBriefSavingErrorText);
+    EXPECT_EQ(ReadFileBytes(BriefPath()), EncodeBriefFile(brief));
+    EXPECT_TRUE(std::filesystem::is_directory(CatPath()));
+    // Nothing but the brief and the folder is left.
+    int files = 0;
+    for (auto& f : std::filesystem::directory_iterator(dir.Path())) {
+        (void)f;
+        ++files;
+    }
+    EXPECT_EQ(files, 2);
 }
 
 TEST_F(BriefFileTest, SavingThroughASymbolicLinkReplacesTheFileItNames) {

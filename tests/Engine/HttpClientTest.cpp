@@ -711,6 +711,7 @@ TEST_F(HttpClientTest, LocalFilesWithTwoOrThreeSlashes) {
     const std::string text = "first line\r\n\r\nafter the blank line";
     test::WriteFileBytes(dir / "page.htm", text);
     const std::string path = (dir / "page.htm").string(); // begins with "/"
+    run.LocalEntry = true;                                // the entry is a local file
     for (std::string address : {"file://" + path, "FILE://" + path.substr(1)}) {
         TFetchResult r = Fetch(address);
         EXPECT_EQ(r.Result, 1) << address;
@@ -724,6 +725,7 @@ TEST_F(HttpClientTest, LocalFilesWithTwoOrThreeSlashes) {
 TEST_F(HttpClientTest, MissingAndEmptyLocalFilesGiveTheFileNotice) {
     test::TempDir dir;
     test::WriteFileBytes(dir / "empty.htm", "");
+    run.LocalEntry = true;
     std::string missing = "file://" + (dir / "none.htm").string();
     TFetchResult r = Fetch(missing);
     EXPECT_FALSE(r.IsContent);
@@ -732,6 +734,36 @@ TEST_F(HttpClientTest, MissingAndEmptyLocalFilesGiveTheFileNotice) {
     r = Fetch(empty);
     EXPECT_FALSE(r.IsContent);
     EXPECT_TRUE(Holds(buffer, "failed to load"));
+}
+
+TEST_F(HttpClientTest, LocalFilesAreReadOnlyForALocalEntryOrFromALocalBase) {
+    test::TempDir dir;
+    test::WriteFileBytes(dir / "page.htm", "local page");
+    const std::string address = "file://" + (dir / "page.htm").string();
+    struct Case {
+        bool LocalEntry;
+        std::string Base;
+        bool Read;
+    } cases[] = {
+        {false, "", false},
+        {false, "example.com/a.htm", false},
+        {false, "http://example.com/a.htm", false},
+        {false, "file://" + dir.Folder() + "index.htm", true},
+        {false, "FILE:///x.htm", true},
+        {true, "example.com/a.htm", true},
+    };
+    for (const Case& c : cases) {
+        run.LocalEntry = c.LocalEntry;
+        Options o;
+        o.Base = c.Base.empty() ? "x" : c.Base;
+        std::string fetched = address;
+        TFetchResult r = Fetch(fetched, o);
+        EXPECT_EQ(r.IsContent, c.Read) << c.Base;
+        EXPECT_EQ(Holds(buffer, "local page"), c.Read) << c.Base;
+        if (!c.Read) {
+            EXPECT_TRUE(Holds(buffer, "<title>Unsupported Protocol</title>"));
+        }
+    }
 }
 
 TEST(LoadFile, ReadsTheBytesAndANul) {

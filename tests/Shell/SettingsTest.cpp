@@ -173,8 +173,12 @@ TEST_F(SettingsStore, NumbersThatDoNotParseTakeTheirRowsDefault) {
     }
     Store(keys::Proxy, keys::ProxyPort, "+8080");
     EXPECT_EQ(Loaded().ProxyPort, 8080);
+    // Numbers outside their range are read as the default too, and noted for reporting.
     Store(keys::Briefs, keys::Retries, "-2");
-    EXPECT_EQ(Loaded().Retries, -2);
+    AppSettings outOfRange = Loaded();
+    EXPECT_EQ(outOfRange.Retries, 3);
+    ASSERT_EQ(outOfRange.OutOfRange.size(), 2u); // with the disk buffer's "abc"
+    EXPECT_NE(outOfRange.OutOfRange[1].find("Retries \"-2\""), std::string::npos);
 }
 
 TEST_F(SettingsStore, DiskBuffersOfTwoGigabytesAndMoreAreHeldIn64Bits) {

@@ -15,14 +15,19 @@ public:
         std::string Caption;
         bool Information = false;
         bool Question = false;
+        std::string Cause; // of a failure, as the system reported it
     };
 
     void ShowMessage(const std::string& text, const std::string& caption,
                      bool information) override {
-        Log.push_back({text, caption, information, false});
+        Log.push_back({text, caption, information, false, {}});
+    }
+    void ShowFailure(const std::string& text, const std::string& caption,
+                     const std::string& cause) override {
+        Log.push_back({text, caption, false, false, cause});
     }
     int Ask(const std::string& text, const std::string& caption) override {
-        Log.push_back({text, caption, false, true});
+        Log.push_back({text, caption, false, true, {}});
         if (Answers.empty()) return 1;
         int answer = Answers.front();
         Answers.pop_front();

@@ -7,6 +7,12 @@ void CliDialogs::ShowMessage(const std::string& text, const std::string& caption
     ++said_;
 }
 
+void CliDialogs::ShowFailure(const std::string& text, const std::string& caption,
+                             const std::string& cause) {
+    ShowMessage(text, caption, false);
+    if (!cause.empty()) err_ << cause << "\n";
+}
+
 int CliDialogs::Ask(const std::string& text, const std::string& caption) {
     err_ << caption << ": " << text << "\n";
     ++said_;

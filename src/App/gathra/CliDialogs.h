@@ -12,6 +12,9 @@ public:
     explicit CliDialogs(std::ostream& err) : err_(err) {}
 
     void ShowMessage(const std::string& text, const std::string& caption, bool) override;
+    // The cause on a line of its own under the message.
+    void ShowFailure(const std::string& text, const std::string& caption,
+                     const std::string& cause) override;
     int Ask(const std::string& text, const std::string& caption) override;
 
     // How many messages and questions have been written so far.

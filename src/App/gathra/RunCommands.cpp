@@ -76,8 +76,12 @@ public:
     }
     void SetStatusText(const std::string&) override {}
     void ShowDiskError(const std::string& text, const std::string& caption) override {
+        ShowDiskFailure(text, caption, {});
+    }
+    void ShowDiskFailure(const std::string& text, const std::string& caption,
+                         const std::string& cause) override {
         EndLine();
-        dialogs_.ShowMessage(text, caption, false);
+        dialogs_.ShowFailure(text, caption, cause);
     }
     void BriefReady(const std::string&, const std::string&, const std::string&) override {}
     void AppendArchive(TBrief& brief, const std::string& path, const std::string& title) override {
@@ -344,7 +348,10 @@ int GenerateLoadedBrief(TBrief& brief, const AppSettings& settings, const Genera
     }
     if (outcome.DiskError) return 1;
     if (host.LastSaveFailed()) {
-        err << "gathra: the run is not recorded in " << brief.FileName << "\n";
+        err << "gathra: the run is not recorded in " << brief.FileName;
+        // Its files are kept where the user can find them.
+        if (!outcome.RunFolder.empty()) err << "; its files stay in " << outcome.RunFolder;
+        err << "\n";
         return 1;
     }
     if (interrupted) return kExitStopped;

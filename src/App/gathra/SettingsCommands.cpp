@@ -24,6 +24,8 @@ LoadedSettings Load(Registry& registry, std::ostream& err) {
     if (int skipped = registry.UnreadableLines(); skipped > 0)
         err << "gathra: " << skipped << " unreadable line(s) in " << registry.File().string()
             << " were skipped; they stay in the file\n";
+    for (const std::string& problem : loaded.Settings.OutOfRange)
+        err << "gathra: " << registry.File().string() << ": " << problem << "\n";
     return loaded;
 }
 

@@ -89,9 +89,14 @@ void GuiRunHost::SetStatusText(const std::string& text) {
 }
 
 void GuiRunHost::ShowDiskError(const std::string& text, const std::string& caption) {
+    ShowDiskFailure(text, caption, {});
+}
+
+void GuiRunHost::ShowDiskFailure(const std::string& text, const std::string& caption,
+                                 const std::string& cause) {
     OnMain([&] {
         Beep();
-        frame_.Dlg().ShowMessage(text, caption, false);
+        frame_.Dlg().ShowFailure(text, caption, cause);
     });
 }
 

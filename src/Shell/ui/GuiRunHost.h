@@ -24,6 +24,8 @@ public:
     void FreeProgress() override;
     void SetStatusText(const std::string& text) override;
     void ShowDiskError(const std::string& text, const std::string& caption) override;
+    void ShowDiskFailure(const std::string& text, const std::string& caption,
+                         const std::string& cause) override;
     void BriefReady(const std::string& briefName, const std::string& summaryName,
                     const std::string& runFolder) override;
     void AppendArchive(TBrief& brief, const std::string& path, const std::string& title) override;

@@ -101,7 +101,9 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
     setWindowTitle(tr("Gathra Light"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     SetMainForm(this);
-    dialogs_ = std::make_unique<QtDialogs>();
+    auto dialogs = std::make_unique<QtDialogs>();
+    dialogs->ShowCause = [this](const std::string& cause) { SetStatusText(" " + cause); };
+    dialogs_ = std::move(dialogs);
     runHost_ = std::make_unique<GuiRunHost>(*this);
     registry_ = std::make_unique<Registry>(Registry::DefaultFile());
     // A user without a settings file has never started the program: nothing else writes the

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <string>
 
 class QLabel;
@@ -87,6 +88,13 @@ public:
     int Ask(const std::string& text, const std::string& caption) override {
         return gathra::Ask(text, caption);
     }
+    // The cause is shown in the status bar (through ShowCause), the message as ever.
+    void ShowFailure(const std::string& text, const std::string& caption,
+                     const std::string& cause) override {
+        if (ShowCause && !cause.empty()) ShowCause(cause);
+        gathra::ShowMessage(text, caption, false);
+    }
+    std::function<void(const std::string&)> ShowCause;
 };
 
 } // namespace gathra

@@ -1,0 +1,95 @@
+#include "Engine/ResponseReader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace gathra {
+namespace {
+
+using Step = TResponseReader::Step;
+
+TResponseReader::Limits SmallLimits() {
+    TResponseReader::Limits limits;
+    limits.MaxResponseBytes = 1000;
+    limits.MaxPageBytes = 200;
+    limits.HeaderTimeMs = 60000;
+    limits.RateStretchMs = 30000;
+    limits.MinStretchBytes = 100;
+    return limits;
+}
+
+const std::string kHtmlHeader = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+const std::string kGifHeader = "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\n\r\n";
+
+// Feeds `bytes` in blocks of `block` bytes, `stepMs` apart; the last step taken.
+Step FeedAll(TResponseReader& reader, const std::string& bytes, size_t block, std::int64_t stepMs,
+             const std::string& atOnce = {}) {
+    std::int64_t now = 0;
+    Step step = atOnce.empty() ? Step::More : reader.Feed(atOnce, 0);
+    for (size_t at = 0; at < bytes.size() && step == Step::More; at += block, now += stepMs)
+        step = reader.Feed(std::string_view(bytes).substr(at, block), now);
+    return step;
+}
+
+TEST(ResponseReader, EndsTransfersThatWouldNotEndByThemselves) {
+    struct Case {
+        const char* What;
+        std::string Bytes;
+        size_t Block;
+        std::int64_t StepMs;
+        bool LoadImages;
+        Step Expected;
+        bool HeaderAtOnce = false; // the header comes in one block at once, then the rest
+    } cases[] = {
+        {"a page at full speed", kHtmlHeader + std::string(150, 'p'), 7, 1, false, Step::More},
+        {"a page of exactly the cap", kHtmlHeader + std::string(200 - kHtmlHeader.size(), 'p'),
+         1000, 0, false, Step::More},
+        {"a header trickled past its minute", kHtmlHeader, 1, 2000, false, Step::TimedOut},
+        {"header lines that never end", "HTTP/1.0 200 OK\r\n" + std::string(300, 'h'), 10, 0, false,
+         Step::Refused},
+        {"a body of one byte every two seconds", std::string(40, 'b'), 1, 2000, false,
+         Step::TooSlow, true},
+        {"a slow but steady body", std::string(150, 'b'), 10, 2000, false, Step::More, true},
+        {"a picture not asked for", kGifHeader + "GIF89a", 1000, 0, false, Step::Refused},
+        {"a picture over the response bound", kGifHeader + std::string(1000, 'g'), 100, 0, true,
+         Step::Refused},
+        {"a picture over the page cap but within the bound", kGifHeader + std::string(900, 'g'),
+         100, 0, true, Step::More},
+        {"a page over its cap", kHtmlHeader + std::string(900, 'p'), 100, 0, false, Step::Complete},
+    };
+    for (const Case& c : cases) {
+        TResponseBuffer buffer;
+        TResponseReader reader(buffer, c.LoadImages, false, false, SmallLimits(), 0);
+        const std::string header = c.HeaderAtOnce ? kHtmlHeader : std::string();
+        EXPECT_EQ(FeedAll(reader, c.Bytes, c.Block, c.StepMs, header), c.Expected) << c.What;
+        if (c.Expected == Step::More) {
+            EXPECT_EQ(buffer.Bytes(), header + c.Bytes) << c.What;
+        }
+        EXPECT_LE(buffer.Size(), SmallLimits().MaxResponseBytes) << c.What;
+    }
+}
+
+TEST(ResponseReader, APageOverItsCapIsCutWithANoticeAndSaysWhatItHolds) {
+    TResponseBuffer buffer;
+    TResponseReader reader(buffer, false, false, false, SmallLimits(), 0);
+    const std::string page = kHtmlHeader + std::string(500, 'p');
+    EXPECT_EQ(FeedAll(reader, page, 64, 0), Step::Complete);
+    EXPECT_TRUE(reader.WasCut());
+    EXPECT_FALSE(reader.IsBinary());
+    EXPECT_EQ(buffer.Bytes(), page.substr(0, 200) + std::string(kPageCutNotice));
+}
+
+TEST(ResponseReader, HeaderFieldsAreReadAcrossBlocks) {
+    TResponseBuffer buffer;
+    TResponseReader reader(buffer, true, false, false, SmallLimits(), 0);
+    const std::string bytes = "HTTP/1.0 200 OK\r\nContent-Length: 42\r\nContent-Type: image/"
+                              "jpeg\r\n\r\nJFIF";
+    EXPECT_EQ(FeedAll(reader, bytes, 3, 0), Step::More);
+    EXPECT_TRUE(reader.HeaderDone());
+    EXPECT_TRUE(reader.IsBinary());
+    EXPECT_EQ(reader.AnnouncedLength(), 42);
+}
+
+} // namespace
+} // namespace gathra
