@@ -29,7 +29,8 @@ void SetStatus(TRunContext& run, const std::string& text) {
 // The page's title, else `address`; a found title is shown as the current page.
 std::string TitleOrAddress(TRunContext& run, std::string_view page, std::string_view address) {
     std::optional<std::string> title = TitleOfPage(page);
-    if (!title) return std::string(address);
+    // An empty title would leave the page out of the site map, which lists titled pages only.
+    if (!title || title->empty()) return std::string(address);
     ShowItem(run, ProgressLabel::CurrAddr, *title);
     return *title;
 }
@@ -161,6 +162,8 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     std::string siteMapLink = SiteMapLinkOf(entry, names);
     TPageContext ctx = MakeContext(run, entry, names, out, page, siteMapLink);
     ctx.BaseAddress = address;
+    ctx.PageAddress =
+        tableKey.substr(tableKey.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0);
     ctx.InFrame = inFrame;
     TBarLinks bar{webLink, siteMapLink, names.SummaryName};
     ctx.IsFrameset = WrapPage(ctx, bar);
@@ -205,6 +208,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
 
         TPageContext ctx = MakeContext(run, entry, names, topOut, page, siteMapLink);
         ctx.BaseAddress = names.EntryAddress;
+        ctx.PageAddress = ctx.EntryAddress;
         ctx.InFrame = false;
         TBarLinks bar{webLink, siteMapLink, names.SummaryName};
         isFrameset = WrapPage(ctx, bar);

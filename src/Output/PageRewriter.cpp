@@ -328,13 +328,22 @@ private:
             size_t cut = value.find('?');
             std::string_view head = value.substr(0, cut);
             size_t hash = head.rfind('#');
+            // "page.html?lang=fr#top": a fragment after the query is the link's fragment too.
+            if (hash == std::string_view::npos && cut != std::string_view::npos) {
+                hash = value.find('#', cut);
+                head = value;
+            }
             if (hash != std::string_view::npos) {
                 hasFragment = true;
                 fragment = head.substr(hash + 1);
                 fromHash = value.substr(hash);
             }
         }
-        bool samePage = hasFragment && EqualsNoCase(address, CutFragment(ctx_.EntryAddress));
+        // Only the top page itself may point into itself with a bare fragment: on any other
+        // page "#x" would name a place in that page.
+        const std::string& self = ctx_.PageAddress.empty() ? ctx_.BaseAddress : ctx_.PageAddress;
+        bool samePage = hasFragment && EqualsNoCase(address, CutFragment(ctx_.EntryAddress)) &&
+                        EqualsNoCase(address, CutFragment(self));
         bool depthExhausted = ctx_.RemainingDepth <= 1 && !samePage && !isFrame;
 
         if (depthExhausted || unsupported) {

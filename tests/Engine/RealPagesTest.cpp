@@ -140,5 +140,43 @@ TEST_F(RealPagesTest, BracketsInTextLeaveEveryLinkRewritten) {
     EXPECT_EQ(Count(siteMap, "\">P"), static_cast<size_t>(kLinks));
 }
 
+// The manual's top page holds a table of contents into itself; every chapter links back to its
+// sections, one chapter with a query and a fragment, and one chapter has an empty title.
+TEST_F(RealPagesTest, LinksIntoTheTopPageFragmentsAfterQueriesAndUntitledPages) {
+    server.Serve("/m/index.html",
+                 TestResponse::Html("<title>Manual</title><a href=\"#intro\">Intro</a> "
+                                    "<a href=\"#api\">API</a> <a href=\"ch1.html\">1</a> "
+                                    "<a href=\"ch2.html?lang=fr#top\">2</a> "
+                                    "<a href=\"blank.html\">3</a>"
+                                    "<h2 id=intro>Intro</h2><h2 id=api>API</h2>"));
+    server.Serve("/m/ch1.html", TestResponse::Html("<title>One</title>"
+                                                   "<a href=\"index.html#intro\">back</a> "
+                                                   "<a href=\"/m/index.html#api\">api</a> "
+                                                   "<a href=\"#s2\">down</a>"));
+    server.Serve("/m/ch2.html?lang=fr", TestResponse::Html("<title>Two</title>"
+                                                           "<a href=\"index.html#api\">api</a>"));
+    server.Serve("/m/blank.html", TestResponse::Html("<title></title>no title"));
+    AddWeb(server.Address("/m/index.html"), 2);
+    RunOnce();
+
+    // Names: GA0 top page, GA1 site map, GA2 to GA4 the chapters in link order.
+    std::string top = File("GA0.htm");
+    EXPECT_NE(top.find("<a href=\"#intro\">Intro</a> <a href=\"#api\">API</a>"), std::string::npos);
+    EXPECT_NE(top.find("<a href=\"GA3.htm#top\">2</a>"), std::string::npos);
+    std::string one = File("GA2.htm");
+    EXPECT_NE(one.find("<a href=\"GA0.htm#intro\">back</a>"), std::string::npos);
+    EXPECT_NE(one.find("<a href=\"GA0.htm#api\">api</a>"), std::string::npos);
+    EXPECT_NE(one.find("<a href=\"GA2.htm#s2\">down</a>"), std::string::npos);
+    EXPECT_NE(File("GA3.htm").find("<a href=\"GA0.htm#api\">api</a>"), std::string::npos);
+    EXPECT_EQ(Requests("/m/ch2.html?lang=fr"), 1u);
+    EXPECT_EQ(Requests("/m/index.html"), 1u);
+
+    std::string siteMap = File("GA1.htm");
+    EXPECT_NE(siteMap.find("<li><a href=\"GA3.htm#top\">Two</a></li>"), std::string::npos);
+    EXPECT_NE(
+        siteMap.find("<li><a href=\"GA4.htm\">" + server.Address("/m/blank.html") + "</a></li>"),
+        std::string::npos);
+}
+
 } // namespace
 } // namespace gathra
