@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 namespace gathra {
 
@@ -45,6 +46,9 @@ struct TRunContext {
     // Per run: links found on the current level and on the next one.
     std::unique_ptr<TLList> LevelQueue[2];
     int LevelSelector = 1;
+
+    // Per run: addresses of images whose fetch failed; they are not asked for again.
+    std::unordered_set<std::string> FailedImages;
 
     // Statistics of the progress dialog.
     std::int64_t PagesCount = 0;

@@ -440,6 +440,8 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
         out.Write(record->LocalName);
         return true;
     }
+    // A picture that failed once fails again: every page of a site may show the same missing one.
+    if (run.FailedImages.count(address) != 0) return false;
     std::string fetchAddress = address;
     TResponseBuffer buffer;
     std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
@@ -450,7 +452,11 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     SetStatus(run, " Gathra Light");
     // A notice standing in for the picture is no picture: the caller writes its fallback rather
     // than storing an error page under an image name.
-    if (fetched.Result == 0 || !fetched.IsContent) return false;
+    if (fetched.Result == 0 || !fetched.IsContent) {
+        // A fetch cut short by Stop or Skip says nothing about the picture.
+        if (!run.SkipOrAbort()) run.FailedImages.insert(address);
+        return false;
+    }
     ++run.ImagesCount;
     run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
     ShowRunCounts(run);

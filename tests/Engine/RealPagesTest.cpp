@@ -178,5 +178,29 @@ TEST_F(RealPagesTest, LinksIntoTheTopPageFragmentsAfterQueriesAndUntitledPages) 
         std::string::npos);
 }
 
+// Every page of the set shows the site's logo and one picture that the server does not have.
+TEST_F(RealPagesTest, AMissingPictureIsAskedForOnce) {
+    const std::string png("\x89PNG\r\n\x1a\n", 8);
+    server.Serve("/img/logo.png", TestResponse::Http(200, "image/png", png));
+    std::string pictures = "<img src=\"/img/logo.png\"> <img src=\"../img/missing.png\" alt=x>";
+    std::string top = "<title>Set</title>" + pictures;
+    for (int i = 0; i < 4; ++i) {
+        top += "<a href=\"p" + std::to_string(i) + ".html\">" + std::to_string(i) + "</a>";
+        server.Serve("/set/p" + std::to_string(i) + ".html",
+                     TestResponse::Html("<title>P</title>" + pictures));
+    }
+    server.Serve("/set/index.html", TestResponse::Html(top));
+    AddWeb(server.Address("/set/index.html"), 2).LoadImages = 1;
+    RunOutcome outcome = RunOnce();
+
+    EXPECT_EQ(Requests("/img/missing.png"), 1u);
+    EXPECT_EQ(Requests("/img/logo.png"), 1u);
+    EXPECT_EQ(outcome.Images, 1);
+    for (const std::string name : {"GA0.htm", "GA2.htm", "GA3.htm", "GA4.htm", "GA5.htm"})
+        EXPECT_NE(File(name).find("<img src=\"GAI0.png\"> <img src=\"../img/missing.png\" alt=x>"),
+                  std::string::npos)
+            << name;
+}
+
 } // namespace
 } // namespace gathra
