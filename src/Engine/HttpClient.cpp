@@ -130,8 +130,9 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
 
     ConnectTarget target = ParseConnectTarget(connectTo);
     std::uint32_t ip = 0;
-    bool found = TSocket::ParseDottedAddress(target.Host, ip) ||
-                 TSocket::LookupHost(target.Host, ip, &canceller) == SocketStatus::Ok;
+    bool found =
+        target.Valid && (TSocket::ParseDottedAddress(target.Host, ip) ||
+                         TSocket::LookupHost(target.Host, ip, &canceller) == SocketStatus::Ok);
     if (!found || run.SkipOrAbort()) {
         socket.Close();
         if (run.SkipOrAbort())
@@ -284,7 +285,7 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
         std::string request =
             BuildRequest(hostAndPath, viaProxy, authorising, user, pass, agentComment);
         std::string connectTo =
-            viaProxy ? connectProxy : hostAndPath.substr(0, hostAndPath.find('/'));
+            viaProxy ? connectProxy : hostAndPath.substr(0, hostAndPath.find_first_of("/\\"));
         bool isBinary = result.IsBinary;
         std::uint8_t transferred = TransferResponse(connectTo, request, timeout, loadImages,
                                                     loadBinaries, display, buffer, isBinary, run);

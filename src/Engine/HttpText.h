@@ -40,10 +40,12 @@ std::int64_t ContentLengthOf(std::string_view value);
 // Whether a content type may be kept; sets isBinary for anything that is not text.
 bool AcceptContentType(std::string_view type, bool loadImages, bool loadBinaries, bool& isBinary);
 
-// A connect target "host[:port][/...]" split into its host and port.
+// A connect target "host[:port][/...]" (or "\..." after the host) split into its host and port;
+// not Valid when a port is given that is not a number from 1 to 65535.
 struct ConnectTarget {
     std::string Host;
     std::uint16_t Port = 80;
+    bool Valid = true;
 };
 ConnectTarget ParseConnectTarget(const std::string& connectTo);
 

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -198,6 +199,43 @@ TEST_F(RealPagesTest, AMissingPictureIsAskedForOnce) {
     EXPECT_EQ(outcome.Images, 1);
     for (const std::string name : {"GA0.htm", "GA2.htm", "GA3.htm", "GA4.htm", "GA5.htm"})
         EXPECT_NE(File(name).find("<img src=\"GAI0.png\"> <img src=\"../img/missing.png\" alt=x>"),
+                  std::string::npos)
+            << name;
+}
+
+// A generator's quoting slip: href="\"page.html#x\"" on a page served on a port other than 80,
+// while another server listens on port 80 of the same host (when the test may bind it).
+TEST_F(RealPagesTest, ABackslashAfterTheHostKeepsThePortAndABadPortIsANotice) {
+    std::unique_ptr<TestHttpServer> fallback;
+    try {
+        fallback = std::make_unique<TestHttpServer>(80);
+    } catch (const std::exception&) {
+        // Port 80 is taken or not ours to bind: the run is still checked below.
+    }
+    server.Serve("/dir/index.html",
+                 TestResponse::Html("<title>Index</title><a href=\"\\\"page.html#x\\\"\">p</a> "
+                                    "<a href=\"http://127.0.0.1:99999/far.html\">far</a> "
+                                    "<a href=\"//127.0.0.1:8o/odd.html\">odd</a>"));
+    server.Serve("/", TestResponse::Html("<title>Root</title>the root page"));
+    AddWeb(server.Address("/dir/index.html"), 2);
+    RunOnce();
+
+    EXPECT_EQ(Requests("/"), 1u);
+    for (const std::string& request : server.Requests())
+        if (request.rfind("GET / ", 0) == 0) {
+            EXPECT_NE(request.find("\r\nHost: " + server.HostPort() + "\r\n"), std::string::npos);
+        }
+    if (fallback) {
+        EXPECT_EQ(fallback->RequestCount(), 0u);
+    }
+    std::string top = File("GA0.htm");
+    // The value ends at the quote after the backslash; the rest of the tag is copied as it was.
+    EXPECT_NE(top.find("<a href=\"GA2.htm\"page.html#x\\\"\">p</a> <a href=\"GA3.htm\">far</a> "
+                       "<a href=\"GA4.htm\">odd</a>"),
+              std::string::npos);
+    EXPECT_NE(File("GA2.htm").find("the root page"), std::string::npos);
+    for (const std::string name : {"GA3.htm", "GA4.htm"})
+        EXPECT_NE(File(name).find("<h2>Inaccessible Page</h2>Gathra Light was unable to connect"),
                   std::string::npos)
             << name;
 }
