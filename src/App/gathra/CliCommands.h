@@ -49,6 +49,9 @@ void AddBriefCommands(CLI::App& app, CliState& state);
 // settings, settings set: showing and changing the stored settings.
 void AddSettingsCommands(CLI::App& app, CliState& state);
 
+// import bookmarks, import shortcuts: web entries from bookmark and shortcut files.
+void AddImportCommands(CLI::App& app, CliState& state);
+
 // Helpers for commands that work on a brief file.
 
 // Reads the brief at `path` into `brief`. On failure the loading error has been written (or, for
