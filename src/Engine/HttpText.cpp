@@ -98,6 +98,22 @@ bool AcceptContentType(std::string_view type, bool loadImages, bool loadBinaries
     return loadBinaries;
 }
 
+bool IsOtherText(std::string_view response) {
+    size_t end = FindHeaderEnd(response);
+    if (end == std::string_view::npos) return false;
+    std::string header(response.substr(0, end));
+    for (char& c : header)
+        c = Lower(c);
+    std::string_view type = HeaderValue(header, "content-type:");
+    return type.substr(0, 4) == "text" && type.substr(0, 9) != "text/html";
+}
+
+std::string_view RefusedTypeSetting(std::string_view contentType) {
+    if (contentType.substr(0, 9) == "multipart") return {};
+    if (contentType.substr(0, 5) == "image") return "Images &amp; Plug-ins";
+    return "Other Files";
+}
+
 // Splits a connect target "host[:port][/...]" and finds the host's address.
 
 ConnectTarget ParseConnectTarget(const std::string& connectTo) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "Engine/HashTable.h"
 #include "Engine/LList.h"
+#include "Engine/NameFixups.h"
 #include "Engine/OutputFile.h"
 #include "Engine/RunFlags.h"
 #include "Engine/TocList.h"
@@ -49,6 +50,8 @@ struct TRunContext {
 
     // Per run: addresses of images whose fetch failed; they are not asked for again.
     std::unordered_set<std::string> FailedImages;
+    // Per entry: references to page names that may still change (applied when the entry ends).
+    TNameFixups NameFixups;
 
     // Statistics of the progress dialog.
     std::int64_t PagesCount = 0;

@@ -251,6 +251,13 @@ private:
         }
     }
 
+    // A page not stored yet may still change its name's extension (a notice where a file was
+    // expected, text where a page was): its references are remembered to be patched then.
+    void WritePageName(const std::string& name, bool notStoredYet) {
+        if (notStoredYet) run_.NameFixups.Remember(out_, name);
+        out_.Write(name);
+    }
+
     bool Reusable(const PageRecord& record, bool notFollowed, bool leavesFrame) const {
         if (record.FramePage == 0) {
             bool ok = !ctx_.IsFrameset || inNoFrames_ || leavesFrame;
@@ -348,7 +355,7 @@ private:
 
         if (depthExhausted || unsupported) {
             if (known != nullptr && Reusable(*known, true, leaves)) {
-                WriteChunked(out_, known->LocalName);
+                WritePageName(known->LocalName, known->Loaded == 0);
                 if (hasFragment) WriteChunked(out_, fromHash);
                 return;
             }
@@ -374,12 +381,12 @@ private:
             key.assign(address);
         }
         if (known != nullptr && Reusable(*known, false, leaves)) {
-            WriteChunked(out_, known->LocalName);
+            WritePageName(known->LocalName, known->Loaded == 0);
         } else {
             std::string name = NewPageName(CountersOf(run_), run_.BriefFolder,
                                            LinkExtension(ResolveLink(ctx_.EntryAddress, value)));
             if (name != kNoFreeName) {
-                out_.Write(name);
+                WritePageName(name, true);
                 TocNode* node = nullptr;
                 if (run_.CurrentTocList != nullptr) {
                     run_.CurrentTocList->Append("");

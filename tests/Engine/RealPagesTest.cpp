@@ -240,5 +240,97 @@ TEST_F(RealPagesTest, ABackslashAfterTheHostKeepsThePortAndABadPortIsANotice) {
             << name;
 }
 
+// A project's documentation links its README, a Python source, a licence file without an
+// extension and a page; a second entry is a text file itself.
+TEST_F(RealPagesTest, TextThatIsNotHtmlIsStoredAsItCame) {
+    const std::string readme = "Read me <b>first</b>\r\n";
+    const std::string source = "if a < b and c > d:\n    print('<html>')\n";
+    const std::string licence = "Permission is granted <to everyone>.\n";
+    server.Serve("/p/index.html",
+                 TestResponse::Html("<title>Project</title><a href=\"README.txt\">r</a> "
+                                    "<a href=\"setup.py\">s</a> <a href=\"LICENSE\">l</a> "
+                                    "<a href=\"guide.html\">g</a>"));
+    server.Serve("/p/README.txt", TestResponse::Http(200, "text/plain", readme));
+    server.Serve("/p/setup.py", TestResponse::Http(200, "text/x-python", source));
+    server.Serve("/p/LICENSE", TestResponse::Http(200, "text/plain; charset=utf-8", licence));
+    server.Serve("/p/guide.html", TestResponse::Html("<title>Guide</title>guide"));
+    server.Serve("/p/NOTES", TestResponse::Http(200, "text/plain", "notes"));
+    AddWeb(server.Address("/p/index.html"), 2);
+    AddWeb(server.Address("/p/NOTES"), 1);
+    RunOutcome outcome = RunOnce();
+
+    EXPECT_EQ(outcome.Pages, 2);
+    EXPECT_EQ(outcome.Images, 4);
+    // GA0 top page, GA1 site map, GA2 to GA5 the links in order, GA6 the second entry.
+    EXPECT_EQ(File("GA2.txt"), readme);
+    EXPECT_EQ(File("GA3.py"), source);
+    EXPECT_EQ(File("GA4.txt"), licence);
+    EXPECT_FALSE(Exists("GA4.htm"));
+    EXPECT_NE(File("GA5.htm").find("guide"), std::string::npos);
+    EXPECT_NE(File("GA0.htm").find("<a href=\"GA2.txt\">r</a> <a href=\"GA3.py\">s</a> "
+                                   "<a href=\"GA4.txt\">l</a> <a href=\"GA5.htm\">g</a>"),
+              std::string::npos);
+    std::string siteMap = File("GA1.htm");
+    for (const std::string& link :
+         {"GA2.txt\">" + server.Address("/p/README.txt"),
+          "GA3.py\">" + server.Address("/p/setup.py"), "GA4.txt\">" + server.Address("/p/LICENSE"),
+          std::string("GA5.htm\">Guide")})
+        EXPECT_NE(siteMap.find("<li><a href=\"" + link + "</a></li>"), std::string::npos) << link;
+    EXPECT_EQ(File("GA6.txt"), "notes");
+    EXPECT_NE(File("Brief0.htm")
+                  .find("<a href=\"GA6.txt\">Manual</a></font><br>\r\n<ul><font "
+                        "size=2><b>Retrieval Depth:</b>"),
+              std::string::npos);
+}
+
+// Other files and images are off; the manual links a PDF, a tag file, a picture that is not a
+// GIF or JPEG, a missing archive and a page whose name carries a session parameter.
+TEST_F(RealPagesTest, NoticesAreHtmFilesAndRefusedTypesAreNamed) {
+    server.Serve("/d/index.html",
+                 TestResponse::Html("<title>Docs</title><a href=\"manual.pdf\">m</a> "
+                                    "<a href=\"api.tag\">t</a> <a href=\"chart.png\">c</a> "
+                                    "<a href=\"old.zip\">z</a> "
+                                    "<a href=\"p.html;jsessionid=7\">p</a>"));
+    server.Serve("/d/manual.pdf", TestResponse::Http(200, "application/pdf", "%PDF-1.4"));
+    server.Serve("/d/api.tag", TestResponse::Http(200, "application/xml", "<tagfile/>"));
+    server.Serve("/d/chart.png", TestResponse::Http(200, "image/png", "PNG"));
+    server.Serve("/d/p.html;jsessionid=7", TestResponse::Html("<title>P</title>p"));
+    AddWeb(server.Address("/d/index.html"), 2);
+    RunOnce();
+
+    EXPECT_NE(File("GA0.htm").find("<a href=\"GA2.htm\">m</a> <a href=\"GA3.htm\">t</a> "
+                                   "<a href=\"GA4.htm\">c</a> <a href=\"GA5.htm\">z</a> "
+                                   "<a href=\"GA6.htm\">p</a>"),
+              std::string::npos);
+    for (const std::string& name : Files()) {
+        EXPECT_NE(name.back(), '.') << name;
+        EXPECT_TRUE((name.size() > 4 && name.substr(name.size() - 4) == ".htm") ||
+                    name == "Brief0.cat")
+            << name;
+    }
+    struct Refused {
+        const char* Name;
+        const char* Type;
+        const char* Setting;
+    };
+    for (const Refused& r : {Refused{"GA2.htm", "application/pdf", "Other Files"},
+                             Refused{"GA3.htm", "application/xml", "Other Files"},
+                             Refused{"GA4.htm", "image/png", "Images &amp; Plug-ins"}}) {
+        std::string notice = File(r.Name);
+        EXPECT_NE(notice.find("<h2>File Not Retrieved</h2>"), std::string::npos) << r.Name;
+        EXPECT_NE(notice.find(std::string(" as ") + r.Type +
+                              ", a type of file that this brief "
+                              "entry does not retrieve"),
+                  std::string::npos)
+            << r.Name;
+        EXPECT_NE(notice.find(std::string("select \"") + r.Setting + "\" in the Web Page"),
+                  std::string::npos)
+            << r.Name;
+        EXPECT_EQ(notice.find("The server or network may be down"), std::string::npos) << r.Name;
+    }
+    EXPECT_NE(File("GA5.htm").find("unable to find or deliver"), std::string::npos);
+    EXPECT_NE(File("GA6.htm").find("<title>P</title>p"), std::string::npos);
+}
+
 } // namespace
 } // namespace gathra
