@@ -16,6 +16,7 @@ int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     AddBriefCommands(app, state);
     AddSettingsCommands(app, state);
     AddRunCommands(app, state);
+    AddCheckCommand(app, state);
     AddImportCommands(app, state);
 
     try {

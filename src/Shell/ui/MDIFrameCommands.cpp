@@ -56,7 +56,11 @@ void TMDIFrame::DeleteEntry() {
 
 void TMDIFrame::CopyEntry() {
     TSkeinForm* form = CurrentForm();
-    if (form == nullptr || form->Brief.WebList.SelectedIndex < 0) return;
+    if (form == nullptr) {
+        CopyBookmark();
+        return;
+    }
+    if (form->Brief.WebList.SelectedIndex < 0) return;
     form->CopyWebEntryData(entryBuffer_);
     bufferFull_ = true;
     Enabling::AfterBufferFilled(main_, form->Facts());
@@ -153,12 +157,6 @@ void TMDIFrame::BriefSetup() {
 void TMDIFrame::Preferences() {
     RunPreferences(settings_, preferencesOnFirstStart_ != -1, RunActive(),
                    TPreferencesModel::SettingsApplier(settings_, *registry_, Dlg()), this);
-}
-void TMDIFrame::ImportBookmarks() {
-    NotAvailableYet("Import Bookmarks");
-}
-void TMDIFrame::ImportShortcuts() {
-    NotAvailableYet("Import Shortcuts");
 }
 void TMDIFrame::AddPageFromBrowser() {
     NotAvailableYet("Add Page from Browser");
