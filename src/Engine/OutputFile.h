@@ -39,9 +39,9 @@ public:
     // Bytes written since the file was opened: where the next write lands.
     std::uint64_t Written() const { return written_; }
 
-    // Bytes written to every output file of the program so far, with a block
-    // counted for each file created (the space a file takes at the least). The free-space
-    // checks of a run measure what was written since their last look by it.
+    // Bytes written to the output files of the calling thread so far, with a block counted for
+    // each file created (the space a file takes at the least). The free-space checks of a run
+    // measure what its thread wrote since their last look by it.
     static std::uint64_t BytesWritten();
 
     static constexpr std::size_t kBufferBytes = 64 * 1024;
