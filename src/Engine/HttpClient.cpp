@@ -90,7 +90,7 @@ void LoadLocalFile(const std::string& address, const std::string& display, TResp
 std::uint8_t Transfer(const std::string& connectTo, const std::string& request, int timeoutSeconds,
                       bool loadImages, bool loadBinaries, const std::string& displayAddress,
                       TResponseBuffer& buffer, bool& isBinary, TRunContext& run,
-                      SecureRoute* secure) {
+                      SecureRoute* secure, std::string* refusedType) {
     SocketCanceller& canceller = CancellerOf(run);
     // A cancel meant for an earlier call must not end this one; one meant for this call is
     // seen through the flags checked right below.
@@ -117,8 +117,9 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
 
     ConnectTarget target = ParseConnectTarget(connectTo);
     std::uint32_t ip = 0;
-    bool found = TSocket::ParseDottedAddress(target.Host, ip) ||
-                 TSocket::LookupHost(target.Host, ip, &canceller) == SocketStatus::Ok;
+    bool found =
+        target.Valid && (TSocket::ParseDottedAddress(target.Host, ip) ||
+                         TSocket::LookupHost(target.Host, ip, &canceller) == SocketStatus::Ok);
     if (!found || run.SkipOrAbort()) {
         socket.Close();
         if (run.SkipOrAbort())
@@ -201,6 +202,7 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
         if (step == TResponseReader::Step::Complete) break;
         if (step != TResponseReader::Step::More) {
             // Refused, or a transfer that would not end by itself: a failed transfer.
+            if (refusedType != nullptr) *refusedType = reader.RefusedType();
             socket.Close();
             buffer.Clear();
             return 0;
@@ -237,9 +239,9 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
 std::uint8_t TransferResponse(const std::string& connectTo, const std::string& request,
                               int timeoutSeconds, bool loadImages, bool loadBinaries,
                               const std::string& displayAddress, TResponseBuffer& buffer,
-                              bool& isBinary, TRunContext& run) {
+                              bool& isBinary, TRunContext& run, std::string* refusedType) {
     return Transfer(connectTo, request, timeoutSeconds, loadImages, loadBinaries, displayAddress,
-                    buffer, isBinary, run, nullptr);
+                    buffer, isBinary, run, nullptr, refusedType);
 }
 
 TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
@@ -310,7 +312,7 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
         std::string request =
             BuildRequest(hostAndPath, viaProxy && !secure, authorising, user, pass, agentComment);
         std::string connectTo =
-            viaProxy ? connectProxy : hostAndPath.substr(0, hostAndPath.find('/'));
+            viaProxy ? connectProxy : hostAndPath.substr(0, hostAndPath.find_first_of("/\\"));
         SecureRoute route;
         if (secure) {
             route = SecureRouteOf(hostAndPath, viaProxy);
@@ -320,9 +322,10 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
             route.Trust.AuthorityPem = run.TrustedAuthorities;
         }
         bool isBinary = result.IsBinary;
+        std::string refusedType;
         std::uint8_t transferred =
             Transfer(connectTo, request, timeout, loadImages, loadBinaries, display, buffer,
-                     isBinary, run, secure ? &route : nullptr);
+                     isBinary, run, secure ? &route : nullptr, &refusedType);
         result.IsBinary = isBinary;
         if (route.Problem != TlsProblem::None && !run.SkipOrAbort()) {
             buffer.Clear();
@@ -334,6 +337,9 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
             buffer.Clear();
             if (run.SkipOrAbort())
                 PageSkippedNotice(buffer, display);
+            else if (!refusedType.empty())
+                // The server answered: the entry's setup turned the file down.
+                RefusedTypeNotice(buffer, display, refusedType, RefusedTypeSetting(refusedType));
             else if (authorising)
                 PasswordNotice(buffer, display, user, pass);
             else
@@ -381,6 +387,7 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
             buffer.Clear();
             continue;
         } else if (code == 200 || code == 203) {
+            result.IsText = IsOtherText(buffer.Bytes());
             return finish(true);
         } else if (code == 401) {
             authorising = true;

@@ -30,6 +30,10 @@ void ExternalLinkNotice(TResponseBuffer& buffer, std::string_view address);
 // An address that is not asked for: a local file named by a page from the network, or an address
 // holding control characters that could end the request line.
 void UnsupportedAddressNotice(TResponseBuffer& buffer, std::string_view address);
+// The server offered a file of `contentType`, which the entry's setup does not retrieve; the
+// notice names the type and, when one would, the `setting` that fetches such files.
+void RefusedTypeNotice(TResponseBuffer& buffer, std::string_view address,
+                       std::string_view contentType, std::string_view setting);
 // For status 202, 204, 400, 403, 404, 501; any other code gets the general text.
 void StatusNotice(TResponseBuffer& buffer, std::string_view address, int statusCode);
 // A secure page that was not fetched: its server's certificate failed verification

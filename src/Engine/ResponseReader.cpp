@@ -64,9 +64,11 @@ TResponseReader::Step TResponseReader::TakeHeader(std::size_t end, std::int64_t 
     std::transform(header.begin(), header.end(), header.begin(), Lower);
     if (header.find("content-length:") != std::string::npos)
         announced_ = ContentLengthOf(HeaderValue(header, "content-length:"));
-    if (!AcceptContentType(HeaderValue(header, "content-type:"), loadImages_, loadBinaries_,
-                           isBinary_))
+    const std::string_view type = HeaderValue(header, "content-type:");
+    if (!AcceptContentType(type, loadImages_, loadBinaries_, isBinary_)) {
+        refusedType_.assign(type);
         return Step::Refused;
+    }
     return Step::More;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace gathra {
@@ -45,6 +46,8 @@ public:
     std::int64_t AnnouncedLength() const { return announced_; }
     // The page was cut at MaxPageBytes (the notice is already added at its end).
     bool WasCut() const { return cut_; }
+    // The declared content type that was turned down (empty unless Feed said Refused for it).
+    const std::string& RefusedType() const { return refusedType_; }
 
 private:
     Step TakeHeader(std::size_t end, std::int64_t nowMs);
@@ -61,6 +64,7 @@ private:
     std::int64_t stretchStartMs_ = 0;
     std::size_t stretchStartSize_ = 0;
     bool cut_ = false;
+    std::string refusedType_;
 };
 
 // The line added at the end of a page cut at its size bound.

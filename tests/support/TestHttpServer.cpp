@@ -110,16 +110,16 @@ struct TestHttpServer::Connection {
     std::unique_ptr<TestTlsServer::Session> Tls;
 };
 
-TestHttpServer::TestHttpServer() {
-    Listen();
+TestHttpServer::TestHttpServer(int port) {
+    Listen(port);
 }
 
 TestHttpServer::TestHttpServer(TestCertificate certificate)
     : tls_(std::make_unique<TestTlsServer>(certificate)) {
-    Listen();
+    Listen(0);
 }
 
-void TestHttpServer::Listen() {
+void TestHttpServer::Listen(int port) {
     default_ = std::make_shared<const TestResponse>(
         TestResponse::Http(404, "text/html", "<html><body>Not Found</body></html>"));
     stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -128,7 +128,7 @@ void TestHttpServer::Listen() {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
     socklen_t len = sizeof addr;
     if (bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         listen(listenFd_, 64) != 0 ||

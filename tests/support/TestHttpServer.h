@@ -55,7 +55,8 @@ struct TestResponse {
 // relays bytes both ways (the request is recorded like any other).
 class TestHttpServer {
 public:
-    TestHttpServer();
+    // port 0: a free port. Another port must be free to bind (throws std::runtime_error).
+    explicit TestHttpServer(int port = 0);
     explicit TestHttpServer(TestCertificate certificate);
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;
@@ -100,7 +101,7 @@ private:
         std::shared_ptr<std::atomic<bool>> Done;
     };
     struct Connection;
-    void Listen();
+    void Listen(int port);
     void AcceptLoop();
     void ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> done);
     std::shared_ptr<const TestResponse> Choose(const std::string& target);
