@@ -1,0 +1,209 @@
+#include "Shell/ui/MDIFrame.h"
+
+#include "Brief/ui/SkeinForm.h"
+#include "Engine/RunCancel.h"
+#include "Engine/RunFlags.h"
+#include "Engine/SkeinThread.h"
+#include "Engine/ui/BriefProcessing.h"
+#include "Output/ui/EntryDialog.h"
+#include "Platform/CommandLineBrowser.h"
+#include "Platform/ProgramFolder.h"
+#include "Shell/ui/BriefOpts.h"
+#include "Shell/ui/GuiRunHost.h"
+#include "Shell/ui/MessageDialogs.h"
+#include "Shell/ui/SKPrefs.h"
+#include "Shell/ui/ShellWindows.h"
+#include "Shell/ui/ToolIcons.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPointer>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <filesystem>
+
+namespace gathra {
+
+// --- entry commands ----------------------------------------------------------------------------
+
+void TMDIFrame::AddEntry(EntryKind kind) {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || form->Generating()) return;
+    form->CreateNewWebEntry(0, kind);
+    form->SaveBriefs2();
+    Enabling::AfterAddCommand(main_);
+    RefreshCommands();
+}
+
+void TMDIFrame::DeleteEntry() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || form->Generating()) return;
+    form->DeleteCurrWebEntry("Delete", true);
+    RefreshCommands();
+}
+
+void TMDIFrame::CopyEntry() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || form->Brief.WebList.SelectedIndex < 0) return;
+    form->CopyWebEntryData(entryBuffer_);
+    bufferFull_ = true;
+    Enabling::AfterBufferFilled(main_, form->Facts());
+    RefreshCommands();
+}
+
+void TMDIFrame::CutEntry() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || form->Generating() || form->Brief.WebList.SelectedIndex < 0) return;
+    CopyEntry();
+    form->DeleteCurrWebEntry("Cut");
+    Enabling::AfterBufferFilled(main_, form->Facts());
+    RefreshCommands();
+}
+
+void TMDIFrame::PasteEntry() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || !bufferFull_ || form->Generating()) return;
+    form->DoWebEntryPaste(entryBuffer_);
+    RefreshCommands();
+}
+
+void TMDIFrame::SortEntries() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || form->Generating()) return;
+    form->SortEntries();
+}
+
+void TMDIFrame::ShowBrief() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr) return;
+    const TBrief& brief = form->Brief;
+    if (brief.ArchivePaths.empty()) return;
+    std::string joined =
+        (form->Generating() ? brief.HomeFolder : brief.BriefFolder) + brief.ArchivePaths.back();
+    std::string posix = joined;
+    for (char& c : posix)
+        if (c == '\\') c = '/';
+    if (!std::filesystem::exists(posix)) return;
+    std::string service = QString::fromStdString(settings_.BrowserService).toUpper().toStdString();
+    if (service.find("IEXPLORE") != std::string::npos)
+        BrowserPort().OpenUrl(joined, true);
+    else
+        BrowserPort().OpenUrl(TBtnRightDlg::SummaryAddress(posix, ""), true);
+}
+
+void TMDIFrame::LaunchEntry() {
+    if (TSkeinForm* form = CurrentForm()) form->ViewPage1Click();
+}
+
+void TMDIFrame::NotAvailableYet(const std::string& what) {
+    Dlg().ShowMessage(what + " is not available yet.", what, true);
+}
+
+void TMDIFrame::EntrySetup() {
+    QPointer<TSkeinForm> form = CurrentForm();
+    if (form == nullptr || form->Brief.WebList.Selected() == nullptr) return;
+    const bool generating = form->Generating();
+    RunEntrySetup(*form->Brief.WebList.Selected(), generating, Dlg(), this, [form] {
+        if (form && form->Brief.WebList.SelectedIndex >= 0)
+            form->SelectEntry(form->Brief.WebList.SelectedIndex);
+    });
+    if (form == nullptr) return;
+    form->RepaintList();
+    // A dialog opened during a run is read-only, and the run saves the brief when it ends.
+    if (!generating) form->SaveBriefs2();
+}
+
+void TMDIFrame::BriefSetup() {
+    QPointer<TSkeinForm> form = CurrentForm();
+    if (form == nullptr) return;
+    auto viewArchived = [this, form](int index) {
+        if (form == nullptr || index < 0 ||
+            index >= static_cast<int>(form->Brief.ArchivePaths.size()))
+            return;
+        const TBrief& brief = form->Brief;
+        const std::string joined = (form->Generating() ? brief.HomeFolder : brief.BriefFolder) +
+                                   brief.ArchivePaths[static_cast<size_t>(index)];
+        std::string posix = joined;
+        for (char& c : posix)
+            if (c == '\\') c = '/';
+        const std::string service =
+            QString::fromStdString(settings_.BrowserService).toUpper().toStdString();
+        if (service.find("IEXPLORE") != std::string::npos)
+            BrowserPort().OpenUrl(joined, true);
+        else
+            BrowserPort().OpenUrl(TBtnRightDlg::SummaryAddress(posix, ""), true);
+    };
+    if (!RunBriefSetup(form->Brief, this, viewArchived) || form == nullptr) return;
+    form->ShowBriefHeader();
+    form->SaveBriefs2();
+}
+
+void TMDIFrame::Preferences() {
+    RunPreferences(settings_, preferencesOnFirstStart_ != -1, RunActive(),
+                   TPreferencesModel::SettingsApplier(settings_, *registry_, Dlg()), this);
+}
+void TMDIFrame::ImportBookmarks() {
+    NotAvailableYet("Import Bookmarks");
+}
+void TMDIFrame::ImportShortcuts() {
+    NotAvailableYet("Import Shortcuts");
+}
+void TMDIFrame::AddPageFromBrowser() {
+    NotAvailableYet("Add Page from Browser");
+}
+
+void TMDIFrame::GenerateBrief() {
+    TSkeinForm* form = CurrentForm();
+    if (form == nullptr || run_ != nullptr || RunActive() || form->Generating() ||
+        form->Brief.WebList.Count() == 0)
+        return;
+    TSkeinThread::Options options;
+    options.Settings = &settings_;
+    options.Host = runHost_.get();
+    options.Clock = runClock_;
+    run_ = std::make_unique<TSkeinThread>(form->Brief, options);
+    TSkeinThread* run = run_.get();
+    runThread_ = std::thread([this, run] {
+        run->RunHere();
+        QMetaObject::invokeMethod(
+            this, [this] { FinishRun(); }, Qt::QueuedConnection);
+    });
+}
+
+void TMDIFrame::FinishRun() {
+    if (runThread_.joinable()) runThread_.join();
+    run_.reset();
+    if (closing_) return;
+    if (TSkeinForm* form = CurrentForm()) form->FormActivate();
+}
+
+void TMDIFrame::OpenHelpTopic(int topic) {
+    if (!help_)
+        help_ = new THelpWindow(QString::fromStdString(settings_.ProgramFolder) + "help/", this);
+    help_->ShowTopic(topic);
+}
+
+void TMDIFrame::OpenHelpContents() {
+    if (!help_)
+        help_ = new THelpWindow(QString::fromStdString(settings_.ProgramFolder) + "help/", this);
+    help_->ShowContents();
+}
+
+void TMDIFrame::SetStatusText(const std::string& text) {
+    statusLabel_->setText(FromStored(text));
+    statusLabel_->repaint();
+}
+
+} // namespace gathra
