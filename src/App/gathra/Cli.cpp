@@ -16,6 +16,7 @@ int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     AddBriefCommands(app, state);
     AddSettingsCommands(app, state);
     AddRunCommands(app, state);
+    AddArchiveCommands(app, state);
 
     try {
         app.parse(argc, argv);

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -48,6 +49,12 @@ void AddBriefCommands(CLI::App& app, CliState& state);
 
 // settings, settings set: showing and changing the stored settings.
 void AddSettingsCommands(CLI::App& app, CliState& state);
+
+// archive list, delete, path, view: the archived briefs of a brief file.
+void AddArchiveCommands(CLI::App& app, CliState& state);
+// The page the user's browser shows, as the answer text AddFromBrowser takes (quoted address,
+// comma, quoted title); none when no browser page is found.
+std::optional<std::string> BrowserPageAnswer();
 
 // Helpers for commands that work on a brief file.
 
