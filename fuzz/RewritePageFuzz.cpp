@@ -2,7 +2,9 @@
 // the rewriter, at depth 2 (links named and queued) and depth 1 (link notices written), with a
 // first byte choosing the page's situation. Nothing is fetched: the skip flag is set whenever
 // pictures would be fetched (images on, or a base on the search site), so the scan runs in its
-// stopping mode instead of reaching the network.
+// stopping mode instead of reaching the network. The marked copy must keep the marking rule:
+// every tag whose brackets pair up is found, whatever brackets stand in the text around it.
+#include "../tests/support/MarkingRule.h"
 #include "Engine/FileNames.h"
 #include "Engine/HashTable.h"
 #include "Engine/HttpClient.h"
@@ -85,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ctx.IsFrameset =
         WrapPage(ctx, {"http://fuzz.example/dir/page.htm", ctx.SiteMapName, "Brief0.htm"});
     std::string marked = MarkTags(buffer.Bytes());
+    if (!test::MarkingRuleBroken(buffer.Bytes(), marked).empty()) std::abort();
     if (auto base = TakeBaseHref(buffer.MutableBytes())) ctx.BaseAddress = *base;
     // A page of the search site would have its pictures fetched even with images off.
     if (IsSearchSiteLink(ctx.BaseAddress)) flags.SkipFlag = 1;

@@ -140,11 +140,20 @@ bool TEntryDialogModel::Ok() {
 }
 
 void FinishEntryDialog(TWebPage& entry, bool applied, const std::string& nameField) {
-    if (entry.NameSet == 0 && applied) {
-        if (!nameField.empty())
+    if (applied && nameField.empty()) {
+        // A cleared name leaves a web entry unnamed, so that the list, the brief file, the brief
+        // read back and the summary page all show it by its address. A search entry without a
+        // query is a new search again; its name is kept as set, because an unnamed entry without
+        // an address reads back as "New Page".
+        if (entry.IsSearchEntry()) {
+            entry.EntryName = "New Search";
             entry.NameSet = 1;
-        else
+        } else {
+            entry.NameSet = 0;
             entry.ApplyShownName();
+        }
+    } else if (entry.NameSet == 0 && applied) {
+        entry.NameSet = 1;
     }
     entry.ApplyDepthLabel();
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace gathra {
 
@@ -112,30 +111,42 @@ size_t ValueEnd(std::string_view text, size_t v, GtCache* nextGt) {
     return kNone;
 }
 
+namespace {
+
+// A "<" that opens a tag is followed by a name, an end tag's "/", or the "!" and "?" of
+// declarations; "a < b" and "x <= 3" are text.
+bool OpensTag(std::string_view page, size_t at) {
+    if (at + 1 >= page.size()) return false;
+    const char c = page[at + 1];
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!' || c == '?';
+}
+
+} // namespace
+
 std::string MarkTags(std::string_view page) {
     std::string marked(page);
-    std::vector<size_t> opens;
-    std::vector<size_t> closes;
-    for (size_t block = 0; block < marked.size(); block += kScanWindow) {
-        size_t end = std::min(marked.size(), block + kScanWindow);
-        opens.clear();
-        closes.clear();
-        for (size_t i = block; i < end; ++i) {
-            char& c = marked[i];
-            if (c == '<')
-                opens.push_back(i);
-            else if (c == '>')
-                closes.push_back(i);
-            else if (c == kTagStartMark || c == kTagEndMark)
-                c = ' ';
+    // One pass over the whole page pairs each ">" with the "<" still waiting for one, so a tag is
+    // found wherever the window edges fall. A ">" with no "<" waiting stands in text. Of two "<"
+    // without a ">" between them, the first stays when it opens a tag (a "<" in an attribute
+    // value belongs to its tag), else the second takes its place (the first was text). Where "<"
+    // and ">" alternate, every one of them is marked.
+    size_t open = kNone;
+    for (size_t i = 0; i < marked.size(); ++i) {
+        char& c = marked[i];
+        if (c == '<') {
+            if (open == kNone || !OpensTag(page, open)) open = i;
+        } else if (c == '>') {
+            if (open != kNone) {
+                marked[open] = kTagStartMark;
+                c = kTagEndMark;
+                open = kNone;
+            }
+        } else if (c == kTagStartMark || c == kTagEndMark) {
+            c = ' ';
         }
-        size_t n = opens.size();
-        size_t m = closes.size();
-        for (size_t k = 0; k < std::min(n, m + 1); ++k)
-            marked[opens[k]] = kTagStartMark;
-        for (size_t k = 0; k < std::min(m, n + 1); ++k)
-            marked[closes[k]] = kTagEndMark;
     }
+    // A tag without its ">" ends the scan where it begins.
+    if (open != kNone) marked[open] = kTagStartMark;
     return marked;
 }
 

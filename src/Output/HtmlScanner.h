@@ -66,10 +66,11 @@ inline size_t ValueTextStart(std::string_view text, size_t v) {
     return v < text.size() && (text[v] == '"' || text[v] == '\'') ? v + 1 : v;
 }
 
-// Replaces the brackets that count as tag boundaries in a copy of the prepared page: per block
-// of 4,999 bytes, the first min(n, m+1) of its n "<" become 0x01 and the first min(m, n+1) of its
-// m ">" become 0x02. Bytes 0x01 and 0x02 of the page itself become blanks in the copy, so that
-// only real brackets bound tags.
+// Replaces the brackets that bound tags in a copy of the prepared page: "<" becomes 0x01 and the
+// ">" that ends its tag 0x02. Brackets that stand in text (a ">" with no tag open, a "<" that
+// opens no tag and is followed by another "<" before any ">") stay as they are. On a page whose
+// "<" and ">" alternate, every bracket is marked. Bytes 0x01 and 0x02 of the page itself become
+// blanks in the copy, so that only real brackets bound tags. Linear in the page's size.
 std::string MarkTags(std::string_view page);
 
 // The href of the page's first base tag, or none. The tag stays, but its href is blanked in the

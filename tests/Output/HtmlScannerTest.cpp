@@ -1,6 +1,10 @@
 #include "Output/HtmlScanner.h"
 
+#include "support/MarkingRule.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdint>
 
 #include <string>
 
@@ -20,13 +24,52 @@ std::string Marks(const std::string& marked) {
     return shown;
 }
 
-TEST(MarkTags, PairsBracketsWithinABlock) {
-    EXPECT_EQ(Marks(MarkTags("<a>b<c>")), "[a]b[c]");
-    // Three "<" and one ">": only two "<" count (one more than the ">").
-    EXPECT_EQ(Marks(MarkTags("<<<x>")), "[[<x]");
-    // One "<" and three ">": two ">" count.
-    EXPECT_EQ(Marks(MarkTags("a>b>c<d>")), "a]b]c[d>");
-    EXPECT_EQ(Marks(MarkTags("no tags at all")), "no tags at all");
+TEST(MarkTags, BracketsInTextLeaveTheTagsAroundThemFound) {
+    struct Case {
+        const char* Page;
+        const char* Marked;
+    };
+    const Case cases[] = {
+        {"<a>b<c>", "[a]b[c]"},
+        {"no tags at all", "no tags at all"},
+        // Brackets that alternate are all marked, whether or not they look like tags.
+        {"a < b > c", "a [ b ] c"},
+        {"<>", "[]"},
+        // A ">" in text: the tags after it keep their ends.
+        {"a>b>c<d>", "a>b>c[d]"},
+        {"<li>Home > Guide > Setup</li><li><a href=p.html>",
+         "[li]Home > Guide > Setup[/li][li][a href=p.html]"},
+        // A "<" in text gives way to the tag that follows it.
+        {"<<<x>", "<<[x]"},
+        {"a < b <a href=x>", "a < b [a href=x]"},
+        {"x <= 3 and 2<3 <b>", "x <= 3 and 2<3 [b]"},
+        // A "<" inside a tag's attribute value belongs to that tag.
+        {"<a title=\"a<b\" href=x>", "[a title=\"a<b\" href=x]"},
+        // A tag without its ">" is still marked where it begins.
+        {"t <a href=x", "t [a href=x"},
+        {"<p>a < b", "[p]a [ b"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Marks(MarkTags(c.Page)), c.Marked) << c.Page;
+}
+
+// Every "<" that opens a tag right after a ">" (or at the start), and whose next bracket is a
+// ">", is marked together with that ">"; and where the brackets alternate all are marked.
+TEST(MarkTags, TagsAreFoundWheneverTheirBracketsPairUp) {
+    const char alphabet[] = {'<', '>', 'a', '/', ' ', '"', '='};
+    std::uint32_t seed = 12345;
+    for (int round = 0; round < 20000; ++round) {
+        std::string page;
+        size_t length = round % 23;
+        for (size_t i = 0; i < length; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            page += alphabet[(seed >> 16) % sizeof alphabet];
+        }
+        std::string marked = MarkTags(page);
+        ASSERT_EQ(marked.size(), page.size());
+        std::string failure = test::MarkingRuleBroken(page, marked);
+        ASSERT_EQ(failure, "") << page;
+    }
 }
 
 TEST(MarkTags, CountsEachBlockOfTheWindowOnItsOwn) {

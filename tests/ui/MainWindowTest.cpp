@@ -192,13 +192,14 @@ private slots:
         h->Frame().OpenBrief();
         QCOMPARE(h->FileRequests.back().Title, QString("Open File"));
         QVERIFY(!h->FileRequests.back().Save);
-        QCOMPARE(h->FileRequests.back().Filter, QString("Brief Files (*.BRF);;All Files (*.*)"));
+        QCOMPARE(h->FileRequests.back().Filter,
+                 QString("Brief Files (*.brf *.BRF);;All Files (*)"));
         QCOMPARE(h->FileRequests.back().HelpContext, 5);
         h->FileAnswers.push_back(QString::fromStdString(h->PathOf("copy.brf")));
         h->Frame().SaveBriefAs();
         QCOMPARE(h->FileRequests.back().Title, QString::fromStdString("Save " + path + " As"));
-        QCOMPARE(h->FileRequests.back().Filter, QString("Brief Files (*.BRF)"));
-        QCOMPARE(h->FileRequests.back().DefaultSuffix, QString("BRF"));
+        QCOMPARE(h->FileRequests.back().Filter, QString("Brief Files (*.brf *.BRF)"));
+        QCOMPARE(h->FileRequests.back().DefaultSuffix, QString("brf"));
         QCOMPARE(h->FileRequests.back().HelpContext, 7);
         QCOMPARE(h->Frame().CurrentForm()->windowTitle(), QString("Copy"));
         QVERIFY(std::filesystem::exists(h->PathOf("copy.brf")));

@@ -50,6 +50,9 @@ void AddBriefCommands(CLI::App& app, CliState& state);
 // settings, settings set: showing and changing the stored settings.
 void AddSettingsCommands(CLI::App& app, CliState& state);
 
+// import bookmarks, import shortcuts: web entries from bookmark and shortcut files.
+void AddImportCommands(CLI::App& app, CliState& state);
+
 // archive list, delete, path, view: the archived briefs of a brief file.
 void AddArchiveCommands(CLI::App& app, CliState& state);
 // The page the user's browser shows, as the answer text AddFromBrowser takes (quoted address,

@@ -230,16 +230,42 @@ bool TSkeinForm::ReadBriefs2() {
 
 bool TSkeinForm::SaveBriefs2() {
     if (Brief.FileName.empty()) return false;
-    return gathra::SaveBriefs2(Brief, frame_.Dlg());
+    // The saving error is shown once; while the brief stays unsaved, its caption says so and
+    // further failed saves say nothing more.
+    SilentDialogs silent;
+    Dialogs& dialogs = unsaved_ ? static_cast<Dialogs&>(silent) : frame_.Dlg();
+    const bool saved = gathra::SaveBriefs2(Brief, dialogs);
+    SetUnsaved(!saved);
+    return saved;
+}
+
+void TSkeinForm::SetUnsaved(bool unsaved) {
+    if (unsaved == unsaved_) return;
+    unsaved_ = unsaved;
+    ShowCaption();
 }
 
 void TSkeinForm::CreateCaption(const std::string& path) {
-    setWindowTitle(FromStored(gathra::CreateCaption(path)));
+    caption_ = gathra::CreateCaption(path);
+    ShowCaption();
+}
+
+void TSkeinForm::ShowCaption() {
+    QString caption = FromStored(caption_);
+    if (unsaved_) caption += tr(" (not saved)");
+    setWindowTitle(caption);
+}
+
+bool TSkeinForm::RoomForEntry() {
+    if (!Brief.WebList.IsFull()) return true;
+    frame_.Dlg().ShowMessage(BriefFullText, BriefFullCaption, false);
+    return false;
 }
 
 // --- entries -----------------------------------------------------------------------------------
 
 TWebPage* TSkeinForm::CreateNewWebEntry(int index, EntryKind kind) {
+    if (!RoomForEntry()) return nullptr;
     TWebPage* entry = Brief.WebList.InsertEntry(index, kind);
     if (entry == nullptr) return nullptr;
     Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());
@@ -283,6 +309,8 @@ void TSkeinForm::FinishDragDrop(TSkeinForm& source, int row, bool copy) {
     TWebPage dragged;
     dragged.TransferFrom(from.Entry(from.SelectedIndex));
     bool sameBrief = &source == this;
+    // A move within the brief needs no room; anything else adds an entry.
+    if ((!sameBrief || copy) && !RoomForEntry()) return;
     int before = Brief.WebList.Count();
     if (!DropEntry(Brief.WebList, dragged, row, sameBrief, copy)) return;
     if (Brief.WebList.Count() != before) Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());

@@ -16,6 +16,11 @@ class QMdiSubWindow;
 namespace gathra {
 
 class TMDIFrame;
+
+inline constexpr const char* BriefFullCaption = "Brief Full";
+inline constexpr const char* BriefFullText =
+    "This brief already holds 32,767 entries, as many as a brief can hold. Delete an entry to "
+    "make room for another.";
 class TWebScrollBox;
 
 // A brief window: the brief's fields and entries, the header panel, the column header and the
@@ -39,12 +44,14 @@ public:
     bool ReadBriefs2();
     // Saves both files of the brief; reports failures itself.
     bool SaveBriefs2();
+    // The caption from the file name; a brief whose last save failed is marked "(not saved)".
     void CreateCaption(const std::string& path);
+    bool Unsaved() const { return unsaved_; }
     // Shows the brief's name and Active state in the header.
     void ShowBriefHeader();
 
     // --- entries
-    // The new entry, or nullptr when the brief is full.
+    // The new entry, or nullptr when the brief is full (the user is told why).
     TWebPage* CreateNewWebEntry(int index, EntryKind kind);
     // Confirms and deletes the selected entry; `verb` is "Delete" or "Cut". True when deleted.
     bool DeleteCurrWebEntry(const std::string& verb, bool deleteCommand = false);
@@ -98,6 +105,10 @@ private:
     // Pop-up items act on the window they were opened in.
     void OnThisBrief(const std::function<void()>& command);
     void AfterEntriesChanged();
+    void SetUnsaved(bool unsaved);
+    void ShowCaption();
+    // False, after telling the user, when the brief already holds as many entries as it can.
+    bool RoomForEntry();
 
     TMDIFrame& frame_;
     QWidget* topPanel_ = nullptr;
@@ -110,6 +121,8 @@ private:
     QMenu* briefPopupMenu_ = nullptr;
     QMap<Command, QAction*> popupActions_;
     bool closed_ = false;
+    bool unsaved_ = false;
+    std::string caption_;
 };
 
 } // namespace gathra

@@ -131,12 +131,14 @@ void TWebScrollBox::paintEvent(QPaintEvent*) {
     }
     // One sunken separator under every row, and the two sunken column lines.
     const QColor shadow(128, 128, 128);
+    // The separators run across the whole list, however wide the window is.
+    const int right = std::max(width, 1000) - 1;
     for (int i = first; i <= last; ++i) {
         int y = TWebList::RowTop(i) - scroll + 25;
         p.setPen(shadow);
-        p.drawLine(0, y, 999, y);
+        p.drawLine(0, y, right, y);
         p.setPen(Qt::white);
-        p.drawLine(0, y + 1, 999, y + 1);
+        p.drawLine(0, y + 1, right, y + 1);
     }
     int lineBottom = std::min(height, ColumnLineHeight() - scroll);
     for (int x : {edges_.C0 - 1, edges_.C1 - 1}) {

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -18,8 +19,10 @@ constexpr int ClientHeight = 211;
 
 TBriefProcessing::TBriefProcessing(Dialogs& dialogs, RunFlags& flags, SocketCanceller& canceller,
                                    QWidget* parent)
+    // A dialog type, so that the window manager keeps it above the main window (it is
+    // transient for it) however often the main window is clicked during the run.
     : QDialog(parent ? parent : MainForm(),
-              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       state_(dialogs, flags, canceller) {
     setWindowTitle(tr("Creating Brief"));
@@ -97,15 +100,33 @@ void TBriefProcessing::ShowButtons() {
 void TBriefProcessing::AbortClick() {
     if (inQuestion_) return;
     inQuestion_ = true;
-    state_.AbortClick();
+    AskAboveThis([this] { state_.AbortClick(); });
     AfterQuestion();
 }
 
 void TBriefProcessing::SkipClick() {
     if (inQuestion_) return;
     inQuestion_ = true;
-    state_.SkipClick();
+    AskAboveThis([this] { state_.SkipClick(); });
     AfterQuestion();
+}
+
+void TBriefProcessing::AskAboveThis(const std::function<void()>& click) {
+    // The Stop and Skip questions belong to this dialog, and it comes back to the front when
+    // they close, whatever the answer.
+    QPointer<QWidget> previous = FrontForm();
+    QPointer<TBriefProcessing> self = this;
+    SetFrontForm(this);
+    click();
+    SetFrontForm(previous);
+    if (self && isVisible()) BringToFront();
+}
+
+void TBriefProcessing::BringToFront() {
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
 }
 
 void TBriefProcessing::AfterQuestion() {

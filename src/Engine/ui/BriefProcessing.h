@@ -33,6 +33,9 @@ public:
     // The run is done with the dialog: it goes at once, or, while one of its questions is on
     // screen (the question's own event loop runs the run's calls), as soon as that click ends.
     void Retire();
+    // Shows the dialog in front of every other window of the program (exit refused during a
+    // run, a question answered).
+    void BringToFront();
 
     QLabel* Label(ProgressLabel label) const { return labels_.value(label); }
     QProgressBar* ProgressBar() const { return bar_; }
@@ -49,6 +52,7 @@ private:
     QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, int width);
     void ShowButtons();
     void AfterQuestion();
+    void AskAboveThis(const std::function<void()>& click);
     bool inQuestion_ = false;
     bool retired_ = false;
     TProgressState state_;

@@ -7,6 +7,7 @@
 #include "Shell/ui/DialogParts.h"
 #include "Shell/ui/HelpTopics.h"
 #include "Shell/ui/MessageDialogs.h"
+#include "Shell/ui/RangeSpinBox.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -138,11 +139,14 @@ void TEntryDialog::BuildRetrievalPage(QWidget* page) {
     auto* spider = new QGroupBox("Spider Options ", page);
     spider->setObjectName("SpiderGroup");
     spider->setGeometry(GroupLeft, 92, GroupWidth, 138);
-    depth_ = new QSpinBox(spider);
+    depth_ = new TRangeSpinBox(TEntryDialogModel::MinDepth, TEntryDialogModel::MaxDepth, spider);
     depth_->setObjectName("DepthOfSearch");
-    depth_->setRange(TEntryDialogModel::MinDepth, TEntryDialogModel::MaxDepth);
     depth_->setValue(1);
     depth_->setGeometry(120, 20, 60, 24);
+    auto* depthHint = new QLabel(spider);
+    depthHint->setObjectName("DepthHint");
+    depthHint->move(188, 24);
+    depth_->SetHint(depthHint);
     depthLabel_ = MakeBuddyLabel("&Spider Depth:", spider, 15, 24, depth_);
     localOnly_ = new QCheckBox("&Follow External Links", spider);
     localOnly_->setObjectName("LocalOnly");

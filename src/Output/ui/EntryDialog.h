@@ -15,6 +15,8 @@ class QTabWidget;
 
 namespace gathra {
 
+class TRangeSpinBox;
+
 // The common body of the two entry dialogs: three pages ("Properties", "Retrieval",
 // "Password"), each with its own OK / Cancel / Apply / Help row. Every decision is made by
 // TEntryDialogModel; this class holds the widgets, forwards the user's edits and repaints.
@@ -67,7 +69,7 @@ private:
     QCheckBox* images_ = nullptr;
     QCheckBox* binaries_ = nullptr;
     QLabel* depthLabel_ = nullptr;
-    QSpinBox* depth_ = nullptr;
+    TRangeSpinBox* depth_ = nullptr;
     QCheckBox* localOnly_ = nullptr;
     QLabel* depthNote_ = nullptr;
     QLabel* userLabel_ = nullptr;

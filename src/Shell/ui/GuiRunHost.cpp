@@ -112,7 +112,13 @@ void GuiRunHost::AppendArchive(TBrief& brief, const std::string& path, const std
 }
 
 void GuiRunHost::SaveBrief(TBrief& brief) {
-    OnMain([&] { SaveBriefs2(brief, frame_.Dlg()); });
+    OnMain([&] {
+        // Through the brief window, so that its caption shows whether the run's save worked.
+        if (TSkeinForm* form = FormOf(brief))
+            form->SaveBriefs2();
+        else
+            SaveBriefs2(brief, frame_.Dlg());
+    });
 }
 
 void GuiRunHost::Repaint() {

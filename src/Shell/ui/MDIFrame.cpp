@@ -33,6 +33,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace gathra {
@@ -101,12 +102,23 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
     dialogs_ = std::make_unique<QtDialogs>();
     runHost_ = std::make_unique<GuiRunHost>(*this);
     registry_ = std::make_unique<Registry>(Registry::DefaultFile());
+    // A user without a settings file has never started the program: nothing else writes the
+    // "First Start" value here, so its absence counts as "Yes". (Loading the settings may write
+    // the file, so look first.)
+    {
+        std::error_code error;
+        const bool settingsExisted = std::filesystem::exists(registry_->File(), error);
+        firstStart_ = !settingsExisted || ReadStartupValues(*registry_).FirstStart;
+    }
     settings_.ProgramFolder = DetectProgramFolder();
     LoadSettings(settings_, *registry_);
     if (options_.BrowserPort == nullptr) ownBrowser_ = MakeOwnBrowser();
 
     mdiArea_ = new QMdiArea(this);
     mdiArea_->setBackground(QColor(128, 128, 128));
+    // Brief windows that reach beyond the area stay within reach.
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea_);
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMDIFrame::SubWindowActivated);
 
@@ -121,9 +133,18 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
     RefreshCommands();
 
     setMinimumSize(490, 160);
-    resize(519, 361 + menuBar()->sizeHint().height() + 28 + statusBar()->sizeHint().height());
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    QSize size(519, 361 + menuBar()->sizeHint().height() + 28 + statusBar()->sizeHint().height());
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        // A first start opens four sample briefs: give them room, about two thirds of the
+        // screen, and never more than the screen.
+        if (firstStart_) size = size.expandedTo(area.size() * 2 / 3);
+        size = size.boundedTo(area.size()).expandedTo(minimumSize());
+        resize(size);
+        move(area.center() - rect().center());
+    } else {
+        resize(size);
+    }
 
     if (options_.Splash) ShowSplash();
 }
@@ -189,7 +210,7 @@ void TMDIFrame::FirstActivation() {
     if (!firstActivation_) return;
     firstActivation_ = false;
     StartupValues startup = ReadStartupValues(*registry_);
-    if (startup.FirstStart) {
+    if (startup.FirstStart || firstStart_) {
         std::string folder = settings_.ProgramFolder + "Briefs/";
         bool all = true;
         for (const char* name : SampleBriefs)
@@ -208,7 +229,10 @@ void TMDIFrame::FirstActivation() {
     if (startup.OpenBriefs) {
         const WindowPlacement& main = startup.OpenBriefs->MainWindow;
         ApplyState(this, main.State);
-        setGeometry(main.Left, main.Top, main.Width, main.Height);
+        QRect bounds(main.Left, main.Top, main.Width, main.Height);
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            bounds.setSize(bounds.size().boundedTo(screen->availableGeometry().size()));
+        setGeometry(bounds);
         for (const auto& brief : startup.OpenBriefs->Briefs)
             OpenBriefFile(brief.Path, brief.Placement);
     }
@@ -221,8 +245,24 @@ void TMDIFrame::FirstActivation() {
     if (options_.AdBar) {
         adBar_ = new TAdBar(this);
         adBar_->show();
-        adBar_->PlaceBy(frameGeometry());
+        PlaceAdBar();
     }
+}
+
+void TMDIFrame::PlaceAdBar() {
+    if (!adBar_ || closing_) return;
+    adBar_->PlaceBy(frameGeometry(), frameGeometry().height() - geometry().height());
+}
+
+void TMDIFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // The bar goes with the main window.
+    PlaceAdBar();
+}
+
+void TMDIFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    PlaceAdBar();
 }
 
 // --- files -------------------------------------------------------------------------------------
@@ -234,6 +274,11 @@ QString TMDIFrame::BriefsFolder() const {
         if (QFileInfo(folder).isDir()) return folder;
     }
     return program;
+}
+
+QString WithBriefExtension(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+    return path + QLatin1Char('.') + QLatin1String(BriefSuffix);
 }
 
 QString TMDIFrame::ChooseFile(const FileDialogRequest& request) {
@@ -255,7 +300,7 @@ void TMDIFrame::ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     // The save dialog names its one filter without the pattern.
     dialog.setOption(QFileDialog::HideNameFilterDetails, request.Save);
-    // "*.BRF" also finds the "news.brf" of a case-sensitive file system.
+    // "*.brf" also finds the "NEWS.Brf" of a case-sensitive file system.
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
 }
 
@@ -281,10 +326,21 @@ TSkeinForm* TMDIFrame::CreateBriefWindow(const std::optional<WindowPlacement>& p
     } else {
         sub->resize(533, 366);
         sub->show();
+        FitIntoArea(sub);
     }
     Enabling::BriefWindowCreated(main_);
     RefreshCommands();
     return form;
+}
+
+void TMDIFrame::FitIntoArea(QMdiSubWindow* sub) {
+    const QSize area = mdiArea_->viewport()->size();
+    if (area.width() <= 0 || area.height() <= 0) return;
+    QRect bounds = sub->geometry();
+    bounds.setSize(bounds.size().boundedTo(area).expandedTo(sub->minimumSize()));
+    bounds.moveLeft(std::clamp(bounds.left(), 0, std::max(0, area.width() - bounds.width())));
+    bounds.moveTop(std::clamp(bounds.top(), 0, std::max(0, area.height() - bounds.height())));
+    if (bounds != sub->geometry()) sub->setGeometry(bounds);
 }
 
 TSkeinForm* TMDIFrame::OpenBriefFile(const std::string& path,
@@ -314,9 +370,10 @@ TSkeinForm* TMDIFrame::OpenBriefFile(const std::string& path,
 }
 
 TSkeinForm* TMDIFrame::NewBrief() {
-    QString path = ChooseFile(
-        {true, tr("Save As"), tr("Brief Files (*.BRF)"), BriefsFolder(), QStringLiteral("BRF"), 4});
+    QString path = ChooseFile({true, tr("Save As"), QString::fromLatin1(BriefSaveFilter),
+                               BriefsFolder(), QString::fromLatin1(BriefSuffix), 4});
     if (path.isEmpty()) return nullptr;
+    path = WithBriefExtension(path);
     TSkeinForm* form = CreateBriefWindow({});
     if (form == nullptr) return nullptr;
     form->CreateNewBrief();
@@ -332,12 +389,8 @@ TSkeinForm* TMDIFrame::NewBrief() {
 }
 
 void TMDIFrame::OpenBrief() {
-    QString path = ChooseFile({false,
-                               tr("Open File"),
-                               tr("Brief Files (*.BRF);;All Files (*.*)"),
-                               BriefsFolder(),
-                               {},
-                               5});
+    QString path = ChooseFile(
+        {false, tr("Open File"), QString::fromLatin1(BriefOpenFilter), BriefsFolder(), {}, 5});
     if (!path.isEmpty()) OpenBriefFile(path.toStdString());
 }
 
@@ -346,9 +399,10 @@ void TMDIFrame::SaveBriefAs() {
     if (form == nullptr) return;
     QString title =
         QStringLiteral("Save ") + FromStored(form->Brief.FileName) + QStringLiteral(" As");
-    QString path = ChooseFile(
-        {true, title, tr("Brief Files (*.BRF)"), BriefsFolder(), QStringLiteral("BRF"), 7});
+    QString path = ChooseFile({true, title, QString::fromLatin1(BriefSaveFilter), BriefsFolder(),
+                               QString::fromLatin1(BriefSuffix), 7});
     if (path.isEmpty()) return;
+    path = WithBriefExtension(path);
     form->CreateCaption(path.toStdString());
     form->Brief.FileName = path.toStdString();
     form->SaveBriefs2();
@@ -417,6 +471,8 @@ void TMDIFrame::WriteStartupRecords() {
 void TMDIFrame::closeEvent(QCloseEvent* event) {
     if (RunActive() || closing_) {
         event->ignore();
+        // The run must be stopped first: show the user where.
+        if (!closing_ && progress_) progress_->BringToFront();
         return;
     }
     closing_ = true;

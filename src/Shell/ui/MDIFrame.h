@@ -49,6 +49,14 @@ struct FileDialogRequest {
 };
 using FileChooser = std::function<QString(const FileDialogRequest&)>;
 
+// The brief file dialogs' filters: brief files are found whatever the case of their extension,
+// and a brief saved without an extension gets ".brf".
+inline constexpr const char* BriefOpenFilter = "Brief Files (*.brf *.BRF);;All Files (*)";
+inline constexpr const char* BriefSaveFilter = "Brief Files (*.brf *.BRF)";
+inline constexpr const char* BriefSuffix = "brf";
+// `path` with ".brf" added when its file name has no extension.
+QString WithBriefExtension(const QString& path);
+
 struct FrameOptions {
     bool Splash = true;
     bool AdBar = true;
@@ -95,6 +103,9 @@ public:
     // --- start-up
     // The first activation: first start, reopening "Open Briefs", restoring the recent list.
     void FirstActivation();
+    // Whether this start is a first start: the user has no settings file yet, or its "First
+    // Start" value is "Yes".
+    bool IsFirstStart() const { return firstStart_; }
 
     // --- files
     TSkeinForm* OpenBriefFile(const std::string& path,
@@ -149,6 +160,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     friend class GuiRunHost;
@@ -169,6 +182,9 @@ private:
     void WriteStartupRecords();
     void ShowSplash();
     void FinishRun();
+    void PlaceAdBar();
+    // Keeps a new brief window inside the window area, wholly visible.
+    void FitIntoArea(QMdiSubWindow* sub);
 
     FrameOptions options_;
     std::unique_ptr<Registry> registry_;
@@ -180,6 +196,7 @@ private:
     bool bufferFull_ = false;
     bool closing_ = false;
     bool firstActivation_ = true;
+    bool firstStart_ = false; // no settings yet, or "First Start" is "Yes"
     int preferencesOnFirstStart_ = -1;
 
     QMdiArea* mdiArea_ = nullptr;

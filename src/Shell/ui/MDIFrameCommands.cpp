@@ -40,7 +40,7 @@ namespace gathra {
 void TMDIFrame::AddEntry(EntryKind kind) {
     TSkeinForm* form = CurrentForm();
     if (form == nullptr || form->Generating()) return;
-    form->CreateNewWebEntry(0, kind);
+    if (form->CreateNewWebEntry(0, kind) == nullptr) return; // full: the user has been told
     form->SaveBriefs2();
     Enabling::AfterAddCommand(main_);
     RefreshCommands();

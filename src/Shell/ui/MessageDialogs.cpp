@@ -10,6 +10,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QWindow>
 
 namespace gathra {
 namespace {
@@ -78,12 +82,100 @@ void CentreOnMainForm(QWidget* dialog) {
     dialog->move(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2);
 }
 
+QWidget* DialogOwner() {
+    QWidget* front = FrontForm();
+    if (front != nullptr && front != mainForm && !front->isVisible()) front = mainForm;
+    return front;
+}
+
+void KeepAbove(QWidget* window, QWidget* owner) {
+    if (owner == nullptr) owner = DialogOwner();
+    if (owner == nullptr || owner == window) return;
+    Qt::WindowFlags flags = window->windowFlags();
+    const Qt::WindowFlags type = flags & Qt::WindowType_Mask;
+    if (type == Qt::Window || type == Qt::Widget)
+        flags = (flags & ~Qt::WindowType_Mask) | Qt::Dialog;
+    if (window->parentWidget() == nullptr) {
+        const bool visible = window->isVisible();
+        window->setParent(owner, flags);
+        if (visible) window->show();
+    } else if (flags != window->windowFlags()) {
+        window->setWindowFlags(flags);
+    }
+    // A window belongs to the owner it was made for, but a help window opened from a dialog
+    // must stay above that dialog: the transient parent follows the owner.
+    window->winId();
+    if (QWindow* handle = window->windowHandle()) {
+        QWindow* ownerHandle = owner->window()->windowHandle();
+        if (ownerHandle != nullptr && handle->transientParent() != ownerHandle) {
+            const bool visible = window->isVisible();
+            if (visible) window->hide();
+            handle->setTransientParent(ownerHandle);
+            if (visible) window->show();
+        }
+    }
+}
+
+QWidget* FirstField(QWidget* dialog) {
+    QWidget* firstFocusable = nullptr;
+    QWidget* defaultButton = nullptr;
+    QWidget* w = dialog;
+    // The focus chain is a ring: stop when it comes back round.
+    for (int guard = 0; guard < 10000; ++guard) {
+        w = w->nextInFocusChain();
+        if (w == nullptr || w == dialog) break;
+        if (!dialog->isAncestorOf(w) || !w->isVisibleTo(dialog) || !w->isEnabled() ||
+            (w->focusPolicy() & Qt::TabFocus) == 0 || qobject_cast<QTabBar*>(w) != nullptr ||
+            qobject_cast<QTabWidget*>(w) != nullptr)
+            continue;
+        if (firstFocusable == nullptr) firstFocusable = w;
+        auto* button = qobject_cast<QPushButton*>(w);
+        if (button == nullptr) return w;
+        if (button->isDefault() && defaultButton == nullptr) defaultButton = button;
+    }
+    return defaultButton != nullptr ? defaultButton : firstFocusable;
+}
+
+namespace {
+
+// Puts the keyboard focus into a dialog's first field once the dialog is on screen (a dialog's
+// own show handling may move it first).
+class FirstFieldFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* dialog = static_cast<QWidget*>(watched);
+            QPointer<QWidget> field = FirstField(dialog);
+            QTimer::singleShot(0, dialog, [field] {
+                if (field) field->setFocus(Qt::OtherFocusReason);
+            });
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 int ExecAsFrontForm(QDialog& dialog) {
     QPointer<QWidget> previous = FrontForm();
+    KeepAbove(&dialog);
+    // Modal to the main window only: the help window stays usable beside the dialog.
+    dialog.setWindowModality(dialog.parentWidget() != nullptr ? Qt::WindowModal
+                                                              : Qt::ApplicationModal);
     CentreOnMainForm(&dialog);
+    if (QWidget* field = FirstField(&dialog)) field->setFocus(Qt::OtherFocusReason);
+    dialog.installEventFilter(new FirstFieldFocus(&dialog));
     SetFrontForm(&dialog);
     int result = dialog.exec();
     SetFrontForm(previous);
+    if (previous && previous != mainForm && previous->isVisible()) {
+        previous->raise();
+        previous->activateWindow();
+    }
     return result;
 }
 
@@ -96,7 +188,7 @@ std::string ToStored(const QString& text) {
 }
 
 TErrorDlg::TErrorDlg(const QString& text, const QString& caption, bool information, QWidget* parent)
-    : QDialog(parent ? parent : MainForm()) {
+    : QDialog(parent ? parent : DialogOwner()) {
     setWindowTitle(caption);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -111,7 +203,7 @@ TErrorDlg::TErrorDlg(const QString& text, const QString& caption, bool informati
 }
 
 TErrorCheckDlg::TErrorCheckDlg(const QString& text, const QString& caption, QWidget* parent)
-    : QDialog(parent ? parent : MainForm()) {
+    : QDialog(parent ? parent : DialogOwner()) {
     setWindowTitle(caption);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -149,9 +241,7 @@ void ShowMessage(const std::string& text, const std::string& caption, bool infor
 
 int Ask(const std::string& text, const std::string& caption) {
     TErrorCheckDlg dialog(FromStored(text), FromStored(caption));
-    CentreOnMainForm(&dialog);
-    SetFrontForm(&dialog);
-    int result = dialog.exec();
+    int result = ExecAsFrontForm(dialog);
     SetFrontForm(MainForm());
     return result == QDialog::Accepted ? 0 : 1;
 }

@@ -18,7 +18,20 @@ QWidget* FrontForm();
 void SetFrontForm(QWidget* form);
 // Centres a dialog on the main window (on the screen when there is none).
 void CentreOnMainForm(QWidget* dialog);
-// Shows a modal dialog as the front form, restoring the previous front form afterwards.
+// The window a new dialog belongs to: the modal dialog in front, else the main window.
+QWidget* DialogOwner();
+// Makes `window` transient for `owner` (DialogOwner() when none is given), so that the window
+// manager keeps it above the main window, whatever is clicked. A window without a parent widget
+// gets the owner as its parent; a plain top-level type becomes a dialog type (only dialog types
+// are transient for their parent on X11).
+void KeepAbove(QWidget* window, QWidget* owner = nullptr);
+// The widget that takes the keyboard focus when `dialog` opens: its first visible, enabled
+// field in tab order, else its default button, else its first focusable widget.
+QWidget* FirstField(QWidget* dialog);
+// Shows a modal dialog as the front form, restoring the previous front form afterwards. Every
+// dialog of the program opens through here: it is kept above its owner, modal to the main
+// window only (help and the other programs stay usable), centred on the main window, and it
+// opens with the keyboard focus in its first field.
 int ExecAsFrontForm(QDialog& dialog);
 
 // Stored 8-bit text for display: UTF-8 when it is valid UTF-8, else Windows-1252.

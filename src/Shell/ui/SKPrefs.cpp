@@ -263,7 +263,7 @@ void TSKPrefs::FindButtonClick() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, true);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    if (ExecAsFrontForm(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString chosen = QDir::toNativeSeparators(dialog.selectedFiles().first());
     browser_->setText(chosen);
     model_.EditBrowser(ToStored(chosen));

@@ -38,7 +38,9 @@ TSplashScreen::TSplashScreen(QWidget* parent) : QDialog(parent) {
 }
 
 THelpWindow::THelpWindow(const QString& helpFolder, QWidget* parent)
-    : QWidget(parent, Qt::Window), folder_(helpFolder) {
+    : QWidget(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      folder_(helpFolder) {
     setWindowTitle(tr("Gathra Light Help"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -53,6 +55,8 @@ void THelpWindow::ShowFile(const QString& name) {
     QString path = folder_ + name;
     if (!QFile::exists(path)) path = folder_ + QStringLiteral("contents.html");
     browser_->setSource(QUrl::fromLocalFile(path));
+    // Help asked for from a dialog stays above that dialog, and is usable while it is open.
+    KeepAbove(this, DialogOwner());
     show();
     raise();
     activateWindow();
@@ -67,8 +71,9 @@ void THelpWindow::ShowContents() {
 }
 
 TAdBar::TAdBar(QWidget* parent)
-    : QWidget(parent,
-              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::CustomizeWindowHint) {
+    // A tool window of the main window: the window manager keeps it above the main window only,
+    // not above other programs.
+    : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::CustomizeWindowHint) {
     setWindowTitle(tr("Gathra Light Ad Bar"));
     auto* picture = new QLabel(this);
     picture->setPixmap(ProgramBanner(468, 60));
@@ -76,9 +81,11 @@ TAdBar::TAdBar(QWidget* parent)
     setFixedSize(468, 60);
 }
 
-void TAdBar::PlaceBy(const QRect& mainFrame) {
+void TAdBar::PlaceBy(const QRect& mainFrame, int titleHeight) {
     placing_ = true;
-    int height = frameGeometry().height();
+    // Until the window manager has framed the bar, its frame is only its client area: count a
+    // title bar like the main window's, so that the bar never covers the main window's title.
+    int height = std::max(frameGeometry().height(), this->height() + titleHeight);
     int top = mainFrame.top() - height;
     if (top < 0) top = mainFrame.top() + mainFrame.height();
     move(mainFrame.left(), top);
@@ -113,7 +120,7 @@ std::string TBtnRightDlg::SummaryAddress(const std::string& runFolder, const std
 
 TBtnRightDlg::TBtnRightDlg(const std::string& briefName, const std::string& summaryName,
                            const std::string& runFolder, Browser& browser, QWidget* parent)
-    : QDialog(parent ? parent : MainForm()) {
+    : QDialog(parent ? parent : DialogOwner()) {
     setWindowTitle(tr("Brief Ready"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);

@@ -44,8 +44,8 @@ class TAdBar : public QWidget {
 public:
     explicit TAdBar(QWidget* parent = nullptr);
     // Puts the bar at the main window's left edge, just above it, or below it when above would
-    // leave the screen.
-    void PlaceBy(const QRect& mainFrame);
+    // leave the screen. `titleHeight` is the height of the main window's title bar.
+    void PlaceBy(const QRect& mainFrame, int titleHeight = 0);
 
 protected:
     void moveEvent(QMoveEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include "Brief/BriefFile.h"
 #include "Platform/Dialogs.h"
+#include "Platform/Registry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -30,8 +31,10 @@ std::string WriteBriefFile(const std::string& path, const std::vector<EntrySpec>
     return path;
 }
 
-FrameHarness::FrameHarness() {
+FrameHarness::FrameHarness(bool newUser) {
     setenv("GATHRA_CONFIG_DIR", config_.Path().c_str(), 1);
+    // A user who has started the program before; a new user has no settings file at all.
+    if (!newUser) Registry(Registry::DefaultFile()).WriteValue("Startup", "First Start", "No");
     Make();
 }
 

@@ -46,7 +46,8 @@ std::string WriteBriefFile(const std::string& path, const std::vector<EntrySpec>
 // and file dialogs answered from `FileAnswers`.
 class FrameHarness {
 public:
-    FrameHarness();
+    // `newUser`: no settings file yet, so that the first activation is a first start.
+    explicit FrameHarness(bool newUser = false);
     ~FrameHarness();
     // A fresh main window on the same settings folder (a restart of the program).
     void Restart();

@@ -1,0 +1,67 @@
+// Reads the "Bookmarks" file of a Chromium, Chrome or Edge profile. The only user of the JSON
+// library.
+#include "Shell/BookmarkFile.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace gathra {
+
+namespace {
+
+using Json = nlohmann::json;
+
+std::string StringField(const Json& node, const char* key) {
+    auto it = node.find(key);
+    return it != node.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+} // namespace
+
+TBookmarkOutline ReadChromiumBookmarks(std::string_view json) {
+    TBookmarkOutline outline;
+    Json document = Json::parse(json.begin(), json.end(), nullptr, false);
+    if (document.is_discarded() || !document.is_object()) return outline;
+    auto roots = document.find("roots");
+    if (roots == document.end() || !roots->is_object()) return outline;
+
+    // Depth first with an explicit stack: (node, the outline item it goes under).
+    std::vector<std::pair<const Json*, int>> stack;
+    auto pushChildren = [&stack](const Json& folder, int under) {
+        auto children = folder.find("children");
+        if (children == folder.end() || !children->is_array()) return;
+        for (auto child = children->rbegin(); child != children->rend(); ++child)
+            if (child->is_object()) stack.push_back({&*child, under});
+    };
+    // The browser shows its roots in this order; roots it may add later follow.
+    std::vector<std::string> order = {"bookmark_bar", "other", "synced"};
+    for (auto it = roots->begin(); it != roots->end(); ++it)
+        if (it.value().is_object() && it.value().contains("children") &&
+            std::find(order.begin(), order.end(), it.key()) == order.end())
+            order.push_back(it.key());
+    for (const std::string& key : order) {
+        auto root = roots->find(key);
+        if (root == roots->end() || !root->is_object()) continue;
+        int folder = outline.Add(-1, StringField(*root, "name"), "");
+        pushChildren(*root, folder);
+        while (!stack.empty()) {
+            auto [node, under] = stack.back();
+            stack.pop_back();
+            const std::string type = StringField(*node, "type");
+            if (type == "folder") {
+                pushChildren(*node, outline.Add(under, StringField(*node, "name"), ""));
+            } else if (type == "url") {
+                std::string url = StringField(*node, "url");
+                if (!url.empty()) outline.Add(under, StringField(*node, "name"), std::move(url));
+            }
+        }
+    }
+    return outline;
+}
+
+} // namespace gathra
