@@ -1,69 +1,71 @@
 #!/usr/bin/env bash
-# Times `gathra generate` on a generated site of about 2,000 pages at depth 3, served on loopback
-# by gathra's own static server, and reports pages per second and peak memory.
-# Usage: bench/crawl-bench.sh [BUILD_DIR]   (default: build)
+# Times `gathra generate` against a raw client that sends the same requests, on sites served by
+# nginx on loopback:
+#   depth3, depth5  a generated site of about 2,000 pages with frames, images, queries and traps
+#   big             one page of 200,000 links at depth 1
+#   large           (only when LARGE=1) the same kind of site with about 20,000 pages at depth 5,
+#                   to see that time and memory grow in step with the site
+# For each: requests sent, files written, the raw client's time for the same request list, and
+# gathra's wall time, CPU time and peak memory (medians of RUNS runs, default 5), and the ratio of
+# the wall times.
+# Usage: bench/crawl-bench.sh [BUILD_DIR]   (default: build; nginx and cc must be installed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bench_dir=$PWD/bench
 build=${1:-build}
-gathra="$build/gathra"
+gathra=$(realpath "$build/gathra")
 [ -x "$gathra" ] || { echo "build $gathra first (cmake --build --preset default --target gathra)"; exit 1; }
+runs=${RUNS:-5}
 
 work=$(mktemp -d)
-server_pid=
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-pages=$(python3 bench/make-site.py "$work/site")
-"$gathra" serve-site "$work/site" > "$work/port" &
-server_pid=$!
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
-port=$(head -n1 "$work/port")
-
-# Settings of the benchmark's own: no proxy, one try per page, no browser detection.
+nginx_pid=
+trap 'stop_nginx; rm -rf "$work"' EXIT
+# shellcheck source=bench/crawl-lib.sh
+. "$bench_dir/crawl-lib.sh"
 export GATHRA_CONFIG_DIR="$work/config"
-"$gathra" settings set browser /bin/true >/dev/null
-"$gathra" settings set retries 1 >/dev/null
-"$gathra" new "$work/Bench.brf" --name "Crawl benchmark" >/dev/null
-"$gathra" add "$work/Bench.brf" --url "http://127.0.0.1:$port/index.htm" --depth 3 >/dev/null
 
-# The requests alone: every page of the site fetched once, one connection each, in Python.
-baseline=$(python3 - "$work/site" "$port" <<'PY'
-import os, socket, sys, time
-root, port = sys.argv[1], int(sys.argv[2])
-paths = ["/" + os.path.relpath(os.path.join(d, f), root) for d, _, fs in os.walk(root) for f in fs]
-start = time.perf_counter()
-for path in paths:
-    s = socket.create_connection(("127.0.0.1", port))
-    s.sendall(("GET %s HTTP/1.0\r\n\r\n" % path).encode())
-    while s.recv(65536):
-        pass
-    s.close()
-print("%.2f" % (time.perf_counter() - start))
-PY
-)
+build_raw_client
+python3 bench/make-site.py --rich "$work/site/rich" >/dev/null
+python3 bench/make-site.py --big "$work/site/big" >/dev/null
+cases="depth3 depth5 big"
+if [ "${LARGE:-0}" = 1 ]; then
+    python3 bench/make-site.py --rich "$work/site/large" 240 >/dev/null
+    cases="$cases large"
+fi
+start_nginx "$work/site"
 
-/usr/bin/time -v -o "$work/time" "$gathra" generate "$work/Bench.brf" --quiet > "$work/summary"
-elapsed=$(awk -F': ' '/Elapsed \(wall clock\)/ {print $2}' "$work/time")
-seconds=$(python3 -c "
-t='$elapsed'.split(':'); s=0
-for p in t: s=s*60+float(p)
-print(s)")
-peak_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time")
-cpu=$(awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$work/time")
-stored=$(find "$(dirname "$(cat "$work/summary")")" -name 'GA*.htm' | wc -l)
-python3 - "$pages" "$stored" "$seconds" "$peak_kb" "$baseline" "$cpu" <<'PY'
+printf '%-7s %9s %7s %8s %8s %8s %9s %6s\n' case requests files "raw s" "wall s" "cpu s" "peak MB" ratio
+for name in $cases; do
+    case $name in
+    depth3) address=rich/index.htm depth=3 ;;
+    depth5) address=rich/index.htm depth=5 ;;
+    big) address=big/big.htm depth=1 ;;
+    large) address=large/index.htm depth=5 ;;
+    esac
+    brief="$work/briefs/$name/Bench.brf"
+    mkdir -p "$(dirname "$brief")"
+    make_brief "$gathra" "$brief" "http://127.0.0.1:$port/$address" "$depth"
+    walls=() cpus=() peaks=() raws=()
+    for ((i = 0; i < runs; i++)); do
+        read -r wall cpu peak < <(timed_generate "$gathra" "$brief")
+        walls+=("$wall") cpus+=("$cpu") peaks+=("$peak")
+        if [ "$i" = 0 ]; then
+            requests=$(wc -l < "$work/last-requests")
+            files=$(find "$(cat "$work/last-run")" -type f | wc -l)
+            cp "$work/last-requests" "$work/requests-$name"
+        fi
+        rm -rf "$(cat "$work/last-run")"
+        read -r raw _ < <("$work/raw-client" "$port" "$work/requests-$name")
+        raws+=("$raw")
+    done
+    wall=$(median "${walls[@]}") cpu=$(median "${cpus[@]}") peak=$(median "${peaks[@]}")
+    raw=$(median "${raws[@]}")
+    python3 - "$name" "$requests" "$files" "$raw" "$wall" "$cpu" "$peak" <<'PY'
 import sys
-pages, stored, seconds, peak = int(sys.argv[1]), int(sys.argv[2]), float(sys.argv[3]), int(sys.argv[4])
-baseline = float(sys.argv[5])
-cpu = float(sys.argv[6])
-print("site pages:        %d" % pages)
-print("files written:     %d (pages, site map and spider-limit notices)" % stored)
-print("wall time:         %.2f s" % seconds)
-print("cpu time (gathra): %.2f s" % cpu)
-print("pages per second:  %.0f" % (pages / seconds if seconds > 0 else float("inf")))
-print("peak memory:       %.1f MB" % (peak / 1024.0))
-print("requests alone:    %.2f s (the same pages fetched by a plain Python loop)" % baseline)
+name, requests, files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+raw, wall, cpu, peak = (float(x) for x in sys.argv[4:8])
+print("%-7s %9d %7d %8.3f %8.3f %8.3f %9.1f %5.1fx" %
+      (name, requests, files, raw, wall, cpu, peak / 1024, wall / raw if raw > 0 else 0))
 PY
+done
+echo "(medians of $runs runs; raw s: bench/raw-client.c fetching the same requests, one connection each)"

@@ -1,5 +1,6 @@
 #include "Engine/FileNames.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -34,14 +35,41 @@ std::string CleanExtension(std::string_view ext, std::string_view cgiBecomes,
     return lowered;
 }
 
+// The span of numbers drawn into `folder` for one prefix when the counters know it as fresh.
+FileNameCounters::NumberSpan*
+FreshSpan(FileNameCounters& counters,
+          FileNameCounters::NumberSpan FileNameCounters::FreshFolder::*span,
+          std::string_view folder) {
+    if (counters.Fresh.Path.empty() || counters.Fresh.Path != folder) return nullptr;
+    return &(counters.Fresh.*span);
+}
+
+bool Taken(const FileNameCounters::NumberSpan* span, std::int64_t n, const std::string& path) {
+    if (span != nullptr && (n < span->Low || n >= span->High)) return false;
+    return NameExists(path);
+}
+
+void Drawn(FileNameCounters::NumberSpan* span, std::int64_t n) {
+    if (span == nullptr) return;
+    if (span->Low == span->High) {
+        span->Low = n;
+        span->High = n + 1;
+    } else {
+        span->Low = std::min(span->Low, n);
+        span->High = std::max(span->High, n + 1);
+    }
+}
+
 // Candidates step by 100 so that names drawn after a crowded stretch do not probe every taken
 // number one by one.
-std::string NewNumberedName(std::atomic<std::int32_t>& counter, std::string_view folder,
-                            std::string_view prefix, const std::string& ext, std::int64_t limit) {
+std::string NewNumberedName(std::atomic<std::int32_t>& counter, FileNameCounters::NumberSpan* span,
+                            std::string_view folder, std::string_view prefix,
+                            const std::string& ext, std::int64_t limit) {
     for (std::int64_t n = counter.load(); n >= 0 && n < limit; n += 100) {
         std::string name = std::string(prefix) + std::to_string(n) + "." + ext;
-        if (!NameExists(InFolder(folder, name))) {
+        if (!Taken(span, n, InFolder(folder, name))) {
             counter = static_cast<std::int32_t>(n + 1);
+            Drawn(span, n);
             return name;
         }
     }
@@ -103,7 +131,9 @@ std::string ImageExtension(std::string_view ext) {
 }
 
 std::string NewPageName(FileNameCounters& counters, std::string_view folder, std::string_view ext) {
-    return NewNumberedName(counters.PageCounter, folder, "GA", PageExtension(ext), 999999);
+    return NewNumberedName(counters.PageCounter,
+                           FreshSpan(counters, &FileNameCounters::FreshFolder::Pages, folder),
+                           folder, "GA", PageExtension(ext), 999999);
 }
 std::string NewPageName(std::string_view folder, std::string_view ext) {
     return NewPageName(ProgramFileNameCounters(), folder, ext);
@@ -111,17 +141,22 @@ std::string NewPageName(std::string_view folder, std::string_view ext) {
 
 std::string NewImageName(FileNameCounters& counters, std::string_view folder,
                          std::string_view ext) {
-    return NewNumberedName(counters.ImageCounter, folder, "GAI", ImageExtension(ext), 99999);
+    return NewNumberedName(counters.ImageCounter,
+                           FreshSpan(counters, &FileNameCounters::FreshFolder::Images, folder),
+                           folder, "GAI", ImageExtension(ext), 99999);
 }
 std::string NewImageName(std::string_view folder, std::string_view ext) {
     return NewImageName(ProgramFileNameCounters(), folder, ext);
 }
 
 std::string NewSummaryName(FileNameCounters& counters, std::string_view folder) {
+    FileNameCounters::NumberSpan* span =
+        FreshSpan(counters, &FileNameCounters::FreshFolder::Summaries, folder);
     for (std::int64_t n = counters.SummaryCounter.load(); n >= 0 && n <= 999; ++n) {
         std::string name = "Brief" + std::to_string(n) + ".htm";
-        if (!NameExists(InFolder(folder, name))) {
+        if (!Taken(span, n, InFolder(folder, name))) {
             counters.SummaryCounter = static_cast<std::int32_t>(n + 1);
+            Drawn(span, n);
             return name;
         }
     }

@@ -27,6 +27,26 @@ struct FileNameCounters {
         SummaryCounter = 0;
         ImageCounter = 0;
     }
+
+    // A folder the current run has just created itself, and so one that holds nothing but the
+    // names drawn here since: a number outside the span drawn into it for a prefix is known to
+    // be free without asking the disk. Every other folder, and every number inside the span (a
+    // reset of the counters may lead back into it), is probed as before. Only the run thread
+    // that claimed the folder touches it.
+    struct NumberSpan {
+        std::int64_t Low = 0;
+        std::int64_t High = 0; // past the last; Low == High: nothing drawn yet
+    };
+    struct FreshFolder {
+        std::string Path; // as the run names it; empty: none claimed
+        NumberSpan Pages, Images, Summaries;
+    };
+    FreshFolder Fresh;
+
+    void ClaimFreshFolder(std::string_view folder) {
+        Fresh = FreshFolder{std::string(folder), {}, {}, {}};
+    }
+    void ReleaseFreshFolder() { Fresh = FreshFolder{}; }
 };
 
 // The program's one set of counters (tests make their own).

@@ -1,9 +1,21 @@
 #include "Engine/OutputFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace gathra {
+namespace {
+
+// What one new file takes on disk at the least, whatever it holds.
+constexpr std::uint64_t kFileBlockBytes = 4096;
+constexpr std::size_t kFirstBufferBytes = 8192;
+
+std::atomic<std::uint64_t> gBytesWritten{0};
+
+} // namespace
 
 std::string PosixPath(std::string_view path) {
     std::string p(path);
@@ -12,30 +24,84 @@ std::string PosixPath(std::string_view path) {
     return p;
 }
 
+std::uint64_t TOutputFile::BytesWritten() {
+    return gBytesWritten.load(std::memory_order_relaxed);
+}
+
 TOutputFile::~TOutputFile() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (fd_ < 0) return;
+    // As a stream closed by its destructor would: what was written so far still reaches the
+    // file, and a failure here has nobody left to report to.
+    try {
+        Flush();
+    } catch (const TDiskError&) {
+    }
+    ::close(fd_);
 }
 
 void TOutputFile::Open(const std::string& path) {
-    if (file_ != nullptr) Close();
+    if (fd_ >= 0) Close();
     path_ = PosixPath(path);
-    file_ = std::fopen(path_.c_str(), "wb");
-    if (file_ == nullptr) throw TDiskError("cannot create " + path_ + ": " + std::strerror(errno));
+    buffer_.clear();
+    do {
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } while (fd_ < 0 && errno == EINTR);
+    if (fd_ < 0) throw TDiskError("cannot create " + path_ + ": " + std::strerror(errno));
+    gBytesWritten.fetch_add(kFileBlockBytes, std::memory_order_relaxed);
 }
 
 void TOutputFile::Write(std::string_view bytes) {
-    if (file_ == nullptr) throw TDiskError("write to a closed file");
+    if (fd_ < 0) throw TDiskError("write to a closed file");
     if (bytes.empty()) return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-        throw TDiskError("cannot write " + path_ + ": " + std::strerror(errno));
+    gBytesWritten.fetch_add(bytes.size(), std::memory_order_relaxed);
+    if (buffer_.size() + bytes.size() <= kBufferBytes) {
+        // Small files stay small in memory: a buffer of kBufferBytes for each notice page would
+        // go back and forth to the system with every file.
+        if (buffer_.capacity() < kFirstBufferBytes) buffer_.reserve(kFirstBufferBytes);
+        buffer_.append(bytes.data(), bytes.size());
+        return;
+    }
+    Flush();
+    if (bytes.size() >= kBufferBytes)
+        WriteThrough(bytes);
+    else
+        buffer_.append(bytes.data(), bytes.size());
+}
+
+void TOutputFile::Flush() {
+    if (buffer_.empty()) return;
+    // Emptied also when the write fails: a failure is reported once, not again by the destructor.
+    struct Emptied {
+        std::string& Buffer;
+        ~Emptied() { Buffer.clear(); }
+    } emptied{buffer_};
+    WriteThrough(buffer_);
+}
+
+void TOutputFile::WriteThrough(std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw TDiskError("cannot write " + path_ + ": " + std::strerror(errno));
+        }
+        if (n == 0) throw TDiskError("cannot write " + path_ + ": nothing written");
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
 }
 
 void TOutputFile::Close() {
-    if (file_ == nullptr) return;
-    std::FILE* f = file_;
-    file_ = nullptr;
-    if (std::fclose(f) != 0)
-        throw TDiskError("cannot close " + path_ + ": " + std::strerror(errno));
+    if (fd_ < 0) return;
+    int fd = fd_;
+    try {
+        Flush();
+    } catch (const TDiskError&) {
+        fd_ = -1;
+        ::close(fd);
+        throw;
+    }
+    fd_ = -1;
+    if (::close(fd) != 0) throw TDiskError("cannot close " + path_ + ": " + std::strerror(errno));
 }
 
 } // namespace gathra

@@ -1,5 +1,5 @@
 #pragma once
-#include <cstdio>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -14,6 +14,9 @@ public:
 };
 
 // A file of the run folder being written. Every failure throws TDiskError.
+//
+// Bytes are gathered in a buffer of the file's own and handed to the system in large writes: a
+// page or notice of up to kBufferBytes is created with one open, one write and one close.
 class TOutputFile {
 public:
     TOutputFile() = default;
@@ -31,12 +34,23 @@ public:
     }
     // Flushes and closes; a failure to flush is a disk error.
     void Close();
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
 
+    // Bytes written to every output file of the program so far, with a block
+    // counted for each file created (the space a file takes at the least). The free-space
+    // checks of a run measure what was written since their last look by it.
+    static std::uint64_t BytesWritten();
+
+    static constexpr std::size_t kBufferBytes = 64 * 1024;
+
 private:
-    std::FILE* file_ = nullptr;
+    void Flush();
+    void WriteThrough(std::string_view bytes);
+
+    int fd_ = -1;
     std::string path_;
+    std::string buffer_;
 };
 
 // The path as the POSIX file system wants it: every "\" becomes "/".

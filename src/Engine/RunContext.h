@@ -62,6 +62,12 @@ struct TRunContext {
     // Answers the free bytes of the run folder's file system; null: std::filesystem::space.
     // Tests count the checks through it.
     std::function<std::uintmax_t()> FreeSpaceProbe;
+    // What the last look at the free space allows to be written before the next one
+    // (RequireFreeSpace), and TOutputFile::BytesWritten() at that look. A cache of the checks,
+    // hence mutable.
+    mutable std::uint64_t SpaceAllowance = 0;
+    mutable std::uint64_t SpaceLookedAtBytes = 0;
+    mutable bool SpaceLooked = false;
 
     bool SkipOrAbort() const { return Flags != nullptr && Flags->SkipOrAbort(); }
 };

@@ -153,6 +153,7 @@ void TSkeinThread::Run() {
     run_.Canceller = &canceller_;
     run_.TimeUnitMs = options_.TimeUnitMs;
     run_.BriefName = brief_.BriefName;
+    run_.SpaceLooked = false;
 
     brief_.HomeFolder = brief_.BriefFolder;
     std::optional<std::uint64_t> free =
@@ -174,6 +175,13 @@ void TSkeinThread::Run() {
     }
     outcome_.Started = true;
     const std::string runFolder = folder.Path + "/";
+    // The folder was made just now by this run, so it holds only what the run names in it: new
+    // names need no look at the disk.
+    counters_.ClaimFreshFolder(runFolder);
+    struct Release {
+        FileNameCounters& Counters;
+        ~Release() { Counters.ReleaseFreshFolder(); }
+    } release{counters_};
     outcome_.RunFolder = runFolder;
     folderNumber_ = folder.Number;
     const std::string summaryName = NewSummaryName(counters_, runFolder);

@@ -490,6 +490,13 @@ void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileN
 }
 
 void RequireFreeSpace(const TRunContext& run) {
+    // Each look allows half the room above the buffer to be written before the next one, and at
+    // most kMostBetweenLooks: the other half covers what the file system spends besides the
+    // bytes, and the cap keeps other writers to the same disk in view. So a run still stops
+    // before the disk fills past the buffer, with one look where there were thousands.
+    constexpr std::uint64_t kMostBetweenLooks = 4u << 20;
+    const std::uint64_t written = TOutputFile::BytesWritten();
+    if (run.SpaceLooked && written - run.SpaceLookedAtBytes < run.SpaceAllowance) return;
     std::uintmax_t available;
     if (run.FreeSpaceProbe) {
         available = run.FreeSpaceProbe();
@@ -503,7 +510,14 @@ void RequireFreeSpace(const TRunContext& run) {
     }
     std::int64_t limit = run.Settings != nullptr ? run.Settings->DiskBufferBytes : 0;
     if (limit < 0) limit = 0;
-    if (available <= static_cast<std::uintmax_t>(limit)) throw TDiskError("Disk Full");
+    if (available <= static_cast<std::uintmax_t>(limit)) {
+        run.SpaceLooked = false;
+        throw TDiskError("Disk Full");
+    }
+    run.SpaceLooked = true;
+    run.SpaceLookedAtBytes = written;
+    run.SpaceAllowance = std::min<std::uint64_t>(
+        (available - static_cast<std::uintmax_t>(limit)) / 2, kMostBetweenLooks);
 }
 
 } // namespace gathra

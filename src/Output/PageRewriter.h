@@ -72,7 +72,9 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page);
 void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileName);
 
 // Throws TDiskError("Disk Full") when the free space of the run folder's file system is not
-// larger than the settings' disk buffer.
+// larger than the settings' disk buffer. The file system is asked again only once the program
+// has written half of the room the last answer left above the buffer (at most 4 MB): callers
+// check as often as they like.
 void RequireFreeSpace(const TRunContext& run);
 
 // One level less than `depth`; the smallest depth stays as it is. A brief file may carry any

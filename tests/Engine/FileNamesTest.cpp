@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace gathra {
 namespace {
@@ -35,6 +36,61 @@ TEST(PageNames, AFolderOfTheSameNameIsTakenToo) {
     WriteFileBytes(dir / "GA100.htm", "x");
     EXPECT_EQ(NewPageName(counters, dir.Folder(), ""), "GA200.htm");
     EXPECT_EQ(counters.PageCounter, 201);
+}
+
+// A folder the run has just created holds only the names drawn into it. Names are drawn there
+// without looking at the disk, and must come out as the probing would have given them: the run
+// creates each file as soon as its name is drawn, and a reset of the counters in the middle of
+// the run (a new brief window) leads back to numbers already used.
+TEST(PageNames, AFreshFolderGivesTheNamesAProbedOneWould) {
+    enum Kind { Page, Image, Summary, Reset };
+    const std::vector<Kind> draws = {Summary, Page, Page,    Image, Page, Image, Reset, Page,
+                                     Image,   Page, Summary, Reset, Page, Page,  Image, Summary};
+    TempDir probedDir;
+    TempDir freshDir;
+    auto drawAll = [&](const std::string& folder, FileNameCounters& counters) {
+        std::vector<std::string> names;
+        for (Kind kind : draws) {
+            std::string name;
+            if (kind == Reset) {
+                counters.Reset();
+                continue;
+            }
+            name = kind == Page    ? NewPageName(counters, folder, "htm")
+                   : kind == Image ? NewImageName(counters, folder, "gif")
+                                   : NewSummaryName(counters, folder);
+            WriteFileBytes(std::filesystem::path(folder) / name, "x");
+            names.push_back(name);
+        }
+        return names;
+    };
+    FileNameCounters probed;
+    FileNameCounters fresh;
+    fresh.ClaimFreshFolder(freshDir.Folder());
+    const std::vector<std::string> expected = drawAll(probedDir.Folder(), probed);
+    EXPECT_EQ(drawAll(freshDir.Folder(), fresh), expected);
+    // The names after each reset step over the ones already in the folder.
+    EXPECT_EQ(expected[6], "GA100.htm");
+    EXPECT_EQ(expected[10], "GA200.htm");
+    EXPECT_EQ(expected[13], "Brief2.htm");
+}
+
+// The claim is all that spares the look: a file put into the folder by someone else behind the
+// run's back is not seen while the folder is claimed, and is again once it is released.
+TEST(PageNames, OnlyTheClaimedFolderSkipsTheLook) {
+    TempDir dir;
+    TempDir other;
+    FileNameCounters counters;
+    counters.ClaimFreshFolder(dir.Folder());
+    WriteFileBytes(other / "GA0.htm", "x");
+    EXPECT_EQ(NewPageName(counters, other.Folder(), "htm"), "GA100.htm");
+    counters.Reset();
+    WriteFileBytes(dir / "GA0.htm", "x");
+    EXPECT_EQ(NewPageName(counters, dir.Folder(), "htm"), "GA0.htm");
+    counters.Reset();
+    counters.ReleaseFreshFolder();
+    WriteFileBytes(dir / "GA1.htm", "x");
+    EXPECT_EQ(NewPageName(counters, dir.Folder(), "htm"), "GA100.htm");
 }
 
 TEST(PageNames, BackslashFolderIsAccepted) {

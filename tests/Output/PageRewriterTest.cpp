@@ -271,20 +271,30 @@ TEST_F(RewritePageTest, ARefusedFreeSpaceCheckIsDiskFull) {
     }
 }
 
-TEST_F(RewritePageTest, FreeSpaceIsCheckedBeforeTheFirstTagAndThenEvery52Tags) {
+// The scan offers a look at the free space before its first tag and then every 52 tags; the
+// file system is asked only when half the room its last answer left has been written since.
+TEST_F(RewritePageTest, FreeSpaceIsAskedAtEvery52ndTagOnlyWhenTheRoomIsShort) {
     int checks = 0;
+    std::uintmax_t room = 1000;
     r.Run.FreeSpaceProbe = [&] {
         ++checks;
-        return std::uintmax_t(1) << 40;
+        return static_cast<std::uintmax_t>(r.Settings.DiskBufferBytes) + room;
     };
     std::string page;
     for (int i = 0; i < 120; ++i)
         page += "<img src=x><b>"; // only the images count
     Rewrite(page);
-    EXPECT_EQ(checks, 3); // tags 1, 53 and 105
+    EXPECT_EQ(checks, 3); // tags 1, 53 and 105: 52 tags write more than half of 1,000 bytes
     checks = 0;
     Rewrite("no tags");
     EXPECT_EQ(checks, 1);
+
+    room = std::uintmax_t(1) << 40;
+    r.Run.SpaceLooked = false;
+    checks = 0;
+    Rewrite(page);
+    Rewrite("no tags");
+    EXPECT_EQ(checks, 1); // the first answer covers both pages
 }
 
 // Hostile pages: the scanner must finish, keep the page's length and write every byte it does
@@ -389,19 +399,50 @@ TEST(StoreBody, StoresTheBodyWithoutHeaderAndNulAndRecordsIt) {
                                                 "GAI0.gif"));
 }
 
-TEST(StoreBody, FreeSpaceIsCheckedBeforeTheFirstBlockAndThenEvery22Blocks) {
+TEST(StoreBody, FreeSpaceIsAskedAtEvery22ndBlockOnlyWhenTheRoomIsShort) {
     test::RewriteRun r;
     int checks = 0;
+    std::uintmax_t room = 10000;
     r.Run.FreeSpaceProbe = [&] {
         ++checks;
-        return std::uintmax_t(1) << 40;
+        return room;
     };
     TResponseBuffer buffer;
-    buffer.Append("HTTP/1.0 200 OK\r\n\r\n" + std::string(45000, 'z'));
+    auto store = [&](const std::string& name) {
+        buffer.Append("HTTP/1.0 200 OK\r\n\r\n" + std::string(45000, 'z'));
+        buffer.AppendNul();
+        StoreBody(r.Run, buffer, name);
+        EXPECT_EQ(r.File(name), std::string(45000, 'z'));
+    };
+    store("GAI0.gif");
+    EXPECT_EQ(checks, 3); // blocks 1, 23 and 45: 22 blocks are more than half the room
+
+    room = std::uintmax_t(1) << 40;
+    r.Run.SpaceLooked = false;
+    checks = 0;
+    store("GAI1.gif");
+    store("GAI2.gif");
+    EXPECT_EQ(checks, 1);
+}
+
+// A disk that fills as the body is written: the copy stops with "Disk Full" at the first offered
+// look after the room above the buffer is gone, as it did when every offer was a look.
+TEST(StoreBody, ADiskThatFillsStopsTheCopyAtTheFirstLookPastTheBuffer) {
+    test::RewriteRun r;
+    r.Settings.DiskBufferBytes = 1 << 20;
+    const std::uint64_t start = TOutputFile::BytesWritten();
+    const std::uint64_t room = 50000;
+    r.Run.FreeSpaceProbe = [&] {
+        std::uint64_t used = TOutputFile::BytesWritten() - start;
+        return (std::uintmax_t(1) << 20) + (used < room ? room - used : 0);
+    };
+    TResponseBuffer buffer;
+    buffer.Append("HTTP/1.0 200 OK\r\n\r\n" + std::string(200000, 'z'));
     buffer.AppendNul();
-    StoreBody(r.Run, buffer, "GAI0.gif");
-    EXPECT_EQ(checks, 3); // blocks 1, 23 and 45
-    EXPECT_EQ(r.File("GAI0.gif"), std::string(45000, 'z'));
+    EXPECT_THROW(StoreBody(r.Run, buffer, "GAI0.gif"), TDiskError);
+    // Looks at blocks 1 and 45 leave room, the one at block 67 finds none.
+    EXPECT_LE(r.File("GAI0.gif").size(), 66000u);
+    EXPECT_GE(r.File("GAI0.gif").size(), 50000u);
 }
 
 TEST(StoreBody, ALocalFileIsStoredWhole) {

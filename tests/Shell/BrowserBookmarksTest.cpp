@@ -1,10 +1,12 @@
 #include "Shell/BookmarkFile.h"
+#include "Shell/BrowserProfiles.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <string>
 
 namespace gathra {
@@ -167,6 +169,30 @@ TEST(ChromiumBookmarks, DeepNestingStaysWithinTheDeepestLevel) {
     const TBookmarkItem& bottom = outline.Item(outline.Count() - 1);
     EXPECT_EQ(bottom.Text, "Bottom");
     EXPECT_EQ(bottom.Level, TBookmarkOutline::MaxLevels);
+}
+
+TEST(BrowserProfiles, FindsTheProfilesThatHoldBookmarks) {
+    TempDir home;
+    const std::pair<const char*, bool> files[] = {
+        {".mozilla/firefox/abc.default-release/places.sqlite", true},
+        {".mozilla/firefox/empty.profile/prefs.js", false},
+        {"snap/firefox/common/.mozilla/firefox/x.default/places.sqlite", true},
+        {".config/chromium/Default/Bookmarks", true},
+        {".config/chromium/Profile 1/Bookmarks", true},
+        {".config/chromium/System Profile/Preferences", false},
+        {".config/google-chrome/Default/Bookmarks", true},
+        {".config/microsoft-edge/Default/Bookmarks.bak", false},
+    };
+    std::vector<std::string> expected;
+    for (const auto& [file, found] : files) {
+        std::filesystem::path path = home / file;
+        std::filesystem::create_directories(path.parent_path());
+        WriteFileBytes(path, "x");
+        if (found) expected.push_back(path.parent_path().string());
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(BrowserProfileFolders(home.Path().string()), expected);
+    EXPECT_TRUE(BrowserProfileFolders((home / "nobody").string()).empty());
 }
 
 } // namespace

@@ -319,6 +319,14 @@ void TSkeinForm::FinishDragDrop(TSkeinForm& source, int row, bool copy) {
     SaveBriefs2();
 }
 
+void TSkeinForm::DropBookmarks(const std::vector<BookmarkEntry>& bookmarks, int row) {
+    if (Generating() || gathra::DropBookmarks(Brief.WebList, bookmarks, row) == 0) return;
+    Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());
+    if (Brief.WebList.SelectedIndex >= 0) SelectEntry(Brief.WebList.SelectedIndex);
+    AfterEntriesChanged();
+    SaveBriefs2();
+}
+
 void TSkeinForm::SelectEntry(int index) {
     TWebList& list = Brief.WebList;
     if (index < 0 || index >= list.Count()) return;

@@ -1,5 +1,6 @@
 #pragma once
 #include "Brief/Brief.h"
+#include "Shell/BookmarkEntries.h"
 #include "Shell/CommandState.h"
 
 #include <QMap>
@@ -60,6 +61,8 @@ public:
     void DoWebEntryPaste(const TWebPage& source);
     // A row of `source` (possibly this window) was dropped on `row`.
     void FinishDragDrop(TSkeinForm& source, int row, bool copy);
+    // Bookmarks dragged from a bookmark window were dropped on `row`: each becomes a new entry.
+    void DropBookmarks(const std::vector<BookmarkEntry>& bookmarks, int row);
     void SelectEntry(int index);
     // Arrow keys: one entry up (-1) or down (+1), or a beep at the ends.
     void MoveSelection(int delta);

@@ -2,6 +2,7 @@
 
 #include "Brief/ui/EntryPictures.h"
 #include "Brief/ui/SkeinForm.h"
+#include "Shell/ui/BookmarkDrag.h"
 #include "Shell/ui/MessageDialogs.h"
 
 #include <QApplication>
@@ -249,6 +250,12 @@ void TWebScrollBox::StartDrag() {
 }
 
 bool TWebScrollBox::AcceptDrag(QDropEvent* event) {
+    // Bookmarks are always copied, onto any row, while the brief is not being generated.
+    if (event->mimeData() != nullptr && event->mimeData()->hasFormat(kBookmarkDragMimeType)) {
+        if (form_.Generating()) return false;
+        event->setDropAction(Qt::CopyAction);
+        return true;
+    }
     TSkeinForm* source = nullptr;
     RowPart part = RowPart::None;
     if (!DecodeDrag(event->mimeData(), source, part)) return false;
@@ -262,7 +269,8 @@ bool TWebScrollBox::AcceptDrag(QDropEvent* event) {
 void TWebScrollBox::dragEnterEvent(QDragEnterEvent* event) {
     TSkeinForm* source = nullptr;
     RowPart part = RowPart::None;
-    if (DecodeDrag(event->mimeData(), source, part))
+    if (DecodeDrag(event->mimeData(), source, part) ||
+        (event->mimeData() != nullptr && event->mimeData()->hasFormat(kBookmarkDragMimeType)))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -276,6 +284,16 @@ void TWebScrollBox::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TWebScrollBox::dropEvent(QDropEvent* event) {
+    if (std::optional<std::vector<BookmarkEntry>> bookmarks =
+            DecodeBookmarkDrag(event->mimeData())) {
+        if (!AcceptDrag(event)) {
+            event->ignore();
+            return;
+        }
+        event->accept();
+        form_.DropBookmarks(*bookmarks, list_.RowOfPoint(event->position().toPoint().y()));
+        return;
+    }
     TSkeinForm* source = nullptr;
     RowPart part = RowPart::None;
     if (!AcceptDrag(event) || !DecodeDrag(event->mimeData(), source, part)) {

@@ -9,6 +9,7 @@
 #include "Platform/ProcessStart.h"
 #include "Platform/ProgramFolder.h"
 #include "Shell/BrowserBridge.h"
+#include "Shell/ui/BkMarks.h"
 #include "Shell/ui/BriefOpts.h"
 #include "Shell/ui/GuiRunHost.h"
 #include "Shell/ui/MessageDialogs.h"
@@ -32,6 +33,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 
 #include <algorithm>
 #include <filesystem>
@@ -294,7 +296,15 @@ void TMDIFrame::ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest
     dialog.setDirectory(request.Folder);
     dialog.setNameFilter(request.Filter);
     dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.Save       ? QFileDialog::AnyFile
+                       : request.Multiple ? QFileDialog::ExistingFiles
+                                          : QFileDialog::ExistingFile);
+    if (!request.Places.isEmpty()) {
+        QList<QUrl> places = dialog.sidebarUrls();
+        for (const QString& folder : request.Places)
+            places << QUrl::fromLocalFile(folder);
+        dialog.setSidebarUrls(places);
+    }
     if (!request.DefaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.DefaultSuffix);
     // Saving over an existing brief replaces it without a question.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -448,8 +458,11 @@ void TMDIFrame::SetCurrentBrief(TSkeinForm* form) {
 
 void TMDIFrame::SubWindowActivated(QMdiSubWindow* window) {
     if (window == nullptr || closing_) return;
-    if (auto* form = qobject_cast<TSkeinForm*>(window->widget()))
+    if (auto* form = qobject_cast<TSkeinForm*>(window->widget())) {
         if (tables_.BriefIndex(form) >= 0) form->FormActivate();
+    } else if (qobject_cast<TBkMarks*>(window->widget()) != nullptr) {
+        BookmarkWindowActivated();
+    }
 }
 
 // --- exit --------------------------------------------------------------------------------------

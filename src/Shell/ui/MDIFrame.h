@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QMap>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,6 +35,7 @@ class Dialogs;
 class GuiRunHost;
 class THelpWindow;
 class TAdBar;
+class TBkMarks;
 class TSkeinForm;
 class TBriefProcessing;
 class TSkeinThread;
@@ -46,8 +48,11 @@ struct FileDialogRequest {
     QString Folder;
     QString DefaultSuffix;
     int HelpContext = 0;
+    bool Multiple = false; // choose one or more existing files
+    QStringList Places{};  // folders to offer beside the platform's own places
 };
 using FileChooser = std::function<QString(const FileDialogRequest&)>;
+using FilesChooser = std::function<QStringList(const FileDialogRequest&)>;
 
 // The brief file dialogs' filters: brief files are found whatever the case of their extension,
 // and a brief saved without an extension gets ".brf".
@@ -62,6 +67,7 @@ struct FrameOptions {
     bool AdBar = true;
     Browser* BrowserPort = nullptr; // none: start the browser by command line
     FileChooser ChooseFile;         // none: the platform's file dialogs
+    FilesChooser ChooseFiles;       // several files; none: ChooseFile's one answer
 };
 
 // The main window: toolbar, menus, status bar, the MDI area with the brief windows, the
@@ -138,6 +144,12 @@ public:
     void Preferences();
     void ImportBookmarks();
     void ImportShortcuts();
+    // Opens a bookmark file in a new bookmark window; nullptr when it cannot be loaded.
+    TBkMarks* OpenBookmarkWindow(const std::string& path);
+    // A closing bookmark window leaves the window list.
+    void RemoveBookmarkWindow(TBkMarks* window);
+    // The bookmark window that is the active child, or nullptr.
+    TBkMarks* ActiveBookmarkWindow() const;
     void AddPageFromBrowser();
 
     // True while the first start opens the preferences (their caption then asks to set up the
@@ -175,7 +187,9 @@ private:
     TSkeinForm* CreateBriefWindow(const std::optional<WindowPlacement>& placement);
     QString BriefsFolder() const;
     QString ChooseFile(const FileDialogRequest& request);
-    void NotAvailableYet(const std::string& what);
+    QStringList ChooseFiles(const FileDialogRequest& request);
+    void BookmarkWindowActivated();
+    void CopyBookmark();
     // The browser bridge on this desktop: no DDE, no window walk, the browser started by command
     // line; its status texts go to the status bar.
     std::unique_ptr<Browser> MakeOwnBrowser();

@@ -55,7 +55,11 @@ void TMDIFrame::DeleteEntry() {
 
 void TMDIFrame::CopyEntry() {
     TSkeinForm* form = CurrentForm();
-    if (form == nullptr || form->Brief.WebList.SelectedIndex < 0) return;
+    if (form == nullptr) {
+        CopyBookmark();
+        return;
+    }
+    if (form->Brief.WebList.SelectedIndex < 0) return;
     form->CopyWebEntryData(entryBuffer_);
     bufferFull_ = true;
     Enabling::AfterBufferFilled(main_, form->Facts());
@@ -88,10 +92,6 @@ void TMDIFrame::LaunchEntry() {
     if (TSkeinForm* form = CurrentForm()) form->ViewPage1Click();
 }
 
-void TMDIFrame::NotAvailableYet(const std::string& what) {
-    Dlg().ShowMessage(what + " is not available yet.", what, true);
-}
-
 void TMDIFrame::EntrySetup() {
     QPointer<TSkeinForm> form = CurrentForm();
     if (form == nullptr || form->Brief.WebList.Selected() == nullptr) return;
@@ -109,12 +109,6 @@ void TMDIFrame::EntrySetup() {
 void TMDIFrame::Preferences() {
     RunPreferences(settings_, preferencesOnFirstStart_ != -1, RunActive(),
                    TPreferencesModel::SettingsApplier(settings_, *registry_, Dlg()), this);
-}
-void TMDIFrame::ImportBookmarks() {
-    NotAvailableYet("Import Bookmarks");
-}
-void TMDIFrame::ImportShortcuts() {
-    NotAvailableYet("Import Shortcuts");
 }
 
 void TMDIFrame::GenerateBrief() {

@@ -55,6 +55,13 @@ void FrameHarness::Make() {
         FileAnswers.pop_front();
         return answer;
     };
+    options.ChooseFiles = [this](const FileDialogRequest& request) {
+        FileRequests.push_back(request);
+        if (FileListAnswers.empty()) return QStringList();
+        QStringList answer = FileListAnswers.front();
+        FileListAnswers.pop_front();
+        return answer;
+    };
     frame_ = std::make_unique<TMDIFrame>(options);
     frame_->show();
     frame_->FirstActivation();

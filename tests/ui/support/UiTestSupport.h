@@ -56,6 +56,7 @@ public:
     std::string PathOf(const std::string& name) const { return dir_.Folder() + name; }
 
     std::deque<QString> FileAnswers;
+    std::deque<QStringList> FileListAnswers; // for dialogs that choose several files
     std::vector<FileDialogRequest> FileRequests;
     RecordingBrowser BrowserCalls;
 

@@ -1,0 +1,90 @@
+# Shell functions shared by crawl-bench.sh and compare-runs.sh (sourced, not run).
+# They expect $work (a scratch folder of the caller's) and leave everything inside it.
+
+# Starts nginx on a free loopback port serving folder $1, logging each request's path and query
+# one a line to $work/access.log. Sets $port and $nginx_pid.
+start_nginx() {
+    local root=$1
+    port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+    mkdir -p "$work/nginx/logs"
+    cat > "$work/nginx/nginx.conf" <<EOF
+daemon off;
+master_process off;
+worker_processes 1;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 1024; }
+http {
+    include /etc/nginx/mime.types;
+    log_format bare '\$request_uri';
+    access_log $work/access.log bare;
+    server {
+        listen 127.0.0.1:$port;
+        root $root;
+    }
+}
+EOF
+    : > "$work/access.log"
+    nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+    nginx_pid=$!
+    for _ in $(seq 100); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && return 0
+        sleep 0.05
+    done
+    echo "nginx did not start" >&2
+    return 1
+}
+
+stop_nginx() {
+    if [ -n "${nginx_pid:-}" ]; then
+        kill "$nginx_pid" 2>/dev/null || true
+        wait "$nginx_pid" 2>/dev/null || true
+        nginx_pid=
+    fi
+}
+
+# Builds the raw client into $work/raw-client.
+build_raw_client() {
+    cc -O2 -o "$work/raw-client" "$bench_dir/raw-client.c"
+}
+
+# Makes a brief $1 with one web entry: address $2, depth $3, images on. Settings of the
+# benchmark's own: no proxy, one try per page, no browser detection, in $GATHRA_CONFIG_DIR.
+make_brief() {
+    local gathra=$1 brief=$2 address=$3 depth=$4
+    "$gathra" settings set browser /bin/true >/dev/null
+    "$gathra" settings set retries 1 >/dev/null
+    "$gathra" new "$brief" --name "Crawl benchmark" >/dev/null
+    "$gathra" add "$brief" --url "$address" --depth "$depth" --images >/dev/null
+}
+
+# Runs `gathra generate` on brief $2 with binary $1 under /usr/bin/time. Writes the run folder's
+# path to $work/last-run, the requests it sent to $work/last-requests and "wall cpu peak_kb" to
+# stdout.
+timed_generate() {
+    local gathra=$1 brief=$2 before
+    before=$(wc -l < "$work/access.log")
+    /usr/bin/time -v -o "$work/time" "$gathra" generate "$brief" --quiet > "$work/summary"
+    # nginx writes its log line after the answer: give the last one a moment.
+    sleep 0.1
+    tail -n +"$((before + 1))" "$work/access.log" > "$work/last-requests"
+    dirname "$(head -n1 "$work/summary")" > "$work/last-run"
+    python3 - "$work/time" <<'PY'
+import sys
+wall = cpu = peak = 0.0
+for line in open(sys.argv[1]):
+    key, _, value = line.strip().rpartition(": ")
+    if key.startswith("Elapsed (wall clock)"):
+        for part in value.split(":"):
+            wall = wall * 60 + float(part)
+    elif key in ("User time (seconds)", "System time (seconds)"):
+        cpu += float(value)
+    elif key == "Maximum resident set size (kbytes)":
+        peak = float(value)
+print("%.3f %.3f %d" % (wall, cpu, peak))
+PY
+}
+
+median() {
+    python3 -c 'import sys, statistics; print("%.3f" % statistics.median(float(x) for x in sys.argv[1:]))' "$@"
+}
