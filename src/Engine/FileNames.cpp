@@ -149,6 +149,21 @@ std::string NewImageName(std::string_view folder, std::string_view ext) {
     return NewImageName(ProgramFileNameCounters(), folder, ext);
 }
 
+std::string NewResourceName(FileNameCounters& counters, std::string_view folder,
+                            std::string_view ext) {
+    std::string clean;
+    for (char c : ext) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) {
+            clean.clear();
+            break;
+        }
+        clean += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (clean == "jpeg") clean = "jpg";
+    if (clean.empty() || clean.size() > 5) clean = "bin";
+    return NewNumberedName(counters.ImageCounter, folder, "GAI", clean, 99999);
+}
+
 std::string NewSummaryName(FileNameCounters& counters, std::string_view folder) {
     FileNameCounters::NumberSpan* span =
         FreshSpan(counters, &FileNameCounters::FreshFolder::Summaries, folder);

@@ -81,6 +81,13 @@ std::string NewPageName(std::string_view folder, std::string_view ext); // progr
 std::string NewImageName(FileNameCounters& counters, std::string_view folder, std::string_view ext);
 std::string NewImageName(std::string_view folder, std::string_view ext);
 
+// "GAI" n "." ext for the files a page needs to look right (stylesheets, scripts, fonts, pictures
+// named by them), drawn from ImageCounter. Unlike image names the extension keeps up to five
+// letters or digits ("woff2", "webp", "avif"), because a browser reading the copy from disk takes
+// a file's type from it; anything else gives "bin".
+std::string NewResourceName(FileNameCounters& counters, std::string_view folder,
+                            std::string_view ext);
+
 // "Brief" n ".htm" for n = SummaryCounter, +1, ... while n <= 999; SummaryCounter becomes n+1.
 std::string NewSummaryName(FileNameCounters& counters, std::string_view folder);
 std::string NewSummaryName(std::string_view folder);

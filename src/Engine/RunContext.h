@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 namespace gathra {
 
@@ -50,6 +51,12 @@ struct TRunContext {
     std::int64_t PagesCount = 0;
     std::int64_t ImagesCount = 0;
     std::int64_t TotalBytes = 0;
+
+    // Stylesheets, scripts, fonts and pictures a page needs, fetched once per run: the local
+    // name of each address, or an empty name for one that could not be fetched (not asked for
+    // again). Failed: how many could not be fetched.
+    std::unordered_map<std::string, std::string> PageResources;
+    std::int64_t PageResourcesFailed = 0;
 
     // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
     int TimeUnitMs = 1000;

@@ -427,6 +427,7 @@ void TSkeinThread::Finish() {
     outcome_.Pages = run_.PagesCount;
     outcome_.Images = run_.ImagesCount;
     outcome_.Bytes = run_.TotalBytes;
+    outcome_.PageResourcesFailed = run_.PageResourcesFailed;
     std::error_code ec;
     if (!outcome_.SummaryName.empty() &&
         std::filesystem::exists(PosixPath(outcome_.SummaryPath), ec))

@@ -58,6 +58,7 @@ struct RunOutcome {
     std::int64_t Pages = 0;
     std::int64_t Images = 0;
     std::int64_t Bytes = 0;
+    std::int64_t PageResourcesFailed = 0; // stylesheets, scripts and the like not fetched
 };
 
 // One brief run: makes the run folder, summary page and catalogue, retrieves every active entry

@@ -42,6 +42,7 @@ TPageContext MakeContext(TRunContext& run, const TWebPage& entry, const TEntryNa
     ctx.Page = &page;
     ctx.EntryAddress = EntryAddressOf(names.EntryAddress);
     ctx.LoadImages = entry.LoadImages != 0;
+    ctx.LoadBinaries = entry.LoadBinaries != 0;
     ctx.UserName = entry.UserName;
     ctx.Password = entry.Password;
     ctx.AgentComment = entry.AgentComment;

@@ -4,6 +4,7 @@
 #include "Engine/RunContext.h"
 #include "Output/HtmlScanner.h"
 #include "Output/NavigationBar.h"
+#include "Output/PageResources.h"
 #include "Output/PageRewriter.h"
 
 #include <algorithm>
@@ -79,7 +80,16 @@ void MoveScripts(TPageContext& ctx) {
             continue;
         }
         size_t blockEnd = end + gt + 1;
-        for (size_t pos = at; pos < blockEnd; pos += kScanWindow) {
+        size_t pos = at;
+        if (KeepsPageResources(ctx)) {
+            // The script tag's own source is a page resource.
+            size_t tagEnd = std::string_view(page).substr(at, blockEnd - at).find('>');
+            std::string_view tag = std::string_view(page).substr(at, tagEnd + 1);
+            out.Write(RewriteResourceTag(ctx, tag, ResourceTag::Script));
+            Blank(page, at, at + tagEnd + 1);
+            pos = at + tagEnd + 1;
+        }
+        for (; pos < blockEnd; pos += kScanWindow) {
             size_t n = std::min(kScanWindow, blockEnd - pos);
             out.Write(std::string_view(page).substr(pos, n));
             Blank(page, pos, pos + n);

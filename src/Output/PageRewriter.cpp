@@ -8,6 +8,7 @@
 #include "Output/HtmlScanner.h"
 #include "Output/LinkResolution.h"
 #include "Output/NavigationBar.h"
+#include "Output/PageResources.h"
 #include "Shell/AppSettings.h"
 
 #include <algorithm>
@@ -109,7 +110,8 @@ std::string ImageExtensionOf(std::string_view address) {
     return ext;
 }
 
-enum class TagKind { None, Anchor, Image, Frame, Area, Embed };
+// IFrame and Resource only while the run keeps page resources.
+enum class TagKind { None, Anchor, Image, Frame, Area, Embed, IFrame, Resource };
 
 class Scanner {
 public:
@@ -155,6 +157,8 @@ public:
             copyPos_ = end + 1;
             if (kind == TagKind::Image || kind == TagKind::Embed)
                 ImageRule(tag);
+            else if (kind == TagKind::Resource)
+                ResourceRule(tag);
             else
                 LinkRule(tag, kind, imageMap);
             searchStart = copyPos_;
@@ -197,6 +201,11 @@ private:
         if (MatchesName(page_, name, "frame ")) return TagKind::Frame;
         if (MatchesName(page_, name, "area ")) return TagKind::Area;
         if (MatchesName(page_, name, "embed ")) return TagKind::Embed;
+        if (KeepsPageResources(ctx_)) {
+            resourceTag_ = ClassifyResourceTag(page_.substr(start, end - start + 1));
+            if (resourceTag_ == ResourceTag::IFrame) return TagKind::IFrame;
+            if (resourceTag_ != ResourceTag::None) return TagKind::Resource;
+        }
         return TagKind::None;
     }
 
@@ -237,6 +246,13 @@ private:
                 return;
             }
             size_t textStart = ValueTextStart(tag, v);
+            if (size_t listEnd = SrcsetEnd(tag, src, textStart); listEnd != kNone) {
+                WriteChunked(out_, tag.substr(resume, textStart - resume));
+                WriteChunked(out_, RewriteSrcset(ctx_, tag.substr(textStart, listEnd - textStart),
+                                                 ResourceKind::Image));
+                resume = search = listEnd;
+                continue;
+            }
             WriteChunked(out_, tag.substr(resume, textStart - resume));
             std::string_view value = tag.substr(textStart, ve - textStart);
             bool stored = false;
@@ -251,12 +267,40 @@ private:
         }
     }
 
-    bool Reusable(const PageRecord& record, bool notFollowed, bool leavesFrame) const {
+    // The end of the srcset value of an image tag whose "src" match at `src` begins the
+    // attribute "srcset", when the run keeps page resources; else kNone (the ordinary rule).
+    size_t SrcsetEnd(std::string_view tag, size_t src, size_t textStart) const {
+        if (!KeepsPageResources(ctx_) || src == 0 || !IsWhite(tag[src - 1]) ||
+            !MatchesName(tag, src + 3, "set") || textStart >= tag.size())
+            return kNone;
+        char quote = tag[textStart - 1];
+        size_t end = textStart;
+        if (quote == '"' || quote == '\'') {
+            end = tag.find(quote, textStart);
+            if (end == std::string_view::npos) end = tag.size() - 1;
+        } else {
+            while (end + 1 < tag.size() && !IsWhite(tag[end]) && tag[end] != '>')
+                ++end;
+        }
+        return end;
+    }
+
+    // Link, script, media and style tags and style attributes of a page that keeps its looks.
+    void ResourceRule(std::string_view tag) {
+        WriteChunked(out_, RewriteResourceTag(ctx_, tag, resourceTag_));
+        if (resourceTag_ != ResourceTag::Style) return;
+        size_t close = StyleBlockEnd(page_.substr(0, textEnd_), copyPos_);
+        WriteChunked(out_, RewriteStyleBlock(ctx_, page_.substr(copyPos_, close - copyPos_)));
+        copyPos_ = close;
+    }
+
+    bool Reusable(const PageRecord& record, bool notFollowed, bool leavesFrame,
+                  bool iframe = false) const {
         if (record.FramePage == 0) {
             bool ok = !ctx_.IsFrameset || inNoFrames_ || leavesFrame;
             return notFollowed ? ok && !ctx_.InFrame : ok;
         }
-        return (ctx_.IsFrameset || ctx_.InFrame) && !leavesFrame;
+        return (ctx_.IsFrameset || ctx_.InFrame || iframe) && !leavesFrame;
     }
 
     bool LeavesFrame(std::string_view tag) const {
@@ -270,7 +314,8 @@ private:
     }
 
     void LinkRule(std::string_view tag, TagKind kind, bool imageMap) {
-        const bool isFrame = kind == TagKind::Frame;
+        const bool iframe = kind == TagKind::IFrame;
+        const bool isFrame = kind == TagKind::Frame || iframe;
         size_t attr = FindAttribute(tag, 0, tag.size(), isFrame ? "src" : "href");
         size_t v = attr == kNone ? kNone : ValueStart(tag, attr, tag.size());
         // A value that would begin at the closing ">" lies outside the tag.
@@ -304,12 +349,13 @@ private:
 
         bool leaves = LeavesFrame(tag);
         WriteChunked(out_, tag.substr(0, textStart));
-        WriteNewValue(value, isFrame, unsupported, mail, leaves, imageMap);
+        WriteNewValue(value, isFrame, unsupported, mail, leaves, imageMap, iframe);
         WriteChunked(out_, tag.substr(ve));
     }
 
+    // An inline frame is a frame source in any page: stored without a bar, reused as frames are.
     void WriteNewValue(std::string_view value, bool isFrame, bool unsupported, bool mail,
-                       bool leaves, bool imageMap) {
+                       bool leaves, bool imageMap, bool iframe) {
         std::string resolved = ResolveLink(ctx_.BaseAddress, value);
         if (imageMap || stopping_) {
             size_t http = resolved.find("http://");
@@ -355,7 +401,8 @@ private:
             return;
         }
 
-        const bool frameContext = (ctx_.IsFrameset || ctx_.InFrame) && !leaves && !inNoFrames_;
+        const bool frameContext =
+            (ctx_.IsFrameset || ctx_.InFrame || iframe) && !leaves && !inNoFrames_;
         std::string key;
         if (frameContext) {
             key.reserve(kFrameKeyPrefix.size() + address.size());
@@ -364,7 +411,7 @@ private:
         } else {
             key.assign(address);
         }
-        if (known != nullptr && Reusable(*known, false, leaves)) {
+        if (known != nullptr && Reusable(*known, false, leaves, iframe)) {
             WriteChunked(out_, known->LocalName);
         } else {
             std::string name = NewPageName(CountersOf(run_), run_.BriefFolder,
@@ -399,6 +446,7 @@ private:
     bool inNoFrames_ = false;
     bool stopping_ = false;
     int diskCounter_ = 51;
+    ResourceTag resourceTag_ = ResourceTag::None;
 };
 
 } // namespace

@@ -31,6 +31,7 @@ struct TPageContext {
     bool InFrame = false;    // the page was reached as a frame source
     bool IsContent = true;   // false: a notice stands in place of the page; links stay unchanged
     bool LoadImages = false;
+    bool LoadBinaries = false; // the entry's "other files": audio and video of the page too
 
     // The entry's credentials, handed on to image fetches.
     std::string UserName;

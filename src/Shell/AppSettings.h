@@ -15,6 +15,9 @@ struct AppSettings {
     std::int64_t DiskBufferBytes = 1048576; // a run stops when free space is not above this
     std::string DefaultUserName;
     std::string DefaultPassword;
+    // "Keep page styles and scripts": stored pages also get their stylesheets, scripts, icons,
+    // image sources and inline frames.
+    bool KeepPageResources = true;
     std::string ProgramFolder; // holds images/, Briefs/ and help/; ends with a separator
 };
 

@@ -41,6 +41,7 @@ std::string_view Trimmed(std::string_view text) {
 // Calls `visit(section, key, value)` for every "key=value" line, the section being the name
 // in brackets of the last section line above it (in upper case; keys too).
 template <class Visit> void ForEachKey(std::string_view text, Visit visit) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3); // a UTF-8 byte order mark
     std::string section;
     size_t at = 0;
     while (at < text.size()) {

@@ -31,6 +31,7 @@ TPreferencesModel::SettingsApplier(AppSettings& settings, Registry& registry, Di
         assign(settings.ProxyServer, updated.ProxyServer);
         assign(settings.ProxyPort, updated.ProxyPort);
         assign(settings.Retries, updated.Retries);
+        assign(settings.KeepPageResources, updated.KeepPageResources);
         assign(settings.DiskBufferBytes, updated.DiskBufferBytes);
         assign(settings.DefaultUserName, updated.DefaultUserName);
         assign(settings.DefaultPassword, updated.DefaultPassword);
@@ -69,6 +70,11 @@ void TPreferencesModel::EditProxyPort(std::int32_t port) {
 void TPreferencesModel::EditRetries(std::int32_t retries) {
     if (!RunFieldsEnabled()) return;
     values_.Retries = std::clamp(retries, MinRetries, MaxRetries);
+    MarkChanged();
+}
+void TPreferencesModel::EditKeepPageResources(bool checked) {
+    if (!RunFieldsEnabled()) return;
+    values_.KeepPageResources = checked;
     MarkChanged();
 }
 void TPreferencesModel::EditUserName(std::string text) {

@@ -41,7 +41,7 @@ public:
     bool ApplyEnabled() const { return applyEnabled_; }
     bool ConfirmEnabled() const { return confirmEnabled_; }
     bool PortEnabled() const { return !runInProgress_ && !values_.ProxyServer.empty(); }
-    // Proxy, disk space, retries and credentials: a run reads them without locks.
+    // Proxy, disk space, retries, page resources and credentials: a run reads them without locks.
     bool RunFieldsEnabled() const { return !runInProgress_; }
 
     void EditBrowser(std::string path);
@@ -50,6 +50,7 @@ public:
     void EditProxyServer(std::string server);
     void EditProxyPort(std::int32_t port);
     void EditRetries(std::int32_t retries);
+    void EditKeepPageResources(bool checked);
     void EditUserName(std::string text);
     void EditPassword(std::string text);
     void EditConfirm(std::string text);

@@ -192,6 +192,9 @@ void LoadSettings(AppSettings& settings, Registry& registry) {
 
     if (auto retries = ReadSetting(registry, keys::Briefs, keys::Retries))
         settings.Retries = ParseDecimal(*retries).value_or(3);
+    // On unless switched off: briefs made before the setting existed get the better copies.
+    if (auto keep = ReadSetting(registry, keys::Briefs, keys::PageResources))
+        settings.KeepPageResources = *keep != "No";
     if (auto password = LoadSecret(registry, keys::Password)) settings.DefaultPassword = *password;
     if (auto user = LoadSecret(registry, keys::UserName)) settings.DefaultUserName = *user;
 }
@@ -206,6 +209,7 @@ PreferencesInput PreferencesFrom(const AppSettings& settings) {
     input.Retries = settings.Retries;
     input.UserName = settings.DefaultUserName;
     input.Password = settings.DefaultPassword;
+    input.KeepPageResources = settings.KeepPageResources;
     return input;
 }
 
@@ -233,6 +237,8 @@ bool ApplyPreferences(AppSettings& settings, Registry& registry, const Preferenc
     registry.WriteValue(keys::Proxy, keys::ProxyPort, std::to_string(settings.ProxyPort));
 
     registry.WriteValue(keys::Briefs, keys::Retries, std::to_string(settings.Retries));
+    registry.WriteValue(keys::Briefs, keys::PageResources, input.KeepPageResources ? "Yes" : "No");
+    settings.KeepPageResources = input.KeepPageResources;
     if (!input.UserNameEdited && !input.PasswordEdited) return true;
     if (input.PasswordEdited && input.Password != input.Confirm) {
         dialogs.ShowMessage("Password not correctly confirmed.", "Password Error", false);

@@ -27,6 +27,7 @@ inline constexpr std::string_view Briefs = "Briefs";
 inline constexpr std::string_view Retries = "Retries";
 inline constexpr std::string_view Password = "Password";
 inline constexpr std::string_view UserName = "UserName";
+inline constexpr std::string_view PageResources = "Page Resources";
 inline constexpr std::string_view Startup = "Startup";
 inline constexpr std::string_view FirstStart = "First Start";
 inline constexpr std::string_view OpenBriefs = "Open Briefs";
@@ -64,6 +65,7 @@ struct PreferencesInput {
     std::string Confirm;
     bool UserNameEdited = false; // changed since the dialog opened
     bool PasswordEdited = false;
+    bool KeepPageResources = true; // "Keep page styles and scripts"
 };
 
 // The dialog's values as they stand when it opens from `settings` (nothing edited yet).

@@ -59,7 +59,7 @@ TEST_F(SettingsCommand, PrintsEverySetting) {
     for (const char* line :
          {"browser: /usr/bin/webby\n", "browser-service: WEBBY\n", "autoload: no\n",
           "proxy-server: \n", "proxy-port: 80\n", "retries: 3\n", "disk-buffer-mb: 1\n", "user: \n",
-          "password: not set\n", "first-start: no\n", "program-folder: "})
+          "password: not set\n", "page-resources: yes\n", "first-start: no\n", "program-folder: "})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
     EXPECT_NE(text.find((dir_ / "registry").string()), std::string::npos);
 }
@@ -71,6 +71,8 @@ TEST_F(SettingsCommand, SetStoresTheFormsOfThePreferencesDialog) {
     EXPECT_EQ(Run({"settings", "set", "proxy-port", "3128"}), 0);
     EXPECT_EQ(Run({"settings", "set", "retries", "4"}), 0);
     EXPECT_EQ(Run({"settings", "set", "browser", "/opt/x/IEXPLORE.EXE"}), 0);
+    EXPECT_EQ(Run({"settings", "set", "page-resources", "No"}), 0);
+    EXPECT_EQ(out_.str(), "page-resources: No\n");
     EXPECT_EQ(Stored(keys::DiskBuffer, keys::MegaBytes), "4096");
     EXPECT_EQ(Stored(keys::Browser, keys::AutoLoadBrowser), "Yes");
     EXPECT_EQ(Stored(keys::Proxy, keys::ProxyServer), "proxy.local");
@@ -78,12 +80,14 @@ TEST_F(SettingsCommand, SetStoresTheFormsOfThePreferencesDialog) {
     EXPECT_EQ(Stored(keys::Briefs, keys::Retries), "4");
     EXPECT_EQ(Stored(keys::Browser, keys::BrowserPath), "/opt/x/IEXPLORE.EXE");
     EXPECT_EQ(Stored(keys::Browser, keys::BrowserService), "iexplore");
+    EXPECT_EQ(Stored(keys::Briefs, keys::PageResources), "No");
 
     ASSERT_EQ(Run({"settings", "--json"}), 0);
     std::string json = out_.str();
     EXPECT_NE(json.find("\"disk-buffer-bytes\": 4294967296,"), std::string::npos) << json;
     EXPECT_NE(json.find("\"autoload\": true,"), std::string::npos);
     EXPECT_NE(json.find("\"proxy-port\": 3128,"), std::string::npos);
+    EXPECT_NE(json.find("\"page-resources\": false,"), std::string::npos);
 }
 
 TEST_F(SettingsCommand, PasswordsAndUserNamesFromTheCommandLineCountAsConfirmed) {
@@ -109,6 +113,7 @@ TEST_F(SettingsCommand, BadValuesAreUsageErrorsThatWriteNothing) {
                                                {"settings", "set", "proxy-port", "100000"},
                                                {"settings", "set", "disk-buffer-mb", "0"},
                                                {"settings", "set", "autoload", "maybe"},
+                                               {"settings", "set", "page-resources", "on"},
                                                {"settings", "set", "colour", "red"},
                                                {"settings", "set", "retries"}}) {
         EXPECT_EQ(Run(words), 2) << words[2];

@@ -22,6 +22,9 @@ TEST(InternetShortcuts, ReadsTheAddressOfEveryShapeOfShortcut) {
          "https://modern.example/a?b=c"},
         {"[DEFAULT]\r\nBASEURL=http://base.example/\r\n[InternetShortcut]\r\nurl=http://lower/\r\n",
          "http://lower/"},
+        {"\xEF\xBB\xBF[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n"
+         "[InternetShortcut]\r\nURL=http://bom.example/\r\n",
+         "http://bom.example/"},
         {"[InternetShortcut]\r\nIDList=\r\n", ""},
         // Without the section: four bytes past the first "]" and its line ends and tabs.
         {"[Other]\r\n\tURL=http://classic.example/\r\n\r\n", "http://classic.example/"},

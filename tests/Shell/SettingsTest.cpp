@@ -192,6 +192,23 @@ TEST_F(SettingsStore, AutoLoadIsOnOnlyForExactlyYes) {
     }
 }
 
+TEST_F(SettingsStore, PageResourcesAreKeptUnlessSwitchedOffAndTheChoiceIsStored) {
+    EXPECT_TRUE(Loaded().KeepPageResources);
+    for (const auto& [text, on] : std::vector<std::pair<std::string, bool>>{
+             {"No", false}, {"Yes", true}, {"no", true}, {"", true}}) {
+        Store(keys::Briefs, keys::PageResources, text);
+        EXPECT_EQ(Loaded().KeepPageResources, on) << text;
+    }
+    AppSettings settings = Loaded();
+    PreferencesInput input = PreferencesFrom(settings);
+    EXPECT_TRUE(input.KeepPageResources);
+    input.KeepPageResources = false;
+    ASSERT_TRUE(ApplyPreferences(settings, registry_, input, dialogs_));
+    EXPECT_EQ(Stored(keys::Briefs, keys::PageResources), "No");
+    EXPECT_FALSE(settings.KeepPageResources);
+    EXPECT_FALSE(Loaded().KeepPageResources);
+}
+
 TEST_F(SettingsStore, AValueTooLongForItsReadBufferCountsAsAbsent) {
     Store(keys::Proxy, keys::ProxyServer, std::string(499, 'h'));
     EXPECT_EQ(Loaded().ProxyServer, std::string(499, 'h'));

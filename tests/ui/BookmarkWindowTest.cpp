@@ -157,11 +157,18 @@ private slots:
         QCOMPARE(int{buffer.NameSet}, 1);
         QCOMPARE(int{buffer.LocalOnly}, 1);
 
+        // Ctrl+C in the tree is the main window's Copy too.
+        tree->setCurrentItem(tree->topLevelItem(1));
+        h->Frame().activateWindow();
+        tree->setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(&h->Frame()));
+        QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(h->Frame().EntryBuffer().EntryName, std::string("Top"));
+
         h->Frame().MdiArea()->setActiveSubWindow(brief->SubWindow());
         QVERIFY(On(C::PasteButton));
         h->Frame().PasteEntry();
-        QCOMPARE(Names(Reread(h->PathOf("a.brf"))),
-                 (std::vector<std::string>{"Deep & far", "kept"}));
+        QCOMPARE(Names(Reread(h->PathOf("a.brf"))), (std::vector<std::string>{"Top", "kept"}));
     }
 
     void draggingAFolderImportsItsBookmarksWhereItIsDropped() {

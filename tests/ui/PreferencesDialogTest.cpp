@@ -117,6 +117,8 @@ private slots:
         const std::vector<std::pair<const char*, Poke>> pokes = {
             {"browser", [](TSKPrefs& d) { QTest::keyClicks(Find<QLineEdit>(&d, "Browser"), "x"); }},
             {"autoload", [](TSKPrefs& d) { Find<QCheckBox>(&d, "AutoLoad")->click(); }},
+            {"page resources",
+             [](TSKPrefs& d) { Find<QCheckBox>(&d, "KeepPageResources")->click(); }},
             {"disk", [](TSKPrefs& d) { Find<QSpinBox>(&d, "DiskBuffer")->stepUp(); }},
             {"port", [](TSKPrefs& d) { Find<QSpinBox>(&d, "ProxyPort")->stepUp(); }},
             {"retries", [](TSKPrefs& d) { Find<QSpinBox>(&d, "NumRetries")->stepDown(); }},
@@ -179,7 +181,7 @@ private slots:
         for (const char* name : {"Browser", "AutoLoad", "FindButton"})
             QVERIFY2(Find<QWidget>(&d, name)->isEnabled(), name);
         for (const char* name : {"ProxyServer", "ProxyPort", "NumRetries", "DiskBuffer", "UserName",
-                                 "Password", "Confirm"})
+                                 "Password", "Confirm", "KeepPageResources"})
             QVERIFY2(!Find<QWidget>(&d, name)->isEnabled(), name);
         int disabledLabels = 0;
         for (QLabel* l : d.findChildren<QLabel*>())
@@ -189,6 +191,20 @@ private slots:
         d.OkButtons()[0]->click();
         QCOMPARE(store.Settings.BrowserPath, std::string("/usr/bin/firefox2"));
         QCOMPARE(store.Settings.ProxyServer, std::string("proxy.local"));
+    }
+
+    void keepPageStylesIsOnByDefaultAndStoredWhenSwitchedOff() {
+        SettingsStore store;
+        store.Settings = Sample();
+        TSKPrefs d(store.Settings, false, false, store.Applier());
+        auto* keep = Find<QCheckBox>(&d, "KeepPageResources");
+        QCOMPARE(keep->text(), QString("&Keep page styles and scripts"));
+        QVERIFY(keep->isChecked());
+        keep->click();
+        d.OkButtons()[1]->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY(!store.Settings.KeepPageResources);
+        QCOMPARE(store.Stored("Briefs", "Page Resources"), std::string("No"));
     }
 
     void cancelAfterApplyKeepsTheAppliedValues() {

@@ -17,6 +17,7 @@ int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     AddSettingsCommands(app, state);
     AddRunCommands(app, state);
     AddArchiveCommands(app, state);
+    AddCheckCommand(app, state);
     AddImportCommands(app, state);
 
     try {

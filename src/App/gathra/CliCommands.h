@@ -50,6 +50,13 @@ void AddBriefCommands(CLI::App& app, CliState& state);
 // settings, settings set: showing and changing the stored settings.
 void AddSettingsCommands(CLI::App& app, CliState& state);
 
+// check: the off-line link check of a run folder.
+void AddCheckCommand(CLI::App& app, CliState& state);
+
+// Prints the link check of a run folder (text or JSON) and answers the exit status: 0 when
+// nothing is broken, 1 otherwise (also when the folder cannot be read).
+int ReportRunCheck(const std::string& folder, bool json, std::ostream& out, std::ostream& err);
+
 // import bookmarks, import shortcuts: web entries from bookmark and shortcut files.
 void AddImportCommands(CLI::App& app, CliState& state);
 

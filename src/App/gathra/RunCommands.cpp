@@ -327,9 +327,14 @@ int GenerateLoadedBrief(TBrief& brief, const AppSettings& settings, const Genera
         interrupted = guard.Interrupted();
     }
     const RunOutcome& outcome = run.Outcome();
-    if (!options.Quiet)
+    if (!options.Quiet) {
         err << outcome.Pages << " pages, " << outcome.Images << " images, " << outcome.Bytes / 1024
-            << " KB\n";
+            << " KB";
+        if (outcome.PageResourcesFailed > 0)
+            err << ", " << outcome.PageResourcesFailed
+                << " page resources not fetched (left at their web addresses)";
+        err << "\n";
+    }
     if (!outcome.SummaryPath.empty()) {
         out << outcome.SummaryPath << "\n" << std::flush;
         if (options.Open && !interrupted) OpenInBrowser(settings, outcome.SummaryPath, err);
@@ -343,6 +348,9 @@ int GenerateLoadedBrief(TBrief& brief, const AppSettings& settings, const Genera
         return 1;
     }
     if (interrupted) return kExitStopped;
+    if (options.Check && !outcome.RunFolder.empty() &&
+        ReportRunCheck(outcome.RunFolder, false, err, err) != 0)
+        return 1;
     return 0;
 }
 
@@ -354,6 +362,9 @@ void AddRunCommands(CLI::App& app, CliState& state) {
     generate->add_option("BRIEF", *briefFile, "the brief file (.brf)")->required();
     generate->add_flag("--quiet", flags->Quiet, "no progress on standard error");
     generate->add_flag("--open", flags->Open, "open the summary page in the browser afterwards");
+    generate->add_flag("--check", flags->Check,
+                       "check the new folder's references afterwards (as gathra check; exit 1 "
+                       "when one is broken)");
     generate->callback([briefFile, flags, &state] {
         GenerateOptions options = *flags;
         options.Terminal = StderrIsTerminal(state.Err);

@@ -15,10 +15,11 @@ class Clock;
 struct AppSettings;
 struct CliState;
 
-// "generate BRIEF.brf [--quiet] [--open]" runs a brief with the stored settings; "demo [FOLDER]"
-// serves the bundled demo site on loopback and generates a brief of it. `status` receives the
-// exit status of the command that ran: 0 done (also when every entry failed: failures are notice
-// pages), 1 the brief could not be loaded or the disk filled up, 130 stopped with Ctrl+C.
+// "generate BRIEF.brf [--quiet] [--open] [--check]" runs a brief with the stored settings; "demo
+// [FOLDER]" serves the bundled demo site on loopback and generates a brief of it. `status` receives
+// the exit status of the command that ran: 0 done (also when every entry failed: failures are
+// notice pages), 1 the brief could not be loaded or the disk filled up (or, with --check, a
+// reference of the new folder is broken), 130 stopped with Ctrl+C.
 void AddRunCommands(CLI::App& app, CliState& state);
 
 // How a headless run reports.
@@ -27,6 +28,7 @@ struct GenerateOptions {
     bool Terminal = false;      // one updating progress line instead of plain lines
     bool Open = false;          // open the summary page in the browser afterwards
     bool CatchInterrupt = true; // Ctrl+C stops the brief (the first) or the program (the second)
+    bool Check = false;         // check the run folder's references afterwards (on stderr)
     int TimeUnitMs = 1000;
     const gathra::Clock* Clock = nullptr; // null: the system clock
 };

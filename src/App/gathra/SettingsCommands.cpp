@@ -39,6 +39,7 @@ void PrintText(const LoadedSettings& loaded, const Registry& registry, std::ostr
         << "disk-buffer-mb: " << s.DiskBufferBytes / kBytesPerMegaByte << "\n"
         << "user: " << s.DefaultUserName << "\n"
         << "password: " << (s.DefaultPassword.empty() ? "not set" : "set") << "\n"
+        << "page-resources: " << (s.KeepPageResources ? "yes" : "no") << "\n"
         << "program-folder: " << s.ProgramFolder << "\n"
         << "first-start: " << (loaded.Startup.FirstStart ? "yes" : "no") << "\n";
     for (size_t i = 0; i < loaded.Startup.PreviousBriefs.Slots.size(); ++i)
@@ -59,6 +60,7 @@ void PrintJson(const LoadedSettings& loaded, const Registry& registry, std::ostr
         << "  \"disk-buffer-bytes\": " << s.DiskBufferBytes << ",\n"
         << "  \"user\": " << JsonString(s.DefaultUserName) << ",\n"
         << "  \"password-set\": " << (s.DefaultPassword.empty() ? "false" : "true") << ",\n"
+        << "  \"page-resources\": " << (s.KeepPageResources ? "true" : "false") << ",\n"
         << "  \"program-folder\": " << JsonString(s.ProgramFolder) << ",\n"
         << "  \"first-start\": " << (loaded.Startup.FirstStart ? "true" : "false") << ",\n"
         << "  \"recent-briefs\": [";
@@ -81,15 +83,21 @@ std::optional<std::string> EditField(PreferencesInput& input, const std::string&
     auto outOfRange = [&](const char* range) {
         return name + " takes a whole number from " + range + ", not \"" + value + "\"";
     };
-    if (name == "browser") {
-        input.BrowserLocation = value;
-    } else if (name == "autoload") {
+    auto yesNo = [&](bool& field) -> std::optional<std::string> {
         std::string lower = value;
         for (char& c : lower)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (lower != "yes" && lower != "no")
-            return "autoload takes yes or no, not \"" + value + "\"";
-        input.AutoLoad = lower == "yes";
+            return name + " takes yes or no, not \"" + value + "\"";
+        field = lower == "yes";
+        return std::nullopt;
+    };
+    if (name == "browser") {
+        input.BrowserLocation = value;
+    } else if (name == "autoload") {
+        return yesNo(input.AutoLoad);
+    } else if (name == "page-resources") {
+        return yesNo(input.KeepPageResources);
     } else if (name == "proxy-server") {
         input.ProxyServer = value;
     } else if (name == "proxy-port") {
@@ -131,7 +139,7 @@ void AddSettingsCommands(CLI::App& app, CliState& state) {
     set->add_option("NAME", *name, "The setting to change")
         ->required()
         ->check(CLI::IsMember({"browser", "autoload", "proxy-server", "proxy-port", "retries",
-                               "disk-buffer-mb", "user", "password"}));
+                               "disk-buffer-mb", "user", "password", "page-resources"}));
     set->add_option("VALUE", *value, "Its new value")->required();
 
     set->callback([&state, name, value] {

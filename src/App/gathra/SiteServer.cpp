@@ -143,6 +143,15 @@ std::string_view ContentTypeFor(std::string_view fileName) {
     if (ext == "jpg" || ext == "jpeg") return "image/jpeg";
     if (ext == "png") return "image/png";
     if (ext == "txt") return "text/plain";
+    // A browser applies a stylesheet or runs a script of a standards-mode page only with these.
+    if (ext == "css") return "text/css";
+    if (ext == "js") return "text/javascript";
+    if (ext == "svg") return "image/svg+xml";
+    if (ext == "webp") return "image/webp";
+    if (ext == "ico") return "image/x-icon";
+    if (ext == "woff2") return "font/woff2";
+    if (ext == "woff") return "font/woff";
+    if (ext == "ttf") return "font/ttf";
     return "application/octet-stream";
 }
 

@@ -69,7 +69,10 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
         page->setObjectName(QString(titles[i]) + "Page");
         pages_->addTab(page, titles[i]);
         if (i == 0) BuildGeneralPage(page);
-        if (i == 1) BuildProxyPage(page);
+        if (i == 1) {
+            BuildProxyPage(page);
+            BuildPagesGroup(page);
+        }
         if (i == 2) BuildBriefPage(page);
         AddButtonRow(page, i, applyNames[i]);
     }
@@ -79,7 +82,7 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
     if (!model_.RunFieldsEnabled()) {
         for (QWidget* w : std::initializer_list<QWidget*>{
                  server_, serverLabel_, port_, portLabel_, retries_, retriesLabel_, disk_,
-                 diskLabel_, user_, userLabel_, password_, passwordLabel_})
+                 diskLabel_, user_, userLabel_, password_, passwordLabel_, keepResources_})
             w->setEnabled(false);
     }
     Refresh();
@@ -144,6 +147,20 @@ void TSKPrefs::BuildProxyPage(QWidget* page) {
     connect(port_, &QSpinBox::valueChanged, this, [this](int v) {
         if (refreshing_) return;
         model_.EditProxyPort(v);
+        Refresh();
+    });
+}
+
+void TSKPrefs::BuildPagesGroup(QWidget* page) {
+    auto* pages = new QGroupBox("Stored Pages ", page);
+    pages->setObjectName("PagesGroup");
+    pages->setGeometry(GroupLeft, 118, GroupWidth, 60);
+    keepResources_ = new QCheckBox("&Keep page styles and scripts", pages);
+    keepResources_->setObjectName("KeepPageResources");
+    keepResources_->move(15, 26);
+    keepResources_->adjustSize();
+    connect(keepResources_, &QCheckBox::clicked, this, [this](bool on) {
+        model_.EditKeepPageResources(on);
         Refresh();
     });
 }
@@ -234,6 +251,7 @@ void TSKPrefs::Refresh() {
     setText(password_, v.Password);
     setText(confirm_, v.Confirm);
     autoLoad_->setChecked(v.AutoLoad);
+    keepResources_->setChecked(v.KeepPageResources);
     disk_->setValue(static_cast<int>(v.DiskBufferMegaBytes));
     port_->setValue(v.ProxyPort);
     retries_->setValue(v.Retries);

@@ -42,6 +42,7 @@ private:
     void BuildGeneralPage(QWidget* page);
     void BuildProxyPage(QWidget* page);
     void BuildBriefPage(QWidget* page);
+    void BuildPagesGroup(QWidget* page);
     void AddButtonRow(QWidget* page, int index, const char* applyName);
     void Refresh();
 
@@ -59,6 +60,7 @@ private:
     QLineEdit* server_ = nullptr;
     QLabel* portLabel_ = nullptr;
     QSpinBox* port_ = nullptr;
+    QCheckBox* keepResources_ = nullptr;
     QLabel* retriesLabel_ = nullptr;
     QSpinBox* retries_ = nullptr;
     QLabel* userLabel_ = nullptr;
