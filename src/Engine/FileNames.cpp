@@ -161,7 +161,9 @@ std::string NewResourceName(FileNameCounters& counters, std::string_view folder,
     }
     if (clean == "jpeg") clean = "jpg";
     if (clean.empty() || clean.size() > 5) clean = "bin";
-    return NewNumberedName(counters.ImageCounter, folder, "GAI", clean, 99999);
+    return NewNumberedName(counters.ImageCounter,
+                           FreshSpan(counters, &FileNameCounters::FreshFolder::Images, folder),
+                           folder, "GAI", clean, 99999);
 }
 
 std::string NewSummaryName(FileNameCounters& counters, std::string_view folder) {

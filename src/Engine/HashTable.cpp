@@ -1,6 +1,7 @@
 #include "Engine/HashTable.h"
 
 #include <cassert>
+#include <functional>
 
 namespace gathra {
 
@@ -18,18 +19,49 @@ int THashTable::BucketOf(std::string_view key) const {
     return static_cast<int>(sum % buckets_.size());
 }
 
+namespace {
+
+size_t HashOf(std::string_view key) {
+    return std::hash<std::string_view>{}(key);
+}
+
+} // namespace
+
+void THashTable::Grow() {
+    std::vector<PageRecord*> old = std::move(newest_);
+    newest_.assign(old.empty() ? 64 : old.size() * 2, nullptr);
+    const size_t mask = newest_.size() - 1;
+    for (PageRecord* record : old) {
+        if (record == nullptr) continue;
+        size_t i = HashOf(record->Url) & mask;
+        while (newest_[i] != nullptr)
+            i = (i + 1) & mask;
+        newest_[i] = record;
+    }
+}
+
 PageRecord* THashTable::Add(std::string_view url, std::string_view localName,
                             std::uint8_t smartMatch, std::int32_t depth, std::uint8_t loaded,
                             TocNode* tocNode, std::uint8_t framePage) {
     PageRecord* record = buckets_[static_cast<size_t>(BucketOf(url))]->Add(
         url, localName, smartMatch, depth, loaded, tocNode, framePage);
-    newest_[std::string_view(record->Url)] = record;
+    if ((used_ + 1) * 2 > newest_.size()) Grow();
+    const size_t mask = newest_.size() - 1;
+    size_t i = HashOf(record->Url) & mask;
+    while (newest_[i] != nullptr && newest_[i]->Url != record->Url)
+        i = (i + 1) & mask;
+    if (newest_[i] == nullptr) ++used_;
+    newest_[i] = record;
     return record;
 }
 
 PageRecord* THashTable::Find(std::string_view url) const {
-    auto found = newest_.find(KeyText(url));
-    return found == newest_.end() ? nullptr : found->second;
+    if (newest_.empty()) return nullptr;
+    const std::string_view key = KeyText(url);
+    const size_t mask = newest_.size() - 1;
+    for (size_t i = HashOf(key) & mask; newest_[i] != nullptr; i = (i + 1) & mask)
+        if (newest_[i]->Url == key) return newest_[i];
+    return nullptr;
 }
 
 } // namespace gathra

@@ -2,7 +2,6 @@
 #include "Engine/PageLList.h"
 
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace gathra {
@@ -22,12 +21,17 @@ public:
     const TPageLList& Bucket(int i) const { return *buckets_[static_cast<size_t>(i)]; }
 
 private:
+    void Grow();
+
     std::vector<std::unique_ptr<TPageLList>> buckets_;
-    // The newest record of every key. A bucket is a chain searched from its head, and a large
-    // page adds thousands of keys to 97 buckets: without this index every lookup would walk a
-    // chain that grows with the page, and a page scan would be quadratic. The views point at the
-    // records' own Url strings, which live as long as the table and never change.
-    std::unordered_map<std::string_view, PageRecord*> newest_;
+    // The newest record of every key, in open addressing (a power-of-two number of slots, at
+    // most half of them used, probed one after another). A bucket is a chain searched from its
+    // head, and a large page adds thousands of keys to 97 buckets: without this index every
+    // lookup would walk a chain that grows with the page, and a page scan would be quadratic.
+    // The keys are the records' own Url strings, which live as long as the table and never
+    // change, so each key is stored once.
+    std::vector<PageRecord*> newest_;
+    size_t used_ = 0;
 };
 
 } // namespace gathra

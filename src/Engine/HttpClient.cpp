@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 namespace gathra {
@@ -160,7 +161,8 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
         return 1;
     }
 
-    std::string block(kReceiveBuffer, '\0');
+    // Filled by each receive before it is read: no need to clear it for every request.
+    std::unique_ptr<char[]> block(new char[kReceiveBuffer]);
     HeaderEndScanner scanner;
     bool headerDone = false;
     std::int64_t total = 0; // 0: unknown
@@ -170,10 +172,10 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
     buffer.Clear();
     for (;;) {
         size_t got = 0;
-        SocketStatus status = socket.Receive(block.data(), kReceiveBlock, got);
+        SocketStatus status = socket.Receive(block.get(), kReceiveBlock, got);
         for (int t = 1;
              status == SocketStatus::ConnectionAborted && t < tries && !run.SkipOrAbort(); ++t)
-            status = socket.Receive(block.data(), kReceiveBlock, got);
+            status = socket.Receive(block.get(), kReceiveBlock, got);
         if (status == SocketStatus::Closed) break;
         if (status != SocketStatus::Ok) {
             buffer.Clear();
@@ -187,7 +189,7 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
             buffer.Clear();
             return 0;
         }
-        buffer.Append(std::string_view(block.data(), got));
+        buffer.Append(std::string_view(block.get(), got));
 
         if (!headerDone) {
             size_t end = scanner.Scan(buffer.Bytes());

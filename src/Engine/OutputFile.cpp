@@ -1,6 +1,5 @@
 #include "Engine/OutputFile.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,7 +12,9 @@ namespace {
 constexpr std::uint64_t kFileBlockBytes = 4096;
 constexpr std::size_t kFirstBufferBytes = 8192;
 
-std::atomic<std::uint64_t> gBytesWritten{0};
+// Counted per thread: a run writes its files on its own thread and measures its own writes, and
+// the count costs no locked instruction for each of the many small writes of a page.
+thread_local std::uint64_t tBytesWritten = 0;
 
 } // namespace
 
@@ -25,7 +26,7 @@ std::string PosixPath(std::string_view path) {
 }
 
 std::uint64_t TOutputFile::BytesWritten() {
-    return gBytesWritten.load(std::memory_order_relaxed);
+    return tBytesWritten;
 }
 
 TOutputFile::~TOutputFile() {
@@ -47,13 +48,13 @@ void TOutputFile::Open(const std::string& path) {
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     } while (fd_ < 0 && errno == EINTR);
     if (fd_ < 0) throw TDiskError("cannot create " + path_ + ": " + std::strerror(errno));
-    gBytesWritten.fetch_add(kFileBlockBytes, std::memory_order_relaxed);
+    tBytesWritten += kFileBlockBytes;
 }
 
 void TOutputFile::Write(std::string_view bytes) {
     if (fd_ < 0) throw TDiskError("write to a closed file");
     if (bytes.empty()) return;
-    gBytesWritten.fetch_add(bytes.size(), std::memory_order_relaxed);
+    tBytesWritten += bytes.size();
     if (buffer_.size() + bytes.size() <= kBufferBytes) {
         // Small files stay small in memory: a buffer of kBufferBytes for each notice page would
         // go back and forth to the system with every file.

@@ -37,9 +37,9 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
 
-    // Bytes written to every output file of the program so far, with a block
-    // counted for each file created (the space a file takes at the least). The free-space
-    // checks of a run measure what was written since their last look by it.
+    // Bytes written to the output files of the calling thread so far, with a block counted for
+    // each file created (the space a file takes at the least). The free-space checks of a run
+    // measure what its thread wrote since their last look by it.
     static std::uint64_t BytesWritten();
 
     static constexpr std::size_t kBufferBytes = 64 * 1024;

@@ -4,7 +4,12 @@
 
 namespace gathra {
 
-TocNode::TocNode() : Children(std::make_unique<TOCList>()) {}
+TocNode::TocNode() = default;
+
+TOCList* TocNode::ChildList() {
+    if (!Children) Children = std::make_unique<TOCList>();
+    return Children.get();
+}
 
 TocNode::~TocNode() = default;
 

@@ -52,13 +52,12 @@ TPageContext MakeContext(TRunContext& run, const TWebPage& entry, const TEntryNa
     return ctx;
 }
 
-// Marks the page's tags, takes its base address and rewrites it into the context's output.
+// Takes the page's base address and rewrites it into the context's output; the tags are paired
+// on the page itself as the scan reaches them, without a marked copy of the page.
 void MarkAndRewrite(TPageContext& ctx) {
-    std::string marked = MarkTags(*ctx.Page);
     if (std::optional<std::string> base = TakeBaseHref(*ctx.Page)) ctx.BaseAddress = *base;
-    ctx.Marked = &marked;
-    RewritePage(ctx);
     ctx.Marked = nullptr;
+    RewritePage(ctx);
 }
 
 std::string SiteMapLinkOf(const TWebPage& entry, const TEntryNames& names) {
@@ -168,7 +167,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     const bool withBar = !ctx.IsFrameset && !inFrame;
     if (withBar)
         PrintBriefHeader(out, run, false, webLink, siteMapLink, names.SummaryName, run.BriefName);
-    if (record->Toc != nullptr) run.CurrentTocList = record->Toc->Children.get();
+    if (record->Toc != nullptr) run.CurrentTocList = record->Toc->ChildList();
     ctx.RemainingDepth = depth;
     ctx.IsContent = fetched.IsContent;
     MarkAndRewrite(ctx);
@@ -214,7 +213,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
             PrintBriefHeader(topOut, run, false, webLink, siteMapLink, names.SummaryName,
                              run.BriefName);
         if (run.TocRoot != nullptr && run.TocRoot->First() != nullptr)
-            run.CurrentTocList = run.TocRoot->First()->Children.get();
+            run.CurrentTocList = run.TocRoot->First()->ChildList();
         ctx.RemainingDepth = entry.SpiderDepth;
         ctx.IsContent = isContent;
         MarkAndRewrite(ctx);

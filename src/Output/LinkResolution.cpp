@@ -162,6 +162,12 @@ std::string ResolveLink(std::string_view base, std::string_view value) {
 }
 
 std::string RemoveDotSegments(std::string_view address) {
+    // Most addresses have no segment that starts with a dot, and so no step to take.
+    bool dotSegment = false;
+    for (size_t i = 0; i < address.size() && !dotSegment; ++i)
+        dotSegment = address[i] == '.' && (i == 0 || IsSeparator(address[i - 1]));
+    if (!dotSegment) return WithoutLineSpace(address);
+
     // Only whole "." and ".." segments are steps, so that names such as "x..htm" or "v1./"
     // keep their dots. One pass with a stack of segment starts keeps this linear.
     std::string out;

@@ -9,6 +9,7 @@
 #include "Output/LinkResolution.h"
 #include "Output/NavigationBar.h"
 #include "Output/PageResources.h"
+#include "Output/TagPairs.h"
 #include "Shell/AppSettings.h"
 
 #include <algorithm>
@@ -39,13 +40,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 std::string_view CutFragment(std::string_view address) {
     size_t hash = address.find('#');
     return hash == std::string_view::npos ? address : address.substr(0, hash);
-}
-
-size_t FindByte(std::string_view text, char c, size_t from) {
-    if (from >= text.size()) return kNone;
-    const void* hit = std::memchr(text.data() + from, c, text.size() - from);
-    return hit == nullptr ? kNone
-                          : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
 }
 
 void WriteChunked(TOutputFile& out, std::string_view bytes) {
@@ -116,14 +110,16 @@ enum class TagKind { None, Anchor, Image, Frame, Area, Embed, IFrame, Resource }
 class Scanner {
 public:
     explicit Scanner(TPageContext& ctx)
-        : ctx_(ctx), run_(*ctx.Run), out_(*ctx.Out), page_(*ctx.Page), marked_(*ctx.Marked) {
+        : ctx_(ctx), run_(*ctx.Run), out_(*ctx.Out), page_(*ctx.Page),
+          tags_(ctx.Marked != nullptr ? TagPairs::OfMarkedCopy(*ctx.Marked) : TagPairs(page_)) {
         textEnd_ = page_.size();
         if (textEnd_ > 0 && page_[textEnd_ - 1] == '\0') --textEnd_;
     }
 
     void Run() {
-        assert(marked_.size() == page_.size() && "the marked copy belongs to another page");
-        if (marked_.size() != page_.size()) {
+        assert((ctx_.Marked == nullptr || ctx_.Marked->size() == page_.size()) &&
+               "the marked copy belongs to another page");
+        if (ctx_.Marked != nullptr && ctx_.Marked->size() != page_.size()) {
             WriteChunked(out_, page_.substr(0, textEnd_));
             return;
         }
@@ -135,10 +131,7 @@ public:
             TagKind kind = TagKind::None;
             bool imageMap = false;
             for (size_t s = searchStart;;) {
-                start = FindByte(marked_, kTagStartMark, s);
-                if (start == kNone) break;
-                end = FindByte(marked_, kTagEndMark, start + 1);
-                if (end == kNone) {
+                if (!tags_.Next(s, start, end)) {
                     start = kNone;
                     break;
                 }
@@ -211,11 +204,10 @@ private:
 
     // An anchor around a server-side image map keeps its web address: the map's coordinates
     // mean nothing off-line.
-    bool NextTagIsImageMap(size_t anchorEnd) const {
-        size_t start = FindByte(marked_, kTagStartMark, anchorEnd + 1);
-        if (start == kNone) return false;
-        size_t end = FindByte(marked_, kTagEndMark, start + 1);
-        if (end == kNone) return false;
+    bool NextTagIsImageMap(size_t anchorEnd) {
+        size_t start;
+        size_t end;
+        if (!tags_.Next(anchorEnd + 1, start, end)) return false;
         size_t after;
         if (MatchesName(page_, start + 1, "img "))
             after = start + 4;
@@ -440,7 +432,7 @@ private:
     TRunContext& run_;
     TOutputFile& out_;
     std::string_view page_;
-    std::string_view marked_;
+    TagPairs tags_;
     size_t textEnd_ = 0;
     size_t copyPos_ = 0;
     bool inNoFrames_ = false;

@@ -16,8 +16,9 @@ struct TPageContext {
     TRunContext* Run = nullptr;
     TOutputFile* Out = nullptr; // the stored page file; everything is appended to it
 
-    // The prepared page (ends in one NUL byte, no other NUL) and its marked copy (MarkTags).
-    // Rewriting only blanks bytes of the page; its length never changes.
+    // The prepared page (ends in one NUL byte, no other NUL) and, where a caller has one, its
+    // marked copy (MarkTags); without it the tags are paired on the page itself as the scan
+    // goes. Rewriting only blanks bytes of the page; its length never changes.
     std::string* Page = nullptr;
     const std::string* Marked = nullptr;
 

@@ -87,6 +87,25 @@ TEST(PageTable, LookupAgreesWithTheBucketChains) {
     EXPECT_EQ(total, 3000); // every addition is chained, repeats included
 }
 
+// Many distinct keys, as a page of thousands of links adds: the index grows through several
+// sizes and still answers every key with the newest record of its chain.
+TEST(PageTable, LookupStaysRightAsTheIndexGrows) {
+    THashTable table(97);
+    for (int i = 0; i < 20000; ++i) {
+        std::string key = "host/item/p" + std::to_string(i) + ".htm";
+        table.Add(key, "GA" + std::to_string(i) + ".htm", 0, 0, 0, nullptr, 0);
+        if (i % 7 == 0) table.Add(key, "again", 0, 0, 1, nullptr, 0);
+    }
+    for (int i = 0; i < 20000; ++i) {
+        std::string key = "host/item/p" + std::to_string(i) + ".htm";
+        PageRecord* found = table.Find(key);
+        ASSERT_NE(found, nullptr) << key;
+        EXPECT_EQ(found, table.Bucket(table.BucketOf(key)).Find(key));
+        EXPECT_EQ(found->LocalName, i % 7 == 0 ? "again" : "GA" + std::to_string(i) + ".htm");
+    }
+    EXPECT_EQ(table.Find("host/item/p20000.htm"), nullptr);
+}
+
 TEST(PageTable, BucketListFindsTheNewestOfAKeyAmongOthers) {
     TPageLList list;
     EXPECT_EQ(list.Find("x"), nullptr);
@@ -142,7 +161,7 @@ TEST(TableOfContents, DeepAndLongTreesAreFreedWithoutRecursion) {
     TOCList* current = root.get();
     for (int i = 0; i < 200000; ++i) {
         current->Append("t");
-        current = current->Last()->Children.get();
+        current = current->Last()->ChildList();
     }
     for (int i = 0; i < 200000; ++i)
         root->Append("s");
@@ -159,7 +178,9 @@ TEST(TableOfContents, FirstAndLastFollowAppends) {
     EXPECT_EQ(toc.First()->Title, "one");
     EXPECT_EQ(toc.Last()->Title, "two");
     EXPECT_FALSE(toc.Last()->Anchor.has_value());
-    EXPECT_EQ(toc.Last()->Children->Count(), 0);
+    EXPECT_EQ(toc.Last()->Children, nullptr); // made when the first child comes
+    EXPECT_EQ(toc.Last()->ChildList()->Count(), 0);
+    EXPECT_EQ(toc.Last()->ChildList(), toc.Last()->Children.get());
 }
 
 } // namespace

@@ -368,11 +368,11 @@ TEST(SiteMapList, NestsChildrenAndSkipsUntitledNodesButNotTheirChildren) {
     TOCList root;
     root.Append("Top");
     table.Add("t", "GA0.htm", 0, 2, 1, root.Last(), 0);
-    TOCList& children = *root.Last()->Children;
+    TOCList& children = *root.Last()->ChildList();
     children.Append("");
     table.Add("n", "GA2.htm", 0, 0, 0, children.Last(), 0);
-    children.Last()->Children->Append("Deep");
-    table.Add("d", "GA4.htm", 0, 0, 1, children.Last()->Children->Last(), 0);
+    children.Last()->ChildList()->Append("Deep");
+    table.Add("d", "GA4.htm", 0, 0, 1, children.Last()->ChildList()->Last(), 0);
     children.Append("A & B");
     children.Last()->Anchor = "#s";
     table.Add("a", "GA3.htm", 0, 1, 1, children.Last(), 0);
@@ -395,7 +395,7 @@ TEST(SiteMapList, AVeryDeepTreeIsWrittenWithoutRecursion) {
     const int depth = 200000;
     for (int i = 0; i < depth; ++i) {
         list->Append("x");
-        list = list->Last()->Children.get();
+        list = list->Last()->ChildList();
     }
     {
         TOutputFile out((r.Dir / "map.htm").string());

@@ -154,6 +154,10 @@ TEST(RemoveDotSegments, CurrentStepsAndBlanksVanish) {
     EXPECT_EQ(RemoveDotSegments("host/a b\t\r\n/c"), "host/ab/c");
     EXPECT_EQ(RemoveDotSegments("host/x..htm"), "host/x..htm");
     EXPECT_EQ(RemoveDotSegments("www.x.com./a"), "www.x.com./a");
+    // Segments that merely start with a dot are names, with or without steps elsewhere.
+    EXPECT_EQ(RemoveDotSegments("host/.well-known/a b"), "host/.well-known/ab");
+    EXPECT_EQ(RemoveDotSegments(".x/y"), ".x/y");
+    EXPECT_EQ(RemoveDotSegments("host/.x/../y"), "host/y");
 }
 
 } // namespace

@@ -37,13 +37,11 @@ protected:
     std::string Rewrite(const std::string& text,
                         const std::function<void(TPageContext&)>& setup = {}) {
         std::string page = text + '\0';
-        std::string marked = MarkTags(page);
         TOutputFile out((r.Dir / "page.htm").string());
         TPageContext ctx;
         ctx.Run = &r.Run;
         ctx.Out = &out;
-        ctx.Page = &page;
-        ctx.Marked = &marked;
+        ctx.Page = &page; // tags paired on the page itself, as the spider has them
         ctx.BaseAddress = "site/dir/a.htm";
         ctx.EntryAddress = "site/index.htm";
         ctx.RemainingDepth = 2;
