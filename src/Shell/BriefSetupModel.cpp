@@ -1,13 +1,48 @@
 #include "Shell/BriefSetupModel.h"
 
+#include "Shell/ArchivedBriefs.h"
 #include "Shell/StoredText.h"
+
+#include <algorithm>
 
 namespace gathra {
 
 TBriefSetupModel::TBriefSetupModel(const TBrief& brief)
-    : generating_(brief.Generating != 0), name_(brief.BriefName),
+    : brief_(brief), generating_(brief.Generating != 0), name_(brief.BriefName),
       comments_(brief.Comments ? CommentsForMemo(*brief.Comments) : std::string()),
-      rows_(brief.ArchiveTitles.rbegin(), brief.ArchiveTitles.rend()) {}
+      rows_(brief.ArchiveTitles.rbegin(), brief.ArchiveTitles.rend()),
+      archiveCount_(static_cast<int>(brief.ArchiveTitles.size())) {}
+
+int TBriefSetupModel::SelectedArchiveIndex() const {
+    // Indices count from the list as it was opened: a run that ends while the dialog is open
+    // appends behind them.
+    return selected_ < 0 ? -1 : ArchiveIndexOfRow(archiveCount_, selected_);
+}
+
+void TBriefSetupModel::SelectRow(int row) {
+    if (row >= 0 && row < static_cast<int>(rows_.size())) selected_ = row;
+}
+
+void TBriefSetupModel::ClickRow(int row) {
+    if (busy_ || row < 0 || row >= static_cast<int>(rows_.size())) return;
+    selected_ = row;
+    deleteEnabled_ = true;
+}
+
+void TBriefSetupModel::SelectedRowDeleted() {
+    busy_ = false;
+    if (selected_ < 0 || selected_ >= static_cast<int>(rows_.size())) return;
+    rows_.erase(rows_.begin() + selected_);
+    --archiveCount_;
+    archiveChanged_ = true;
+    if (rows_.empty()) {
+        selected_ = -1;
+        deleteEnabled_ = false;
+        return;
+    }
+    selected_ = std::min(selected_, static_cast<int>(rows_.size()) - 1);
+    deleteEnabled_ = true;
+}
 
 void TBriefSetupModel::EditName(std::string text) {
     name_ = CutToCharacters(text, MaxNameCharacters);
@@ -19,7 +54,9 @@ void TBriefSetupModel::EditComments(std::string text) {
 }
 
 bool TBriefSetupModel::ApplyOnOk(TBrief& brief) const {
-    if (generating_ || brief.Generating != 0) return false;
+    if (brief.Generating != 0) return false;
+    // Name and comments were read-only while the dialog showed a generating brief.
+    if (generating_) return archiveChanged_;
     brief.BriefName = name_;
     if (commentsModified_) brief.Comments = CommentsForBrief(comments_);
     return true;

@@ -1,5 +1,10 @@
+#include "Shell/ui/ArchiveList.h"
 #include "Shell/ui/BriefOpts.h"
+#include "support/RecordingDialogs.h"
+#include "support/TempDir.h"
 #include "ui/support/WindowLeakCheck.h"
+
+#include <QHeaderView>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -7,8 +12,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QtTest>
+#include <filesystem>
 
 using namespace gathra;
 
@@ -57,11 +62,22 @@ private slots:
         QCOMPARE(Find<QLineEdit>(&d, "BriefName")->maxLength(), 60);
         QCOMPARE(Find<QPlainTextEdit>(&d, "BriefComments")->toPlainText(),
                  QString("line one\nline two"));
-        QCOMPARE(d.ArchiveList()->topLevelItemCount(), 3);
-        QCOMPARE(d.ArchiveList()->topLevelItem(0)->text(0), QString("12/3/98"));
-        QCOMPARE(d.ArchiveList()->topLevelItem(0)->text(1), QString("9:05:03PM"));
+        QCOMPARE(d.ArchiveList()->count(), 3);
+        QCOMPARE(d.ArchiveList()->TitleOf(0), std::string("12/3/98 9:05:03PM"));
+        QCOMPARE(d.ArchiveList()->item(0)->text(), QString("Dec-03-98 9:05:03 PM"));
+        QCOMPARE(d.ArchiveList()->TitleOf(2), std::string("12/1/98 9:05:03PM"));
+        QCOMPARE(d.ArchiveList()->sizeHintForRow(0), TArchiveList::RowHeight);
+        QCOMPARE(d.ArchiveHeader()->sectionSize(0), 121);
+        QCOMPARE(d.ArchiveHeader()->sectionSize(1), 31);
+        QCOMPARE(d.ArchiveHeader()->model()->headerData(1, Qt::Horizontal).toString(),
+                 QString("Time"));
         QVERIFY(Find<QPushButton>(&d, "ViewBrief")->isEnabled());
         QVERIFY(!Find<QPushButton>(&d, "DeleteBrief")->isEnabled());
+        // A click on a row allows deleting it.
+        QTest::mouseClick(d.ArchiveList()->viewport(), Qt::LeftButton, {},
+                          d.ArchiveList()->visualItemRect(d.ArchiveList()->item(1)).center());
+        QCOMPARE(d.ArchiveList()->currentRow(), 1);
+        QVERIFY(Find<QPushButton>(&d, "DeleteBrief")->isEnabled());
     }
 
     void emptyArchiveDisablesTheList() {
@@ -152,6 +168,16 @@ private slots:
     }
 
     void whileGeneratingOnlyViewingIsPossible() {
+        {
+            TBrief running = Sample(1);
+            running.Generating = 1;
+            TBriefOpts d(running);
+            QTest::mouseClick(d.ArchiveList()->viewport(), Qt::LeftButton, {},
+                              d.ArchiveList()->visualItemRect(d.ArchiveList()->item(0)).center());
+            QVERIFY(!Find<QPushButton>(&d, "DeleteBrief")->isEnabled());
+            d.Pages()->setCurrentIndex(1);
+            QVERIFY(Find<QPushButton>(&d, "ViewBrief")->isDefault());
+        }
         TBrief b = Sample(2);
         b.Generating = 1;
         int viewed = -1;
@@ -160,12 +186,87 @@ private slots:
             QVERIFY(!d->findChild<QPlainTextEdit*>("BriefComments")->isEnabled());
             QVERIFY(!d->findChild<QLabel*>("BriefNameLabel")->isEnabled());
             QVERIFY(d->ArchiveList()->isEnabled());
-            d->ArchiveList()->setCurrentItem(d->ArchiveList()->topLevelItem(1));
+            d->ArchiveList()->setCurrentRow(1);
+            QVERIFY(!d->findChild<QPushButton*>("DeleteBrief")->isEnabled());
             d->findChild<QPushButton*>("ViewBrief")->click();
         });
         QVERIFY(!RunBriefSetup(b, nullptr, [&](int index) { viewed = index; }));
         QCOMPARE(viewed, 0); // the second row is the older run
         QCOMPARE(b.BriefName, std::string("Morning Papers"));
+    }
+
+    void deleteWalksTheCatalogueAndSelectsTheNextRow() {
+        test::TempDir dir;
+        TBrief b = Sample(3);
+        b.BriefFolder = dir.Folder();
+        // Run 2 on disk: its catalogue, summary and one page.
+        std::filesystem::create_directory(dir / "2");
+        test::WriteFileBytes(dir / "2" / "Brief2.htm", "s");
+        test::WriteFileBytes(dir / "2" / "GA0.htm", "p");
+        test::WriteFileBytes(dir / "2" / "Brief2.cat",
+                             std::string("\0012\012Brief2.htm\007GA0.htm\0", 22));
+        test::RecordingDialogs questions;
+        TBriefOpts d(b);
+        d.Questions = &questions;
+        d.OnHelp = [](int) {};
+        d.Pages()->setCurrentIndex(1);
+        auto* del = Find<QPushButton>(&d, "DeleteBrief");
+        QTest::mouseClick(d.ArchiveList()->viewport(), Qt::LeftButton, {},
+                          d.ArchiveList()->visualItemRect(d.ArchiveList()->item(1)).center());
+        // No: nothing happens.
+        questions.Answers = {1};
+        del->click();
+        QCOMPARE(questions.Log.size(), size_t(1));
+        QCOMPARE(questions.Log[0].Text,
+                 std::string("Are you sure you want to delete this archived brief?"));
+        QCOMPARE(questions.Log[0].Caption, std::string("Delete Archived Brief?"));
+        QCOMPARE(d.ArchiveList()->count(), 3);
+        QVERIFY(std::filesystem::exists(dir / "2" / "GA0.htm"));
+        // Yes: the files, the folder and the middle row go; the row below takes its place.
+        questions.Answers = {0};
+        del->click();
+        QVERIFY(!std::filesystem::exists(dir / "2"));
+        QCOMPARE(b.ArchivePaths, (std::vector<std::string>{"1\\Brief1.htm", "3\\Brief3.htm"}));
+        QCOMPARE(d.ArchiveList()->count(), 2);
+        QCOMPARE(d.ArchiveList()->currentRow(), 1);
+        QCOMPARE(d.ArchiveList()->TitleOf(1), std::string("12/1/98 9:05:03PM"));
+        QVERIFY(del->isEnabled());
+        QVERIFY(Find<QPushButton>(&d, "ViewBriefClose")->isEnabled());
+        QVERIFY(Find<QPushButton>(&d, "ViewBriefHelp")->isEnabled());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        // The last row: the new last row is selected; then the only one: all off.
+        questions.Answers = {0, 0};
+        del->click();
+        QCOMPARE(d.ArchiveList()->count(), 1);
+        QCOMPARE(d.ArchiveList()->currentRow(), 0);
+        del->click();
+        QCOMPARE(d.ArchiveList()->count(), 0);
+        QVERIFY(b.ArchivePaths.empty() && b.ArchiveTitles.empty());
+        QVERIFY(!d.ArchiveList()->isEnabled());
+        QVERIFY(!Find<QPushButton>(&d, "ViewBrief")->isEnabled());
+        QVERIFY(!del->isEnabled());
+        QVERIFY(Find<QPushButton>(&d, "ViewBriefClose")->isDefault());
+        QVERIFY(!Find<QPushButton>(&d, "ViewBrief")->isDefault());
+    }
+
+    void deletedRunsAreSavedOnlyWhenTheDialogClosesWithOk() {
+        test::TempDir dir;
+        for (bool ok : {true, false}) {
+            TBrief b = Sample(2);
+            b.BriefFolder = dir.Folder();
+            test::RecordingDialogs questions;
+            questions.Answers = {0};
+            WhenShown([&questions, ok](TBriefOpts* d) {
+                d->Questions = &questions;
+                d->Pages()->setCurrentIndex(1);
+                d->ArchiveList()->setCurrentRow(1); // the keyboard chooses a row too
+                d->DeleteSelected();
+                d->findChild<QPushButton*>(ok ? "ViewBriefClose" : "CancelButton")->click();
+            });
+            QCOMPARE(RunBriefSetup(b, nullptr), ok);
+            QCOMPARE(b.ArchivePaths.size(), size_t(1)); // removed at once either way
+            QCOMPARE(b.ArchivePaths[0], std::string("2\\Brief2.htm"));
+        }
     }
 
     void helpButtonsOpenTheirTopics() {

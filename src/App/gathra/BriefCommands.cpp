@@ -2,6 +2,7 @@
 #include "App/gathra/CliCommands.h"
 #include "App/gathra/JsonText.h"
 #include "Brief/BriefFile.h"
+#include "Shell/BrowserPage.h"
 
 #include <filesystem>
 #include <memory>
@@ -64,6 +65,7 @@ struct AddOptions {
     std::string Path;
     std::optional<std::string> Url;
     std::optional<std::string> Search;
+    bool FromBrowser = false;
     std::optional<std::string> Name;
     std::optional<int> Depth;
     bool Images = false;
@@ -83,6 +85,20 @@ void RunAdd(const AddOptions& o, CliState& state) {
     TBrief brief;
     if (!LoadBriefFile(o.Path, brief, state)) return;
     TWebList& list = brief.WebList;
+    if (o.FromBrowser) {
+        std::optional<std::string> page = BrowserPageAnswer();
+        if (!page) {
+            state.Fail(CliExitBriefFailed,
+                       "add: no browser page found (no session of a Firefox-family browser)");
+            return;
+        }
+        if (AddFromBrowser(list, *page) == nullptr) {
+            state.Fail(CliExitBriefFailed, "the brief is full (32767 entries)");
+            return;
+        }
+        SaveBriefFile(brief, state);
+        return;
+    }
     if (o.At && *o.At > list.Count()) {
         state.Fail(CliExitUsage, "add: --at " + std::to_string(*o.At) +
                                      " is past the end (the brief has " +
@@ -128,10 +144,14 @@ void AddAddCommand(CLI::App& app, CliState& state) {
     CLI::Option_group* what = cmd->add_option_group("entry", "What the entry retrieves");
     CLI::Option* url = what->add_option("--url", o->Url, "A web entry for this page address");
     CLI::Option* search = what->add_option("--search", o->Search, "A search entry for this query");
+    CLI::Option* fromBrowser = what->add_flag(
+        "--from-browser", o->FromBrowser,
+        "A web entry, the first of the brief, for the page the browser shows (its current tab)");
     what->require_option(1);
     CLI::Option* name =
         cmd->add_option("--name", o->Name, "The web entry's name (default: its address)");
     name->excludes(search);
+    name->excludes(fromBrowser);
     (void)url;
     cmd->add_option("--depth", o->Depth, "Link levels to retrieve, 1 (the page only) to 99")
         ->check(CLI::Range(1, 99));

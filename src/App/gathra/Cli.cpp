@@ -19,6 +19,7 @@ int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     AddBriefCommands(app, state);
     AddSettingsCommands(app, state);
     AddRunCommands(app, state);
+    AddArchiveCommands(app, state);
     AddCheckCommand(app, state);
     AddImportCommands(app, state);
 

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -58,6 +59,12 @@ int ReportRunCheck(const std::string& folder, bool json, std::ostream& out, std:
 
 // import bookmarks, import shortcuts: web entries from bookmark and shortcut files.
 void AddImportCommands(CLI::App& app, CliState& state);
+
+// archive list, delete, path, view: the archived briefs of a brief file.
+void AddArchiveCommands(CLI::App& app, CliState& state);
+// The page the user's browser shows, as the answer text AddFromBrowser takes (quoted address,
+// comma, quoted title); none when no browser page is found.
+std::optional<std::string> BrowserPageAnswer();
 
 // Helpers for commands that work on a brief file.
 

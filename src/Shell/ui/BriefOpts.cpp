@@ -1,19 +1,20 @@
 #include "Shell/ui/BriefOpts.h"
 
+#include "Shell/ArchivedBriefs.h"
 #include "Shell/StoredText.h"
+#include "Shell/ui/ArchiveList.h"
 #include "Shell/ui/DialogParts.h"
 #include "Shell/ui/HelpTopics.h"
 #include "Shell/ui/MessageDialogs.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTabWidget>
-#include <QTreeWidget>
 
 namespace gathra {
 
@@ -28,8 +29,8 @@ QPushButton* MakeButton(const char* text, const char* name, QWidget* page, int x
 }
 } // namespace
 
-TBriefOpts::TBriefOpts(const TBrief& brief, QWidget* parent)
-    : QDialog(parent), model_(brief), archiveCount_(static_cast<int>(brief.ArchiveTitles.size())) {
+TBriefOpts::TBriefOpts(TBrief& brief, QWidget* parent)
+    : QDialog(parent), brief_(brief), model_(brief) {
     setObjectName("BriefOpts");
     setWindowTitle("Brief Organizer Setup");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -104,58 +105,99 @@ void TBriefOpts::BuildArchivePage(QWidget* page) {
     auto* group = new QGroupBox("Brief List ", page);
     group->setObjectName("BriefListGroup");
     group->setGeometry(10, 10, GroupWidth, 222);
-    // Date and time columns under a fixed header; the title is split at its first blanks.
-    list_ = new QTreeWidget(group);
-    list_->setObjectName("ListBox2");
-    list_->setGeometry(15, 24, GroupWidth - 30, 186);
-    list_->setColumnCount(2);
-    list_->setHeaderLabels({"Date", "Time"});
-    list_->setRootIsDecorated(false);
-    list_->setUniformRowHeights(true);
-    list_->setAllColumnsShowFocus(true);
-    list_->header()->setSectionResizeMode(QHeaderView::Fixed);
-    list_->header()->setSectionsClickable(false);
-    list_->header()->setSectionsMovable(false);
-    list_->header()->resizeSection(0, 121);
-    list_->header()->setStretchLastSection(true);
-    for (const std::string& title : model_.ArchiveRows()) {
-        const QString shown = FromStored(title);
-        const qsizetype blank = shown.indexOf(QRegularExpression("[ \\t]"));
-        const QString date = blank < 0 ? shown : shown.left(blank);
-        const QString time = blank < 0 ? QString() : shown.mid(blank).trimmed();
-        list_->addTopLevelItem(new QTreeWidgetItem(QStringList{date, time}));
-    }
-    list_->setEnabled(model_.ArchiveListEnabled());
-    if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
+    header_ = MakeArchiveHeader(group);
+    const int headerHeight = header_->sizeHint().height();
+    header_->setGeometry(15, 24, GroupWidth - 30, headerHeight);
+    list_ = new TArchiveList(group);
+    list_->setGeometry(15, 24 + headerHeight, GroupWidth - 30, 186 - headerHeight);
+    list_->SetTitles(model_.ArchiveRows());
+    // The newest run is selected for View Brief; deleting waits for a click on a row.
+    model_.SelectRow(0);
 
     view_ = MakeButton("&View Brief", "ViewBrief", page, 14);
     delete_ = MakeButton("&Delete Brief", "DeleteBrief", page, 106);
     close_ = MakeButton("&Close", "ViewBriefClose", page, 198);
-    auto* help = MakeButton("&Help", "ViewBriefHelp", page, 290);
-    view_->setEnabled(model_.ViewEnabled());
-    delete_->setEnabled(model_.DeleteEnabled());
+    archiveHelp_ = MakeButton("&Help", "ViewBriefHelp", page, 290);
+    ShowArchiveState();
     connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
         if (index == 1) (model_.ViewIsDefault() ? view_ : close_)->setDefault(true);
     });
+    connect(list_, &QListWidget::itemPressed, this, [this](QListWidgetItem* item) {
+        model_.ClickRow(list_->row(item));
+        ShowArchiveState();
+    });
+    // The keyboard moves the selection as a click does.
+    connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row != model_.SelectedRow()) {
+            model_.ClickRow(row);
+            ShowArchiveState();
+        }
+    });
     connect(view_, &QPushButton::clicked, this, &TBriefOpts::ViewSelected);
-    connect(list_, &QTreeWidget::itemDoubleClicked, this, &TBriefOpts::ViewSelected);
+    connect(list_, &QListWidget::itemDoubleClicked, this, &TBriefOpts::ViewSelected);
+    connect(delete_, &QPushButton::clicked, this, &TBriefOpts::DeleteSelected);
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(help, &QPushButton::clicked, this, [this] {
+    connect(archiveHelp_, &QPushButton::clicked, this, [this] {
         if (OnHelp) OnHelp(TBriefSetupModel::ArchiveTopic);
     });
 }
 
+void TBriefOpts::ShowArchiveState() {
+    list_->setEnabled(model_.ArchiveListEnabled());
+    view_->setEnabled(model_.ViewEnabled());
+    delete_->setEnabled(model_.DeleteEnabled());
+    close_->setEnabled(model_.CloseEnabled());
+    archiveHelp_->setEnabled(model_.HelpEnabled());
+    (model_.ViewIsDefault() ? view_ : close_)->setDefault(true);
+    if (!model_.ViewIsDefault()) view_->setDefault(false);
+    const int row = model_.SelectedRow();
+    if (row >= 0 && list_->currentRow() != row) {
+        const QSignalBlocker quiet(list_);
+        list_->setCurrentRow(row);
+    }
+}
+
 void TBriefOpts::ViewSelected() {
-    const int row = list_->indexOfTopLevelItem(list_->currentItem());
-    if (row < 0) return;
-    // Rows are shown newest first: row i stands for archive entry n - 1 - i.
-    if (OnViewBrief) OnViewBrief(archiveCount_ - 1 - row);
+    const int index = model_.SelectedArchiveIndex();
+    if (index < 0) return;
+    if (OnViewBrief) OnViewBrief(index);
     accept();
 }
 
-bool RunBriefSetup(TBrief& brief, QWidget* parent, std::function<void(int)> onViewBrief) {
+void TBriefOpts::DeleteSelected() {
+    const int index = model_.SelectedArchiveIndex();
+    if (index < 0 || !model_.DeleteEnabled()) return;
+    QtDialogs shared;
+    Dialogs& ask = Questions != nullptr ? *Questions : shared;
+    if (ask.Ask("Are you sure you want to delete this archived brief?",
+                "Delete Archived Brief?") != 0)
+        return;
+    model_.BeginDelete();
+    ShowArchiveState();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A run of thousands of files takes a while: the dialog keeps painting meanwhile.
+    DeleteArchivedBrief(brief_, index, [] { QCoreApplication::processEvents(); });
+    const int row = model_.SelectedRow();
+    model_.SelectedRowDeleted();
+    {
+        const QSignalBlocker quiet(list_);
+        delete list_->takeItem(row);
+    }
+    ShowArchiveState();
+    QApplication::restoreOverrideCursor();
+}
+
+void TBriefOpts::reject() {
+    // Not while a delete is walking its catalogue: the walk needs the dialog.
+    if (!model_.CloseEnabled()) return;
+    QDialog::reject();
+}
+
+bool RunBriefSetup(TBrief& brief, QWidget* parent, std::function<void(int)> onViewBrief,
+                   Dialogs* questions) {
     TBriefOpts dialog(brief, parent);
     dialog.OnViewBrief = std::move(onViewBrief);
+    dialog.Questions = questions;
     if (ExecAsFrontForm(dialog) != QDialog::Accepted) return false;
     return dialog.Model().ApplyOnOk(brief);
 }

@@ -6,8 +6,9 @@
 #include "Engine/SkeinThread.h"
 #include "Engine/ui/BriefProcessing.h"
 #include "Output/ui/EntryDialog.h"
-#include "Platform/CommandLineBrowser.h"
+#include "Platform/ProcessStart.h"
 #include "Platform/ProgramFolder.h"
+#include "Shell/BrowserBridge.h"
 #include "Shell/ui/BkMarks.h"
 #include "Shell/ui/BriefOpts.h"
 #include "Shell/ui/GuiRunHost.h"
@@ -116,8 +117,7 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
     }
     settings_.ProgramFolder = DetectProgramFolder();
     LoadSettings(settings_, *registry_);
-    if (options_.BrowserPort == nullptr)
-        ownBrowser_ = std::make_unique<CommandLineBrowser>(settings_.BrowserPath);
+    if (options_.BrowserPort == nullptr) ownBrowser_ = MakeOwnBrowser();
 
     mdiArea_ = new QMdiArea(this);
     mdiArea_->setBackground(QColor(128, 128, 128));
@@ -189,7 +189,7 @@ void TMDIFrame::ShowSplash() {
     QPointer<QWidget> previous = FrontForm();
     SetFrontForm(&splash);
     if (settings_.AutoLoadBrowser && !settings_.BrowserPath.empty())
-        SpawnDetached(CommandLineBrowser::CommandFor(settings_.BrowserPath, ""));
+        SpawnDetached(BrowserArguments(settings_.BrowserPath, ""));
     splash.exec();
     SetFrontForm(previous);
 }

@@ -195,7 +195,9 @@ private:
     QStringList ChooseFiles(const FileDialogRequest& request);
     void BookmarkWindowActivated();
     void CopyBookmark();
-    void NotAvailableYet(const std::string& what);
+    // The browser bridge on this desktop: no DDE, no window walk, the browser started by command
+    // line; its status texts go to the status bar.
+    std::unique_ptr<Browser> MakeOwnBrowser();
     void WriteStartupRecords();
     void ShowSplash();
     void FinishRun();

@@ -6,7 +6,6 @@
 #include "Engine/SkeinThread.h"
 #include "Engine/ui/BriefProcessing.h"
 #include "Output/ui/EntryDialog.h"
-#include "Platform/CommandLineBrowser.h"
 #include "Platform/ProgramFolder.h"
 #include "Shell/ui/BriefOpts.h"
 #include "Shell/ui/GuiRunHost.h"
@@ -89,30 +88,8 @@ void TMDIFrame::SortEntries() {
     form->SortEntries();
 }
 
-void TMDIFrame::ShowBrief() {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr) return;
-    const TBrief& brief = form->Brief;
-    if (brief.ArchivePaths.empty()) return;
-    std::string joined =
-        (form->Generating() ? brief.HomeFolder : brief.BriefFolder) + brief.ArchivePaths.back();
-    std::string posix = joined;
-    for (char& c : posix)
-        if (c == '\\') c = '/';
-    if (!std::filesystem::exists(posix)) return;
-    std::string service = QString::fromStdString(settings_.BrowserService).toUpper().toStdString();
-    if (service.find("IEXPLORE") != std::string::npos)
-        BrowserPort().OpenUrl(joined, true);
-    else
-        BrowserPort().OpenUrl(TBtnRightDlg::SummaryAddress(posix, ""), true);
-}
-
 void TMDIFrame::LaunchEntry() {
     if (TSkeinForm* form = CurrentForm()) form->ViewPage1Click();
-}
-
-void TMDIFrame::NotAvailableYet(const std::string& what) {
-    Dlg().ShowMessage(what + " is not available yet.", what, true);
 }
 
 void TMDIFrame::EntrySetup() {
@@ -129,37 +106,9 @@ void TMDIFrame::EntrySetup() {
     if (!generating) form->SaveBriefs2();
 }
 
-void TMDIFrame::BriefSetup() {
-    QPointer<TSkeinForm> form = CurrentForm();
-    if (form == nullptr) return;
-    auto viewArchived = [this, form](int index) {
-        if (form == nullptr || index < 0 ||
-            index >= static_cast<int>(form->Brief.ArchivePaths.size()))
-            return;
-        const TBrief& brief = form->Brief;
-        const std::string joined = (form->Generating() ? brief.HomeFolder : brief.BriefFolder) +
-                                   brief.ArchivePaths[static_cast<size_t>(index)];
-        std::string posix = joined;
-        for (char& c : posix)
-            if (c == '\\') c = '/';
-        const std::string service =
-            QString::fromStdString(settings_.BrowserService).toUpper().toStdString();
-        if (service.find("IEXPLORE") != std::string::npos)
-            BrowserPort().OpenUrl(joined, true);
-        else
-            BrowserPort().OpenUrl(TBtnRightDlg::SummaryAddress(posix, ""), true);
-    };
-    if (!RunBriefSetup(form->Brief, this, viewArchived) || form == nullptr) return;
-    form->ShowBriefHeader();
-    form->SaveBriefs2();
-}
-
 void TMDIFrame::Preferences() {
     RunPreferences(settings_, preferencesOnFirstStart_ != -1, RunActive(),
                    TPreferencesModel::SettingsApplier(settings_, *registry_, Dlg()), this);
-}
-void TMDIFrame::AddPageFromBrowser() {
-    NotAvailableYet("Add Page from Browser");
 }
 
 void TMDIFrame::GenerateBrief() {

@@ -6,7 +6,7 @@
 #include "Engine/SkeinThread.h"
 #include "Engine/ui/BriefProcessing.h"
 #include "Output/ui/EntryDialog.h"
-#include "Platform/CommandLineBrowser.h"
+#include "Platform/Browser.h"
 #include "Platform/ProgramFolder.h"
 #include "Shell/ui/BriefOpts.h"
 #include "Shell/ui/GuiRunHost.h"
