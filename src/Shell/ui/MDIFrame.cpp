@@ -36,6 +36,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace gathra {
 namespace {
@@ -249,6 +250,7 @@ void TMDIFrame::FirstActivation() {
         adBar_->show();
         PlaceAdBar();
     }
+    OpenGivenBriefs(std::exchange(givenBriefs_, {}));
 }
 
 void TMDIFrame::PlaceAdBar() {
