@@ -1,5 +1,5 @@
 # The desktop program `gathralight` and its tests (Qt 6 Widgets, Qt Test on the offscreen platform).
-find_package(Qt6 COMPONENTS Widgets Test QUIET)
+find_package(Qt6 COMPONENTS Widgets Network Test QUIET)
 if(NOT Qt6_FOUND)
   message(WARNING "Qt 6 not found: the desktop program is not built")
   return()
@@ -14,7 +14,7 @@ file(GLOB GATHRA_UI_SOURCES CONFIGURE_DEPENDS
      src/Shell/ui/*.qrc)
 add_library(gathra_ui STATIC ${GATHRA_UI_SOURCES})
 target_include_directories(gathra_ui PUBLIC src)
-target_link_libraries(gathra_ui PUBLIC gathra_core Qt6::Widgets)
+target_link_libraries(gathra_ui PUBLIC gathra_core Qt6::Widgets Qt6::Network)
 
 file(GLOB GATHRA_DESKTOP_SOURCES CONFIGURE_DEPENDS src/App/gathralight/*.cpp)
 if(GATHRA_DESKTOP_SOURCES)

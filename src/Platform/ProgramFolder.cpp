@@ -42,7 +42,11 @@ std::string DetectProgramFolder() {
     std::error_code error;
     std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) executable = std::filesystem::current_path(error) / "gathra";
-    return ProgramFolderFor(executable, InstalledShareFolder());
+    // An installed program finds its share folder from where it sits ($prefix/bin/..), so that
+    // any prefix works (and a tree installed under DESTDIR can be tried where it lies).
+    const std::filesystem::path relative =
+        (executable.parent_path() / ".." / "share" / "gathralight").lexically_normal();
+    return ProgramFolderFor(executable, IsFolder(relative) ? relative : InstalledShareFolder());
 }
 
 } // namespace gathra

@@ -13,8 +13,9 @@ std::string ProgramFolderFor(const std::filesystem::path& executable,
 // The installed share folder of the program ($prefix/share/gathralight).
 std::filesystem::path InstalledShareFolder();
 
-// $GATHRA_PROGRAM_FOLDER when it is set, else ProgramFolderFor(/proc/self/exe,
-// InstalledShareFolder()).
+// $GATHRA_PROGRAM_FOLDER when it is set, else ProgramFolderFor(/proc/self/exe, share folder),
+// the share folder being ../share/gathralight from the executable's folder when it exists, else
+// InstalledShareFolder().
 std::string DetectProgramFolder();
 
 } // namespace gathra

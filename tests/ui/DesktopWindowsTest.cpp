@@ -9,6 +9,7 @@
 #include "Shell/ui/MessageDialogs.h"
 #include "Shell/ui/RangeSpinBox.h"
 #include "Shell/ui/ShellWindows.h"
+#include "Shell/ui/SingleInstance.h"
 #include "support/RecordingDialogs.h"
 #include "support/TestHttpServer.h"
 #include "ui/support/UiTestSupport.h"
@@ -25,8 +26,10 @@
 #include <QWindow>
 #include <QtTest>
 
+#include <atomic>
 #include <filesystem>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace gathra;
 using namespace gathra::test;
@@ -199,14 +202,15 @@ private slots:
         QPointer<TBriefProcessing> progress = f.Progress();
         QCOMPARE(progress->windowFlags() & Qt::WindowType_Mask, Qt::Dialog);
         QCOMPARE(TransientParentOf(progress), f.windowHandle());
-        // The Stop question belongs to the progress dialog, which is in front again after No.
+        // The Stop question stands above the main window; the progress dialog is in front again
+        // after No.
         QWindow* questionOwner = nullptr;
         OnNextModal([&](QDialog* d) {
             questionOwner = TransientParentOf(d);
             ClickButtonNamed(d, "&No");
         });
         progress->AbortButton()->click();
-        QCOMPARE(questionOwner, progress->windowHandle());
+        QCOMPARE(questionOwner, f.windowHandle());
         QTRY_COMPARE(QGuiApplication::focusWindow(), progress->windowHandle());
         // A refused exit shows the user the run to stop.
         f.activateWindow();
@@ -368,6 +372,41 @@ private slots:
             return names;
         };
         QTRY_COMPARE(listed(), QStringList({"UPPER.BRF", "lower.brf", "plain.brf"}));
+    }
+
+    void aSecondStartHandsItsBriefsToTheRunningProgram() {
+        h = std::make_unique<FrameHarness>();
+        TMDIFrame& f = h->Frame();
+        const std::string a = WriteBriefFile(h->PathOf("a.brf"), {{"one"}});
+        const std::string b = WriteBriefFile(h->PathOf("b.brf"), {{"two"}});
+        const QString settings = QString::fromStdString(h->PathOf("settings-file"));
+        TSingleInstance second(settings);
+        QVERIFY(!second.HandOver({"/nobody/listens.brf"}, 500));
+
+        TSingleInstance running(settings);
+        QVERIFY(running.Listen());
+        QObject::connect(&running, &TSingleInstance::FilesArrived, &f,
+                         [&f](const QStringList& files) { f.OpenGivenBriefs(files); });
+        // A separate settings file is a separate program.
+        QVERIFY(TSingleInstance::ServerNameFor(settings + "2") != running.ServerName());
+        QVERIFY(!TSingleInstance(settings + "2").HandOver({}, 500));
+
+        // HandOver waits for the answer, so the running program must serve it meanwhile: the
+        // second start runs on a thread of its own.
+        auto handOver = [&](const QStringList& files) {
+            std::atomic<bool> taken = false;
+            std::jthread starter([&] { taken = TSingleInstance(settings).HandOver(files); });
+            QTRY_VERIFY_WITH_TIMEOUT(taken.load(), 5000);
+            starter.join();
+        };
+        handOver({QString::fromStdString(a), QString::fromStdString(b)});
+        QTRY_COMPARE(f.WindowTables().OpenBriefCount(), 2);
+        // A brief already open comes to the front, without "Brief already open".
+        const size_t seen = SeenModalCaptions().size();
+        handOver({QString::fromStdString(a)});
+        QTRY_COMPARE(f.CurrentForm()->Brief.FileName, a);
+        QCOMPARE(f.WindowTables().OpenBriefCount(), 2);
+        QCOMPARE(SeenModalCaptions().size(), seen);
     }
 };
 

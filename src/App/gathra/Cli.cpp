@@ -2,6 +2,7 @@
 
 #include "App/gathra/CliCommands.h"
 #include "App/gathra/RunCommands.h"
+#include "Platform/Version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -10,6 +11,8 @@ namespace gathra {
 int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Gathra Light: organise web pages and searches for off-line reading", "gathra"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("gathra ") + ProgramVersion,
+                         "Print the program's version and exit");
     CliState state(out, err);
 
     // One line per command group; see CliCommands.h for how to add one.
@@ -23,6 +26,9 @@ int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostr
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         out << app.help();
+        return CliExitOk;
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << "\n";
         return CliExitOk;
     } catch (const CLI::CallForAllHelp&) {
         out << app.help("", CLI::AppFormatMode::All);

@@ -36,6 +36,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace gathra {
 namespace {
@@ -251,6 +252,7 @@ void TMDIFrame::FirstActivation() {
         adBar_->show();
         PlaceAdBar();
     }
+    OpenGivenBriefs(std::exchange(givenBriefs_, {}));
 }
 
 void TMDIFrame::PlaceAdBar() {

@@ -112,6 +112,11 @@ public:
     // Whether this start is a first start: the user has no settings file yet, or its "First
     // Start" value is "Yes".
     bool IsFirstStart() const { return firstStart_; }
+    // Briefs given on the command line or handed over by a later start: opened once the first
+    // activation has run (at once after it). A brief already open comes to the front instead.
+    void OpenGivenBriefs(const QStringList& paths);
+    // The main window, and the dialog in front of it, come to the front (a later start).
+    void ComeToFront();
 
     // --- files
     TSkeinForm* OpenBriefFile(const std::string& path,
@@ -209,6 +214,7 @@ private:
     bool closing_ = false;
     bool firstActivation_ = true;
     bool firstStart_ = false; // no settings yet, or "First Start" is "Yes"
+    QStringList givenBriefs_; // waiting for the first activation
     int preferencesOnFirstStart_ = -1;
 
     QMdiArea* mdiArea_ = nullptr;
