@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 namespace gathra {
@@ -149,8 +150,8 @@ TEST_F(BriefCommandsTest, UnloadableBriefExitsWith1AndTheLoadingError) {
 TEST_F(BriefCommandsTest, UnsavableBriefExitsWith1AndTheSavingError) {
     std::filesystem::create_directory(path);
     EXPECT_EQ(Run({"new", path, "--force"}), 1);
-    EXPECT_EQ(err.str(),
-              std::string(kBriefSavingErrorCaption) + ": " + kBriefSavingErrorText + "\n");
+    EXPECT_EQ(err.str(), std::string(kBriefSavingErrorCaption) + ": " + kBriefSavingErrorText +
+                             "\n" + std::strerror(EISDIR) + "\n");
 }
 
 TEST_F(BriefCommandsTest, ShowIsReadable) {
