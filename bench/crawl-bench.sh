@@ -2,6 +2,8 @@
 # Times `gathra generate` against a raw client that sends the same requests, on sites served by
 # nginx on loopback:
 #   depth3, depth5  a generated site of about 2,000 pages with frames, images, queries and traps
+#   styled          the depth3 site with two stylesheets, a script and a srcset on every page
+#                   (its pages' resources are fetched once per run)
 #   big             one page of 200,000 links at depth 1
 #   large           (only when LARGE=1) the same kind of site with about 20,000 pages at depth 5,
 #                   to see that time and memory grow in step with the site
@@ -9,6 +11,7 @@
 # gathra's wall time, CPU time and peak memory (medians of RUNS runs, default 5), and the ratio of
 # the wall times.
 # Usage: bench/crawl-bench.sh [BUILD_DIR]   (default: build; nginx and cc must be installed)
+#        CASES="depth3 styled" RUNS=1 bench/crawl-bench.sh   runs only those cases, once each
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bench_dir=$PWD/bench
@@ -26,8 +29,10 @@ export GATHRA_CONFIG_DIR="$work/config"
 
 build_raw_client
 python3 bench/make-site.py --rich "$work/site/rich" >/dev/null
+python3 bench/make-site.py --styled "$work/site/styled" >/dev/null
+ln -s styled/css "$work/site/css" && ln -s styled/js "$work/site/js"
 python3 bench/make-site.py --big "$work/site/big" >/dev/null
-cases="depth3 depth5 big"
+cases=${CASES:-depth3 depth5 styled big}
 if [ "${LARGE:-0}" = 1 ]; then
     python3 bench/make-site.py --rich "$work/site/large" 240 >/dev/null
     cases="$cases large"
@@ -39,6 +44,7 @@ for name in $cases; do
     case $name in
     depth3) address=rich/index.htm depth=3 ;;
     depth5) address=rich/index.htm depth=5 ;;
+    styled) address=styled/index.htm depth=3 ;;
     big) address=big/big.htm depth=1 ;;
     large) address=large/index.htm depth=5 ;;
     esac

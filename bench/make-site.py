@@ -9,6 +9,9 @@
                                fetched again), images, links with queries, mail and other
                                protocols, fragments, links to missing pages, and a trap of folders
                                nested ever deeper; 24 sections by default, 240 make about 20,000
+  make-site.py --styled ROOT   the --rich site with what pages of today also carry: two
+                               stylesheets (one naming a picture and a font), a script and a
+                               picture with a srcset on every page
   make-site.py --big ROOT [N]  one page of N links (default 200,000), about 100 bytes a link
 """
 import os
@@ -23,10 +26,32 @@ GIF = bytes.fromhex("47494638396101000100800000000000ffffff21f90401000000002c000
                     "000002024401003b")
 
 
+# Set by --styled: every page names two stylesheets, a script and a srcset.
+STYLED = False
+STYLE_HEAD = ('<link rel="stylesheet" href="/css/theme.css" type="text/css">\n'
+              '<link rel="stylesheet" href="/css/extra.css">\n'
+              '<script src="/js/site.js"></script>\n')
+STYLE_BODY = '<img src="/css/p01.gif" srcset="/css/p01.gif 1x, /css/p02.gif 2x" alt="logo">\n'
+
+
 def page(title, links, body=FILLER, extra=""):
     items = "".join('<li><a href="%s">%s</a></li>\n' % (href, text) for href, text in links)
-    return ("<html><head><title>%s</title></head><body>\n<h1>%s</h1>\n%s<p>%s</p>\n<ul>\n%s</ul>\n"
-            "</body></html>\n" % (title, title, extra, body, items))
+    head = STYLE_HEAD if STYLED else ""
+    if STYLED:
+        extra = STYLE_BODY + extra
+    return ("<html><head><title>%s</title>%s</head><body>\n<h1>%s</h1>\n%s<p>%s</p>\n<ul>\n%s</ul>\n"
+            "</body></html>\n" % (title, head, title, extra, body, items))
+
+
+def style_files(root):
+    # Named from the server's root, as generators do: the benchmark serves css/ and js/ there.
+    for i in (1, 2, 3):
+        write(root, "css/p%02d.gif" % i, GIF)
+    write(root, "css/theme.css", "body { font-family: Serif; background: url(p03.gif); }\n"
+                                 "@font-face { font-family: Serif; src: url(serif.woff2); }\n")
+    write(root, "css/serif.woff2", b"wOF2" + bytes(60))
+    write(root, "css/extra.css", "h1 { border-bottom: 1px solid; }\n")
+    write(root, "js/site.js", "document.title += '';\n")
 
 
 def write(root, path, text):
@@ -136,7 +161,12 @@ def big(root, links):
 
 
 def main(argv):
-    if len(argv) >= 3 and argv[1] == "--rich":
+    global STYLED
+    if len(argv) >= 3 and argv[1] == "--styled":
+        STYLED = True
+        style_files(argv[2])
+        print(rich(argv[2]))
+    elif len(argv) >= 3 and argv[1] == "--rich":
         print(rich(argv[2], int(argv[3]) if len(argv) > 3 else RICH_SECTIONS))
     elif len(argv) >= 3 and argv[1] == "--big":
         print(big(argv[2], int(argv[3]) if len(argv) > 3 else 200000))

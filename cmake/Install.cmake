@@ -48,9 +48,11 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.gathralight.example/")
-# The shared libraries (Qt, OpenSSL, SQLite, lz4, the C++ runtime) are found by dpkg-shlibdeps;
+# The shared libraries the programs link (Qt, SQLite, the C++ runtime, ...) are found by
+# dpkg-shlibdeps;
 # the programs the desktop program starts are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, shared-mime-info, desktop-file-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "chromium | firefox-esr | www-browser")
 include(CPack)

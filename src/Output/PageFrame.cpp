@@ -52,6 +52,9 @@ void MoveBodyTags(TPageContext& ctx) {
             else
                 out.Write(kNotLoadedImage);
             out.Write(tag.substr(end));
+        } else if (KeepsPageResources(ctx) && ClassifyResourceTag(tag) == ResourceTag::Styled) {
+            // A body styled with a picture keeps it.
+            out.Write(RewriteResourceTag(ctx, tag, ResourceTag::Styled));
         } else {
             out.Write(tag);
         }

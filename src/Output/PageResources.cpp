@@ -307,6 +307,12 @@ std::optional<std::string> ResourceReference(TPageContext& page, std::string_vie
     TRunContext& run = *page.Run;
     if (auto known = run.PageResources.find(resolved); known != run.PageResources.end())
         return known->second.empty() ? absolute : known->second + fragment;
+    // A picture the page's image tags already stored during this entry is not stored twice.
+    if (kind == ResourceKind::Image && run.PageTable != nullptr) {
+        const PageRecord* image = run.PageTable->Find(resolved);
+        if (image != nullptr && image->Loaded == 1 && image->Toc == nullptr)
+            return image->LocalName + fragment;
+    }
     if (run.SkipOrAbort()) return absolute;
     if (kind == ResourceKind::Stylesheet && importDepth > kMaxImportDepth) return absolute;
     std::optional<std::string> name = FetchResource(page, resolved, kind, importDepth);

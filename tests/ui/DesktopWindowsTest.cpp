@@ -202,14 +202,15 @@ private slots:
         QPointer<TBriefProcessing> progress = f.Progress();
         QCOMPARE(progress->windowFlags() & Qt::WindowType_Mask, Qt::Dialog);
         QCOMPARE(TransientParentOf(progress), f.windowHandle());
-        // The Stop question belongs to the progress dialog, which is in front again after No.
+        // The Stop question stands above the main window; the progress dialog is in front again
+        // after No.
         QWindow* questionOwner = nullptr;
         OnNextModal([&](QDialog* d) {
             questionOwner = TransientParentOf(d);
             ClickButtonNamed(d, "&No");
         });
         progress->AbortButton()->click();
-        QCOMPARE(questionOwner, progress->windowHandle());
+        QCOMPARE(questionOwner, f.windowHandle());
         QTRY_COMPARE(QGuiApplication::focusWindow(), progress->windowHandle());
         // A refused exit shows the user the run to stop.
         f.activateWindow();

@@ -112,13 +112,10 @@ void TBriefProcessing::SkipClick() {
 }
 
 void TBriefProcessing::AskAboveThis(const std::function<void()>& click) {
-    // The Stop and Skip questions belong to this dialog, and it comes back to the front when
-    // they close, whatever the answer.
-    QPointer<QWidget> previous = FrontForm();
+    // The Stop and Skip questions stand above the main window like every question, and this
+    // dialog comes back to the front when they close, whatever the answer.
     QPointer<TBriefProcessing> self = this;
-    SetFrontForm(this);
     click();
-    SetFrontForm(previous);
     if (self && isVisible()) BringToFront();
 }
 

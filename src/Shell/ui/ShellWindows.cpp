@@ -5,6 +5,7 @@
 #include "Shell/ui/ToolIcons.h"
 
 #include <QFile>
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace gathra {
 
@@ -56,10 +58,27 @@ void THelpWindow::ShowFile(const QString& name) {
     if (!QFile::exists(path)) path = folder_ + QStringLiteral("contents.html");
     browser_->setSource(QUrl::fromLocalFile(path));
     // Help asked for from a dialog stays above that dialog, and is usable while it is open.
-    KeepAbove(this, DialogOwner());
+    QWidget* owner = DialogOwner();
+    KeepAbove(this, owner);
+    if (!isVisible() && owner != nullptr && owner != MainForm())
+        PlaceBeside(owner->frameGeometry());
     show();
     raise();
     activateWindow();
+}
+
+void THelpWindow::PlaceBeside(const QRect& dialog) {
+    // Beside the dialog, so that both can be read: to its right, else to its left, else where
+    // the window is.
+    const QScreen* display = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (display == nullptr) return;
+    const QRect area = display->availableGeometry();
+    const int top =
+        std::clamp(dialog.top(), area.top(), std::max(area.top(), area.bottom() - height()));
+    if (dialog.right() + 8 + width() <= area.right())
+        move(dialog.right() + 8, top);
+    else if (dialog.left() - 8 - width() >= area.left())
+        move(dialog.left() - 8 - width(), top);
 }
 
 void THelpWindow::ShowTopic(int topic) {

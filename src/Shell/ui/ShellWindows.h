@@ -34,6 +34,7 @@ public:
 
 private:
     void ShowFile(const QString& name);
+    void PlaceBeside(const QRect& dialog);
     QString folder_;
     QTextBrowser* browser_;
 };
