@@ -19,12 +19,14 @@ bool NameExists(const std::string& path) {
 
 std::string CleanExtension(std::string_view ext, std::string_view cgiBecomes,
                            std::string_view emptyBecomes) {
-    if (ext.empty()) return std::string(emptyBecomes);
+    // Only the letters and digits that begin the extension count ("html;jsessionid=1" is an
+    // "html" page); with none, the name gets the usual extension rather than end in ".".
     std::string lowered;
     for (char c : ext) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) return std::string();
+        if (!std::isalnum(static_cast<unsigned char>(c))) break;
         lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
+    if (lowered.empty()) return std::string(emptyBecomes);
     if (lowered == "jpeg")
         lowered = "jpg";
     else if (lowered == "cgi")

@@ -104,7 +104,7 @@ void LoadLocalFile(const std::string& address, const std::string& display, TResp
 std::uint8_t TransferResponse(const std::string& connectTo, const std::string& request,
                               int timeoutSeconds, bool loadImages, bool loadBinaries,
                               const std::string& displayAddress, TResponseBuffer& buffer,
-                              bool& isBinary, TRunContext& run) {
+                              bool& isBinary, TRunContext& run, std::string* refusedType) {
     SocketCanceller& canceller = CancellerOf(run);
     // A cancel meant for an earlier call must not end this one; one meant for this call is
     // seen through the flags checked right below.
@@ -131,8 +131,9 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
 
     ConnectTarget target = ParseConnectTarget(connectTo);
     std::uint32_t ip = 0;
-    bool found = TSocket::ParseDottedAddress(target.Host, ip) ||
-                 TSocket::LookupHost(target.Host, ip, &canceller) == SocketStatus::Ok;
+    bool found =
+        target.Valid && (TSocket::ParseDottedAddress(target.Host, ip) ||
+                         TSocket::LookupHost(target.Host, ip, &canceller) == SocketStatus::Ok);
     if (!found || run.SkipOrAbort()) {
         socket.Close();
         if (run.SkipOrAbort())
@@ -199,8 +200,9 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
                 std::transform(header.begin(), header.end(), header.begin(), Lower);
                 if (total == 0 && header.find("content-length:") != std::string::npos)
                     total = ContentLengthOf(HeaderValue(header, "content-length:"));
-                if (!AcceptContentType(HeaderValue(header, "content-type:"), loadImages,
-                                       loadBinaries, isBinary)) {
+                std::string_view type = HeaderValue(header, "content-type:");
+                if (!AcceptContentType(type, loadImages, loadBinaries, isBinary)) {
+                    if (refusedType != nullptr) refusedType->assign(type);
                     socket.Close();
                     return 0;
                 }
@@ -286,15 +288,20 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
         std::string request =
             BuildRequest(hostAndPath, viaProxy, authorising, user, pass, agentComment);
         std::string connectTo =
-            viaProxy ? connectProxy : hostAndPath.substr(0, hostAndPath.find('/'));
+            viaProxy ? connectProxy : hostAndPath.substr(0, hostAndPath.find_first_of("/\\"));
         bool isBinary = result.IsBinary;
-        std::uint8_t transferred = TransferResponse(connectTo, request, timeout, loadImages,
-                                                    loadBinaries, display, buffer, isBinary, run);
+        std::string refusedType;
+        std::uint8_t transferred =
+            TransferResponse(connectTo, request, timeout, loadImages, loadBinaries, display, buffer,
+                             isBinary, run, &refusedType);
         result.IsBinary = isBinary;
         if (transferred == 0) {
             buffer.Clear();
             if (run.SkipOrAbort())
                 PageSkippedNotice(buffer, display);
+            else if (!refusedType.empty())
+                // The server answered: the entry's setup turned the file down.
+                RefusedTypeNotice(buffer, display, refusedType, RefusedTypeSetting(refusedType));
             else if (authorising)
                 PasswordNotice(buffer, display, user, pass);
             else
@@ -341,6 +348,7 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
             buffer.Clear();
             continue;
         } else if (code == 200 || code == 203) {
+            result.IsText = IsOtherText(buffer.Bytes());
             return finish(true);
         } else if (code == 401) {
             authorising = true;

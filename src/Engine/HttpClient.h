@@ -31,6 +31,9 @@ struct TFetchResult {
     bool IsContent = true;
     // The response declared a content type that is not text.
     bool IsBinary = false;
+    // The document is text of another type than HTML ("text/plain", "text/x-python"): it is
+    // stored as it came, as a file, not as a page.
+    bool IsText = false;
     // The address was refused as lying on another site (an external-link notice stands).
     bool WasExternal = false;
 };
@@ -49,11 +52,12 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
 // Sends request to connectTo ("host[:port]") and receives the answer into buffer (which ends
 // with one NUL byte and is rewound). Returns 0 when the transfer failed or was refused (the caller
 // writes the notice), else 1 with the response or a notice in the buffer. Sets isBinary when the
-// response declares a content type that is not text.
+// response declares a content type that is not text. When the content type is refused,
+// *refusedType (when given) receives it.
 std::uint8_t TransferResponse(const std::string& connectTo, const std::string& request,
                               int timeoutSeconds, bool loadImages, bool loadBinaries,
                               const std::string& displayAddress, TResponseBuffer& buffer,
-                              bool& isBinary, TRunContext& run);
+                              bool& isBinary, TRunContext& run, std::string* refusedType = nullptr);
 
 // Readies an HTML response for scanning: removes the response header (only when the buffer
 // says it has one), blanks comments and "<!" markup outside scripts when blankComments is set,

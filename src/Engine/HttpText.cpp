@@ -98,25 +98,48 @@ bool AcceptContentType(std::string_view type, bool loadImages, bool loadBinaries
     return loadBinaries;
 }
 
+bool IsOtherText(std::string_view response) {
+    size_t end = FindHeaderEnd(response);
+    if (end == std::string_view::npos) return false;
+    std::string header(response.substr(0, end));
+    for (char& c : header)
+        c = Lower(c);
+    std::string_view type = HeaderValue(header, "content-type:");
+    return type.substr(0, 4) == "text" && type.substr(0, 9) != "text/html";
+}
+
+std::string_view RefusedTypeSetting(std::string_view contentType) {
+    if (contentType.substr(0, 9) == "multipart") return {};
+    if (contentType.substr(0, 5) == "image") return "Images &amp; Plug-ins";
+    return "Other Files";
+}
+
 // Splits a connect target "host[:port][/...]" and finds the host's address.
 
 ConnectTarget ParseConnectTarget(const std::string& connectTo) {
     ConnectTarget target;
-    std::string host = connectTo.substr(0, connectTo.find('/'));
+    // A "\" ends the host as "/" does: "host:8080\page" names port 8080, not a port "8080\".
+    std::string host = connectTo.substr(0, connectTo.find_first_of("/\\"));
     if (host.size() > kMaxHostLength) host.resize(kMaxHostLength);
     size_t colon = host.find(':');
     if (colon != std::string::npos) {
         std::string port = host.substr(colon + 1);
         host.resize(colon);
         unsigned value = 0;
-        bool valid = !port.empty() && port.size() <= 5;
+        bool valid = port.size() <= 5;
         for (char c : port) {
             if (c < '0' || c > '9')
                 valid = false;
             else
                 value = value * 10 + static_cast<unsigned>(c - '0');
         }
-        if (valid && value > 0 && value <= 65535) target.Port = static_cast<std::uint16_t>(value);
+        // No port given means the usual one; a port given wrongly must not lead to another server.
+        if (!port.empty()) {
+            if (valid && value > 0 && value <= 65535)
+                target.Port = static_cast<std::uint16_t>(value);
+            else
+                target.Valid = false;
+        }
     }
     target.Host = host;
     return target;
@@ -126,18 +149,19 @@ ConnectTarget ParseConnectTarget(const std::string& connectTo) {
 std::string BuildRequest(std::string_view hostAndPath, bool viaProxy, bool authorising,
                          const std::string& userName, const std::string& password,
                          const std::string& agentComment) {
-    size_t slash = hostAndPath.find('/');
+    size_t slash = hostAndPath.find_first_of("/\\");
     std::string_view host = hostAndPath.substr(0, slash);
-    std::string_view path =
-        slash == std::string_view::npos ? std::string_view("/") : hostAndPath.substr(slash);
-    path = path.substr(0, path.find('#'));
+    std::string path(slash == std::string_view::npos ? std::string_view("/")
+                                                     : hostAndPath.substr(slash));
+    path.resize(std::min(path.size(), path.find('#')));
+    // A "\" that ends the host begins the path as "/" would.
+    if (path[0] == '\\') path[0] = '/';
     std::string target;
     if (viaProxy) {
         target = "http://";
-        target += hostAndPath.substr(0, hostAndPath.find('#'));
-    } else {
-        target = path;
+        target += host;
     }
+    target += path;
     std::string agent = "User-Agent: " + std::string(kUserAgent);
     if (!agentComment.empty()) agent += " (" + agentComment + ")";
     agent += "\r\n";

@@ -40,10 +40,20 @@ std::int64_t ContentLengthOf(std::string_view value);
 // Whether a content type may be kept; sets isBinary for anything that is not text.
 bool AcceptContentType(std::string_view type, bool loadImages, bool loadBinaries, bool& isBinary);
 
-// A connect target "host[:port][/...]" split into its host and port.
+// True when the response's header declares a text type other than HTML ("text/plain"): such a
+// document is stored as it came rather than as a page. No header or no content type: false.
+bool IsOtherText(std::string_view response);
+
+// The setting of an entry's setup that would fetch a refused content type, as the notice names
+// it ("Other Files", "Images &amp; Plug-ins"); empty when no setting would.
+std::string_view RefusedTypeSetting(std::string_view contentType);
+
+// A connect target "host[:port][/...]" (or "\..." after the host) split into its host and port;
+// not Valid when a port is given that is not a number from 1 to 65535.
 struct ConnectTarget {
     std::string Host;
     std::uint16_t Port = 80;
+    bool Valid = true;
 };
 ConnectTarget ParseConnectTarget(const std::string& connectTo);
 

@@ -159,6 +159,34 @@ void ExternalLinkNotice(TResponseBuffer& buffer, std::string_view address) {
     text.StoreInto(buffer);
 }
 
+void RefusedTypeNotice(TResponseBuffer& buffer, std::string_view address,
+                       std::string_view contentType, std::string_view setting) {
+    // The type comes from the server: it is shown as text, never as markup.
+    std::string type;
+    for (char c : contentType) {
+        if (c == '<')
+            type += "&lt;";
+        else if (c == '>')
+            type += "&gt;";
+        else if (c == '&')
+            type += "&amp;";
+        else if (c == '"')
+            type += "&quot;";
+        else
+            type += c;
+    }
+    NoticeText text(kStatus200);
+    text << "<html><title>File Not Retrieved</title><body><h2>File Not Retrieved</h2>"
+         << "The server offered <a href=\"" << address << "\">this file</a> as " << type
+         << ", a type of file that this brief entry does not retrieve, so Gathra Light did not "
+         << "load it.";
+    if (!setting.empty())
+        text << " On future visits to this site, you may want to select \"" << setting
+             << "\" in the Web Page Properties.";
+    text << "</body></html>";
+    text.StoreInto(buffer);
+}
+
 void StatusNotice(TResponseBuffer& buffer, std::string_view address, int statusCode) {
     NoticeText text(kStatus500);
     if (statusCode == 202)

@@ -27,6 +27,10 @@ inline constexpr std::string_view kFileFailedToLoad = "failed to load";
 void FileNotice(TResponseBuffer& buffer, std::string_view address, std::string_view reason);
 
 void ExternalLinkNotice(TResponseBuffer& buffer, std::string_view address);
+// The server offered a file of `contentType`, which the entry's setup does not retrieve; the
+// notice names the type and, when one would, the `setting` that fetches such files.
+void RefusedTypeNotice(TResponseBuffer& buffer, std::string_view address,
+                       std::string_view contentType, std::string_view setting);
 // For status 202, 204, 400, 403, 404, 501; any other code gets the general text.
 void StatusNotice(TResponseBuffer& buffer, std::string_view address, int statusCode);
 

@@ -44,6 +44,7 @@ void TOutputFile::Open(const std::string& path) {
     if (fd_ >= 0) Close();
     path_ = PosixPath(path);
     buffer_.clear();
+    written_ = 0;
     do {
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     } while (fd_ < 0 && errno == EINTR);
@@ -54,6 +55,7 @@ void TOutputFile::Open(const std::string& path) {
 void TOutputFile::Write(std::string_view bytes) {
     if (fd_ < 0) throw TDiskError("write to a closed file");
     if (bytes.empty()) return;
+    written_ += bytes.size();
     tBytesWritten += bytes.size();
     if (buffer_.size() + bytes.size() <= kBufferBytes) {
         // Small files stay small in memory: a buffer of kBufferBytes for each notice page would

@@ -36,6 +36,8 @@ public:
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
+    // Bytes written since the file was opened: where the next write lands.
+    std::uint64_t Written() const { return written_; }
 
     // Bytes written to the output files of the calling thread so far, with a block counted for
     // each file created (the space a file takes at the least). The free-space checks of a run
@@ -51,6 +53,7 @@ private:
     int fd_ = -1;
     std::string path_;
     std::string buffer_;
+    std::uint64_t written_ = 0;
 };
 
 // The path as the POSIX file system wants it: every "\" becomes "/".

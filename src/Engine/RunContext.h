@@ -1,6 +1,7 @@
 #pragma once
 #include "Engine/HashTable.h"
 #include "Engine/LList.h"
+#include "Engine/NameFixups.h"
 #include "Engine/OutputFile.h"
 #include "Engine/RunFlags.h"
 #include "Engine/TocList.h"
@@ -11,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace gathra {
 
@@ -46,6 +48,11 @@ struct TRunContext {
     // Per run: links found on the current level and on the next one.
     std::unique_ptr<TLList> LevelQueue[2];
     int LevelSelector = 1;
+
+    // Per run: addresses of images whose fetch failed; they are not asked for again.
+    std::unordered_set<std::string> FailedImages;
+    // Per entry: references to page names that may still change (applied when the entry ends).
+    TNameFixups NameFixups;
 
     // Statistics of the progress dialog.
     std::int64_t PagesCount = 0;

@@ -238,6 +238,7 @@ void TSkeinThread::RunBody() {
 
 void TSkeinThread::ResetEntryTables() {
     run_.LevelSelector = 1;
+    run_.NameFixups.Clear();
     run_.LevelQueue[0] = std::make_unique<TLList>();
     run_.LevelQueue[1] = std::make_unique<TLList>();
     run_.PageTable = std::make_unique<THashTable>(kPageTableBuckets);
@@ -293,8 +294,9 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
 
     EntryTarget stored = target;
     stored.FetchAddress = fetchAddress;
-    if (!target.NonHttp && fetched.IsBinary)
-        StoreTopFile(entry, fetchAddress, buffer);
+    // A notice standing in for a file is stored as a page, like every notice.
+    if (!target.NonHttp && (fetched.IsBinary || fetched.IsText) && fetched.IsContent)
+        StoreTopFile(entry, fetchAddress, buffer, fetched.IsText);
     else
         StoreTopPage(entry, stored, buffer, fetched.IsContent);
 
@@ -305,12 +307,14 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
 }
 
 void TSkeinThread::StoreTopFile(TWebPage& entry, const std::string& fetchAddress,
-                                TResponseBuffer& buffer) {
+                                TResponseBuffer& buffer, bool isText) {
     ++run_.ImagesCount;
     run_.TotalBytes += static_cast<std::int64_t>(buffer.Size());
     ShowStatistics();
-    const std::string name =
-        NewPageName(counters_, run_.BriefFolder, TopFileExtension(fetchAddress));
+    const std::string name = NewPageName(counters_, run_.BriefFolder,
+                                         isText && TopFileExtension(fetchAddress).empty()
+                                             ? std::string("txt")
+                                             : TopFileExtension(fetchAddress));
     WriteSummaryFileEntry(*summary_, name, entry.EntryName, entry.SpiderDepth);
     if (name != kNoFreeName) StoreBody(run_, buffer, name);
 }
@@ -369,6 +373,8 @@ void TSkeinThread::StoreTopPage(TWebPage& entry, const EntryTarget& target, TRes
     if (!frameset) PrintBriefFooter(page, WebAddressLink(originalLink), siteMapName, summaryName);
     page << (frameset ? "</frameset></html>" : "</body></html>") << "\r\n";
     page.Close();
+    // Every file of the entry is closed now: links to names that changed meanwhile are mended.
+    run_.NameFixups.Apply();
     options_.Host->SaveBrief(brief_);
 }
 

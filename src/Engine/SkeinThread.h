@@ -104,7 +104,8 @@ private:
     void RunBody();
     EntryEnd RunEntry(TWebPage& entry, bool firstActive);
     EntryEnd EntryInterrupted();
-    void StoreTopFile(TWebPage& entry, const std::string& fetchAddress, TResponseBuffer& buffer);
+    void StoreTopFile(TWebPage& entry, const std::string& fetchAddress, TResponseBuffer& buffer,
+                      bool isText);
     void StoreTopPage(TWebPage& entry, const EntryTarget& target, TResponseBuffer& buffer,
                       bool isContent);
     void ResetEntryTables();

@@ -11,7 +11,9 @@
 #include "Output/PageRewriter.h"
 #include "Shell/AppSettings.h"
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 namespace gathra {
@@ -29,7 +31,8 @@ void SetStatus(TRunContext& run, const std::string& text) {
 // The page's title, else `address`; a found title is shown as the current page.
 std::string TitleOrAddress(TRunContext& run, std::string_view page, std::string_view address) {
     std::optional<std::string> title = TitleOfPage(page);
-    if (!title) return std::string(address);
+    // An empty title would leave the page out of the site map, which lists titled pages only.
+    if (!title || title->empty()) return std::string(address);
     ShowItem(run, ProgressLabel::CurrAddr, *title);
     return *title;
 }
@@ -58,6 +61,24 @@ void MarkAndRewrite(TPageContext& ctx) {
     if (std::optional<std::string> base = TakeBaseHref(*ctx.Page)) ctx.BaseAddress = *base;
     ctx.Marked = nullptr;
     RewritePage(ctx);
+}
+
+bool HasExtension(std::string_view name, std::string_view ext) {
+    return name.size() > ext.size() && name[name.size() - ext.size() - 1] == '.' &&
+           name.substr(name.size() - ext.size()) == ext;
+}
+
+// Gives a page reserved under one extension the name of the same number with `ext` (or a new
+// name when that is taken); the links written to the old name are patched when the entry ends.
+void RenameStored(TRunContext& run, PageRecord& record, std::string_view ext) {
+    std::string name = WithExtension(record.LocalName, ext);
+    std::error_code error;
+    if (std::filesystem::exists(
+            std::filesystem::symlink_status(PosixPath(InFolder(run.BriefFolder, name)), error)))
+        name = NewPageName(CountersOf(run), run.BriefFolder, ext);
+    if (name == kNoFreeName) return;
+    run.NameFixups.Rename(record.LocalName, name);
+    record.LocalName = name;
 }
 
 std::string SiteMapLinkOf(const TWebPage& entry, const TEntryNames& names) {
@@ -116,17 +137,24 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
         return;
     }
 
-    if (fetched.IsBinary) {
+    // A file, or text that is not HTML, is stored as it came. A notice standing in for a file
+    // is a page like any other notice.
+    if ((fetched.IsBinary || fetched.IsText) && fetched.IsContent) {
         ++run.ImagesCount;
         run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
         ShowRunCounts(run);
         std::string name;
         if (record != nullptr) {
+            // A browser would read text under a page's name as HTML.
+            if (fetched.IsText && HasExtension(record->LocalName, "htm"))
+                RenameStored(run, *record, "txt");
             name = record->LocalName;
             record->Depth = depth;
             record->Loaded = 1;
+            // Text files are listed in the site map as they were as pages, leading to the file.
+            if (fetched.IsText && siteMapOn && record->Toc != nullptr) record->Toc->Title = address;
         } else {
-            name = NewPageName(CountersOf(run), run.BriefFolder, "htm");
+            name = NewPageName(CountersOf(run), run.BriefFolder, fetched.IsText ? "txt" : "htm");
         }
         if (name != kNoFreeName) StoreBody(run, buffer, name);
         return;
@@ -136,6 +164,9 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
     ShowRunCounts(run);
     PrepareBody(buffer, true);
+    // A notice is a page: under the name of a file it would not be shown as one.
+    if (record != nullptr && !fetched.IsContent && !HasExtension(record->LocalName, "htm"))
+        RenameStored(run, *record, "htm");
     std::string name = record != nullptr ? record->LocalName
                                          : NewPageName(CountersOf(run), run.BriefFolder, "htm");
     if (name == kNoFreeName) return;
@@ -161,6 +192,8 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     std::string siteMapLink = SiteMapLinkOf(entry, names);
     TPageContext ctx = MakeContext(run, entry, names, out, page, siteMapLink);
     ctx.BaseAddress = address;
+    ctx.PageAddress =
+        tableKey.substr(tableKey.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0);
     ctx.InFrame = inFrame;
     TBarLinks bar{webLink, siteMapLink, names.SummaryName};
     ctx.IsFrameset = WrapPage(ctx, bar);
@@ -205,6 +238,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
 
         TPageContext ctx = MakeContext(run, entry, names, topOut, page, siteMapLink);
         ctx.BaseAddress = names.EntryAddress;
+        ctx.PageAddress = ctx.EntryAddress;
         ctx.InFrame = false;
         TBarLinks bar{webLink, siteMapLink, names.SummaryName};
         isFrameset = WrapPage(ctx, bar);

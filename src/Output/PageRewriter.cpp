@@ -259,6 +259,13 @@ private:
         }
     }
 
+    // A page not stored yet may still change its name's extension (a notice where a file was
+    // expected, text where a page was): its references are remembered to be patched then.
+    void WritePageName(const std::string& name, bool notStoredYet) {
+        if (notStoredYet) run_.NameFixups.Remember(out_, name);
+        out_.Write(name);
+    }
+
     // The end of the srcset value of an image tag whose "src" match at `src` begins the
     // attribute "srcset", when the run keeps page resources; else kNone (the ordinary rule).
     size_t SrcsetEnd(std::string_view tag, size_t src, size_t textStart) const {
@@ -366,18 +373,27 @@ private:
             size_t cut = value.find('?');
             std::string_view head = value.substr(0, cut);
             size_t hash = head.rfind('#');
+            // "page.html?lang=fr#top": a fragment after the query is the link's fragment too.
+            if (hash == std::string_view::npos && cut != std::string_view::npos) {
+                hash = value.find('#', cut);
+                head = value;
+            }
             if (hash != std::string_view::npos) {
                 hasFragment = true;
                 fragment = head.substr(hash + 1);
                 fromHash = value.substr(hash);
             }
         }
-        bool samePage = hasFragment && EqualsNoCase(address, CutFragment(ctx_.EntryAddress));
+        // Only the top page itself may point into itself with a bare fragment: on any other
+        // page "#x" would name a place in that page.
+        const std::string& self = ctx_.PageAddress.empty() ? ctx_.BaseAddress : ctx_.PageAddress;
+        bool samePage = hasFragment && EqualsNoCase(address, CutFragment(ctx_.EntryAddress)) &&
+                        EqualsNoCase(address, CutFragment(self));
         bool depthExhausted = ctx_.RemainingDepth <= 1 && !samePage && !isFrame;
 
         if (depthExhausted || unsupported) {
             if (known != nullptr && Reusable(*known, true, leaves)) {
-                WriteChunked(out_, known->LocalName);
+                WritePageName(known->LocalName, known->Loaded == 0);
                 if (hasFragment) WriteChunked(out_, fromHash);
                 return;
             }
@@ -404,12 +420,12 @@ private:
             key.assign(address);
         }
         if (known != nullptr && Reusable(*known, false, leaves, iframe)) {
-            WriteChunked(out_, known->LocalName);
+            WritePageName(known->LocalName, known->Loaded == 0);
         } else {
             std::string name = NewPageName(CountersOf(run_), run_.BriefFolder,
                                            LinkExtension(ResolveLink(ctx_.EntryAddress, value)));
             if (name != kNoFreeName) {
-                out_.Write(name);
+                WritePageName(name, true);
                 TocNode* node = nullptr;
                 if (run_.CurrentTocList != nullptr) {
                     run_.CurrentTocList->Append("");
@@ -471,6 +487,8 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
         out.Write(record->LocalName);
         return true;
     }
+    // A picture that failed once fails again: every page of a site may show the same missing one.
+    if (run.FailedImages.count(address) != 0) return false;
     std::string fetchAddress = address;
     TResponseBuffer buffer;
     std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
@@ -481,7 +499,11 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     SetStatus(run, " Gathra Light");
     // A notice standing in for the picture is no picture: the caller writes its fallback rather
     // than storing an error page under an image name.
-    if (fetched.Result == 0 || !fetched.IsContent) return false;
+    if (fetched.Result == 0 || !fetched.IsContent) {
+        // A fetch cut short by Stop or Skip says nothing about the picture.
+        if (!run.SkipOrAbort()) run.FailedImages.insert(address);
+        return false;
+    }
     ++run.ImagesCount;
     run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
     ShowRunCounts(run);

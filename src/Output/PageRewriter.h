@@ -26,6 +26,10 @@ struct TPageContext {
     std::string BaseAddress;
     // The entry's top page address without its scheme.
     std::string EntryAddress;
+    // The address of the page being rewritten, as queued, without its fragment; empty: the base
+    // address. A link to the top page with a fragment stays a bare "#fragment" only on the top
+    // page itself.
+    std::string PageAddress;
     // 1: links found here are not followed.
     std::int32_t RemainingDepth = 1;
     bool IsFrameset = false; // the page holds a frameset

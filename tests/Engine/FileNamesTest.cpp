@@ -110,8 +110,9 @@ TEST(PageNames, ExtensionsAreCleanedAndMapped) {
     EXPECT_EQ(NewPageName(counters, dir.Folder(), "MPeG"), "GA3.mpg");
     EXPECT_EQ(NewPageName(counters, dir.Folder(), "html"), "GA4.htm");
     EXPECT_EQ(NewPageName(counters, dir.Folder(), "Gif"), "GA5.gif");
-    EXPECT_EQ(NewPageName(counters, dir.Folder(), "tar.gz"), "GA6.");
-    EXPECT_EQ(NewPageName(counters, dir.Folder(), "../x"), "GA7.");
+    // No name ends in ".": the leading letters and digits count, else the usual extension.
+    EXPECT_EQ(NewPageName(counters, dir.Folder(), "tar.gz"), "GA6.tar");
+    EXPECT_EQ(NewPageName(counters, dir.Folder(), "../x"), "GA7.htm");
     EXPECT_EQ(NewPageName(counters, dir.Folder(), "a"), "GA8.a");
 }
 

@@ -70,6 +70,7 @@ constexpr std::string_view kSkipped = "<title>Gathra Light Web page skipped</tit
 constexpr std::string_view kConnectFailed = "was unable to connect to the server";
 constexpr std::string_view kNetworkBusy = "heavily loaded";
 constexpr std::string_view kPassword = "This page requires a UserName and Password.";
+constexpr std::string_view kRefused = "a type of file that this brief entry does not retrieve";
 constexpr std::string_view kExternal = "<title>External Link</title>";
 constexpr std::string_view kOtherStatus = "The server was unable to respond to the request.";
 constexpr std::string_view kNotFound = "unable to find or deliver";
@@ -213,12 +214,24 @@ TEST_F(HttpClientTest, ARecurring401UsesUpTheAttemptsAndStaysInTheBuffer) {
 
 TEST_F(HttpClientTest, AFailedAuthorisedTransferGivesThePasswordNotice) {
     server.Enqueue(TestResponse::Http(401, "text/html", "no"));
-    server.Enqueue(TestResponse::Http(200, "application/zip", "PK"));
+    server.Enqueue(TestResponse::Http(200, "text/html", std::string(4096, 'x')));
+    run.MaxResponseBytes = 1024; // the authorised transfer fails
     Options o;
     o.UserName = "ann";
     TFetchResult r = Fetch("/z", o);
     EXPECT_TRUE(Holds(buffer, kPassword));
     EXPECT_TRUE(Holds(buffer, "ann"));
+    EXPECT_FALSE(r.IsContent);
+}
+
+TEST_F(HttpClientTest, ARefusedTypeAfterAuthorisingIsNoPasswordFault) {
+    server.Enqueue(TestResponse::Http(401, "text/html", "no"));
+    server.Enqueue(TestResponse::Http(200, "application/zip", "PK"));
+    Options o;
+    o.UserName = "ann";
+    TFetchResult r = Fetch("/z", o);
+    EXPECT_FALSE(Holds(buffer, kPassword));
+    EXPECT_TRUE(Holds(buffer, kRefused));
     EXPECT_TRUE(r.IsBinary);
     EXPECT_FALSE(r.IsContent);
 }
@@ -549,7 +562,14 @@ TEST_F(HttpClientTest, ContentTypesAgainstTheImagesAndFilesFlags) {
         TFetchResult r = Fetch("/f", o);
         EXPECT_EQ(r.IsContent, c.Accepted) << c.Type;
         EXPECT_EQ(r.IsBinary, c.Binary) << c.Type;
-        EXPECT_EQ(Holds(buffer, kConnectFailed), !c.Accepted) << c.Type;
+        // A refused type is named in its notice; the server did answer.
+        EXPECT_FALSE(Holds(buffer, kConnectFailed)) << c.Type;
+        EXPECT_EQ(Holds(buffer, kRefused), !c.Accepted) << c.Type;
+        if (!c.Accepted) {
+            EXPECT_TRUE(
+                Holds(buffer, " as " + std::string(c.Type.substr(0, c.Type.find(';'))) + ","))
+                << c.Type;
+        }
     }
     EXPECT_EQ(server.RequestCount(), std::size(cases));
 }

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,197 @@ TEST_F(RealPagesTest, BracketsInTextLeaveEveryLinkRewritten) {
     // The stored pages keep their text, and each is listed under its title.
     std::string siteMap = File("GA1.htm");
     EXPECT_EQ(Count(siteMap, "\">P"), static_cast<size_t>(kLinks));
+}
+
+// The manual's top page holds a table of contents into itself; every chapter links back to its
+// sections, one chapter with a query and a fragment, and one chapter has an empty title.
+TEST_F(RealPagesTest, LinksIntoTheTopPageFragmentsAfterQueriesAndUntitledPages) {
+    server.Serve("/m/index.html",
+                 TestResponse::Html("<title>Manual</title><a href=\"#intro\">Intro</a> "
+                                    "<a href=\"#api\">API</a> <a href=\"ch1.html\">1</a> "
+                                    "<a href=\"ch2.html?lang=fr#top\">2</a> "
+                                    "<a href=\"blank.html\">3</a>"
+                                    "<h2 id=intro>Intro</h2><h2 id=api>API</h2>"));
+    server.Serve("/m/ch1.html", TestResponse::Html("<title>One</title>"
+                                                   "<a href=\"index.html#intro\">back</a> "
+                                                   "<a href=\"/m/index.html#api\">api</a> "
+                                                   "<a href=\"#s2\">down</a>"));
+    server.Serve("/m/ch2.html?lang=fr", TestResponse::Html("<title>Two</title>"
+                                                           "<a href=\"index.html#api\">api</a>"));
+    server.Serve("/m/blank.html", TestResponse::Html("<title></title>no title"));
+    AddWeb(server.Address("/m/index.html"), 2);
+    RunOnce();
+
+    // Names: GA0 top page, GA1 site map, GA2 to GA4 the chapters in link order.
+    std::string top = File("GA0.htm");
+    EXPECT_NE(top.find("<a href=\"#intro\">Intro</a> <a href=\"#api\">API</a>"), std::string::npos);
+    EXPECT_NE(top.find("<a href=\"GA3.htm#top\">2</a>"), std::string::npos);
+    std::string one = File("GA2.htm");
+    EXPECT_NE(one.find("<a href=\"GA0.htm#intro\">back</a>"), std::string::npos);
+    EXPECT_NE(one.find("<a href=\"GA0.htm#api\">api</a>"), std::string::npos);
+    EXPECT_NE(one.find("<a href=\"GA2.htm#s2\">down</a>"), std::string::npos);
+    EXPECT_NE(File("GA3.htm").find("<a href=\"GA0.htm#api\">api</a>"), std::string::npos);
+    EXPECT_EQ(Requests("/m/ch2.html?lang=fr"), 1u);
+    EXPECT_EQ(Requests("/m/index.html"), 1u);
+
+    std::string siteMap = File("GA1.htm");
+    EXPECT_NE(siteMap.find("<li><a href=\"GA3.htm#top\">Two</a></li>"), std::string::npos);
+    EXPECT_NE(
+        siteMap.find("<li><a href=\"GA4.htm\">" + server.Address("/m/blank.html") + "</a></li>"),
+        std::string::npos);
+}
+
+// Every page of the set shows the site's logo and one picture that the server does not have.
+TEST_F(RealPagesTest, AMissingPictureIsAskedForOnce) {
+    const std::string png("\x89PNG\r\n\x1a\n", 8);
+    server.Serve("/img/logo.png", TestResponse::Http(200, "image/png", png));
+    std::string pictures = "<img src=\"/img/logo.png\"> <img src=\"../img/missing.png\" alt=x>";
+    std::string top = "<title>Set</title>" + pictures;
+    for (int i = 0; i < 4; ++i) {
+        top += "<a href=\"p" + std::to_string(i) + ".html\">" + std::to_string(i) + "</a>";
+        server.Serve("/set/p" + std::to_string(i) + ".html",
+                     TestResponse::Html("<title>P</title>" + pictures));
+    }
+    server.Serve("/set/index.html", TestResponse::Html(top));
+    AddWeb(server.Address("/set/index.html"), 2).LoadImages = 1;
+    RunOutcome outcome = RunOnce();
+
+    EXPECT_EQ(Requests("/img/missing.png"), 1u);
+    EXPECT_EQ(Requests("/img/logo.png"), 1u);
+    EXPECT_EQ(outcome.Images, 1);
+    for (const std::string name : {"GA0.htm", "GA2.htm", "GA3.htm", "GA4.htm", "GA5.htm"})
+        EXPECT_NE(File(name).find("<img src=\"GAI0.png\"> <img src=\"../img/missing.png\" alt=x>"),
+                  std::string::npos)
+            << name;
+}
+
+// A generator's quoting slip: href="\"page.html#x\"" on a page served on a port other than 80,
+// while another server listens on port 80 of the same host (when the test may bind it).
+TEST_F(RealPagesTest, ABackslashAfterTheHostKeepsThePortAndABadPortIsANotice) {
+    std::unique_ptr<TestHttpServer> fallback;
+    try {
+        fallback = std::make_unique<TestHttpServer>(80);
+    } catch (const std::exception&) {
+        // Port 80 is taken or not ours to bind: the run is still checked below.
+    }
+    server.Serve("/dir/index.html",
+                 TestResponse::Html("<title>Index</title><a href=\"\\\"page.html#x\\\"\">p</a> "
+                                    "<a href=\"http://127.0.0.1:99999/far.html\">far</a> "
+                                    "<a href=\"//127.0.0.1:8o/odd.html\">odd</a>"));
+    server.Serve("/", TestResponse::Html("<title>Root</title>the root page"));
+    AddWeb(server.Address("/dir/index.html"), 2);
+    RunOnce();
+
+    EXPECT_EQ(Requests("/"), 1u);
+    for (const std::string& request : server.Requests())
+        if (request.rfind("GET / ", 0) == 0) {
+            EXPECT_NE(request.find("\r\nHost: " + server.HostPort() + "\r\n"), std::string::npos);
+        }
+    if (fallback) {
+        EXPECT_EQ(fallback->RequestCount(), 0u);
+    }
+    std::string top = File("GA0.htm");
+    // The value ends at the quote after the backslash; the rest of the tag is copied as it was.
+    EXPECT_NE(top.find("<a href=\"GA2.htm\"page.html#x\\\"\">p</a> <a href=\"GA3.htm\">far</a> "
+                       "<a href=\"GA4.htm\">odd</a>"),
+              std::string::npos);
+    EXPECT_NE(File("GA2.htm").find("the root page"), std::string::npos);
+    for (const std::string name : {"GA3.htm", "GA4.htm"})
+        EXPECT_NE(File(name).find("<h2>Inaccessible Page</h2>Gathra Light was unable to connect"),
+                  std::string::npos)
+            << name;
+}
+
+// A project's documentation links its README, a Python source, a licence file without an
+// extension and a page; a second entry is a text file itself.
+TEST_F(RealPagesTest, TextThatIsNotHtmlIsStoredAsItCame) {
+    const std::string readme = "Read me <b>first</b>\r\n";
+    const std::string source = "if a < b and c > d:\n    print('<html>')\n";
+    const std::string licence = "Permission is granted <to everyone>.\n";
+    server.Serve("/p/index.html",
+                 TestResponse::Html("<title>Project</title><a href=\"README.txt\">r</a> "
+                                    "<a href=\"setup.py\">s</a> <a href=\"LICENSE\">l</a> "
+                                    "<a href=\"guide.html\">g</a>"));
+    server.Serve("/p/README.txt", TestResponse::Http(200, "text/plain", readme));
+    server.Serve("/p/setup.py", TestResponse::Http(200, "text/x-python", source));
+    server.Serve("/p/LICENSE", TestResponse::Http(200, "text/plain; charset=utf-8", licence));
+    server.Serve("/p/guide.html", TestResponse::Html("<title>Guide</title>guide"));
+    server.Serve("/p/NOTES", TestResponse::Http(200, "text/plain", "notes"));
+    AddWeb(server.Address("/p/index.html"), 2);
+    AddWeb(server.Address("/p/NOTES"), 1);
+    RunOutcome outcome = RunOnce();
+
+    EXPECT_EQ(outcome.Pages, 2);
+    EXPECT_EQ(outcome.Images, 4);
+    // GA0 top page, GA1 site map, GA2 to GA5 the links in order, GA6 the second entry.
+    EXPECT_EQ(File("GA2.txt"), readme);
+    EXPECT_EQ(File("GA3.py"), source);
+    EXPECT_EQ(File("GA4.txt"), licence);
+    EXPECT_FALSE(Exists("GA4.htm"));
+    EXPECT_NE(File("GA5.htm").find("guide"), std::string::npos);
+    EXPECT_NE(File("GA0.htm").find("<a href=\"GA2.txt\">r</a> <a href=\"GA3.py\">s</a> "
+                                   "<a href=\"GA4.txt\">l</a> <a href=\"GA5.htm\">g</a>"),
+              std::string::npos);
+    std::string siteMap = File("GA1.htm");
+    for (const std::string& link :
+         {"GA2.txt\">" + server.Address("/p/README.txt"),
+          "GA3.py\">" + server.Address("/p/setup.py"), "GA4.txt\">" + server.Address("/p/LICENSE"),
+          std::string("GA5.htm\">Guide")})
+        EXPECT_NE(siteMap.find("<li><a href=\"" + link + "</a></li>"), std::string::npos) << link;
+    EXPECT_EQ(File("GA6.txt"), "notes");
+    EXPECT_NE(File("Brief0.htm")
+                  .find("<a href=\"GA6.txt\">Manual</a></font><br>\r\n<ul><font "
+                        "size=2><b>Retrieval Depth:</b>"),
+              std::string::npos);
+}
+
+// Other files and images are off; the manual links a PDF, a tag file, a picture that is not a
+// GIF or JPEG, a missing archive and a page whose name carries a session parameter.
+TEST_F(RealPagesTest, NoticesAreHtmFilesAndRefusedTypesAreNamed) {
+    server.Serve("/d/index.html",
+                 TestResponse::Html("<title>Docs</title><a href=\"manual.pdf\">m</a> "
+                                    "<a href=\"api.tag\">t</a> <a href=\"chart.png\">c</a> "
+                                    "<a href=\"old.zip\">z</a> "
+                                    "<a href=\"p.html;jsessionid=7\">p</a>"));
+    server.Serve("/d/manual.pdf", TestResponse::Http(200, "application/pdf", "%PDF-1.4"));
+    server.Serve("/d/api.tag", TestResponse::Http(200, "application/xml", "<tagfile/>"));
+    server.Serve("/d/chart.png", TestResponse::Http(200, "image/png", "PNG"));
+    server.Serve("/d/p.html;jsessionid=7", TestResponse::Html("<title>P</title>p"));
+    AddWeb(server.Address("/d/index.html"), 2);
+    RunOnce();
+
+    EXPECT_NE(File("GA0.htm").find("<a href=\"GA2.htm\">m</a> <a href=\"GA3.htm\">t</a> "
+                                   "<a href=\"GA4.htm\">c</a> <a href=\"GA5.htm\">z</a> "
+                                   "<a href=\"GA6.htm\">p</a>"),
+              std::string::npos);
+    for (const std::string& name : Files()) {
+        EXPECT_NE(name.back(), '.') << name;
+        EXPECT_TRUE((name.size() > 4 && name.substr(name.size() - 4) == ".htm") ||
+                    name == "Brief0.cat")
+            << name;
+    }
+    struct Refused {
+        const char* Name;
+        const char* Type;
+        const char* Setting;
+    };
+    for (const Refused& r : {Refused{"GA2.htm", "application/pdf", "Other Files"},
+                             Refused{"GA3.htm", "application/xml", "Other Files"},
+                             Refused{"GA4.htm", "image/png", "Images &amp; Plug-ins"}}) {
+        std::string notice = File(r.Name);
+        EXPECT_NE(notice.find("<h2>File Not Retrieved</h2>"), std::string::npos) << r.Name;
+        EXPECT_NE(notice.find(std::string(" as ") + r.Type +
+                              ", a type of file that this brief "
+                              "entry does not retrieve"),
+                  std::string::npos)
+            << r.Name;
+        EXPECT_NE(notice.find(std::string("select \"") + r.Setting + "\" in the Web Page"),
+                  std::string::npos)
+            << r.Name;
+        EXPECT_EQ(notice.find("The server or network may be down"), std::string::npos) << r.Name;
+    }
+    EXPECT_NE(File("GA5.htm").find("unable to find or deliver"), std::string::npos);
+    EXPECT_NE(File("GA6.htm").find("<title>P</title>p"), std::string::npos);
 }
 
 } // namespace

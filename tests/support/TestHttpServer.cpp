@@ -102,7 +102,7 @@ TestResponse TestResponse::Hangup() {
     return r;
 }
 
-TestHttpServer::TestHttpServer() {
+TestHttpServer::TestHttpServer(int port) {
     default_ = std::make_shared<const TestResponse>(
         TestResponse::Http(404, "text/html", "<html><body>Not Found</body></html>"));
     stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -111,7 +111,7 @@ TestHttpServer::TestHttpServer() {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
     socklen_t len = sizeof addr;
     if (bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         listen(listenFd_, 64) != 0 ||

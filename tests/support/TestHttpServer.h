@@ -49,7 +49,8 @@ struct TestResponse {
 // Every wait inside is bounded, and the destructor stops and joins every thread.
 class TestHttpServer {
 public:
-    TestHttpServer();
+    // port 0: a free port. Another port must be free to bind (throws std::runtime_error).
+    explicit TestHttpServer(int port = 0);
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;
     TestHttpServer& operator=(const TestHttpServer&) = delete;

@@ -1,0 +1,42 @@
+#pragma once
+#include "Engine/OutputFile.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace gathra {
+
+// A link to a page that the spider has not fetched yet is written with the name reserved for it,
+// whose extension is only a guess from the link. When the fetch shows that the guess was wrong (a
+// notice stands where a file was expected, or plain text where a page was expected), the stored
+// file takes a fitting name and the references written so far are patched in place. Names are
+// patched only by names of the same length, so no stored page changes its length.
+class TNameFixups {
+public:
+    // Remembers that `name` is about to be written at the end of `out`.
+    void Remember(const TOutputFile& out, std::string_view name);
+    // The stored file of `from` is named `to` instead.
+    void Rename(const std::string& from, const std::string& to);
+    // Patches every remembered reference of a renamed name in files that are closed by now, and
+    // forgets everything. Throws TDiskError when a file cannot be patched.
+    void Apply();
+    void Clear();
+
+private:
+    struct Reference {
+        std::uint32_t File; // index into files_
+        std::uint64_t Offset;
+    };
+    std::vector<std::string> files_;
+    std::unordered_map<std::string, std::uint32_t> fileIndex_;
+    std::unordered_map<std::string, std::vector<Reference>> references_;
+    std::unordered_map<std::string, std::string> renamed_;
+};
+
+// The name of the same number with another extension: "GA5.pdf" and "htm" give "GA5.htm".
+std::string WithExtension(std::string_view name, std::string_view ext);
+
+} // namespace gathra
