@@ -194,6 +194,33 @@ private slots:
         QVERIFY(deeper != nullptr);
     }
 
+    void droppingABrowsersLinksMakesWebEntriesThere() {
+        TSkeinForm* brief = OpenBrief("a.brf");
+        QMimeData links;
+        links.setData("text/uri-list", "https://a.example/x?q=1\r\n# a comment\r\n"
+                                       "javascript:alert(1)\r\nftp://f.example/pub/\r\n");
+        const QString titled = "https://a.example/x?q=1\nCaf\u00e9 page\n";
+        links.setData("text/x-moz-url", QByteArray(reinterpret_cast<const char*>(titled.utf16()),
+                                                   static_cast<int>(titled.size() * 2)));
+        DropOn(brief, &links, 0);
+        const TBrief saved = Reread(h->PathOf("a.brf"));
+        QCOMPARE(saved.WebList.Count(), 3);
+        QCOMPARE(saved.WebList.Entry(0).Address, std::string("https://a.example/x?q=1"));
+        QCOMPARE(saved.WebList.Entry(0).EntryName, std::string("Caf\xc3\xa9 page"));
+        QCOMPARE(int{saved.WebList.Entry(0).NameSet}, 1);
+        QCOMPARE(saved.WebList.Entry(1).Address, std::string("ftp://f.example/pub/"));
+        QCOMPARE(saved.WebList.Entry(2).EntryName, std::string("kept"));
+
+        // Nothing that is a web address: the drop is refused.
+        QMimeData other;
+        other.setData("text/uri-list", "file:///etc/passwd\r\n");
+        QWidget* viewport = brief->ScrollBox()->viewport();
+        QDragEnterEvent enter(QPoint(100, 12), Qt::CopyAction, &other, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &enter);
+        QVERIFY(!enter.isAccepted());
+    }
+
     void closingLeavesTheBriefWindowsInOrder() {
         TSkeinForm* a = OpenBrief("a.brf");
         TBkMarks* window = ImportBookmarks("bookmarks.html", ExportedPage);

@@ -2,6 +2,8 @@
 
 #include "Brief/ui/EntryPictures.h"
 #include "Brief/ui/SkeinForm.h"
+#include "Shell/BookmarkEntries.h"
+#include "Shell/BrowserPage.h"
 #include "Shell/ui/BookmarkDrag.h"
 #include "Shell/ui/MessageDialogs.h"
 
@@ -249,6 +251,33 @@ void TWebScrollBox::StartDrag() {
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
 }
 
+namespace {
+
+// Links and address-bar icons dragged from a browser: a text/uri-list, with the titles where the
+// browser offers them (text/x-moz-url in UTF-16, or _NETSCAPE_URL). Only web addresses count.
+std::optional<std::vector<BookmarkEntry>> BrowserLinksOf(const QMimeData* mime) {
+    if (mime == nullptr || !mime->hasFormat("text/uri-list")) return std::nullopt;
+    std::string titled;
+    if (mime->hasFormat("text/x-moz-url")) {
+        const QByteArray raw = mime->data("text/x-moz-url");
+        titled =
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(raw.constData()), raw.size() / 2)
+                .toStdString();
+    } else if (mime->hasFormat("_NETSCAPE_URL")) {
+        titled = mime->data("_NETSCAPE_URL").toStdString();
+    }
+    std::vector<BookmarkEntry> links;
+    for (const BrowserPage& page :
+         PagesFromUriList(mime->data("text/uri-list").toStdString(), titled))
+        if (std::optional<std::string> address = WebAddressInText(page.Url))
+            links.push_back(
+                {page.Title.empty() ? std::string() : BookmarkEntryName(page.Title), *address});
+    if (links.empty()) return std::nullopt;
+    return links;
+}
+
+} // namespace
+
 bool TWebScrollBox::AcceptDrag(QDropEvent* event) {
     // Bookmarks are always copied, onto any row, while the brief is not being generated.
     if (event->mimeData() != nullptr && event->mimeData()->hasFormat(kBookmarkDragMimeType)) {
@@ -258,7 +287,12 @@ bool TWebScrollBox::AcceptDrag(QDropEvent* event) {
     }
     TSkeinForm* source = nullptr;
     RowPart part = RowPart::None;
-    if (!DecodeDrag(event->mimeData(), source, part)) return false;
+    if (!DecodeDrag(event->mimeData(), source, part)) {
+        // A browser's links are copied like bookmarks.
+        if (form_.Generating() || !BrowserLinksOf(event->mimeData())) return false;
+        event->setDropAction(Qt::CopyAction);
+        return true;
+    }
     int row = list_.RowOfPoint(event->position().toPoint().y());
     if (!AcceptsDrop(part, row, list_.SelectedIndex)) return false;
     event->setDropAction((event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction
@@ -270,7 +304,8 @@ void TWebScrollBox::dragEnterEvent(QDragEnterEvent* event) {
     TSkeinForm* source = nullptr;
     RowPart part = RowPart::None;
     if (DecodeDrag(event->mimeData(), source, part) ||
-        (event->mimeData() != nullptr && event->mimeData()->hasFormat(kBookmarkDragMimeType)))
+        (event->mimeData() != nullptr && event->mimeData()->hasFormat(kBookmarkDragMimeType)) ||
+        BrowserLinksOf(event->mimeData()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -296,7 +331,17 @@ void TWebScrollBox::dropEvent(QDropEvent* event) {
     }
     TSkeinForm* source = nullptr;
     RowPart part = RowPart::None;
-    if (!AcceptDrag(event) || !DecodeDrag(event->mimeData(), source, part)) {
+    if (!DecodeDrag(event->mimeData(), source, part)) {
+        std::optional<std::vector<BookmarkEntry>> links = BrowserLinksOf(event->mimeData());
+        if (!links || !AcceptDrag(event)) {
+            event->ignore();
+            return;
+        }
+        event->accept();
+        form_.DropBookmarks(*links, list_.RowOfPoint(event->position().toPoint().y()));
+        return;
+    }
+    if (!AcceptDrag(event)) {
         event->ignore();
         return;
     }
