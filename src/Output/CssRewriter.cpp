@@ -1,4 +1,5 @@
 #include "Output/CssRewriter.h"
+#include "Brief/Utf8.h"
 
 #include <cstdint>
 
@@ -34,25 +35,6 @@ bool StartsNoCase(std::string_view text, size_t pos, std::string_view word) {
     for (size_t i = 0; i < word.size(); ++i)
         if (Lower(text[pos + i]) != word[i]) return false;
     return true;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // The end of the string whose opening quote is at `open`: the offset of its closing quote, or

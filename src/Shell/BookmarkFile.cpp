@@ -1,4 +1,5 @@
 #include "Shell/BookmarkFile.h"
+#include "Brief/Utf8.h"
 
 #include "Output/HtmlScanner.h"
 
@@ -66,24 +67,6 @@ std::string_view HrefOf(std::string_view tag) {
     return tag.substr(v, end - v);
 }
 
-void AppendUtf8(std::string& out, unsigned long cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // The code point of the reference between "&" and ";" (exclusive), or 0 when it is not one.
 unsigned long ReferenceValue(std::string_view name) {
     struct Named {
@@ -130,7 +113,7 @@ std::string DecodeCharacterReferences(std::string_view text) {
             out += '&';
             i = amp + 1;
         } else {
-            AppendUtf8(out, value);
+            AppendUtf8(out, static_cast<std::uint32_t>(value));
             i = amp + semi + 1;
         }
     }
