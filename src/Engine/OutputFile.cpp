@@ -29,6 +29,10 @@ std::uint64_t TOutputFile::BytesWritten() {
     return tBytesWritten;
 }
 
+void TOutputFile::CountWritten(std::uint64_t bytes) {
+    tBytesWritten += bytes;
+}
+
 TOutputFile::~TOutputFile() {
     if (fd_ < 0) return;
     // As a stream closed by its destructor would: what was written so far still reaches the
