@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Peak memory of `gathra generate` storing large binaries served by nginx on loopback: a picture
-# entry of SIZE_MB megabytes (default 200), and a page at depth 2 that links to a file of that
-# size. Prints each case's wall time, CPU time and peak resident memory, and checks that every
-# stored file is the served one, byte for byte. A binary stored as it arrives keeps the peak far
-# below the file's size; one held whole in memory needs more than the file.
+# Peak memory of `gathra generate` storing large files served by nginx on loopback: a picture
+# entry of SIZE_MB megabytes (default 200), a page at depth 2 that links to a binary file of that
+# size, and a plain text entry of that size. Prints each case's wall time, CPU time and peak
+# resident memory, and checks that the stored file is the served one, byte for byte. A file
+# stored as it arrives keeps the peak far below its size; one held whole in memory needs more
+# than the file (and text held as a page is cut at 64 MB).
 # Usage: bench/binary-memory.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,13 +25,19 @@ mkdir -p "$work/site"
 # Bytes that do not compress and hold every value (NUL, CR and LF among them).
 head -c "$((size_mb * 1024 * 1024))" /dev/urandom > "$work/site/big.png"
 cp "$work/site/big.png" "$work/site/big.zip"
+python3 - "$work/site/big.txt" "$size_mb" <<'PY'
+import sys
+line = b"plain text of a large log file, line after line\n"
+with open(sys.argv[1], "wb") as out:
+    out.write(line * (int(sys.argv[2]) * 1024 * 1024 // len(line)))
+PY
 printf '<title>Files</title><a href="big.zip">the file</a>\n' > "$work/site/index.htm"
 start_nginx "$work/site"
 
 status=0
 printf '%-8s %8s %8s %10s  %s\n' case wall_s cpu_s peak_mb stored
-for item in picture:big.png:1 linked:index.htm:2; do
-    IFS=: read -r name address depth <<<"$item"
+for item in picture:big.png:1:big.png linked:index.htm:2:big.zip text:big.txt:1:big.txt; do
+    IFS=: read -r name address depth served <<<"$item"
     brief="$work/$name/Bench.brf"
     mkdir -p "$(dirname "$brief")"
     # The benchmark's settings and a brief of one entry, with images and other files.
@@ -43,7 +50,7 @@ for item in picture:big.png:1 linked:index.htm:2; do
     run=$(cat "$work/last-run")
     stored=missing
     for f in "$run"/*; do
-        if cmp -s "$f" "$work/site/big.png"; then stored=$(basename "$f"); fi
+        if cmp -s "$f" "$work/site/$served"; then stored=$(basename "$f"); fi
     done
     [ "$stored" = missing ] && status=1
     leftover=$(find "$run" -name '*.part' | wc -l)
