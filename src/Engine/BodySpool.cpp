@@ -29,7 +29,7 @@ int OpenUnnamed(const std::string& folder) {
     if (::access("/proc/self/fd", X_OK) != 0) return -1;
     int fd;
     do {
-        fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     return fd;
 #else
@@ -58,7 +58,7 @@ std::unique_ptr<TBodySpool> TBodySpool::Open(const std::string& folder, bool all
                               std::to_string(gHiddenCounter.fetch_add(1)) + ".part");
         int fd;
         do {
-            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         } while (fd < 0 && errno == EINTR);
         if (fd >= 0) {
             TOutputFile::CountWritten(kFileBlockBytes);
@@ -114,21 +114,7 @@ bool TBodySpool::Write(std::string_view bytes) {
 void TBodySpool::Place(const std::string& path) {
     if (fd_ < 0) throw TDiskError("cannot create " + path + ": the body was not kept", error_);
     const std::string target = PosixPath(path);
-    int failure = 0;
-    if (kind_ == Kind::Unnamed) {
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-        auto link = [&] {
-            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW);
-        };
-        int linked = link();
-        // Creating the file would have replaced an older one of that name.
-        if (linked != 0 && errno == EEXIST && ::unlink(target.c_str()) == 0) linked = link();
-        if (linked != 0) failure = errno;
-    } else if (::rename(hiddenPath_.c_str(), target.c_str()) != 0) {
-        failure = errno;
-    } else {
-        hiddenPath_.clear();
-    }
+    int failure = Name(target);
     if (failure == 0) {
         const int fd = fd_;
         fd_ = -1;
@@ -137,13 +123,64 @@ void TBodySpool::Place(const std::string& path) {
             failure = errno;
             ::unlink(target.c_str());
         }
+    } else {
+        // A name that cannot be given (another file system, a link the system refuses) still
+        // leaves the bytes to copy.
+        failure = CopyTo(target);
     }
-    if (failure != 0) {
-        Discard();
+    Discard();
+    if (failure != 0)
         // The same words as a file of that name that could not be created.
         throw TDiskError("cannot create " + target + ": " + SystemWords(failure),
                          SystemWords(failure));
+}
+
+int TBodySpool::Name(const std::string& target) {
+    if (kind_ == Kind::Hidden) {
+        if (::rename(hiddenPath_.c_str(), target.c_str()) != 0) return errno;
+        hiddenPath_.clear();
+        return 0;
     }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    auto link = [&] {
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW);
+    };
+    int linked = link();
+    // Creating the file would have replaced an older one of that name.
+    if (linked != 0 && errno == EEXIST && ::unlink(target.c_str()) == 0) linked = link();
+    return linked == 0 ? 0 : errno;
+}
+
+int TBodySpool::CopyTo(const std::string& target) {
+    int out;
+    do {
+        out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } while (out < 0 && errno == EINTR);
+    if (out < 0) return errno;
+    TOutputFile::CountWritten(kFileBlockBytes);
+    std::string block(64 * 1024, '\0');
+    int failure = 0;
+    for (off_t at = 0; failure == 0;) {
+        ssize_t n = ::pread(fd_, block.data(), block.size(), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n < 0) failure = errno;
+            break;
+        }
+        TOutputFile::CountWritten(static_cast<std::uint64_t>(n));
+        for (ssize_t done = 0; done < n && failure == 0;) {
+            ssize_t put = ::write(out, block.data() + done, static_cast<size_t>(n - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0)
+                failure = put < 0 ? errno : EIO;
+            else
+                done += put;
+        }
+        at += n;
+    }
+    if (::close(out) != 0 && failure == 0) failure = errno;
+    if (failure != 0) ::unlink(target.c_str());
+    return failure;
 }
 
 } // namespace gathra

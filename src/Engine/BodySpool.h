@@ -40,12 +40,17 @@ public:
     const std::string& Error() const { return error_; }
 
     // Gives the file the name path, replacing a file of that name as creating it would have, and
-    // closes it. Throws TDiskError when it cannot (the spool's file is then removed).
+    // closes it; where the name cannot be given (path on another file system), the bytes are
+    // copied there instead. Throws TDiskError when neither works (nothing is left then: neither
+    // the spool's file nor a part of the copy).
     void Place(const std::string& path);
 
 private:
     TBodySpool(int fd, Kind kind, std::string hiddenPath);
     void Discard();
+    // Each answers 0, or the system's error number.
+    int Name(const std::string& target);
+    int CopyTo(const std::string& target);
 
     int fd_ = -1;
     Kind kind_;

@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace gathra {
 namespace {
@@ -79,6 +81,32 @@ TEST_P(BodySpoolKinds, ANameThatCannotBeMadeIsADiskErrorAndLeavesNothing) {
     std::string error;
     EXPECT_EQ(TBodySpool::Open(dir.Folder() + "missing/", GetParam(), &error), nullptr);
     EXPECT_EQ(error, "No such file or directory");
+}
+
+TEST_P(BodySpoolKinds, ANameOnAnotherFileSystemGetsACopy) {
+    // Shared memory is a file system of its own wherever it is mounted apart from the temporary
+    // folder.
+    const std::filesystem::path other =
+        std::filesystem::path("/dev/shm") / ("gathra-spool-" + std::to_string(::getpid()));
+    struct stat here {
+    }, there{};
+    if (::stat(dir.Path().c_str(), &here) != 0 || ::stat("/dev/shm", &there) != 0 ||
+        here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    std::filesystem::create_directory(other);
+    struct Removed {
+        std::filesystem::path Path;
+        ~Removed() { std::filesystem::remove_all(Path); }
+    } removed{other};
+
+    auto spool = Open();
+    ASSERT_NE(spool, nullptr);
+    const std::string body = std::string(200000, 'c') + std::string("\0end", 4);
+    ASSERT_TRUE(spool->Write(body));
+    spool->Place((other / "GA2.bin").string());
+    spool.reset();
+    EXPECT_EQ(test::ReadFileBytes(other / "GA2.bin"), body);
+    EXPECT_TRUE(Names(dir.Path()).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(, BodySpoolKinds, ::testing::Values(true, false),
