@@ -1,7 +1,10 @@
 // A hostile server's response, fed block by block to the client's reading code as it would
 // arrive from the socket: the header end, the content type, the size and time bounds, then the
 // status line and a redirect's location as the client reads them, and the request it would send
-// next. Two leading bytes choose the options, the block sizes and how fast time passes.
+// next. Two leading bytes choose the options (images, binaries, a binary redirect before, a body
+// sink for documents' bodies, a sink that fills up), the block sizes and how fast time passes.
+// A body given to the sink must leave the client reading the same status, location and type as
+// the whole response held in memory.
 #include "Engine/HttpClient.h"
 #include "Engine/HttpText.h"
 #include "Engine/ResponseReader.h"
@@ -19,6 +22,22 @@ namespace {
 void Check(bool condition) {
     if (!condition) std::abort();
 }
+
+// Keeps what it is given, up to its room.
+class MemorySink : public TBodySink {
+public:
+    explicit MemorySink(size_t room) : room_(room) {}
+    bool Write(std::string_view bytes) override {
+        if (bytes.size() > room_) return false;
+        room_ -= bytes.size();
+        Body.append(bytes);
+        return true;
+    }
+    std::string Body;
+
+private:
+    size_t room_;
+};
 
 // The request the client would send for target: one request line free of control bytes and
 // blanks, then the fixed header lines.
@@ -56,20 +75,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.RateStretchMs = 300;
     limits.MinStretchBytes = 64;
     TResponseBuffer buffer;
+    MemorySink sink((options & 16) != 0 ? 100 : static_cast<size_t>(-1));
     TResponseReader reader(buffer, (options & 1) != 0, (options & 2) != 0, (options & 4) != 0,
-                           limits, 0);
+                           limits, 0, (options & 8) != 0 ? &sink : nullptr);
 
     const size_t blockSize = 1 + (pacing & 0x3F);
     const std::int64_t stepMs = (pacing >> 6) * 40;
     std::int64_t now = 0;
     TResponseReader::Step step = TResponseReader::Step::More;
+    size_t fed = 0;
     for (size_t at = 0; at < response.size() && step == TResponseReader::Step::More;
          at += blockSize) {
-        step = reader.Feed(response.substr(at, blockSize), now);
+        const std::string_view block = response.substr(at, blockSize);
+        step = reader.Feed(block, now);
+        fed += block.size();
         now += stepMs;
         Check(buffer.Size() <= limits.MaxResponseBytes);
+        // A body that goes to the sink leaves the header alone in memory.
+        if (reader.Spooling()) Check(FindHeaderEnd(buffer.Bytes()) == buffer.Size());
     }
+    Check(reader.Received() == fed || step != TResponseReader::Step::More);
+    if (reader.Spooling()) Check(reader.IsBinary() && (options & 8) != 0);
     switch (step) {
+    case TResponseReader::Step::Unstored:
+        Check(reader.Spooling() && (options & 16) != 0);
+        return 0;
     case TResponseReader::Step::Refused:
         Check(buffer.Empty() || reader.HeaderDone());
         return 0;
@@ -84,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(buffer.Size() == limits.MaxPageBytes + kPageCutNotice.size());
         break;
     case TResponseReader::Step::More:
-        Check(buffer.Bytes() == response);
+        Check(buffer.Bytes() + sink.Body == response);
         break;
     }
     buffer.AppendNul();
@@ -92,6 +122,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     size_t codeEnd = 0;
     const int code = http::FindStatus(buffer.Bytes(), codeEnd);
     Check(code >= -1 && code <= 999 && codeEnd <= buffer.Size());
+    if (reader.Spooling()) {
+        // The client reads the header alone as it would the whole response.
+        std::string whole = buffer.Bytes().substr(0, buffer.Size() - 1) + sink.Body;
+        whole.push_back('\0');
+        size_t wholeEnd = 0;
+        Check(code == 200 || code == 203);
+        Check(http::FindStatus(whole, wholeEnd) == code && wholeEnd == codeEnd);
+        Check(http::IsOtherText(whole) == http::IsOtherText(buffer.Bytes()));
+        return 0;
+    }
     if (code >= 300 && code <= 303) {
         std::string value;
         if (http::FindLocation(buffer.Bytes(), codeEnd, value) && !value.empty()) {

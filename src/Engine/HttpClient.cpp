@@ -7,6 +7,7 @@
 #include "Engine/RunHost.h"
 #include "Engine/SecureTransfer.h"
 #include "Output/LinkResolution.h"
+#include "Output/PageRewriter.h"
 #include "Platform/Socket.h"
 #include "Platform/SocketCanceller.h"
 #include "Shell/AppSettings.h"
@@ -85,12 +86,42 @@ void LoadLocalFile(const std::string& address, const std::string& display, TResp
     buffer.Rewind();
 }
 
+// Writes a document's body to a spool file of the run folder as it arrives, the run's free-space
+// check before every block: a body of any size is stored without being held, and the run still
+// stops before the disk fills past its buffer.
+class SpoolSink : public TBodySink {
+public:
+    SpoolSink(TResponseBuffer& buffer, const TRunContext& run) : buffer_(buffer), run_(run) {}
+
+    bool Write(std::string_view bytes) override {
+        // Throws TDiskError ("Disk Full"): the run ends as it does when a file is written.
+        RequireFreeSpace(run_);
+        if (buffer_.Spool() == nullptr) {
+            std::unique_ptr<TBodySpool> spool =
+                TBodySpool::Open(run_.BriefFolder, run_.UnnamedSpoolFiles);
+            if (spool == nullptr) return false;
+            buffer_.SetSpool(std::move(spool));
+        }
+        return buffer_.Spool()->Write(bytes);
+    }
+
+private:
+    TResponseBuffer& buffer_;
+    const TRunContext& run_;
+};
+
+// What a failed transfer leaves for the caller's notice.
+struct TransferNotes {
+    std::string RefusedType; // the content type that was turned down
+    bool Unstored = false;   // the body could not be written to its file
+};
+
 // TransferResponse, over TLS when secure is given (then secure->Problem tells a failed
 // handshake apart).
 std::uint8_t Transfer(const std::string& connectTo, const std::string& request, int timeoutSeconds,
                       bool loadImages, bool loadBinaries, const std::string& displayAddress,
                       TResponseBuffer& buffer, bool& isBinary, TRunContext& run,
-                      SecureRoute* secure, std::string* refusedType) {
+                      SecureRoute* secure, TransferNotes& notes) {
     SocketCanceller& canceller = CancellerOf(run);
     // A cancel meant for an earlier call must not end this one; one meant for this call is
     // seen through the flags checked right below.
@@ -179,7 +210,10 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
             .count();
     };
     buffer.Clear();
-    TResponseReader reader(buffer, loadImages, loadBinaries, isBinary, limits, 0);
+    SpoolSink sink(buffer, run);
+    const bool spool = buffer.SpoolsBinaries() && !run.BriefFolder.empty();
+    TResponseReader reader(buffer, loadImages, loadBinaries, isBinary, limits, 0,
+                           spool ? &sink : nullptr);
     int cycle = 0;
     int lastShown = 0;
     bool noticeWritten = false;
@@ -201,8 +235,10 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
         isBinary = reader.IsBinary();
         if (step == TResponseReader::Step::Complete) break;
         if (step != TResponseReader::Step::More) {
-            // Refused, or a transfer that would not end by itself: a failed transfer.
-            if (refusedType != nullptr) *refusedType = reader.RefusedType();
+            // Refused, a transfer that would not end by itself, or a body that could not be
+            // written: a failed transfer.
+            notes.RefusedType = reader.RefusedType();
+            notes.Unstored = step == TResponseReader::Step::Unstored;
             socket.Close();
             buffer.Clear();
             return 0;
@@ -213,7 +249,7 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
             break;
         }
         if (total > 0) {
-            std::int64_t percent = static_cast<std::int64_t>(buffer.Size()) * 100 / total;
+            std::int64_t percent = static_cast<std::int64_t>(reader.Received()) * 100 / total;
             int shown = static_cast<int>(std::min<std::int64_t>(percent, 100));
             // Each update waits for the main thread; an unchanged bar is not worth the wait.
             if (shown != lastShown) SetProgress(run, shown);
@@ -240,8 +276,12 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
                               int timeoutSeconds, bool loadImages, bool loadBinaries,
                               const std::string& displayAddress, TResponseBuffer& buffer,
                               bool& isBinary, TRunContext& run, std::string* refusedType) {
-    return Transfer(connectTo, request, timeoutSeconds, loadImages, loadBinaries, displayAddress,
-                    buffer, isBinary, run, nullptr, refusedType);
+    TransferNotes notes;
+    std::uint8_t transferred =
+        Transfer(connectTo, request, timeoutSeconds, loadImages, loadBinaries, displayAddress,
+                 buffer, isBinary, run, nullptr, notes);
+    if (refusedType != nullptr) *refusedType = notes.RefusedType;
+    return transferred;
 }
 
 TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
@@ -322,10 +362,17 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
             route.Trust.AuthorityPem = run.TrustedAuthorities;
         }
         bool isBinary = result.IsBinary;
-        std::string refusedType;
-        std::uint8_t transferred =
-            Transfer(connectTo, request, timeout, loadImages, loadBinaries, display, buffer,
-                     isBinary, run, secure ? &route : nullptr, &refusedType);
+        TransferNotes notes;
+        std::uint8_t transferred = 0;
+        try {
+            transferred = Transfer(connectTo, request, timeout, loadImages, loadBinaries, display,
+                                   buffer, isBinary, run, secure ? &route : nullptr, notes);
+        } catch (const TDiskError&) {
+            // The disk filled while a body was written: the run ends, and the part of the file
+            // written so far goes now rather than with the caller's buffer.
+            buffer.Clear();
+            throw;
+        }
         result.IsBinary = isBinary;
         if (route.Problem != TlsProblem::None && !run.SkipOrAbort()) {
             buffer.Clear();
@@ -337,9 +384,13 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
             buffer.Clear();
             if (run.SkipOrAbort())
                 PageSkippedNotice(buffer, display);
-            else if (!refusedType.empty())
+            else if (!notes.RefusedType.empty())
                 // The server answered: the entry's setup turned the file down.
-                RefusedTypeNotice(buffer, display, refusedType, RefusedTypeSetting(refusedType));
+                RefusedTypeNotice(buffer, display, notes.RefusedType,
+                                  RefusedTypeSetting(notes.RefusedType));
+            else if (notes.Unstored)
+                // The server was reached; the file could not be written.
+                FileNotice(buffer, display, kFileFailedToLoad);
             else if (authorising)
                 PasswordNotice(buffer, display, user, pass);
             else

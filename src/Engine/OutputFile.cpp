@@ -31,6 +31,10 @@ std::uint64_t TOutputFile::BytesWritten() {
     return tBytesWritten;
 }
 
+void TOutputFile::CountWritten(std::uint64_t bytes) {
+    tBytesWritten += bytes;
+}
+
 TOutputFile::~TOutputFile() {
     if (queue_ != nullptr) {
         // What was written so far still becomes the file, as below.

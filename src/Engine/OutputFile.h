@@ -54,6 +54,9 @@ public:
     // each file created (the space a file takes at the least). The free-space checks of a run
     // measure what its thread wrote since their last look by it.
     static std::uint64_t BytesWritten();
+    // Adds to that count what the thread writes to the run folder by other means (a response's
+    // body written as it arrives).
+    static void CountWritten(std::uint64_t bytes);
 
     static constexpr std::size_t kBufferBytes = 64 * 1024;
 

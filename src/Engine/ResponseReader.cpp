@@ -11,18 +11,25 @@ namespace gathra {
 using namespace http;
 
 TResponseReader::TResponseReader(TResponseBuffer& buffer, bool loadImages, bool loadBinaries,
-                                 bool isBinary, const Limits& limits, std::int64_t startMs)
+                                 bool isBinary, const Limits& limits, std::int64_t startMs,
+                                 TBodySink* sink)
     : buffer_(buffer), loadImages_(loadImages), loadBinaries_(loadBinaries), isBinary_(isBinary),
-      limits_(limits), startMs_(startMs) {}
+      limits_(limits), startMs_(startMs), sink_(sink) {}
 
 TResponseReader::Step TResponseReader::Feed(std::string_view block, std::int64_t nowMs) {
     if (!headerDone_ && nowMs - startMs_ > limits_.HeaderTimeMs) return Step::TimedOut;
+    if (spooling_) {
+        received_ += block.size();
+        if (!block.empty() && !sink_->Write(block)) return Step::Unstored;
+        return CheckRate(nowMs);
+    }
     if (buffer_.Size() + block.size() > limits_.MaxResponseBytes) {
         // Holding it would exhaust memory; it is refused like an unwanted content type.
         buffer_.Clear();
         return Step::Refused;
     }
     buffer_.Append(block);
+    received_ += block.size();
 
     if (!headerDone_) {
         const std::string_view data(buffer_.Bytes());
@@ -38,7 +45,7 @@ TResponseReader::Step TResponseReader::Feed(std::string_view block, std::int64_t
             return Step::More;
         }
         Step step = TakeHeader(resume_ + end, nowMs);
-        if (step != Step::More) return step;
+        if (step != Step::More || spooling_) return step;
     }
 
     if (!isBinary_ && buffer_.Size() > limits_.MaxPageBytes) {
@@ -47,10 +54,14 @@ TResponseReader::Step TResponseReader::Feed(std::string_view block, std::int64_t
         cut_ = true;
         return Step::Complete;
     }
+    return CheckRate(nowMs);
+}
+
+TResponseReader::Step TResponseReader::CheckRate(std::int64_t nowMs) {
     if (nowMs - stretchStartMs_ >= limits_.RateStretchMs) {
-        if (buffer_.Size() - stretchStartSize_ < limits_.MinStretchBytes) return Step::TooSlow;
+        if (received_ - stretchStartSize_ < limits_.MinStretchBytes) return Step::TooSlow;
         stretchStartMs_ = nowMs;
-        stretchStartSize_ = buffer_.Size();
+        stretchStartSize_ = received_;
     }
     return Step::More;
 }
@@ -59,7 +70,7 @@ TResponseReader::Step TResponseReader::TakeHeader(std::size_t end, std::int64_t 
     headerDone_ = true;
     // The body's rate is measured from here; the header had its own bound.
     stretchStartMs_ = nowMs;
-    stretchStartSize_ = buffer_.Size();
+    stretchStartSize_ = received_;
     std::string header = buffer_.Bytes().substr(0, end);
     std::transform(header.begin(), header.end(), header.begin(), Lower);
     if (header.find("content-length:") != std::string::npos)
@@ -68,6 +79,21 @@ TResponseReader::Step TResponseReader::TakeHeader(std::size_t end, std::int64_t 
     if (!AcceptContentType(type, loadImages_, loadBinaries_, isBinary_)) {
         refusedType_.assign(type);
         return Step::Refused;
+    }
+    if (sink_ != nullptr && isBinary_) {
+        // Only a document is stored as it came; any other status is read from the whole
+        // response (a notice, a redirect's location), so its body stays in memory. The status
+        // must stand in the header itself, where it is read the same with or without the body.
+        size_t codeEnd = 0;
+        const int code = FindStatus(std::string_view(buffer_.Bytes()).substr(0, end), codeEnd);
+        if (code == 200 || code == 203) {
+            spooling_ = true;
+            const std::string_view body = std::string_view(buffer_.Bytes()).substr(end);
+            const bool kept = body.empty() || sink_->Write(body);
+            buffer_.MutableBytes().resize(end);
+            buffer_.Seek(end);
+            if (!kept) return Step::Unstored;
+        }
     }
     return Step::More;
 }

@@ -8,14 +8,28 @@
 
 namespace gathra {
 
+// Where the body of a binary document goes instead of memory (the client's: a spool file of the
+// run folder).
+class TBodySink {
+public:
+    virtual ~TBodySink() = default;
+    // Takes the next bytes of the body; false when they could not be kept (the transfer fails).
+    virtual bool Write(std::string_view bytes) = 0;
+};
+
 // Reads one HTTP response as its bytes arrive, block by block, into a buffer: finds the end of
 // the header, checks the content type, and ends a transfer that would never end by itself. It
 // touches no socket, so tests and fuzzing feed it from memory; the client feeds it what the
 // socket receives. Times are in milliseconds on any steady clock.
+//
+// Given a sink, the body of a binary document (status 200 or 203 in the header, a content type
+// that is not text) goes to the sink as it arrives and only the header stays in the buffer:
+// such a body is stored as it came and need not be held. A page is always held, to be rewritten.
 class TResponseReader {
 public:
     struct Limits {
-        // A response larger than this is refused (nothing of it is kept).
+        // A response held in memory larger than this is refused (nothing of it is kept). A body
+        // given to the sink has no bound here.
         std::size_t MaxResponseBytes = std::size_t(1) << 30;
         // A text response (a page, held in memory to be rewritten) is cut at this size.
         std::size_t MaxPageBytes = std::size_t(64) << 20;
@@ -31,11 +45,13 @@ public:
         Refused,  // an unwanted content type or a response over the size bound
         TimedOut, // no complete header in time
         TooSlow,  // the body came in slower than the minimum rate
+        Unstored, // the sink would not take the body (a full disk, a write error)
     };
 
     // isBinary: what earlier responses of the same fetch found (a redirect's type carries on).
+    // sink: where a binary document's body goes; null: into the buffer like everything else.
     TResponseReader(TResponseBuffer& buffer, bool loadImages, bool loadBinaries, bool isBinary,
-                    const Limits& limits, std::int64_t startMs);
+                    const Limits& limits, std::int64_t startMs, TBodySink* sink = nullptr);
 
     // Takes the next block of bytes received at nowMs (empty: nothing arrived yet).
     Step Feed(std::string_view block, std::int64_t nowMs);
@@ -48,9 +64,14 @@ public:
     bool WasCut() const { return cut_; }
     // The declared content type that was turned down (empty unless Feed said Refused for it).
     const std::string& RefusedType() const { return refusedType_; }
+    // The body goes to the sink (decided with the header).
+    bool Spooling() const { return spooling_; }
+    // Every byte fed so far, header and body, wherever they went.
+    std::uint64_t Received() const { return received_; }
 
 private:
     Step TakeHeader(std::size_t end, std::int64_t nowMs);
+    Step CheckRate(std::int64_t nowMs);
 
     TResponseBuffer& buffer_;
     const bool loadImages_;
@@ -58,11 +79,14 @@ private:
     bool isBinary_;
     const Limits limits_;
     const std::int64_t startMs_;
+    TBodySink* const sink_;
     std::size_t resume_ = 0; // where the search for the header end goes on
     bool headerDone_ = false;
+    bool spooling_ = false;
+    std::uint64_t received_ = 0;
     std::int64_t announced_ = 0;
     std::int64_t stretchStartMs_ = 0;
-    std::size_t stretchStartSize_ = 0;
+    std::uint64_t stretchStartSize_ = 0;
     bool cut_ = false;
     std::string refusedType_;
 };

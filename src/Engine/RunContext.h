@@ -83,8 +83,12 @@ struct TRunContext {
     // PEM text of the certificate authorities that secure pages are checked against; empty: the
     // system's trust store (tests give their own authority here).
     std::string TrustedAuthorities;
-    // A single response larger than this is refused instead of held in memory (tests lower it).
+    // A single response held in memory larger than this is refused (tests lower it). The body of
+    // a binary document written to its file as it arrives has no bound but the disk buffer.
     std::size_t MaxResponseBytes = std::size_t(1) << 30;
+    // Such a body is written to an unnamed file of the run folder where the file system allows
+    // it; false: always to a hidden ".part" file, as where it does not (tests take both paths).
+    bool UnnamedSpoolFiles = true;
     // A page (a text response, held in memory to be rewritten) is cut at this size, with a
     // notice at its end.
     std::size_t MaxPageBytes = std::size_t(64) << 20;

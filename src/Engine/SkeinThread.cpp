@@ -281,6 +281,7 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
 
     run_.LocalEntry = EqualNoCase(std::string_view(target.FetchAddress).substr(0, 5), "file:");
     TResponseBuffer buffer;
+    buffer.SetSpoolsBinaries(true);
     std::string fetchAddress = target.FetchAddress;
     TFetchResult fetched;
     if (!target.NonHttp) {
@@ -313,7 +314,7 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
 void TSkeinThread::StoreTopFile(TWebPage& entry, const std::string& fetchAddress,
                                 TResponseBuffer& buffer, bool isText) {
     ++run_.ImagesCount;
-    run_.TotalBytes += static_cast<std::int64_t>(buffer.Size());
+    run_.TotalBytes += static_cast<std::int64_t>(buffer.ResponseSize());
     ShowStatistics();
     const std::string name = NewPageName(counters_, run_.BriefFolder,
                                          isText && TopFileExtension(fetchAddress).empty()

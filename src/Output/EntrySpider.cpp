@@ -129,6 +129,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     if (record != nullptr && record->Loaded == 1 && record->Depth >= depth) return;
 
     TResponseBuffer buffer;
+    buffer.SetSpoolsBinaries(true);
     std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
     int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
     TFetchResult fetched = FetchDocument(
@@ -143,7 +144,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     // is a page like any other notice.
     if ((fetched.IsBinary || fetched.IsText) && fetched.IsContent) {
         ++run.ImagesCount;
-        run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
+        run.TotalBytes += static_cast<std::int64_t>(buffer.ResponseSize());
         ShowRunCounts(run);
         std::string name;
         if (record != nullptr) {

@@ -198,6 +198,8 @@ std::optional<std::string> FetchResource(TPageContext& page, const std::string& 
     TRunContext& run = *page.Run;
     std::string fetchAddress = address;
     TResponseBuffer buffer;
+    // A stylesheet is rewritten, so held whatever type its server gives it.
+    buffer.SetSpoolsBinaries(kind != ResourceKind::Stylesheet);
     std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
     int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
     TFetchResult fetched =
@@ -216,7 +218,7 @@ std::optional<std::string> FetchResource(TPageContext& page, const std::string& 
     // (or one that imports it) points at this copy instead of fetching it again.
     run.PageResources[address] = name;
     ++run.ImagesCount;
-    run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
+    run.TotalBytes += static_cast<std::int64_t>(buffer.ResponseSize());
     ShowRunCounts(run);
     if (kind == ResourceKind::Stylesheet) {
         std::string css = RewriteCss(BodyOf(buffer), [&](std::string_view ref, CssReferenceKind k) {

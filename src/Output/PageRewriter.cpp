@@ -541,6 +541,7 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     if (run.FailedImages.count(address) != 0) return false;
     std::string fetchAddress = address;
     TResponseBuffer buffer;
+    buffer.SetSpoolsBinaries(true);
     std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
     int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
     TFetchResult fetched =
@@ -555,7 +556,7 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
         return false;
     }
     ++run.ImagesCount;
-    run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
+    run.TotalBytes += static_cast<std::int64_t>(buffer.ResponseSize());
     ShowRunCounts(run);
     std::string name;
     if (record != nullptr) {
@@ -577,6 +578,12 @@ void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileN
         ~Release() { Buffer.Clear(); }
     } release{buffer};
     if (!CatalogName(run.Catalog, fileName)) return;
+    if (TBodySpool* spool = buffer.Spool()) {
+        // The body is on disk already, its space checked as it came; it only needs its name.
+        RequireFreeSpace(run);
+        spool->Place(InFolder(run.BriefFolder, fileName));
+        return;
+    }
     TOutputFile file(InFolder(run.BriefFolder, fileName));
     std::string_view bytes(buffer.Bytes());
     size_t start = 0;

@@ -80,7 +80,8 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page);
 
 // Records `fileName` in the catalogue, creates it in the run folder and copies the response into
 // it without its header and without the closing NUL. The free space is checked before the
-// first block of 1,000 bytes and then every 22 blocks. The buffer is emptied afterwards, also
+// first block of 1,000 bytes and then every 22 blocks. A body already written to a spool file
+// is given the name instead (after one more check). The buffer is emptied afterwards, also
 // when the copy fails. Throws TDiskError ("Disk Full" or a write failure).
 void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileName);
 

@@ -91,5 +91,89 @@ TEST(ResponseReader, HeaderFieldsAreReadAcrossBlocks) {
     EXPECT_EQ(reader.AnnouncedLength(), 42);
 }
 
+// Keeps what it is given, up to its room.
+class MemorySink : public TBodySink {
+public:
+    explicit MemorySink(size_t room = static_cast<size_t>(-1)) : room_(room) {}
+    bool Write(std::string_view bytes) override {
+        if (bytes.size() > room_) return false;
+        room_ -= bytes.size();
+        Body.append(bytes);
+        return true;
+    }
+    std::string Body;
+
+private:
+    size_t room_;
+};
+
+// Only a document's binary body goes to the sink; every other response is read from memory as a
+// whole, as the client reads its status, location and notices.
+TEST(ResponseReader, OnlyTheBodyOfABinaryDocumentGoesToTheSink) {
+    const std::string zipBody = std::string("PK\0\3\r\n\r\n", 8) + std::string(1500, 'z');
+    struct Case {
+        const char* What;
+        std::string Header;
+        std::string Body;
+        bool CarriedBinary; // a redirect before said binary
+        bool Spooled;
+        Step Expected = Step::More;
+        size_t SinkRoom = static_cast<size_t>(-1);
+        std::int64_t StepMs = 0;
+    } cases[] = {
+        {"a picture", kGifHeader, "GIF89a" + std::string(50, '\0'), false, true},
+        {"a file past the memory bound", "HTTP/1.0 200 OK\r\nContent-Type: application/zip\r\n\r\n",
+         zipBody, false, true},
+        {"status 203", "HTTP/1.1 203 Non-Authoritative\r\nContent-Type: image/png\r\n\r\n",
+         "\x89PNG", false, true},
+        {"an HTML document after a binary redirect", kHtmlHeader, "<p>x</p>", true, true},
+        {"a page", kHtmlHeader, "<p>x</p>", false, false},
+        {"a missing picture", "HTTP/1.0 404 Not Found\r\nContent-Type: image/gif\r\n\r\n", "GIF",
+         false, false},
+        {"a redirect", "HTTP/1.0 302 Found\r\nContent-Type: image/gif\r\n\r\n", "Location: /x",
+         false, false},
+        {"a status whose digits follow the header", "HTTP/1.0\r\nContent-Type: image/gif\r\n\r\n",
+         "200 OK", false, false},
+        {"no status line", "Content-Type: image/gif\r\n\r\n", "HTTP/1.0 200 OK", false, false},
+        {"a sink that fills up", kGifHeader, std::string(600, 'g'), false, true, Step::Unstored,
+         500},
+        {"a spooled body below the minimum rate", kGifHeader, std::string(400, 'g'), false, true,
+         Step::TooSlow, static_cast<size_t>(-1), 4000},
+    };
+    for (const Case& c : cases) {
+        TResponseBuffer buffer;
+        MemorySink sink(c.SinkRoom);
+        TResponseReader reader(buffer, true, true, c.CarriedBinary, SmallLimits(), 0, &sink);
+        EXPECT_EQ(FeedAll(reader, c.Body, 10, c.StepMs, c.Header), c.Expected) << c.What;
+        EXPECT_EQ(reader.Spooling(), c.Spooled) << c.What;
+        if (c.Expected != Step::More) continue;
+        EXPECT_EQ(reader.Received(), c.Header.size() + c.Body.size()) << c.What;
+        if (c.Spooled) {
+            EXPECT_EQ(buffer.Bytes(), c.Header) << c.What;
+            EXPECT_EQ(sink.Body, c.Body) << c.What;
+        } else {
+            EXPECT_EQ(buffer.Bytes(), c.Header + c.Body) << c.What;
+            EXPECT_TRUE(sink.Body.empty()) << c.What;
+        }
+    }
+    // Without a sink a body past the memory bound is refused, as before.
+    TResponseBuffer buffer;
+    TResponseReader reader(buffer, true, true, false, SmallLimits(), 0);
+    EXPECT_EQ(FeedAll(reader, zipBody, 10, 0, kGifHeader), Step::Refused);
+}
+
+// The bytes of the header's last block that belong to the body go to the sink too.
+TEST(ResponseReader, TheBodyBeganInTheHeadersBlockIsNotLost) {
+    const std::string bytes = kGifHeader + "GIF89a" + std::string(300, 'g');
+    for (size_t block : {1, 3, 7, 50, 400}) {
+        TResponseBuffer buffer;
+        MemorySink sink;
+        TResponseReader reader(buffer, true, false, false, SmallLimits(), 0, &sink);
+        EXPECT_EQ(FeedAll(reader, bytes, block, 0), Step::More) << block;
+        EXPECT_EQ(buffer.Bytes() + sink.Body, bytes) << block;
+        EXPECT_EQ(buffer.Bytes(), kGifHeader) << block;
+    }
+}
+
 } // namespace
 } // namespace gathra

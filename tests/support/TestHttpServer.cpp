@@ -455,6 +455,12 @@ void TestHttpServer::Answer(Connection& connection, const TestResponse& response
         sent += piece;
         if (sent < total && response.ChunkDelayMs > 0 && !Pause(response.ChunkDelayMs)) return;
     }
+    if (response.ResetAtEnd) {
+        // Closed with a linger of zero, the connection ends with a reset.
+        linger abort{1, 0};
+        setsockopt(connection.Fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        return;
+    }
     // A graceful end: the client reads the whole answer before it sees the close.
     if (connection.Tls) connection.Tls->Close();
     shutdown(connection.Fd, SHUT_WR);

@@ -29,6 +29,7 @@ struct TestResponse {
     size_t CloseAfter = kWhole;      // send only this many bytes, then close (mid-body)
     size_t ChunkSize = 0;            // 0: everything in one send; else pieces of this size...
     int ChunkDelayMs = 0;            // ...with this pause between them
+    bool ResetAtEnd = false;         // end with a reset, not a graceful close (a dropped line)
 
     // "HTTP/1.0 <code> <reason>", an optional Content-Type, the Content-Length of the body, the
     // extra header lines (each ending with CR LF), a blank line and the body.
