@@ -2,7 +2,7 @@
 // arrive from the socket: the header end, the content type, the size and time bounds, then the
 // status line and a redirect's location as the client reads them, and the request it would send
 // next. Two leading bytes choose the options (images, binaries, a binary redirect before, a body
-// sink for documents' bodies, a sink that fills up), the block sizes and how fast time passes.
+// sink for the bodies of files, a sink that fills up), the block sizes and how fast time passes.
 // A body given to the sink must leave the client reading the same status, location and type as
 // the whole response held in memory.
 #include "Engine/HttpClient.h"
@@ -95,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (reader.Spooling()) Check(FindHeaderEnd(buffer.Bytes()) == buffer.Size());
     }
     Check(reader.Received() == fed || step != TResponseReader::Step::More);
-    if (reader.Spooling()) Check(reader.IsBinary() && (options & 8) != 0);
+    if (reader.Spooling())
+        Check((reader.IsBinary() || http::IsOtherText(buffer.Bytes())) && (options & 8) != 0);
     switch (step) {
     case TResponseReader::Step::Unstored:
         Check(reader.Spooling() && (options & 16) != 0);

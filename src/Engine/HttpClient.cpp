@@ -211,7 +211,7 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
     };
     buffer.Clear();
     SpoolSink sink(buffer, run);
-    const bool spool = buffer.SpoolsBinaries() && !run.BriefFolder.empty();
+    const bool spool = buffer.SpoolsFiles() && !run.BriefFolder.empty();
     TResponseReader reader(buffer, loadImages, loadBinaries, isBinary, limits, 0,
                            spool ? &sink : nullptr);
     int cycle = 0;

@@ -41,9 +41,10 @@ struct TFetchResult {
 // Retrieves one address into buffer, which is emptied first. address is an engine address
 // (usually without "http://"), or a "file://" address of a local file; after redirects it holds
 // the final address. Never throws for network trouble: a notice page stands in the buffer instead.
-// When the buffer allows it (SpoolsBinaries) and the run has a folder, the body of a binary
-// document is written to a spool file as it arrives: then the result is IsContent and IsBinary,
-// the buffer holds only the header and the closing NUL, and StoreBody gives the file its name.
+// When the buffer allows it (SpoolsFiles) and the run has a folder, the body of a file (a binary
+// or non-HTML text document) is written to a spool file as it arrives: then the result is
+// IsContent and IsBinary or IsText, the buffer holds only the header and the closing NUL, and
+// StoreBody gives the file its name.
 // Writing that file checks the run's free space (throws TDiskError "Disk Full" like any write
 // of the run); a body that cannot be written ends as a failed transfer with a notice.
 // Settings (retries, default user name and password) come from run.Settings when set; waits are

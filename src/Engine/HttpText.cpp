@@ -104,8 +104,11 @@ bool IsOtherText(std::string_view response) {
     std::string header(response.substr(0, end));
     for (char& c : header)
         c = Lower(c);
-    std::string_view type = HeaderValue(header, "content-type:");
-    return type.substr(0, 4) == "text" && type.substr(0, 9) != "text/html";
+    return IsOtherTextType(HeaderValue(header, "content-type:"));
+}
+
+bool IsOtherTextType(std::string_view loweredType) {
+    return loweredType.substr(0, 4) == "text" && loweredType.substr(0, 9) != "text/html";
 }
 
 std::string_view RefusedTypeSetting(std::string_view contentType) {

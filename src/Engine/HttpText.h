@@ -43,6 +43,8 @@ bool AcceptContentType(std::string_view type, bool loadImages, bool loadBinaries
 // True when the response's header declares a text type other than HTML ("text/plain"): such a
 // document is stored as it came rather than as a page. No header or no content type: false.
 bool IsOtherText(std::string_view response);
+// The same for a lowered content type.
+bool IsOtherTextType(std::string_view loweredType);
 
 // The setting of an entry's setup that would fetch a refused content type, as the notice names
 // it ("Other Files", "Images &amp; Plug-ins"); empty when no setting would.

@@ -13,8 +13,9 @@ namespace gathra {
 // or a local file. Whoever fills it appends the closing NUL byte itself with `AppendNul`, so that
 // `Size` counts it exactly as a stored stream would.
 //
-// The body of a binary response may be written to a file as it arrives (a spool) instead: the
-// buffer then holds the header and the closing NUL, and `ResponseSize` counts both parts.
+// The body of a file (a response that is not a page) may be written to disk as it arrives (a
+// spool) instead: the buffer then holds the header and the closing NUL, and `ResponseSize`
+// counts both parts.
 class TResponseBuffer {
 public:
     const std::string& Bytes() const { return bytes_; }
@@ -52,11 +53,12 @@ public:
     bool HasHeader() const { return hasHeader_; }
     void SetHasHeader(bool v) { hasHeader_ = v; }
 
-    // Whoever fills the buffer may write the body of a binary document (status 200 or 203) to a
-    // spool file in the run folder rather than into memory. Only a caller that stores such a
-    // body as it came (StoreBody) allows it; Clear keeps the permission.
-    bool SpoolsBinaries() const { return spoolsBinaries_; }
-    void SetSpoolsBinaries(bool v) { spoolsBinaries_ = v; }
+    // Whoever fills the buffer may write the body of a file (a document of status 200 or 203,
+    // binary or text other than HTML) to a spool file in the run folder rather than into
+    // memory. Only a caller that stores such a body as it came (StoreBody) allows it; Clear keeps
+    // the permission.
+    bool SpoolsFiles() const { return spoolsFiles_; }
+    void SetSpoolsFiles(bool v) { spoolsFiles_ = v; }
     // The spooled body, or null when the whole response is in memory.
     TBodySpool* Spool() const { return spool_.get(); }
     void SetSpool(std::unique_ptr<TBodySpool> spool) { spool_ = std::move(spool); }
@@ -67,7 +69,7 @@ private:
     std::string bytes_;
     size_t position_ = 0;
     bool hasHeader_ = true;
-    bool spoolsBinaries_ = false;
+    bool spoolsFiles_ = false;
     std::unique_ptr<TBodySpool> spool_;
 };
 

@@ -80,10 +80,11 @@ TResponseReader::Step TResponseReader::TakeHeader(std::size_t end, std::int64_t 
         refusedType_.assign(type);
         return Step::Refused;
     }
-    if (sink_ != nullptr && isBinary_) {
-        // Only a document is stored as it came; any other status is read from the whole
-        // response (a notice, a redirect's location), so its body stays in memory. The status
-        // must stand in the header itself, where it is read the same with or without the body.
+    if (sink_ != nullptr && (isBinary_ || IsOtherTextType(type))) {
+        // A file (binary, or text that is not HTML) is stored as it came, but only a document:
+        // any other status is read from the whole response (a notice, a redirect's location),
+        // so its body stays in memory. The status must stand in the header itself, where it is
+        // read the same with or without the body.
         size_t codeEnd = 0;
         const int code = FindStatus(std::string_view(buffer_.Bytes()).substr(0, end), codeEnd);
         if (code == 200 || code == 203) {

@@ -8,8 +8,7 @@
 
 namespace gathra {
 
-// Where the body of a binary document goes instead of memory (the client's: a spool file of the
-// run folder).
+// Where the body of a file goes instead of memory (the client's: a spool file of the run folder).
 class TBodySink {
 public:
     virtual ~TBodySink() = default;
@@ -22,9 +21,10 @@ public:
 // touches no socket, so tests and fuzzing feed it from memory; the client feeds it what the
 // socket receives. Times are in milliseconds on any steady clock.
 //
-// Given a sink, the body of a binary document (status 200 or 203 in the header, a content type
-// that is not text) goes to the sink as it arrives and only the header stays in the buffer:
-// such a body is stored as it came and need not be held. A page is always held, to be rewritten.
+// Given a sink, the body of a file (a document, status 200 or 203 in the header, whose content
+// type is not HTML: binary, or text such as "text/plain") goes to the sink as it arrives and only
+// the header stays in the buffer: such a body is stored as it came and need not be held, nor
+// cut. A page is always held, to be rewritten.
 class TResponseReader {
 public:
     struct Limits {

@@ -84,7 +84,8 @@ struct TRunContext {
     // system's trust store (tests give their own authority here).
     std::string TrustedAuthorities;
     // A single response held in memory larger than this is refused (tests lower it). The body of
-    // a binary document written to its file as it arrives has no bound but the disk buffer.
+    // a file (binary, or text that is not HTML) written as it arrives has no bound but the disk
+    // buffer.
     std::size_t MaxResponseBytes = std::size_t(1) << 30;
     // Such a body is written to an unnamed file of the run folder where the file system allows
     // it; false: always to a hidden ".part" file, as where it does not (tests take both paths).

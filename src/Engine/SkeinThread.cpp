@@ -281,7 +281,7 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
 
     run_.LocalEntry = EqualNoCase(std::string_view(target.FetchAddress).substr(0, 5), "file:");
     TResponseBuffer buffer;
-    buffer.SetSpoolsBinaries(true);
+    buffer.SetSpoolsFiles(true);
     std::string fetchAddress = target.FetchAddress;
     TFetchResult fetched;
     if (!target.NonHttp) {

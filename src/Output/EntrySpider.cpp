@@ -129,7 +129,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     if (record != nullptr && record->Loaded == 1 && record->Depth >= depth) return;
 
     TResponseBuffer buffer;
-    buffer.SetSpoolsBinaries(true);
+    buffer.SetSpoolsFiles(true);
     std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
     int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
     TFetchResult fetched = FetchDocument(

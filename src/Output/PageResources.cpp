@@ -199,7 +199,7 @@ std::optional<std::string> FetchResource(TPageContext& page, const std::string& 
     std::string fetchAddress = address;
     TResponseBuffer buffer;
     // A stylesheet is rewritten, so held whatever type its server gives it.
-    buffer.SetSpoolsBinaries(kind != ResourceKind::Stylesheet);
+    buffer.SetSpoolsFiles(kind != ResourceKind::Stylesheet);
     std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
     int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
     TFetchResult fetched =

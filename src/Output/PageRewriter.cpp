@@ -541,7 +541,7 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     if (run.FailedImages.count(address) != 0) return false;
     std::string fetchAddress = address;
     TResponseBuffer buffer;
-    buffer.SetSpoolsBinaries(true);
+    buffer.SetSpoolsFiles(true);
     std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
     int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
     TFetchResult fetched =

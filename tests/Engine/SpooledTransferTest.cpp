@@ -3,6 +3,7 @@
 #include "Brief/Brief.h"
 #include "Engine/FileNames.h"
 #include "Engine/HttpClient.h"
+#include "Engine/ResponseReader.h"
 #include "Engine/RunHost.h"
 #include "Engine/SkeinThread.h"
 #include "Output/PageRewriter.h"
@@ -103,7 +104,7 @@ protected:
         r.Run.TimeUnitMs = 5;
         host.Buffer = &buffer;
         host.Folder = r.Dir.Path();
-        buffer.SetSpoolsBinaries(true);
+        buffer.SetSpoolsFiles(true);
     }
 
     // A 3,000,000-byte body, sent in pieces of 64 KiB with short pauses.
@@ -160,8 +161,25 @@ TEST_P(SpooledTransfer, ALargeBinaryIsWrittenAsItArrivesAndStoredIntact) {
     EXPECT_EQ(buffer.Spool(), nullptr);
     EXPECT_TRUE(r.File("GA0.zip") == body);
     EXPECT_EQ(Names(r.Dir.Path()), (std::set<std::string>{"Brief0.cat", "GA0.zip"}));
+
+    // Text that is not a page is a file too: stored whole past the page cap, which still cuts
+    // a page held in memory.
+    r.Run.MaxPageBytes = 1000;
+    const std::string text = "line\r\n" + std::string(50000, 't');
+    server.Serve("/notes.txt", TestResponse::Http(200, "text/plain", text));
+    server.Serve("/page.htm", TestResponse::Html(std::string(5000, 'p')));
+    fetched = Fetch("/notes.txt");
+    EXPECT_TRUE(fetched.IsText);
+    ASSERT_NE(buffer.Spool(), nullptr);
+    StoreBody(r.Run, buffer, "GA1.txt");
+    EXPECT_EQ(r.File("GA1.txt"), text);
+    fetched = Fetch("/page.htm");
+    EXPECT_EQ(buffer.Spool(), nullptr);
+    EXPECT_NE(buffer.Bytes().find(kPageCutNotice), std::string::npos);
     r.Run.Catalog.Close();
-    EXPECT_NE(r.File("Brief0.cat").find("GA0.zip"), std::string::npos);
+    const std::string catalog = r.File("Brief0.cat");
+    EXPECT_NE(catalog.find("GA0.zip"), std::string::npos);
+    EXPECT_NE(catalog.find("GA1.txt"), std::string::npos);
 }
 
 TEST_P(SpooledTransfer, ATransferEndedMidBodyLeavesItsNoticeAndNoFile) {
@@ -291,9 +309,10 @@ public:
     void Repaint() override {}
 };
 
-// A whole run: a picture as an entry, and a page whose link, picture and icon lead to large
-// binaries. Each is stored byte for byte under the name it always had, the catalogue lists it,
-// the run counts every byte of every response, and no spool file is left in the run folder.
+// A whole run: a picture as an entry, and a page whose links, picture and icon lead to large
+// binaries and a text file. Each is stored byte for byte under the name it always had, the
+// catalogue lists it, the run counts every byte of every response, and no spool file is left in the
+// run folder.
 TEST(SpooledRun, BinariesOfEveryKindAreStoredWhole) {
     test::TempDir dir;
     TestHttpServer server;
@@ -301,7 +320,9 @@ TEST(SpooledRun, BinariesOfEveryKindAreStoredWhole) {
     const std::string picture = Noise(1200000, 2);
     const std::string icon = Noise(900000, 3);
     const std::string top = Noise(1100000, 4);
+    const std::string text = "notes\r\n" + std::string(700000, 'n');
     const std::string page = "<title>Files</title><a href=\"/files/data.zip\">data</a>"
+                             "<a href=\"/notes\">notes</a>"
                              "<img src=\"/pics/photo.jpg\"><link rel=\"icon\" href=\"/i.ico\">";
     std::vector<TestResponse> served = {
         TestResponse::Html(page),
@@ -309,12 +330,14 @@ TEST(SpooledRun, BinariesOfEveryKindAreStoredWhole) {
         TestResponse::Http(200, "image/jpeg", picture),
         TestResponse::Http(200, "image/x-icon", icon),
         TestResponse::Http(200, "image/png", top),
+        TestResponse::Http(200, "text/plain", text),
     };
     server.Serve("/index.htm", served[0]);
     server.Serve("/files/data.zip", served[1]);
     server.Serve("/pics/photo.jpg", served[2]);
     server.Serve("/i.ico", served[3]);
     server.Serve("/top.png", served[4]);
+    server.Serve("/notes", served[5]);
 
     TBrief brief;
     brief.CreateNewBrief();
@@ -367,8 +390,11 @@ TEST(SpooledRun, BinariesOfEveryKindAreStoredWhole) {
     }
     // Each body whole, under the name it has always had: the entry's picture and the linked
     // file under page names with their own extensions, the picture and the icon under theirs.
-    const std::pair<const std::string*, std::string> expected[] = {
-        {&top, "GA0.png"}, {&zip, "GA3.zip"}, {&picture, "GAI0.jpg"}, {&icon, "GAI1.ico"}};
+    const std::pair<const std::string*, std::string> expected[] = {{&top, "GA0.png"},
+                                                                   {&zip, "GA3.zip"},
+                                                                   {&picture, "GAI0.jpg"},
+                                                                   {&icon, "GAI1.ico"},
+                                                                   {&text, "GA4.txt"}};
     for (const auto& [body, name] : expected) {
         auto found = stored.find(*body);
         ASSERT_NE(found, stored.end()) << name << " not stored whole";
