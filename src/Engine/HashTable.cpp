@@ -9,7 +9,7 @@ THashTable::THashTable(int bucketCount) {
     assert(bucketCount > 0);
     buckets_.reserve(static_cast<size_t>(bucketCount));
     for (int i = 0; i < bucketCount; ++i)
-        buckets_.push_back(std::make_unique<TPageLList>());
+        buckets_.push_back(std::make_unique<TPageLList>(&store_));
 }
 
 int THashTable::BucketOf(std::string_view key) const {

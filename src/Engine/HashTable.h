@@ -23,6 +23,7 @@ public:
 private:
     void Grow();
 
+    TRecordStore store_; // every bucket's records; declared first, so it outlives the buckets
     std::vector<std::unique_ptr<TPageLList>> buckets_;
     // The newest record of every key, in open addressing (a power-of-two number of slots, at
     // most half of them used, probed one after another). A bucket is a chain searched from its

@@ -255,7 +255,11 @@ std::string WriteLinkNotice(TRunContext& run, TOutputFile& current, std::string_
     if (run.PageTable != nullptr) run.PageTable->Add(key, name, 0, 0, 0, node, 0);
 
     CatalogName(run.Catalog, name);
-    TOutputFile page(InFolder(run.BriefFolder, name));
+    TOutputFile page;
+    if (run.NoticeQueue != nullptr)
+        page.OpenQueued(InFolder(run.BriefFolder, name), *run.NoticeQueue);
+    else
+        page.Open(InFolder(run.BriefFolder, name));
     PrintBriefHeader(page, run, false, "", bar.SiteMapName, bar.SummaryName, bar.BriefName);
     std::string shown;
     if (kind == LinkNoticeKind::SpiderLimit)

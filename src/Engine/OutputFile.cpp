@@ -1,5 +1,7 @@
 #include "Engine/OutputFile.h"
 
+#include "Engine/FileQueue.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -34,6 +36,14 @@ void TOutputFile::CountWritten(std::uint64_t bytes) {
 }
 
 TOutputFile::~TOutputFile() {
+    if (queue_ != nullptr) {
+        // What was written so far still becomes the file, as below.
+        try {
+            queue_->End();
+        } catch (const TDiskError&) {
+        }
+        return;
+    }
     if (fd_ < 0) return;
     // As a stream closed by its destructor would: what was written so far still reaches the
     // file, and a failure here has nobody left to report to.
@@ -45,7 +55,7 @@ TOutputFile::~TOutputFile() {
 }
 
 void TOutputFile::Open(const std::string& path) {
-    if (fd_ >= 0) Close();
+    if (IsOpen()) Close();
     path_ = PosixPath(path);
     buffer_.clear();
     written_ = 0;
@@ -58,11 +68,29 @@ void TOutputFile::Open(const std::string& path) {
     tBytesWritten += kFileBlockBytes;
 }
 
+void TOutputFile::OpenQueued(const std::string& path, TFileQueue& queue) {
+    if (IsOpen()) Close();
+    path_ = PosixPath(path);
+    // Only one queued file is filled at a time; another one is written here and now.
+    if (!queue.Begin(path_)) {
+        Open(path_);
+        return;
+    }
+    buffer_.clear();
+    written_ = 0;
+    queue_ = &queue;
+    tBytesWritten += kFileBlockBytes;
+}
+
 void TOutputFile::Write(std::string_view bytes) {
-    if (fd_ < 0) throw TDiskError("write to a closed file");
+    if (!IsOpen()) throw TDiskError("write to a closed file");
     if (bytes.empty()) return;
     written_ += bytes.size();
     tBytesWritten += bytes.size();
+    if (queue_ != nullptr) {
+        queue_->Append(bytes);
+        return;
+    }
     if (buffer_.size() + bytes.size() <= kBufferBytes) {
         // Small files stay small in memory: a buffer of kBufferBytes for each notice page would
         // go back and forth to the system with every file.
@@ -101,6 +129,12 @@ void TOutputFile::WriteThrough(std::string_view bytes) {
 }
 
 void TOutputFile::Close() {
+    if (queue_ != nullptr) {
+        TFileQueue& queue = *queue_;
+        queue_ = nullptr;
+        queue.End();
+        return;
+    }
     if (fd_ < 0) return;
     int fd = fd_;
     try {

@@ -6,6 +6,8 @@
 
 namespace gathra {
 
+class TFileQueue;
+
 // A file input/output failure inside a brief run ("Disk Full" included). It is caught once, at
 // the run level, which then shows the "Disk Error" message.
 class TDiskError : public std::runtime_error {
@@ -33,6 +35,9 @@ public:
 
     // Creates or truncates the file; path separators "\" are taken as "/".
     void Open(const std::string& path);
+    // As Open, for a small file written whole at Close by `queue`'s thread: the bytes are
+    // gathered in memory and nothing touches the disk before Close.
+    void OpenQueued(const std::string& path, TFileQueue& queue);
     void Write(std::string_view bytes);
     TOutputFile& operator<<(std::string_view bytes) {
         Write(bytes);
@@ -40,7 +45,7 @@ public:
     }
     // Flushes and closes; a failure to flush is a disk error.
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ >= 0 || queue_ != nullptr; }
     const std::string& Path() const { return path_; }
     // Bytes written since the file was opened: where the next write lands.
     std::uint64_t Written() const { return written_; }
@@ -60,6 +65,7 @@ private:
     void WriteThrough(std::string_view bytes);
 
     int fd_ = -1;
+    TFileQueue* queue_ = nullptr; // set while a queued file is open
     std::string path_;
     std::string buffer_;
     std::uint64_t written_ = 0;

@@ -1,4 +1,5 @@
 #pragma once
+#include "Engine/FileQueue.h"
 #include "Engine/HashTable.h"
 #include "Engine/LList.h"
 #include "Engine/NameFixups.h"
@@ -53,6 +54,11 @@ struct TRunContext {
     std::unordered_set<std::string> FailedImages;
     // Per entry: references to page names that may still change (applied when the entry ends).
     TNameFixups NameFixups;
+    // Writes the notice pages of the page being rewritten on a thread of its own. Set only while
+    // a page is rewritten (RewritePage waits for its files before it returns), so a notice
+    // written anywhere else is on disk when WriteLinkNotice returns.
+    TFileQueue* NoticeQueue = nullptr;
+    std::unique_ptr<TFileQueue> NoticeWriter; // made by the first page that is rewritten
 
     // Statistics of the progress dialog.
     std::int64_t PagesCount = 0;

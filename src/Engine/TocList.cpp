@@ -33,7 +33,7 @@ TOCList::~TOCList() {
 
 void TOCList::Append(std::string_view title) {
     auto node = std::make_unique<TocNode>();
-    node->Title = std::string(title);
+    node->Title = title;
     TocNode* raw = node.get();
     if (tail_ == nullptr || count_ <= 0)
         head_ = std::move(node);

@@ -1,6 +1,6 @@
 #pragma once
 #include <memory>
-#include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -8,6 +8,42 @@ namespace gathra {
 
 struct PageRecord;
 class TOCList;
+
+// A text that is mostly empty (a notice page's title, a node's anchor): one pointer in the node,
+// the text itself only when there is one.
+class TocText {
+public:
+    TocText() = default;
+    TocText(const TocText& other) { *this = std::string_view(other); }
+    TocText& operator=(const TocText& other) { return *this = std::string_view(other); }
+    TocText& operator=(std::string_view text) {
+        if (text.empty())
+            text_.reset();
+        else if (text_)
+            text_->assign(text);
+        else
+            text_ = std::make_unique<std::string>(text);
+        return *this;
+    }
+    TocText& operator=(const std::string& text) { return *this = std::string_view(text); }
+    TocText& operator=(const char* text) { return *this = std::string_view(text); }
+
+    operator std::string_view() const {
+        return text_ ? std::string_view(*text_) : std::string_view();
+    }
+    bool empty() const { return !text_; }
+    // An anchor is never empty: "no text" is "no anchor".
+    bool has_value() const { return !empty(); }
+    friend bool operator==(const TocText& a, std::string_view b) {
+        return std::string_view(a) == b;
+    }
+    friend std::ostream& operator<<(std::ostream& out, const TocText& text) {
+        return out << std::string_view(text);
+    }
+
+private:
+    std::unique_ptr<std::string> text_;
+};
 
 // One stored page or notice page of an entry in the table-of-contents tree.
 struct TocNode {
@@ -20,9 +56,9 @@ struct TocNode {
     // The pages first reached from this node's page; made by ChildList when the first one is
     // added, so that the many nodes that never get children (notice pages) cost no list.
     std::unique_ptr<TOCList> Children;
-    std::string Title;
-    std::optional<std::string> Anchor; // "#" and the fragment of the link that made the node
-    PageRecord* Page = nullptr;        // not owned
+    TocText Title;
+    TocText Anchor;             // "#" and the fragment of the link that made the node, or empty
+    PageRecord* Page = nullptr; // not owned
 
     // The child list, made empty when there is none yet.
     TOCList* ChildList();

@@ -60,6 +60,8 @@ TPageContext MakeContext(TRunContext& run, const TWebPage& entry, const TEntryNa
 void MarkAndRewrite(TPageContext& ctx) {
     if (std::optional<std::string> base = TakeBaseHref(*ctx.Page)) ctx.BaseAddress = *base;
     ctx.Marked = nullptr;
+    // The spider is done with a page once it is rewritten.
+    ctx.UseUpPage = true;
     RewritePage(ctx);
 }
 
@@ -97,7 +99,7 @@ void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
             if (!node->Title.empty()) {
                 siteMap << "<li><a href=\"";
                 if (node->Page != nullptr) siteMap << node->Page->LocalName;
-                if (node->Anchor) siteMap << *node->Anchor;
+                siteMap << node->Anchor;
                 siteMap << "\">" << node->Title << "</a></li>";
             }
             if (node->Children != nullptr && node->Children->Count() > 0) {
@@ -253,6 +255,8 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
         ctx.RemainingDepth = entry.SpiderDepth;
         ctx.IsContent = isContent;
         MarkAndRewrite(ctx);
+        // The levels below never read the top page again: its memory is not held through them.
+        std::string().swap(page);
 
         std::int32_t t = entry.SpiderDepth;
         for (std::int64_t level = 2;; ++level, t = OneLevelLess(t)) {

@@ -16,7 +16,9 @@
 #include <cassert>
 #include <cstring>
 #include <filesystem>
+#include <sys/mman.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace gathra {
 
@@ -125,6 +127,7 @@ public:
         }
         size_t searchStart = 0;
         for (;;) {
+            ReleaseBehind();
             if (run_.SkipOrAbort()) stopping_ = true;
             size_t start = kNone;
             size_t end = kNone;
@@ -158,7 +161,25 @@ public:
         }
     }
 
+    bool Released() const { return released_ > 0; }
+
 private:
+    // The text of a page behind the scan is written out: when the caller has no further use for
+    // it, the memory of a large one goes back to the system as the scan moves on.
+    void ReleaseBehind() {
+        constexpr size_t kStep = 1u << 20;
+        if (!ctx_.UseUpPage || ctx_.Page == nullptr || page_.size() < kReleasedPageBytes ||
+            copyPos_ < released_ + kStep || page_.data() != ctx_.Page->data())
+            return;
+        static const size_t pageSize = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+        const auto base = reinterpret_cast<std::uintptr_t>(ctx_.Page->data());
+        // Whole pages of memory only, inside the text: the allocator's own bytes around it stay.
+        const std::uintptr_t from = (base + released_ + pageSize - 1) / pageSize * pageSize;
+        const std::uintptr_t to = (base + copyPos_) / pageSize * pageSize;
+        if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+        released_ = copyPos_;
+    }
+
     void CheckDisk() {
         if (diskCounter_ > 50) {
             RequireFreeSpace(run_);
@@ -461,6 +482,7 @@ private:
     bool stopping_ = false;
     int diskCounter_ = 51;
     ResourceTag resourceTag_ = ResourceTag::None;
+    size_t released_ = 0; // the page's memory before this offset went back to the system
 };
 
 } // namespace
@@ -482,8 +504,28 @@ std::string EntryAddressOf(std::string_view address) {
 }
 
 void RewritePage(TPageContext& page) {
+    TRunContext& run = *page.Run;
+    // The page's notice pages are written meanwhile by the notice writer; every one of them is
+    // on disk before the page is done, also when the rewrite fails.
+    if (run.NoticeWriter == nullptr) run.NoticeWriter = std::make_unique<TFileQueue>();
+    run.NoticeQueue = run.NoticeWriter.get();
+    struct Finish {
+        TRunContext& Run;
+        ~Finish() {
+            Run.NoticeQueue = nullptr;
+            try {
+                Run.NoticeWriter->Drain();
+            } catch (const TDiskError&) {
+                // Only while another failure is on its way: the normal end reported it below.
+            }
+        }
+    } finish{run};
     Scanner scanner(page);
     scanner.Run();
+    // Parts of a large page's memory are gone: nobody may read the page any more.
+    if (scanner.Released()) std::string().swap(*page.Page);
+    run.NoticeQueue = nullptr;
+    run.NoticeWriter->Drain();
 }
 
 bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {

@@ -18,9 +18,15 @@ struct TPageContext {
 
     // The prepared page (ends in one NUL byte, no other NUL) and, where a caller has one, its
     // marked copy (MarkTags); without it the tags are paired on the page itself as the scan
-    // goes. Rewriting only blanks bytes of the page; its length never changes.
+    // goes. Rewriting only blanks bytes of the page; its length never changes (unless it is used
+    // up, below).
     std::string* Page = nullptr;
     const std::string* Marked = nullptr;
+    // The caller has no use for the page after the rewrite: a page of kReleasedPageBytes or more
+    // then gives its memory back to the system behind the scan and is left empty, so that a
+    // page of a great many links does not hold all of its text and the records of all of its
+    // links at the same time.
+    bool UseUpPage = false;
 
     // Links are resolved against this: the page's base href, else its own address as queued.
     std::string BaseAddress;
@@ -64,6 +70,7 @@ std::string EntryAddressOf(std::string_view address);
 // page's first byte or after its last; the closing NUL is not written. Linear in the page size.
 // Throws TDiskError for "Disk Full" and write failures.
 void RewritePage(TPageContext& page);
+inline constexpr size_t kReleasedPageBytes = 4u << 20;
 
 // Stores the image whose value runs from `valueStart` to `valueEnd` in `value`, resolved against
 // the context's base address, and writes its local name to the output file. An image already

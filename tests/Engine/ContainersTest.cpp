@@ -120,6 +120,27 @@ TEST(PageTable, BucketListFindsTheNewestOfAKeyAmongOthers) {
     EXPECT_EQ(list.Count(), 4);
 }
 
+// Keys of every length, short ones sharing the table's blocks and long ones (a hostile page's
+// hundred-kilobyte link) kept apart, each found again as it was given.
+TEST(PageTable, KeysOfEveryLengthAreKeptAsGiven) {
+    THashTable table(97);
+    std::vector<std::string> keys;
+    for (size_t size : {1u, 2u, 100u, 16383u, 16384u, 16385u, 65535u, 65536u, 100000u})
+        for (char c : {'a', 'b'})
+            keys.push_back(std::string(size, c));
+    for (int i = 0; i < 5000; ++i)
+        keys.push_back("host/dir/page" + std::to_string(i) + ".htm?q=" + std::to_string(i * 31));
+    for (size_t i = 0; i < keys.size(); ++i)
+        table.Add(keys[i], "GA" + std::to_string(i) + ".htm", 0, 1, 0, nullptr, 0);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        PageRecord* found = table.Find(keys[i]);
+        ASSERT_NE(found, nullptr) << i;
+        EXPECT_EQ(found->Url, keys[i]);
+        EXPECT_EQ(found->LocalName, "GA" + std::to_string(i) + ".htm");
+    }
+    EXPECT_EQ(table.Find(std::string(99999, 'a')), nullptr);
+}
+
 TEST(TextQueue, RemovingTheOnlyRecordEmptiesTheList) {
     TLList list;
     list.Append("a", 1);
