@@ -11,11 +11,11 @@ after=$(realpath "$2")
 cd "$(dirname "$0")/.."
 bench_dir=$PWD/bench
 
-work=$(mktemp -d)
-nginx_pid=
-trap 'stop_nginx; rm -rf "$work"' EXIT
 # shellcheck source=bench/crawl-lib.sh
 . "$bench_dir/crawl-lib.sh"
+work=$(mktemp -d -p "$(bench_tmp)")
+nginx_pid=
+trap 'stop_nginx; rm -rf "$work"' EXIT
 export GATHRA_CONFIG_DIR="$work/config"
 # Both builds must name the same program folder in the pages they write.
 export GATHRA_PROGRAM_FOLDER=${GATHRA_PROGRAM_FOLDER:-$(dirname "$after")}

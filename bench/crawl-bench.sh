@@ -10,6 +10,7 @@
 # For each: requests sent, files written, the raw client's time for the same request list, and
 # gathra's wall time, CPU time and peak memory (medians of RUNS runs, default 5), and the ratio of
 # the wall times.
+# Run folders go to /dev/shm unless BENCH_TMP names another folder (see bench_tmp in crawl-lib.sh).
 # Usage: bench/crawl-bench.sh [BUILD_DIR]   (default: build; nginx and cc must be installed)
 #        CASES="depth3 styled" RUNS=1 bench/crawl-bench.sh   runs only those cases, once each
 set -euo pipefail
@@ -20,11 +21,11 @@ gathra=$(realpath "$build/gathra")
 [ -x "$gathra" ] || { echo "build $gathra first (cmake --build --preset default --target gathra)"; exit 1; }
 runs=${RUNS:-5}
 
-work=$(mktemp -d)
-nginx_pid=
-trap 'stop_nginx; rm -rf "$work"' EXIT
 # shellcheck source=bench/crawl-lib.sh
 . "$bench_dir/crawl-lib.sh"
+work=$(mktemp -d -p "$(bench_tmp)")
+nginx_pid=
+trap 'stop_nginx; rm -rf "$work"' EXIT
 export GATHRA_CONFIG_DIR="$work/config"
 
 build_raw_client

@@ -1,6 +1,20 @@
 # Shell functions shared by crawl-bench.sh and compare-runs.sh (sourced, not run).
 # They expect $work (a scratch folder of the caller's) and leave everything inside it.
 
+# The folder for $work: BENCH_TMP when set, else a memory file system when there is one. Runs
+# write up to 200,000 files and the scripts delete them between runs; on a disk file system the
+# next run then spends most of its time in the file system's search for recently freed inodes
+# (ext4), which measures the disk's state rather than the program.
+bench_tmp() {
+    if [ -n "${BENCH_TMP:-}" ]; then
+        echo "$BENCH_TMP"
+    elif [ -d /dev/shm ] && [ -w /dev/shm ]; then
+        echo /dev/shm
+    else
+        echo "${TMPDIR:-/tmp}"
+    fi
+}
+
 # Starts nginx on a free loopback port serving folder $1, logging each request's path and query
 # one a line to $work/access.log. Sets $port and $nginx_pid.
 start_nginx() {

@@ -58,6 +58,10 @@ struct TRunContext {
     // a page is rewritten (RewritePage waits for its files before it returns), so a notice
     // written anywhere else is on disk when WriteLinkNotice returns.
     TFileQueue* NoticeQueue = nullptr;
+    // Notices of the page being rewritten so far: the first kDirectNotices of a page are written
+    // at once, as handing them over would cost more than writing them for a page of few links.
+    int PageNotices = 0;
+    static constexpr int kDirectNotices = 32;
     std::unique_ptr<TFileQueue> NoticeWriter; // made by the first page that is rewritten
 
     // Statistics of the progress dialog.

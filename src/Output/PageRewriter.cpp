@@ -509,6 +509,7 @@ void RewritePage(TPageContext& page) {
     // on disk before the page is done, also when the rewrite fails.
     if (run.NoticeWriter == nullptr) run.NoticeWriter = std::make_unique<TFileQueue>();
     run.NoticeQueue = run.NoticeWriter.get();
+    run.PageNotices = 0;
     struct Finish {
         TRunContext& Run;
         ~Finish() {
