@@ -617,6 +617,9 @@ void RequireFreeSpace(const TRunContext& run) {
     constexpr std::uint64_t kMostBetweenLooks = 4u << 20;
     const std::uint64_t written = TOutputFile::BytesWritten();
     if (run.SpaceLooked && written - run.SpaceLookedAtBytes < run.SpaceAllowance) return;
+    // Notices still on their way to the disk are counted as written: they must be there before
+    // the free space is looked at, else it would count their room twice.
+    if (run.NoticeQueue != nullptr) run.NoticeQueue->Drain();
     std::uintmax_t available;
     if (run.FreeSpaceProbe) {
         available = run.FreeSpaceProbe();
