@@ -36,7 +36,7 @@ python3 bench/make-site.py --big "$work/site/big" >/dev/null
 cases=${CASES:-depth3 depth5 styled big}
 if [ "${LARGE:-0}" = 1 ]; then
     python3 bench/make-site.py --rich "$work/site/large" 240 >/dev/null
-    cases="$cases large"
+    case " $cases " in *" large "*) ;; *) cases="$cases large" ;; esac
 fi
 start_nginx "$work/site"
 

@@ -31,6 +31,7 @@ struct Rewritten {
     std::map<std::string, std::string> Files; // every other file of the run folder
     size_t PageSizeAfter = 0;
     PageRecord* Reused = nullptr;
+    int Looks = 0; // free-space looks
 };
 
 Rewritten RewriteIndex(bool useUp) {
@@ -49,6 +50,15 @@ Rewritten RewriteIndex(bool useUp) {
         ctx.RemainingDepth = 1;
         ctx.SummaryName = "Brief0.htm";
         ctx.EntryName = "Entry";
+        // Whenever the free space is looked at, every notice counted as written is on disk.
+        r.Run.FreeSpaceProbe = [&] {
+            ++result.Looks;
+            int onDisk = 0;
+            for (const auto& file : std::filesystem::directory_iterator(r.Dir.Path()))
+                onDisk += file.path().filename().string().rfind("GA", 0) == 0 ? 1 : 0;
+            EXPECT_EQ(onDisk, r.Counters.PageCounter.load());
+            return std::uintmax_t(1) << 40;
+        };
         RewritePage(ctx);
         // Every notice is on disk when the page is done, before anything else is closed.
         for (const auto& file : std::filesystem::directory_iterator(r.Dir.Path())) {
@@ -73,6 +83,7 @@ TEST(LargePageTest, AUsedUpPageIsRewrittenAsAKeptOne) {
     const Rewritten usedUp = RewriteIndex(true);
     EXPECT_EQ(kept.PageSizeAfter, IndexPage().size() + 1);
     EXPECT_EQ(usedUp.PageSizeAfter, 0u);
+    EXPECT_GE(usedUp.Looks, 1);
     ASSERT_EQ(kept.Out.size(), usedUp.Out.size());
     EXPECT_TRUE(kept.Out == usedUp.Out);
     EXPECT_EQ(kept.Files.size(), 3000u); // one notice a distinct link, repeats reuse it
