@@ -2,7 +2,8 @@
 // arrive from the socket: the header end, the content type, the size and time bounds, then the
 // status line and a redirect's location as the client reads them, and the request it would send
 // next. Two leading bytes choose the options (images, binaries, a binary redirect before, a body
-// sink for the bodies of files, a sink that fills up), the block sizes and how fast time passes.
+// sink for the bodies of files, a sink that fills up, small files held before the sink), the
+// block sizes and how fast time passes.
 // A body given to the sink must leave the client reading the same status, location and type as
 // the whole response held in memory.
 #include "Engine/HttpClient.h"
@@ -74,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.HeaderTimeMs = 600;
     limits.RateStretchMs = 300;
     limits.MinStretchBytes = 64;
+    limits.SpoolAfterBytes = (options & 32) != 0 ? 200 : 0;
     TResponseBuffer buffer;
     MemorySink sink((options & 16) != 0 ? 100 : static_cast<size_t>(-1));
     TResponseReader reader(buffer, (options & 1) != 0, (options & 2) != 0, (options & 4) != 0,

@@ -26,7 +26,8 @@ int OpenUnnamed(const std::string& folder) {
 #ifdef O_TMPFILE
     // The name is given through /proc/self/fd (linking by descriptor alone needs a privilege):
     // without it an unnamed file could never be placed.
-    if (::access("/proc/self/fd", X_OK) != 0) return -1;
+    static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+    if (!canName) return -1;
     int fd;
     do {
         fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);

@@ -200,6 +200,7 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
     TResponseReader::Limits limits;
     limits.MaxResponseBytes = run.MaxResponseBytes;
     limits.MaxPageBytes = run.MaxPageBytes;
+    limits.SpoolAfterBytes = run.SpoolAfterBytes;
     limits.HeaderTimeMs = std::int64_t(run.HeaderTimeUnits) * unitMs;
     limits.RateStretchMs = std::int64_t(run.RateStretchUnits) * unitMs;
     limits.MinStretchBytes = run.MinStretchBytes;

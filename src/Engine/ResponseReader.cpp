@@ -45,9 +45,19 @@ TResponseReader::Step TResponseReader::Feed(std::string_view block, std::int64_t
             return Step::More;
         }
         Step step = TakeHeader(resume_ + end, nowMs);
-        if (step != Step::More || spooling_) return step;
+        if (step != Step::More) return step;
     }
 
+    if (fileBody_) {
+        // A small file is held and written whole, as any file: the body goes to the sink only
+        // once it is larger.
+        if (buffer_.Size() - headerEnd_ <= limits_.SpoolAfterBytes) return CheckRate(nowMs);
+        spooling_ = true;
+        const bool kept = sink_->Write(std::string_view(buffer_.Bytes()).substr(headerEnd_));
+        buffer_.MutableBytes().resize(headerEnd_);
+        buffer_.Seek(headerEnd_);
+        return kept ? CheckRate(nowMs) : Step::Unstored;
+    }
     if (!isBinary_ && buffer_.Size() > limits_.MaxPageBytes) {
         buffer_.MutableBytes().resize(limits_.MaxPageBytes);
         buffer_.Append(kPageCutNotice);
@@ -87,14 +97,8 @@ TResponseReader::Step TResponseReader::TakeHeader(std::size_t end, std::int64_t 
         // read the same with or without the body.
         size_t codeEnd = 0;
         const int code = FindStatus(std::string_view(buffer_.Bytes()).substr(0, end), codeEnd);
-        if (code == 200 || code == 203) {
-            spooling_ = true;
-            const std::string_view body = std::string_view(buffer_.Bytes()).substr(end);
-            const bool kept = body.empty() || sink_->Write(body);
-            buffer_.MutableBytes().resize(end);
-            buffer_.Seek(end);
-            if (!kept) return Step::Unstored;
-        }
+        fileBody_ = code == 200 || code == 203;
+        headerEnd_ = end;
     }
     return Step::More;
 }

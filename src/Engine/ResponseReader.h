@@ -22,9 +22,9 @@ public:
 // socket receives. Times are in milliseconds on any steady clock.
 //
 // Given a sink, the body of a file (a document, status 200 or 203 in the header, whose content
-// type is not HTML: binary, or text such as "text/plain") goes to the sink as it arrives and only
-// the header stays in the buffer: such a body is stored as it came and need not be held, nor
-// cut. A page is always held, to be rewritten.
+// type is not HTML: binary, or text such as "text/plain") goes to the sink as it arrives, once it
+// is past Limits::SpoolAfterBytes, and only the header stays in the buffer: such a body is stored
+// as it came and need not be held, nor cut. A page is always held, to be rewritten.
 class TResponseReader {
 public:
     struct Limits {
@@ -33,6 +33,9 @@ public:
         std::size_t MaxResponseBytes = std::size_t(1) << 30;
         // A text response (a page, held in memory to be rewritten) is cut at this size.
         std::size_t MaxPageBytes = std::size_t(64) << 20;
+        // A file's body goes to the sink once it is larger than this; a smaller one is held and
+        // written whole, as before there was a sink (one file written in one go).
+        std::size_t SpoolAfterBytes = std::size_t(64) << 10;
         // The header must be complete this long after the transfer began.
         std::int64_t HeaderTimeMs = 60000;
         // After the header, every stretch of this length must bring at least MinStretchBytes.
@@ -64,7 +67,7 @@ public:
     bool WasCut() const { return cut_; }
     // The declared content type that was turned down (empty unless Feed said Refused for it).
     const std::string& RefusedType() const { return refusedType_; }
-    // The body goes to the sink (decided with the header).
+    // The body goes to the sink: it is a file's, past SpoolAfterBytes.
     bool Spooling() const { return spooling_; }
     // Every byte fed so far, header and body, wherever they went.
     std::uint64_t Received() const { return received_; }
@@ -82,6 +85,8 @@ private:
     TBodySink* const sink_;
     std::size_t resume_ = 0; // where the search for the header end goes on
     bool headerDone_ = false;
+    bool fileBody_ = false;     // a file's body, for the sink once it is large enough
+    std::size_t headerEnd_ = 0; // where that body begins in the buffer
     bool spooling_ = false;
     std::uint64_t received_ = 0;
     std::int64_t announced_ = 0;

@@ -94,6 +94,9 @@ struct TRunContext {
     // Such a body is written to an unnamed file of the run folder where the file system allows
     // it; false: always to a hidden ".part" file, as where it does not (tests take both paths).
     bool UnnamedSpoolFiles = true;
+    // A file's body smaller than this is held and written whole, as pages are: a spool file is
+    // only worth its cost for a large one.
+    std::size_t SpoolAfterBytes = std::size_t(64) << 10;
     // A page (a text response, held in memory to be rewritten) is cut at this size, with a
     // notice at its end.
     std::size_t MaxPageBytes = std::size_t(64) << 20;

@@ -120,6 +120,7 @@ TEST(ResponseReader, OnlyTheBodyOfAFileGoesToTheSink) {
         Step Expected = Step::More;
         size_t SinkRoom = static_cast<size_t>(-1);
         std::int64_t StepMs = 0;
+        size_t SpoolAfter = 0;
     } cases[] = {
         {"a picture", kGifHeader, "GIF89a" + std::string(50, '\0'), false, true},
         {"a file past the memory bound", "HTTP/1.0 200 OK\r\nContent-Type: application/zip\r\n\r\n",
@@ -142,11 +143,20 @@ TEST(ResponseReader, OnlyTheBodyOfAFileGoesToTheSink) {
          500},
         {"a spooled body below the minimum rate", kGifHeader, std::string(400, 'g'), false, true,
          Step::TooSlow, static_cast<size_t>(-1), 4000},
+        {"a small file, held", kGifHeader, std::string(100, 'g'), false, false, Step::More,
+         static_cast<size_t>(-1), 0, 100},
+        {"a file just past the size to hold", kGifHeader, std::string(101, 'g'), false, true,
+         Step::More, static_cast<size_t>(-1), 0, 100},
+        {"held text past the page cap, not cut",
+         "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n", std::string(700, 't'), false, false,
+         Step::More, static_cast<size_t>(-1), 0, 800},
     };
     for (const Case& c : cases) {
         TResponseBuffer buffer;
         MemorySink sink(c.SinkRoom);
-        TResponseReader reader(buffer, true, true, c.CarriedBinary, SmallLimits(), 0, &sink);
+        TResponseReader::Limits limits = SmallLimits();
+        limits.SpoolAfterBytes = c.SpoolAfter;
+        TResponseReader reader(buffer, true, true, c.CarriedBinary, limits, 0, &sink);
         EXPECT_EQ(FeedAll(reader, c.Body, 10, c.StepMs, c.Header), c.Expected) << c.What;
         EXPECT_EQ(reader.Spooling(), c.Spooled) << c.What;
         if (c.Expected != Step::More) continue;

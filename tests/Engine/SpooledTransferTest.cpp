@@ -145,7 +145,7 @@ TEST_P(SpooledTransfer, ALargeBinaryIsWrittenAsItArrivesAndStoredIntact) {
     ASSERT_GE(host.Samples.size(), 10u);
     std::set<std::uint64_t> sizes;
     for (const WatchingHost::Sample& s : host.Samples) {
-        EXPECT_LE(s.InMemory, kZipHeader.size());
+        EXPECT_LE(s.InMemory, kZipHeader.size() + r.Run.SpoolAfterBytes);
         if (s.Spooled < body.size()) sizes.insert(s.Spooled);
         if (!GetParam()) {
             EXPECT_EQ(s.HiddenOnDisk, s.Spooled); // the hidden file holds what came
@@ -162,10 +162,19 @@ TEST_P(SpooledTransfer, ALargeBinaryIsWrittenAsItArrivesAndStoredIntact) {
     EXPECT_TRUE(r.File("GA0.zip") == body);
     EXPECT_EQ(Names(r.Dir.Path()), (std::set<std::string>{"Brief0.cat", "GA0.zip"}));
 
+    // A small file is held and written whole, as before.
+    const std::string small = Noise(r.Run.SpoolAfterBytes, 9);
+    server.Serve("/small.gif", TestResponse::Http(200, "image/gif", small));
+    fetched = Fetch("/small.gif");
+    EXPECT_TRUE(fetched.IsBinary);
+    EXPECT_EQ(buffer.Spool(), nullptr);
+    StoreBody(r.Run, buffer, "GAI0.gif");
+    EXPECT_TRUE(r.File("GAI0.gif") == small);
+
     // Text that is not a page is a file too: stored whole past the page cap, which still cuts
     // a page held in memory.
     r.Run.MaxPageBytes = 1000;
-    const std::string text = "line\r\n" + std::string(50000, 't');
+    const std::string text = "line\r\n" + std::string(300000, 't');
     server.Serve("/notes.txt", TestResponse::Http(200, "text/plain", text));
     server.Serve("/page.htm", TestResponse::Html(std::string(5000, 'p')));
     fetched = Fetch("/notes.txt");
@@ -179,6 +188,7 @@ TEST_P(SpooledTransfer, ALargeBinaryIsWrittenAsItArrivesAndStoredIntact) {
     r.Run.Catalog.Close();
     const std::string catalog = r.File("Brief0.cat");
     EXPECT_NE(catalog.find("GA0.zip"), std::string::npos);
+    EXPECT_NE(catalog.find("GAI0.gif"), std::string::npos);
     EXPECT_NE(catalog.find("GA1.txt"), std::string::npos);
 }
 
@@ -205,6 +215,7 @@ TEST_P(SpooledTransfer, ATransferEndedMidBodyLeavesItsNoticeAndNoFile) {
         {"stopped", Zip(), &r.Flags.AbortFlag, "<h2>Page Skipped</h2>"},
         {"a body that stalls", stalls, nullptr, "unable to connect to the server"},
     };
+    r.Run.SpoolAfterBytes = 0; // a body trickled in is written from its first byte
     for (const Case& c : cases) {
         r.Flags.Reset();
         host.Samples.clear();
