@@ -304,22 +304,6 @@ TEST_P(SpooledTransfer, AWriteErrorIsAFailedTransferThatLeavesNoFile) {
 INSTANTIATE_TEST_SUITE_P(, SpooledTransfer, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Unnamed" : "Hidden"; });
 
-class QuietHost : public RunHost {
-public:
-    void LockControls(TBrief&) override {}
-    void UnlockControls(TBrief&) override {}
-    void CreateProgress() override {}
-    void ShowProgress() override {}
-    void UpdateItem(ProgressLabel, const std::string&) override {}
-    void UpdateProgress(int) override {}
-    void FreeProgress() override {}
-    void SetStatusText(const std::string&) override {}
-    void ShowDiskError(const std::string&, const std::string&) override {}
-    void BriefReady(const std::string&, const std::string&, const std::string&) override {}
-    void AppendArchive(TBrief&, const std::string&, const std::string&) override {}
-    void Repaint() override {}
-};
-
 // A whole run: a picture as an entry, and a page whose links, picture and icon lead to large
 // binaries and a text file. Each is stored byte for byte under the name it always had, the
 // catalogue lists it, the run counts every byte of every response, and no spool file is left in the
@@ -371,7 +355,7 @@ TEST(SpooledRun, BinariesOfEveryKindAreStoredWhole) {
     settings.DiskBufferBytes = 0;
     settings.Retries = 1;
     settings.KeepPageResources = true;
-    QuietHost host;
+    WatchingHost host; // watching nothing
     FixedClock clock{LocalTime{2026, 3, 7, 9, 5, 3}};
     RunFlags flags;
     SocketCanceller canceller;
