@@ -1,8 +1,10 @@
 #include "Engine/NameFixups.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace gathra {
 
@@ -17,31 +19,95 @@ void TNameFixups::Rename(const std::string& from, const std::string& to) {
     renamed_[from] = to;
 }
 
+namespace {
+
+struct Patch {
+    std::uint64_t Offset;
+    const std::string* From;
+    const std::string* To;
+};
+
+bool ReadWhole(int fd, std::string& bytes) {
+    char block[64 * 1024];
+    for (;;) {
+        ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        bytes.append(block, static_cast<size_t>(n));
+    }
+}
+
+bool WriteAt(int fd, std::string_view bytes, std::uint64_t offset) {
+    while (!bytes.empty()) {
+        ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+// Writes every patch of one closed file. Names of the same length are written over the old ones;
+// when a name changes its length the file is rewritten from the first patch on. A reference is
+// patched only where the file still holds the old name.
+bool PatchFile(const std::string& path, std::vector<Patch>& patches) {
+    std::sort(patches.begin(), patches.end(),
+              [](const Patch& a, const Patch& b) { return a.Offset < b.Offset; });
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    std::string bytes;
+    bool ok = ReadWhole(fd, bytes);
+    std::string rewritten;
+    std::uint64_t copied = patches.front().Offset; // bytes before it stay as they are
+    bool sameLength = true;
+    for (const Patch& p : patches) {
+        if (p.Offset < copied || p.Offset > bytes.size() ||
+            bytes.compare(p.Offset, p.From->size(), *p.From) != 0)
+            continue;
+        rewritten.append(bytes, copied, p.Offset - copied);
+        rewritten += *p.To;
+        copied = p.Offset + p.From->size();
+        sameLength = sameLength && p.To->size() == p.From->size();
+    }
+    rewritten.append(bytes, std::min<std::uint64_t>(copied, bytes.size()));
+    const std::uint64_t from = patches.front().Offset;
+    ok = ok && WriteAt(fd, rewritten, from);
+    if (ok && !sameLength) ok = ::ftruncate(fd, static_cast<off_t>(from + rewritten.size())) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+} // namespace
+
 void TNameFixups::Apply() {
-    struct Patch {
-        std::uint64_t Offset;
-        const std::string* Name;
+    // A name renamed twice ("GA5.c" to "GA5.txt" to "GA5.htm") ends where its last rename leads.
+    auto finalName = [this](const std::string& name) -> const std::string* {
+        const std::string* at = &name;
+        for (size_t steps = 0; steps <= renamed_.size(); ++steps) {
+            auto next = renamed_.find(*at);
+            if (next == renamed_.end() || next->second == *at) break;
+            at = &next->second;
+        }
+        return at;
     };
     std::vector<std::vector<Patch>> byFile(files_.size());
     for (const auto& [from, to] : renamed_) {
-        if (to.size() != from.size()) continue;
         auto refs = references_.find(from);
         if (refs == references_.end()) continue;
+        const std::string* target = finalName(from);
+        if (*target == from) continue;
         for (const Reference& ref : refs->second)
-            byFile[ref.File].push_back({ref.Offset, &to});
+            byFile[ref.File].push_back({ref.Offset, &from, target});
     }
     for (size_t f = 0; f < files_.size(); ++f) {
         if (byFile[f].empty()) continue;
-        std::FILE* file = std::fopen(files_[f].c_str(), "r+b");
-        if (file == nullptr)
-            throw TDiskError("cannot open " + files_[f] + ": " + std::strerror(errno));
-        bool ok = true;
-        for (const Patch& p : byFile[f]) {
-            ok = ok && std::fseek(file, static_cast<long>(p.Offset), SEEK_SET) == 0 &&
-                 std::fwrite(p.Name->data(), 1, p.Name->size(), file) == p.Name->size();
-        }
-        ok = std::fclose(file) == 0 && ok;
-        if (!ok) throw TDiskError("cannot write " + files_[f]);
+        if (!PatchFile(files_[f], byFile[f]))
+            throw TDiskError("cannot patch " + files_[f] + ": " + std::strerror(errno),
+                             std::strerror(errno));
     }
     Clear();
 }

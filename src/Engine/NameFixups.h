@@ -12,8 +12,8 @@ namespace gathra {
 // A link to a page that the spider has not fetched yet is written with the name reserved for it,
 // whose extension is only a guess from the link. When the fetch shows that the guess was wrong (a
 // notice stands where a file was expected, or plain text where a page was expected), the stored
-// file takes a fitting name and the references written so far are patched in place. Names are
-// patched only by names of the same length, so no stored page changes its length.
+// file takes a fitting name and the references written so far are patched: in place where the
+// new name has the old one's length, else by rewriting the page from the first reference on.
 class TNameFixups {
 public:
     // Remembers that `name` is about to be written at the end of `out`.

@@ -283,6 +283,42 @@ TEST_F(RealPagesTest, TextThatIsNotHtmlIsStoredAsItCame) {
               std::string::npos);
 }
 
+// A project page links its sources and data by their own extensions, some of them gone: a file
+// that turns out to be a notice is stored as ".htm", and every link written to the name first
+// reserved for it, longer or shorter than the new one, leads to the stored notice.
+TEST_F(RealPagesTest, LinksToFilesThatBecameNoticesLeadToTheNotices) {
+    server.Serve("/src/index.html",
+                 TestResponse::Html("<title>Src</title><ul><li><a href=\"main.c\">main.c</a> > "
+                                    "<a href=\"gone.c\">gone.c</a></li><li><a href=\"data.json\">"
+                                    "data</a> <a href=\"old.tar.gz\">old</a> <a href=\"x.py\">x</a>"
+                                    "</li><li><a href=\"gone.c#L3\">line 3</a> <a href=\"notes."
+                                    "markdown\">notes</a></li></ul><p>end</p>"));
+    server.Serve("/src/main.c", TestResponse::Http(200, "text/plain", "int main(void) {}\n"));
+    server.Serve("/src/x.py", TestResponse::Http(200, "text/x-python", "print(1)\n"));
+    AddWeb(server.Address("/src/index.html"), 2);
+    RunOnce();
+
+    std::string top = File("GA0.htm");
+    EXPECT_NE(top.find("<p>end</p>"), std::string::npos) << "the page was cut by a patch";
+    // Every local link of every stored page leads to a stored file.
+    int links = 0;
+    for (const std::string& name : Files()) {
+        if (name.size() < 4 || name.substr(name.size() - 4) != ".htm") continue;
+        const std::string page = File(name);
+        for (size_t at = page.find("href=\"GA"); at != std::string::npos;
+             at = page.find("href=\"GA", at + 1)) {
+            std::string target = page.substr(at + 6, page.find_first_of("\"#", at + 6) - at - 6);
+            EXPECT_TRUE(Exists(target)) << name << " links to " << target;
+            ++links;
+        }
+    }
+    EXPECT_GE(links, 7);
+    EXPECT_EQ(File("GA2.c"), "int main(void) {}\n");
+    EXPECT_NE(File("GA3.htm").find("Inaccessible Page"), std::string::npos);
+    EXPECT_NE(top.find("</a> > <a href=\"GA3.htm\">gone.c</a></li>"), std::string::npos);
+    EXPECT_NE(top.find("<a href=\"GA3.htm#L3\">line 3</a>"), std::string::npos);
+}
+
 // Other files and images are off; the manual links a PDF, a tag file, a picture that is not a
 // GIF or JPEG, a missing archive and a page whose name carries a session parameter.
 TEST_F(RealPagesTest, NoticesAreHtmFilesAndRefusedTypesAreNamed) {
