@@ -167,8 +167,10 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
     ShowRunCounts(run);
     PrepareBody(buffer, true);
-    // A notice is a page: under the name of a file it would not be shown as one.
-    if (record != nullptr && !fetched.IsContent && !HasExtension(record->LocalName, "htm"))
+    // A page (or a notice) reached through a link named like a file or a server's script
+    // ("report.pdf", "about.php", "page.aspx") is still a page: under such a name a browser would
+    // not show it as one.
+    if (record != nullptr && !HasExtension(record->LocalName, "htm"))
         RenameStored(run, *record, "htm");
     std::string name = record != nullptr ? record->LocalName
                                          : NewPageName(CountersOf(run), run.BriefFolder, "htm");

@@ -283,17 +283,21 @@ TEST_F(RealPagesTest, TextThatIsNotHtmlIsStoredAsItCame) {
               std::string::npos);
 }
 
-// A project page links its sources and data by their own extensions, some of them gone: a file
-// that turns out to be a notice is stored as ".htm", and every link written to the name first
-// reserved for it, longer or shorter than the new one, leads to the stored notice.
+// A project page links its sources and data by their own extensions, some of them gone, and
+// pages by the names of the scripts that make them: a notice or a page is stored as ".htm", and
+// every link written to the name first reserved for it, longer or shorter than the new one,
+// leads to the stored file.
 TEST_F(RealPagesTest, LinksToFilesThatBecameNoticesLeadToTheNotices) {
     server.Serve("/src/index.html",
                  TestResponse::Html("<title>Src</title><ul><li><a href=\"main.c\">main.c</a> > "
                                     "<a href=\"gone.c\">gone.c</a></li><li><a href=\"data.json\">"
                                     "data</a> <a href=\"old.tar.gz\">old</a> <a href=\"x.py\">x</a>"
                                     "</li><li><a href=\"gone.c#L3\">line 3</a> <a href=\"notes."
-                                    "markdown\">notes</a></li></ul><p>end</p>"));
+                                    "markdown\">notes</a></li><li><a href=\"about.php\">about</a> "
+                                    "<a href=\"list.aspx\">list</a></li></ul><p>end</p>"));
     server.Serve("/src/main.c", TestResponse::Http(200, "text/plain", "int main(void) {}\n"));
+    server.Serve("/src/about.php", TestResponse::Html("<title>About</title>about"));
+    server.Serve("/src/list.aspx", TestResponse::Html("<title>List</title>list"));
     server.Serve("/src/x.py", TestResponse::Http(200, "text/x-python", "print(1)\n"));
     AddWeb(server.Address("/src/index.html"), 2);
     RunOnce();
@@ -317,6 +321,12 @@ TEST_F(RealPagesTest, LinksToFilesThatBecameNoticesLeadToTheNotices) {
     EXPECT_NE(File("GA3.htm").find("Inaccessible Page"), std::string::npos);
     EXPECT_NE(top.find("</a> > <a href=\"GA3.htm\">gone.c</a></li>"), std::string::npos);
     EXPECT_NE(top.find("<a href=\"GA3.htm#L3\">line 3</a>"), std::string::npos);
+    // Pages served for script names are pages.
+    EXPECT_NE(top.find("<a href=\"GA8.htm\">about</a> <a href=\"GA9.htm\">list</a>"),
+              std::string::npos);
+    EXPECT_NE(File("GA8.htm").find("about"), std::string::npos);
+    EXPECT_NE(File("GA9.htm").find("list"), std::string::npos);
+    EXPECT_FALSE(Exists("GA8.php"));
 }
 
 // Other files and images are off; the manual links a PDF, a tag file, a picture that is not a
