@@ -9,7 +9,20 @@
 namespace gathra {
 using namespace http;
 
-void PrepareBody(TResponseBuffer& buffer, bool blankComments) {
+namespace {
+
+// A "<style" tag at `open` (not a longer name such as "<styles").
+bool OpensStyle(std::string_view data, size_t open) {
+    if (FindNoCase(data, "style", open + 1, open + 6) != open + 1) return false;
+    if (open + 6 >= data.size()) return false;
+    const char next = data[open + 6];
+    return next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\r' ||
+           next == '\n';
+}
+
+} // namespace
+
+void PrepareBody(TResponseBuffer& buffer, bool blankComments, bool keepStyles) {
     std::string& bytes = buffer.MutableBytes();
     if (buffer.HasHeader()) {
         size_t end = FindHeaderEnd(bytes);
@@ -49,6 +62,10 @@ void PrepareBody(TResponseBuffer& buffer, bool blankComments) {
             } else if (FindNoCase(data, "script", open + 1, open + 7) == open + 1) {
                 // The script's content is not touched.
                 size_t close = FindNoCase(data, "</script", open + 7, data.size());
+                if (close == npos) break;
+                at = close + 1;
+            } else if (keepStyles && OpensStyle(data, open)) {
+                size_t close = FindNoCase(data, "</style", open + 6, data.size());
                 if (close == npos) break;
                 at = close + 1;
             } else {

@@ -67,8 +67,10 @@ std::uint8_t TransferResponse(const std::string& connectTo, const std::string& r
 
 // Readies an HTML response for scanning: removes the response header (only when the buffer
 // says it has one), blanks comments and "<!" markup outside scripts when blankComments is set,
-// and turns every NUL byte but the last into a blank. Linear in the size of the buffer.
-void PrepareBody(TResponseBuffer& buffer, bool blankComments);
+// and turns every NUL byte but the last into a blank. Linear in the size of the buffer. With
+// keepStyles (a run that keeps pages' looks), style blocks are left as they are too: a
+// stylesheet wrapped in "<!--" and "-->" is still the page's stylesheet.
+void PrepareBody(TResponseBuffer& buffer, bool blankComments, bool keepStyles = false);
 
 // True when the host of link ends with the domain (last two labels) of base's host. Schemes and
 // ports are ignored; letter case matters.

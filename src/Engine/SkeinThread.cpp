@@ -352,7 +352,7 @@ void TSkeinThread::StoreTopPage(TWebPage& entry, const EntryTarget& target, TRes
     ++run_.PagesCount;
     run_.TotalBytes += static_cast<std::int64_t>(buffer.Size());
     ShowStatistics();
-    PrepareBody(buffer, true);
+    PrepareBody(buffer, true, options_.Settings->KeepPageResources);
 
     std::string siteMapName;
     if (entry.SpiderDepth >= 2) {

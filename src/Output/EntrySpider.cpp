@@ -166,7 +166,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     ++run.PagesCount;
     run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
     ShowRunCounts(run);
-    PrepareBody(buffer, true);
+    PrepareBody(buffer, true, run.Settings != nullptr && run.Settings->KeepPageResources);
     // A page (or a notice) reached through a link named like a file or a server's script
     // ("report.pdf", "about.php", "page.aspx") is still a page: under such a name a browser would
     // not show it as one.

@@ -104,7 +104,8 @@ protected:
              {"/docs/_static/favicon.ico", "/docs/_static/touch.png", "/docs/_static/hero.png",
               "/docs/_static/note.png", "/docs/_static/logo.svg", "/docs/_static/body.png",
               "/docs/img/a.jpg", "/docs/img/a@2x.jpg", "/docs/img/a-800.webp",
-              "/docs/img/a-400.webp", "/docs/img/poster.png", "/docs/img/go.png"})
+              "/docs/img/a-400.webp", "/docs/img/poster.png", "/docs/img/go.png",
+              "/docs/img/bg.png"})
             File(site, path, "image/png");
         File(site, "/docs/_static/fonts/t.woff2", "font/woff2");
         File(site, "/docs/_static/fonts/t.woff", "font/woff");
@@ -113,9 +114,11 @@ protected:
                   TestResponse::Http(200, "text/css", "p{background:url(p.png)}"));
         File(cdn, "/lib/p.png", "image/png");
         cdn.Serve("/lib/lib.js?v=2", TestResponse::Http(200, "application/javascript", "go()"));
-        // A blog page with a picture element, responsive images, a video and an image input.
+        // A blog page with a picture element, responsive images, a video and an image input,
+        // and a style block in the old comment wrapping.
         Html("/docs/blog.html",
-             "<html><head><title>Blog</title><link rel=stylesheet href=_static/theme.css></head>"
+             "<html><head><title>Blog</title><link rel=stylesheet href=_static/theme.css>"
+             "<style><!--\n.post > p{background:url(img/bg.png)}\n--></style></head>"
              "<body><picture><source srcset=\"img/a-800.webp 800w, img/a-400.webp 400w\" "
              "type=\"image/webp\"><img src=\"img/a.jpg\" srcset=\"img/a.jpg 1x, img/a@2x.jpg 2x\" "
              "alt=\"A\"></picture>\n<video poster=\"img/poster.png\" controls><source "
@@ -254,6 +257,11 @@ TEST_F(PageResourcesRun, StoredPagesKeepTheirLooksAndEveryLocalReferenceWorks) {
     EXPECT_TRUE(std::regex_search(all, std::regex("<img src=\"(GAI\\d+\\.jpg)\" srcset=\"\\1 "
                                                   "1x, GAI\\d+\\.jpg 2x\" alt=\"A\">")));
     EXPECT_TRUE(std::regex_search(all, std::regex("<video poster=\"GAI\\d+\\.png\" controls>")));
+    // The wrapped style block is the page's stylesheet still, its picture local.
+    EXPECT_TRUE(std::regex_search(
+        all,
+        std::regex("<style><!--\n\\.post > p\\{background:url\\(GAI\\d+\\.png\\)\\}\n--></style>")))
+        << all;
     EXPECT_NE(all.find("src=\"" + site.Url("/docs/media/clip.mp4") + "\""), std::string::npos);
     EXPECT_EQ(Count(site.Targets(), "/docs/img/a.jpg"), 1u); // src and srcset: stored once
     EXPECT_TRUE(std::regex_search(all, std::regex("<input type=\"image\" src=\"GAI\\d+\\.png\">")));
