@@ -9,6 +9,7 @@
 #include "Platform/ProcessStart.h"
 #include "Platform/ProgramFolder.h"
 #include "Shell/BrowserBridge.h"
+#include "Shell/SampleBriefs.h"
 #include "Shell/ui/BkMarks.h"
 #include "Shell/ui/BriefOpts.h"
 #include "Shell/ui/GuiRunHost.h"
@@ -36,6 +37,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <utility>
 
@@ -44,7 +46,13 @@ namespace {
 
 using C = Command;
 
-const char* const SampleBriefs[] = {"Leisure.brf", "Sports.brf", "News.brf", "Gov.brf"};
+// The user's own briefs folder, as UserBriefsFolder finds it in this session's environment.
+std::string UserFolderForBriefs(const std::string& programFolder) {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    return UserBriefsFolder(programFolder, dataHome != nullptr ? dataHome : "",
+                            home != nullptr ? home : "", FolderIsWritable);
+}
 
 int WindowStateNumber(Qt::WindowStates state) {
     if (state & Qt::WindowMinimized) return 1;
@@ -216,13 +224,13 @@ void TMDIFrame::FirstActivation() {
     firstActivation_ = false;
     StartupValues startup = ReadStartupValues(*registry_);
     if (startup.FirstStart || firstStart_) {
-        std::string folder = settings_.ProgramFolder + "Briefs/";
-        bool all = true;
-        for (const char* name : SampleBriefs)
-            all = all && std::filesystem::exists(folder + name);
-        if (all)
-            for (const char* name : SampleBriefs)
-                OpenBriefFile(folder + name);
+        // An installed program's samples are copied to the user's own folder first, where
+        // changes to them can be saved.
+        if (auto samples =
+                SampleBriefPaths(settings_.ProgramFolder,
+                                 UserFolderForBriefs(settings_.ProgramFolder), FolderIsWritable))
+            for (const std::string& path : *samples)
+                OpenBriefFile(path);
         OpenHelpTopic(48);
         if (settings_.BrowserPath.empty()) {
             preferencesOnFirstStart_ = 0;
@@ -274,12 +282,12 @@ void TMDIFrame::resizeEvent(QResizeEvent* event) {
 // --- files -------------------------------------------------------------------------------------
 
 QString TMDIFrame::BriefsFolder() const {
-    QString program = QString::fromStdString(settings_.ProgramFolder);
-    for (const char* name : {"briefs", "Briefs"}) {
-        QString folder = program + QLatin1String(name);
-        if (QFileInfo(folder).isDir()) return folder;
-    }
-    return program;
+    // The program's own briefs folder where the user may write there, else the user's own one.
+    const std::string folder = UserFolderForBriefs(settings_.ProgramFolder);
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (std::filesystem::is_directory(folder, error)) return QString::fromStdString(folder);
+    return QString::fromStdString(settings_.ProgramFolder);
 }
 
 QString WithBriefExtension(const QString& path) {
