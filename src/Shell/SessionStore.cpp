@@ -2,8 +2,6 @@
 
 #include "Platform/MozLz4File.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -30,27 +28,6 @@ std::string ReadSmallFile(const fs::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-// A 1-based position into an array, out-of-range values taken as `fallback`.
-size_t Position(const nlohmann::json& object, const char* key, size_t size, size_t fallback) {
-    auto it = object.find(key);
-    if (it == object.end() || !it->is_number_integer()) return fallback;
-    const long long value = it->get<long long>();
-    if (value < 1 || static_cast<unsigned long long>(value) > size) return fallback;
-    return static_cast<size_t>(value);
-}
-
-const nlohmann::json* ArrayOf(const nlohmann::json& object, const char* key) {
-    if (!object.is_object()) return nullptr;
-    auto it = object.find(key);
-    if (it == object.end() || !it->is_array() || it->empty()) return nullptr;
-    return &*it;
-}
-
-std::string TextOf(const nlohmann::json& object, const char* key) {
-    auto it = object.find(key);
-    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
 } // namespace
@@ -118,27 +95,6 @@ std::optional<std::string> NewestSessionStore(const std::vector<std::string>& ca
         }
     }
     return newest;
-}
-
-std::optional<BrowserPage> SelectedPageInSession(const std::string& json) {
-    const nlohmann::json session = nlohmann::json::parse(json, nullptr, false);
-    if (session.is_discarded()) return std::nullopt;
-    const nlohmann::json* windows = ArrayOf(session, "windows");
-    if (windows == nullptr) return std::nullopt;
-    const nlohmann::json& window =
-        (*windows)[Position(session, "selectedWindow", windows->size(), 1) - 1];
-    const nlohmann::json* tabs = ArrayOf(window, "tabs");
-    if (tabs == nullptr) return std::nullopt;
-    const nlohmann::json& tab = (*tabs)[Position(window, "selected", tabs->size(), 1) - 1];
-    const nlohmann::json* entries = ArrayOf(tab, "entries");
-    if (entries == nullptr) return std::nullopt;
-    // "index" points at the tab's current place in its history; without it, the newest.
-    const nlohmann::json& entry =
-        (*entries)[Position(tab, "index", entries->size(), entries->size()) - 1];
-    if (!entry.is_object()) return std::nullopt;
-    BrowserPage page{TextOf(entry, "url"), TextOf(entry, "title")};
-    if (page.Url.empty()) return std::nullopt;
-    return page;
 }
 
 std::optional<BrowserPage> CurrentSessionPage(const std::string& home) {

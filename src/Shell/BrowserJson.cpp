@@ -1,6 +1,8 @@
-// Reads the "Bookmarks" file of a Chromium, Chrome or Edge profile. The only user of the JSON
+// What the program reads from browsers' JSON files: the selected tab of a Firefox session store
+// and the "Bookmarks" file of a Chromium, Chrome or Edge profile. The only user of the JSON
 // library.
 #include "Shell/BookmarkFile.h"
+#include "Shell/SessionStore.h"
 
 #include <nlohmann/json.hpp>
 
@@ -21,7 +23,47 @@ std::string StringField(const Json& node, const char* key) {
     return it != node.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
+// A 1-based position into an array, out-of-range values taken as `fallback`.
+size_t Position(const Json& object, const char* key, size_t size, size_t fallback) {
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_number_integer()) return fallback;
+    const long long value = it->get<long long>();
+    if (value < 1 || static_cast<unsigned long long>(value) > size) return fallback;
+    return static_cast<size_t>(value);
+}
+
+const Json* ArrayOf(const Json& object, const char* key) {
+    if (!object.is_object()) return nullptr;
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_array() || it->empty()) return nullptr;
+    return &*it;
+}
+
+std::string TextOf(const Json& object, const char* key) {
+    auto it = object.find(key);
+    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
 } // namespace
+
+std::optional<BrowserPage> SelectedPageInSession(const std::string& json) {
+    const Json session = Json::parse(json, nullptr, false);
+    if (session.is_discarded()) return std::nullopt;
+    const Json* windows = ArrayOf(session, "windows");
+    if (windows == nullptr) return std::nullopt;
+    const Json& window = (*windows)[Position(session, "selectedWindow", windows->size(), 1) - 1];
+    const Json* tabs = ArrayOf(window, "tabs");
+    if (tabs == nullptr) return std::nullopt;
+    const Json& tab = (*tabs)[Position(window, "selected", tabs->size(), 1) - 1];
+    const Json* entries = ArrayOf(tab, "entries");
+    if (entries == nullptr) return std::nullopt;
+    // "index" points at the tab's current place in its history; without it, the newest.
+    const Json& entry = (*entries)[Position(tab, "index", entries->size(), entries->size()) - 1];
+    if (!entry.is_object()) return std::nullopt;
+    BrowserPage page{TextOf(entry, "url"), TextOf(entry, "title")};
+    if (page.Url.empty()) return std::nullopt;
+    return page;
+}
 
 TBookmarkOutline ReadChromiumBookmarks(std::string_view json) {
     TBookmarkOutline outline;
