@@ -1,0 +1,112 @@
+#pragma once
+// The fixture of the HTTP client's tests: a loopback server, a run context with a short time unit,
+// and a host that records the status and progress the client shows.
+#include "Engine/HttpClient.h"
+
+#include "Engine/Base64.h"
+#include "Engine/RunCancel.h"
+#include "Engine/RunContext.h"
+#include "Engine/RunHost.h"
+#include "Platform/SocketCanceller.h"
+#include "Shell/AppSettings.h"
+#include "support/TempDir.h"
+#include "support/TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <chrono>
+#include <mutex>
+#include <random>
+#include <thread>
+
+namespace gathra::test {
+
+// Records what the client shows in the status bar and the progress bar.
+class RecordingHost : public RunHost {
+public:
+    void LockControls(TBrief&) override {}
+    void UnlockControls(TBrief&) override {}
+    void CreateProgress() override {}
+    void ShowProgress() override {}
+    void UpdateItem(ProgressLabel, const std::string&) override {}
+    void UpdateProgress(int percent) override {
+        std::lock_guard lock(mutex);
+        progress.push_back(percent);
+    }
+    void FreeProgress() override {}
+    void SetStatusText(const std::string& text) override {
+        std::lock_guard lock(mutex);
+        status.push_back(text);
+    }
+    void ShowDiskError(const std::string&, const std::string&) override {}
+    void BriefReady(const std::string&, const std::string&, const std::string&) override {}
+    void AppendArchive(TBrief&, const std::string&, const std::string&) override {}
+    void Repaint() override {}
+
+    std::mutex mutex;
+    std::vector<std::string> status;
+    std::vector<int> progress;
+};
+
+struct Options {
+    std::string UserName;
+    std::string Password;
+    std::string Base; // empty: the test server's own address
+    bool LocalOnly = false;
+    std::string ProxyHost;
+    int ProxyPort = 80;
+    bool LoadImages = false;
+    bool LoadBinaries = false;
+    std::string AgentComment;
+};
+
+// The notices, told apart by a phrase of their own.
+inline bool Holds(const TResponseBuffer& buffer, std::string_view text) {
+    return buffer.Bytes().find(text) != std::string::npos;
+}
+inline constexpr std::string_view kSkipped = "<title>Gathra Light Web page skipped</title>";
+inline constexpr std::string_view kConnectFailed = "was unable to connect to the server";
+inline constexpr std::string_view kNetworkBusy = "heavily loaded";
+inline constexpr std::string_view kPassword = "This page requires a UserName and Password.";
+inline constexpr std::string_view kRefused =
+    "a type of file that this brief entry does not retrieve";
+inline constexpr std::string_view kExternal = "<title>External Link</title>";
+inline constexpr std::string_view kOtherStatus = "The server was unable to respond to the request.";
+inline constexpr std::string_view kNotFound = "unable to find or deliver";
+
+inline std::string WithNul(std::string bytes) {
+    bytes.push_back('\0');
+    return bytes;
+}
+
+class HttpClientTest : public ::testing::Test {
+protected:
+    HttpClientTest() {
+        run.Settings = &settings;
+        run.Flags = &flags;
+        run.Canceller = &canceller;
+        run.Host = &host;
+        run.TimeUnitMs = 5;
+    }
+
+    TFetchResult Fetch(std::string& address, const Options& o = {}) {
+        return FetchDocument(address, buffer, o.UserName, o.Password,
+                             o.Base.empty() ? server.HostPort() : o.Base, o.LocalOnly, o.ProxyHost,
+                             o.ProxyPort, o.LoadImages, o.LoadBinaries, o.AgentComment, run);
+    }
+    TFetchResult Fetch(const std::string& path, const Options& o = {}) {
+        std::string address = server.Address(path);
+        return Fetch(address, o);
+    }
+
+    TestHttpServer server;
+    AppSettings settings;
+    RunFlags flags;
+    SocketCanceller canceller;
+    RecordingHost host;
+    TRunContext run;
+    TResponseBuffer buffer;
+};
+
+} // namespace gathra::test
