@@ -10,6 +10,7 @@
 #include "Platform/Clock.h"
 #include "Platform/SocketCanceller.h"
 #include "Shell/AppSettings.h"
+#include "support/QuietHost.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -24,21 +25,7 @@ namespace {
 using test::TestHttpServer;
 using test::TestResponse;
 
-class QuietHost : public RunHost {
-public:
-    void LockControls(TBrief&) override {}
-    void UnlockControls(TBrief&) override {}
-    void CreateProgress() override {}
-    void ShowProgress() override {}
-    void UpdateItem(ProgressLabel, const std::string&) override {}
-    void UpdateProgress(int) override {}
-    void FreeProgress() override {}
-    void SetStatusText(const std::string&) override {}
-    void ShowDiskError(const std::string&, const std::string&) override {}
-    void BriefReady(const std::string&, const std::string&, const std::string&) override {}
-    void AppendArchive(TBrief&, const std::string&, const std::string&) override {}
-    void Repaint() override {}
-};
+using test::QuietHost;
 
 // Every file of a folder and its subfolders, read whole.
 std::vector<std::pair<std::string, std::string>> AllFiles(const std::filesystem::path& folder) {

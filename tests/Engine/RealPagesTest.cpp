@@ -9,6 +9,7 @@
 #include "Platform/Clock.h"
 #include "Platform/SocketCanceller.h"
 #include "Shell/AppSettings.h"
+#include "support/QuietHost.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -33,20 +34,11 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-class QuietHost : public RunHost {
+// Marks the brief as generating while the run holds it, as the program's windows do.
+class MarkingHost : public test::QuietHost {
 public:
     void LockControls(TBrief& brief) override { brief.Generating = 1; }
     void UnlockControls(TBrief& brief) override { brief.Generating = 0; }
-    void CreateProgress() override {}
-    void ShowProgress() override {}
-    void UpdateItem(ProgressLabel, const std::string&) override {}
-    void UpdateProgress(int) override {}
-    void FreeProgress() override {}
-    void SetStatusText(const std::string&) override {}
-    void ShowDiskError(const std::string&, const std::string&) override {}
-    void BriefReady(const std::string&, const std::string&, const std::string&) override {}
-    void AppendArchive(TBrief&, const std::string&, const std::string&) override {}
-    void Repaint() override {}
 };
 
 class RealPagesTest : public ::testing::Test {
@@ -104,7 +96,7 @@ protected:
     RunFlags flags;
     SocketCanceller canceller;
     FileNameCounters counters;
-    QuietHost host;
+    MarkingHost host;
     TBrief brief;
 };
 

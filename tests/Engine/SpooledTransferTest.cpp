@@ -8,6 +8,7 @@
 #include "Engine/SkeinThread.h"
 #include "Output/PageRewriter.h"
 #include "Platform/SocketCanceller.h"
+#include "support/QuietHost.h"
 #include "support/RewriteRun.h"
 #include "support/TestHttpServer.h"
 
@@ -46,7 +47,7 @@ std::set<std::string> Names(const std::filesystem::path& folder) {
 
 // Looks at the response buffer each time the client shows its progress (on the client's own
 // thread, between two blocks), and stops the transfer when told to.
-class WatchingHost : public RunHost {
+class WatchingHost : public test::QuietHost {
 public:
     struct Sample {
         size_t InMemory;
@@ -54,11 +55,6 @@ public:
         size_t NamesInFolder;
         std::uintmax_t HiddenOnDisk; // the hidden file's size; 0 for an unnamed one
     };
-    void LockControls(TBrief&) override {}
-    void UnlockControls(TBrief&) override {}
-    void CreateProgress() override {}
-    void ShowProgress() override {}
-    void UpdateItem(ProgressLabel, const std::string&) override {}
     void UpdateProgress(int) override {
         if (Buffer == nullptr) return;
         const TBodySpool* spool = Buffer->Spool();
@@ -70,12 +66,6 @@ public:
             {Buffer->Size(), spool != nullptr ? spool->Size() : 0, Names(Folder).size(), hidden});
         if (spool != nullptr && StopAfter > 0 && spool->Size() >= StopAfter) *Stop = 1;
     }
-    void FreeProgress() override {}
-    void SetStatusText(const std::string&) override {}
-    void ShowDiskError(const std::string&, const std::string&) override {}
-    void BriefReady(const std::string&, const std::string&, const std::string&) override {}
-    void AppendArchive(TBrief&, const std::string&, const std::string&) override {}
-    void Repaint() override {}
 
     std::uint64_t MostSpooled() const {
         std::uint64_t most = 0;

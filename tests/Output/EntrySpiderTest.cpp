@@ -8,6 +8,7 @@
 #include "Engine/TocList.h"
 #include "Output/NavigationBar.h"
 #include "Output/PageFrame.h"
+#include "support/QuietHost.h"
 #include "support/RewriteRun.h"
 #include "support/TestHttpServer.h"
 
@@ -26,24 +27,13 @@ using test::TestHttpServer;
 using test::TestResponse;
 
 // Calls `onAddress` with every address the spider shows as the current page.
-class WatchingHost : public RunHost {
+class WatchingHost : public test::QuietHost {
 public:
-    void LockControls(TBrief&) override {}
-    void UnlockControls(TBrief&) override {}
-    void CreateProgress() override {}
-    void ShowProgress() override {}
     void UpdateItem(ProgressLabel label, const std::string& text) override {
         if (label == ProgressLabel::CurrAddr && onAddress) onAddress(text);
         if (label == ProgressLabel::CurrDepth) depths.push_back(text);
         if (label == ProgressLabel::ImagesLoaded && onImages) onImages();
     }
-    void UpdateProgress(int) override {}
-    void FreeProgress() override {}
-    void SetStatusText(const std::string&) override {}
-    void ShowDiskError(const std::string&, const std::string&) override {}
-    void BriefReady(const std::string&, const std::string&, const std::string&) override {}
-    void AppendArchive(TBrief&, const std::string&, const std::string&) override {}
-    void Repaint() override {}
 
     std::function<void(const std::string&)> onAddress;
     std::function<void()> onImages;

@@ -9,6 +9,7 @@
 #include "Engine/RunHost.h"
 #include "Platform/SocketCanceller.h"
 #include "Shell/AppSettings.h"
+#include "support/QuietHost.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -23,26 +24,16 @@
 namespace gathra::test {
 
 // Records what the client shows in the status bar and the progress bar.
-class RecordingHost : public RunHost {
+class RecordingHost : public QuietHost {
 public:
-    void LockControls(TBrief&) override {}
-    void UnlockControls(TBrief&) override {}
-    void CreateProgress() override {}
-    void ShowProgress() override {}
-    void UpdateItem(ProgressLabel, const std::string&) override {}
     void UpdateProgress(int percent) override {
         std::lock_guard lock(mutex);
         progress.push_back(percent);
     }
-    void FreeProgress() override {}
     void SetStatusText(const std::string& text) override {
         std::lock_guard lock(mutex);
         status.push_back(text);
     }
-    void ShowDiskError(const std::string&, const std::string&) override {}
-    void BriefReady(const std::string&, const std::string&, const std::string&) override {}
-    void AppendArchive(TBrief&, const std::string&, const std::string&) override {}
-    void Repaint() override {}
 
     std::mutex mutex;
     std::vector<std::string> status;
