@@ -10,6 +10,7 @@
 #include "Platform/Clock.h"
 #include "Platform/SocketCanceller.h"
 #include "Shell/AppSettings.h"
+#include "support/BriefRun.h"
 #include "support/QuietHost.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -73,43 +74,12 @@ TEST(HostilePages, LocalFilesAreReadOnlyForEntriesThatAreLocalFiles) {
     // A redirect to a "file://" address asks the server for that path, never the disk.
     server.Serve("/moved.htm", TestResponse::Redirect(302, "file://" + secret));
 
-    TBrief brief;
-    brief.CreateNewBrief();
-    brief.BriefName = "Hostile";
-    brief.FileName = (briefs / "Hostile.brf").string();
-    brief.BriefFolder = briefs.Folder();
-    auto add = [&](const std::string& address, int depth) {
-        TWebPage& e = *brief.WebList.AddEntry(EntryKind::Web);
-        e.EntryName = address;
-        e.Address = address;
-        e.SpiderDepth = depth;
-        e.LoadImages = 1;
-        e.LoadBinaries = 1;
-    };
-    add(server.Url("/top.htm"), 3);
-    add(server.Url("/frames.htm"), 2);
-    add(server.Url("/moved.htm"), 1);
-    add("file://" + (home / "local.htm").string(), 2);
-
-    AppSettings settings;
-    settings.ProgramFolder = "/prog/";
-    settings.DiskBufferBytes = 0;
-    settings.Retries = 1;
-    QuietHost host;
-    FixedClock clock{LocalTime{2026, 3, 7, 9, 5, 3}};
-    RunFlags flags;
-    SocketCanceller canceller;
-    FileNameCounters counters;
-    TSkeinThread::Options options;
-    options.Settings = &settings;
-    options.Host = &host;
-    options.Clock = &clock;
-    options.Flags = &flags;
-    options.Canceller = &canceller;
-    options.Counters = &counters;
-    options.TimeUnitMs = 20;
-    TSkeinThread run(brief, options);
-    ASSERT_TRUE(run.RunHere());
+    test::BriefRun run(briefs.Folder(), "Hostile");
+    run.AddWeb(server.Url("/top.htm"), 3);
+    run.AddWeb(server.Url("/frames.htm"), 2);
+    run.AddWeb(server.Url("/moved.htm"), 1);
+    run.AddWeb("file://" + (home / "local.htm").string(), 2);
+    ASSERT_TRUE(run.Run());
 
     EXPECT_EQ(FilesHolding(briefs.Path(), "TOP SECRET"), 0u);
     // The local links of network pages stand as notices of unsupported links.

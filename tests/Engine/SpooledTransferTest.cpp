@@ -8,6 +8,7 @@
 #include "Engine/SkeinThread.h"
 #include "Output/PageRewriter.h"
 #include "Platform/SocketCanceller.h"
+#include "support/BriefRun.h"
 #include "support/QuietHost.h"
 #include "support/RewriteRun.h"
 #include "support/TestHttpServer.h"
@@ -324,42 +325,11 @@ TEST(SpooledRun, BinariesOfEveryKindAreStoredWhole) {
     server.Serve("/top.png", served[4]);
     server.Serve("/notes", served[5]);
 
-    TBrief brief;
-    brief.CreateNewBrief();
-    brief.BriefName = "Files";
-    brief.FileName = (dir / "Files.brf").string();
-    brief.BriefFolder = dir.Folder();
-    auto add = [&](const std::string& address, int depth) {
-        TWebPage& e = *brief.WebList.AddEntry(EntryKind::Web);
-        e.EntryName = address;
-        e.Address = address;
-        e.SpiderDepth = depth;
-        e.LoadImages = 1;
-        e.LoadBinaries = 1;
-    };
-    add(server.Url("/top.png"), 1);
-    add(server.Url("/index.htm"), 2);
-
-    AppSettings settings;
-    settings.ProgramFolder = "/prog/";
-    settings.DiskBufferBytes = 0;
-    settings.Retries = 1;
-    settings.KeepPageResources = true;
-    WatchingHost host; // watching nothing
-    FixedClock clock{LocalTime{2026, 3, 7, 9, 5, 3}};
-    RunFlags flags;
-    SocketCanceller canceller;
-    FileNameCounters counters;
-    TSkeinThread::Options options;
-    options.Settings = &settings;
-    options.Host = &host;
-    options.Clock = &clock;
-    options.Flags = &flags;
-    options.Canceller = &canceller;
-    options.Counters = &counters;
-    options.TimeUnitMs = 20;
-    TSkeinThread run(brief, options);
-    ASSERT_TRUE(run.RunHere());
+    test::BriefRun run(dir.Folder(), "Files");
+    run.Settings.KeepPageResources = true;
+    run.AddWeb(server.Url("/top.png"), 1);
+    run.AddWeb(server.Url("/index.htm"), 2);
+    ASSERT_TRUE(run.Run());
 
     // Every file of the folder is catalogued, and none is a spool file left over.
     const std::filesystem::path folder = dir.Path() / "0";
@@ -388,7 +358,7 @@ TEST(SpooledRun, BinariesOfEveryKindAreStoredWhole) {
     std::int64_t total = 0;
     for (const TestResponse& response : served)
         total += static_cast<std::int64_t>(response.Bytes.size()) + 1;
-    EXPECT_EQ(run.Outcome().Bytes, total);
+    EXPECT_EQ(run.Thread->Outcome().Bytes, total);
 }
 
 } // namespace
