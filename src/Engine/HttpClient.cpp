@@ -261,6 +261,14 @@ std::uint8_t Transfer(const std::string& connectTo, const std::string& request, 
         }
     }
 
+    if (!noticeWritten && !run.SkipOrAbort() && reader.FileShortOfAnnounced()) {
+        // The server closed before the whole file came: what arrived is not the file. (A page
+        // keeps what arrived, to be read as far as it goes.)
+        notes.Unstored = true;
+        socket.Close();
+        buffer.Clear();
+        return 0;
+    }
     if (!noticeWritten) buffer.AppendNul();
     buffer.Rewind();
     socket.Close();

@@ -71,6 +71,12 @@ public:
     bool Spooling() const { return spooling_; }
     // Every byte fed so far, header and body, wherever they went.
     std::uint64_t Received() const { return received_; }
+    // A file's body (one stored as it came) that is shorter than the length its header announced:
+    // when the transfer has ended, the file was cut short.
+    bool FileShortOfAnnounced() const {
+        return fileBody_ && announced_ > 0 &&
+               received_ - headerEnd_ < static_cast<std::uint64_t>(announced_);
+    }
 
 private:
     Step TakeHeader(std::size_t end, std::int64_t nowMs);

@@ -195,6 +195,8 @@ TEST_P(SpooledTransfer, ATransferEndedMidBodyLeavesItsNoticeAndNoFile) {
     dropped.ResetAtEnd = true;
     // 30 time units of 5 ms must bring 1,024 bytes; this brings 300. (Without a length, the
     // progress moves, and the host looks, at every block.)
+    TestResponse closed = Zip(); // a graceful close, short of the announced length
+    closed.CloseAfter = kZipHeader.size() + 1000000;
     TestResponse stalls = TestResponse::Raw("HTTP/1.0 200 OK\r\nContent-Type: application/zip"
                                             "\r\n\r\n" +
                                             body.substr(0, 100000));
@@ -202,6 +204,7 @@ TEST_P(SpooledTransfer, ATransferEndedMidBodyLeavesItsNoticeAndNoFile) {
     stalls.ChunkDelayMs = 10;
     Case cases[] = {
         {"a dropped connection", dropped, nullptr, "The server was unable to respond"},
+        {"a close before the announced length", closed, nullptr, "failed to load"},
         {"skipped", Zip(), &r.Flags.SkipFlag, "<h2>Page Skipped</h2>"},
         {"stopped", Zip(), &r.Flags.AbortFlag, "<h2>Page Skipped</h2>"},
         {"a body that stalls", stalls, nullptr, "unable to connect to the server"},
@@ -222,6 +225,18 @@ TEST_P(SpooledTransfer, ATransferEndedMidBodyLeavesItsNoticeAndNoFile) {
         EXPECT_LT(host.MostSpooled(), body.size()) << c.What;
         EXPECT_EQ(Names(r.Dir.Path()), catalogOnly) << c.What;
     }
+    // A small file, held whole rather than written as it comes, cut short the same way.
+    r.Flags.Reset();
+    host.Stop = nullptr;
+    r.Run.SpoolAfterBytes = 64 * 1024;
+    TestResponse small = TestResponse::Raw("HTTP/1.0 200 OK\r\nContent-Type: image/png\r\n"
+                                           "Content-Length: 40000\r\n\r\n" +
+                                           body.substr(0, 30000));
+    server.Enqueue(small);
+    TFetchResult fetched = Fetch("/cut.png");
+    EXPECT_FALSE(fetched.IsContent);
+    EXPECT_NE(buffer.Bytes().find("failed to load"), std::string::npos);
+    EXPECT_EQ(Names(r.Dir.Path()), catalogOnly);
 }
 
 // The run's free-space check holds while a body is written: a disk that fills stops the run
