@@ -2,6 +2,7 @@
 #include "Brief/BriefFile.h"
 #include "Platform/Registry.h"
 #include "Shell/Settings.h"
+#include "support/CliRun.h"
 #include "support/RecordingDialogs.h"
 #include "support/SessionFiles.h"
 #include "support/TempDir.h"
@@ -62,12 +63,9 @@ protected:
         std::string Err;
     };
     Result Cli(std::vector<std::string> args) {
-        std::vector<const char*> argv{"gathra"};
-        for (const std::string& a : args)
-            argv.push_back(a.c_str());
         std::ostringstream out, err;
         Result r;
-        r.Status = RunGathraCli(static_cast<int>(argv.size()), argv.data(), out, err);
+        r.Status = test::RunCli(args, out, err);
         r.Out = out.str();
         r.Err = err.str();
         return r;

@@ -1,6 +1,7 @@
 #include "App/gathra/Cli.h"
 #include "App/gathra/JsonText.h"
 #include "Brief/BriefFile.h"
+#include "support/CliRun.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 
@@ -18,14 +19,10 @@ using test::WriteFileBytes;
 
 class BriefCommandsTest : public ::testing::Test {
 protected:
-    int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "gathra");
-        std::vector<const char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(a.c_str());
+    int Run(const std::vector<std::string>& args) {
         out.str("");
         err.str("");
-        return RunGathraCli(static_cast<int>(argv.size()), argv.data(), out, err);
+        return test::RunCli(args, out, err);
     }
     TBrief Load() {
         TBrief brief;

@@ -3,6 +3,7 @@
 // a full disk.
 #include "App/gathra/Cli.h"
 #include "Brief/BriefFile.h"
+#include "support/CliRun.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 
@@ -19,14 +20,10 @@
 namespace gathra {
 namespace {
 
-int RunCli(std::vector<std::string> args, std::ostringstream& err) {
-    args.insert(args.begin(), "gathra");
-    std::vector<const char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
+int RunCli(const std::vector<std::string>& args, std::ostringstream& err) {
     std::ostringstream out;
     err.str("");
-    return RunGathraCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    return test::RunCli(args, out, err);
 }
 
 // Makes a folder refuse new files for as long as it lives: by its mode for an ordinary user, by

@@ -1,5 +1,6 @@
 #include "App/gathra/Cli.h"
 #include "Brief/BriefFile.h"
+#include "support/CliRun.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 
@@ -37,14 +38,10 @@ protected:
                                          "url": "https://json.example/"}]}}})");
     }
 
-    int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "gathra");
-        std::vector<const char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(a.c_str());
+    int Run(const std::vector<std::string>& args) {
         out.str("");
         err.str("");
-        return RunGathraCli(static_cast<int>(argv.size()), argv.data(), out, err);
+        return test::RunCli(args, out, err);
     }
     std::vector<std::pair<std::string, std::string>> Entries() {
         TBrief b;

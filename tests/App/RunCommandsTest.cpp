@@ -6,6 +6,7 @@
 #include "Platform/Clock.h"
 #include "Platform/Registry.h"
 #include "Shell/Settings.h"
+#include "support/CliRun.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -45,12 +46,9 @@ struct CliResult {
 };
 
 CliResult Cli(std::vector<std::string> args) {
-    std::vector<const char*> argv{"gathra"};
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
     std::ostringstream out, err;
     CliResult r;
-    r.Status = RunGathraCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    r.Status = test::RunCli(args, out, err);
     r.Out = out.str();
     r.Err = err.str();
     return r;

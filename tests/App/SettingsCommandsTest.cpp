@@ -2,6 +2,7 @@
 #include "Brief/ScrambleText.h"
 #include "Platform/Registry.h"
 #include "Shell/Settings.h"
+#include "support/CliRun.h"
 
 #include "support/TempDir.h"
 
@@ -33,14 +34,10 @@ protected:
             unsetenv("GATHRA_CONFIG_DIR");
     }
 
-    int Run(std::vector<std::string> words) {
-        words.insert(words.begin(), "gathra");
-        std::vector<const char*> argv;
-        for (const std::string& word : words)
-            argv.push_back(word.c_str());
+    int Run(const std::vector<std::string>& words) {
         out_.str("");
         err_.str("");
-        return RunGathraCli(static_cast<int>(argv.size()), argv.data(), out_, err_);
+        return test::RunCli(words, out_, err_);
     }
     std::optional<std::string> Stored(std::string_view group, std::string_view name) {
         return registry_.ReadValue(group, name);

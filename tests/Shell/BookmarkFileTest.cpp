@@ -1,5 +1,6 @@
 #include "Shell/BookmarkFile.h"
 #include "Shell/BookmarkEntries.h"
+#include "support/BookmarkTree.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 
@@ -12,20 +13,8 @@ namespace gathra {
 namespace {
 
 using test::TempDir;
+using test::Tree;
 using test::WriteFileBytes;
-
-// The tree as one line per item: two blanks per level below the top, the title, and the
-// address in angle brackets when there is one.
-std::string Tree(const TBookmarkOutline& outline) {
-    std::string out;
-    for (int i : outline.InOrder()) {
-        const TBookmarkItem& item = outline.Item(i);
-        out += std::string(static_cast<size_t>(2 * (item.Level - 1)), ' ') + item.Text;
-        if (!item.Address.empty()) out += " <" + item.Address + ">";
-        out += "\n";
-    }
-    return out;
-}
 
 std::string Icon(size_t bytes) {
     std::string icon = "data:image/png;base64,";

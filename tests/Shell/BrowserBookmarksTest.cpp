@@ -1,5 +1,6 @@
 #include "Shell/BookmarkFile.h"
 #include "Shell/BrowserProfiles.h"
+#include "support/BookmarkTree.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 
@@ -13,18 +14,8 @@ namespace gathra {
 namespace {
 
 using test::TempDir;
+using test::Tree;
 using test::WriteFileBytes;
-
-std::string Tree(const TBookmarkOutline& outline) {
-    std::string out;
-    for (int i : outline.InOrder()) {
-        const TBookmarkItem& item = outline.Item(i);
-        out += std::string(static_cast<size_t>(2 * (item.Level - 1)), ' ') + item.Text;
-        if (!item.Address.empty()) out += " <" + item.Address + ">";
-        out += "\n";
-    }
-    return out;
-}
 
 // A places database in the shape Firefox keeps, made with SQLite itself. The rows go in out of
 // order on purpose: the browser's order is the position within each folder.

@@ -4,6 +4,7 @@
 //   Xvfb :99 -screen 0 1024x768x24 & DISPLAY=:99 build/gathralight_archive_screenshots /tmp/shots
 #include "Brief/BriefFile.h"
 #include "Brief/ui/SkeinForm.h"
+#include "ScreenShot.h"
 #include "Shell/ui/ArchiveList.h"
 #include "Shell/ui/BriefOpts.h"
 #include "Shell/ui/MDIFrame.h"
@@ -22,18 +23,9 @@
 
 using namespace gathra;
 using namespace gathra::test;
+using namespace gathra::tools;
 
 namespace {
-
-QString shotFolder;
-
-void Shot(const QString& name) {
-    QTest::qWait(400);
-    QString path = shotFolder + "/" + name + ".png";
-    int status = QProcess::execute("import", {"-window", "root", path});
-    std::printf("%s: %s\n", qPrintable(path), status == 0 ? "taken" : "failed");
-    std::fflush(stdout);
-}
 
 void ClickRow(TArchiveList* list, int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
@@ -44,12 +36,10 @@ void ClickRow(TArchiveList* list, int row) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    shotFolder = argc > 1 ? QString(argv[1]) : QStringLiteral(".");
+    TakeShotsInto(argc, argv);
 
     FrameHarness h;
-    TMDIFrame& frame = h.Frame();
-    frame.setGeometry(40, 110, 760, 520);
-    QTest::qWait(200);
+    TMDIFrame& frame = PlacedFrame(h);
 
     std::string path = WriteBriefFile(
         h.PathOf("Reading.brf"),

@@ -3,6 +3,7 @@
 // server, for example:
 //   Xvfb :99 -screen 0 1024x768x24 & DISPLAY=:99 build/gathralight_import_screenshots /tmp/shots
 #include "Brief/ui/SkeinForm.h"
+#include "ScreenShot.h"
 #include "Shell/ui/BkMarks.h"
 #include "Shell/ui/MDIFrame.h"
 #include "ui/support/UiTestSupport.h"
@@ -16,18 +17,9 @@
 
 using namespace gathra;
 using namespace gathra::test;
+using namespace gathra::tools;
 
 namespace {
-
-QString shotFolder;
-
-void Shot(const QString& name) {
-    QTest::qWait(400);
-    QString path = shotFolder + "/" + name + ".png";
-    int status = QProcess::execute("import", {"-window", "root", path});
-    std::printf("%s: %s\n", qPrintable(path), status == 0 ? "taken" : "failed");
-    std::fflush(stdout);
-}
 
 const char* const Export =
     "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
@@ -59,12 +51,10 @@ const char* const Export =
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    shotFolder = argc > 1 ? QString(argv[1]) : QStringLiteral(".");
+    TakeShotsInto(argc, argv);
 
     FrameHarness h;
-    TMDIFrame& frame = h.Frame();
-    frame.setGeometry(40, 110, 760, 520);
-    QTest::qWait(200);
+    TMDIFrame& frame = PlacedFrame(h);
 
     std::string briefPath = WriteBriefFile(
         h.PathOf("Reading.brf"),

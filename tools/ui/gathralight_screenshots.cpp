@@ -4,6 +4,7 @@
 //   Xvfb :99 -screen 0 1024x768x24 & DISPLAY=:99 build/gathralight_screenshots /tmp/shots
 #include "Brief/ui/SkeinForm.h"
 #include "Brief/ui/WebScrollBox.h"
+#include "ScreenShot.h"
 #include "Shell/ui/MDIFrame.h"
 #include "support/TestHttpServer.h"
 #include "ui/support/UiTestSupport.h"
@@ -18,29 +19,14 @@
 
 using namespace gathra;
 using namespace gathra::test;
-
-namespace {
-
-QString shotFolder;
-
-void Shot(const QString& name) {
-    QTest::qWait(400);
-    QString path = shotFolder + "/" + name + ".png";
-    int status = QProcess::execute("import", {"-window", "root", path});
-    std::printf("%s: %s\n", qPrintable(path), status == 0 ? "taken" : "failed");
-    std::fflush(stdout);
-}
-
-} // namespace
+using namespace gathra::tools;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    shotFolder = argc > 1 ? QString(argv[1]) : QStringLiteral(".");
+    TakeShotsInto(argc, argv);
 
     FrameHarness h;
-    TMDIFrame& frame = h.Frame();
-    frame.setGeometry(40, 110, 760, 520);
-    QTest::qWait(200);
+    TMDIFrame& frame = PlacedFrame(h);
 
     std::string folder = frame.Settings().ProgramFolder + "Briefs/";
     // A copy of a sample brief, so that the shipped one stays as it is.

@@ -1,0 +1,41 @@
+#pragma once
+// What the screenshot tools share: whole-screen shots with ImageMagick's `import` into the folder
+// named on the command line, and the main window placed where every shot expects it.
+#include "Shell/ui/MDIFrame.h"
+#include "ui/support/UiTestSupport.h"
+
+#include <QProcess>
+#include <QString>
+#include <QTest>
+#include <cstdio>
+
+namespace gathra::tools {
+
+// The folder the shots go to: the first argument, else the current folder.
+inline QString& ShotFolder() {
+    static QString folder = QStringLiteral(".");
+    return folder;
+}
+
+inline void TakeShotsInto(int argc, char** argv) {
+    if (argc > 1) ShotFolder() = QString(argv[1]);
+}
+
+// Lets the screen settle, then takes it as NAME.png.
+inline void Shot(const QString& name) {
+    QTest::qWait(400);
+    QString path = ShotFolder() + "/" + name + ".png";
+    int status = QProcess::execute("import", {"-window", "root", path});
+    std::printf("%s: %s\n", qPrintable(path), status == 0 ? "taken" : "failed");
+    std::fflush(stdout);
+}
+
+// The harness's main window at the place and size the shots are taken of.
+inline TMDIFrame& PlacedFrame(test::FrameHarness& h) {
+    TMDIFrame& frame = h.Frame();
+    frame.setGeometry(40, 110, 760, 520);
+    QTest::qWait(200);
+    return frame;
+}
+
+} // namespace gathra::tools
