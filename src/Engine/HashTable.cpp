@@ -1,7 +1,6 @@
 #include "Engine/HashTable.h"
 
 #include <cassert>
-#include <functional>
 
 namespace gathra {
 
@@ -19,24 +18,16 @@ int THashTable::BucketOf(std::string_view key) const {
     return static_cast<int>(sum % buckets_.size());
 }
 
-namespace {
-
-size_t HashOf(std::string_view key) {
-    return std::hash<std::string_view>{}(key);
-}
-
-} // namespace
-
 void THashTable::Grow() {
-    std::vector<PageRecord*> old = std::move(newest_);
-    newest_.assign(old.empty() ? 64 : old.size() * 2, nullptr);
+    std::vector<std::uint32_t> old = std::move(newest_);
+    newest_.assign(old.empty() ? 64 : old.size() * 2, 0);
     const size_t mask = newest_.size() - 1;
-    for (PageRecord* record : old) {
-        if (record == nullptr) continue;
-        size_t i = HashOf(record->Url) & mask;
-        while (newest_[i] != nullptr)
+    for (std::uint32_t slot : old) {
+        if (slot == 0) continue;
+        size_t i = TRecordStore::HashOf(store_.At(slot - 1)) & mask;
+        while (newest_[i] != 0)
             i = (i + 1) & mask;
-        newest_[i] = record;
+        newest_[i] = slot;
     }
 }
 
@@ -45,13 +36,15 @@ PageRecord* THashTable::Add(std::string_view url, std::string_view localName,
                             TocNode* tocNode, std::uint8_t framePage) {
     PageRecord* record = buckets_[static_cast<size_t>(BucketOf(url))]->Add(
         url, localName, smartMatch, depth, loaded, tocNode, framePage);
+    const std::uint32_t slot = store_.Count(); // the new record's number plus one
     if ((used_ + 1) * 2 > newest_.size()) Grow();
+    const std::string_view key = KeyText(url);
     const size_t mask = newest_.size() - 1;
-    size_t i = HashOf(record->Url) & mask;
-    while (newest_[i] != nullptr && newest_[i]->Url != record->Url)
+    size_t i = KeyHash(key) & mask;
+    while (newest_[i] != 0 && !store_.At(newest_[i] - 1).HasKey(key))
         i = (i + 1) & mask;
-    if (newest_[i] == nullptr) ++used_;
-    newest_[i] = record;
+    if (newest_[i] == 0) ++used_;
+    newest_[i] = slot;
     return record;
 }
 
@@ -59,8 +52,10 @@ PageRecord* THashTable::Find(std::string_view url) const {
     if (newest_.empty()) return nullptr;
     const std::string_view key = KeyText(url);
     const size_t mask = newest_.size() - 1;
-    for (size_t i = HashOf(key) & mask; newest_[i] != nullptr; i = (i + 1) & mask)
-        if (newest_[i]->Url == key) return newest_[i];
+    for (size_t i = KeyHash(key) & mask; newest_[i] != 0; i = (i + 1) & mask) {
+        PageRecord& record = store_.At(newest_[i] - 1);
+        if (record.HasKey(key)) return &record;
+    }
     return nullptr;
 }
 

@@ -19,6 +19,10 @@ public:
                     std::uint8_t framePage);
     PageRecord* Find(std::string_view url) const;
     const TPageLList& Bucket(int i) const { return *buckets_[static_cast<size_t>(i)]; }
+    // Gives a record of this table another local name.
+    void Rename(PageRecord& record, std::string_view localName) {
+        store_.Rename(record, localName);
+    }
 
 private:
     void Grow();
@@ -29,9 +33,9 @@ private:
     // most half of them used, probed one after another). A bucket is a chain searched from its
     // head, and a large page adds thousands of keys to 97 buckets: without this index every
     // lookup would walk a chain that grows with the page, and a page scan would be quadratic.
-    // The keys are the records' own Url strings, which live as long as the table and never
-    // change, so each key is stored once.
-    std::vector<PageRecord*> newest_;
+    // The keys are the records' own, which live as long as the table and never change, so each
+    // key is stored once; a slot holds the record's number in the store plus one (0: empty).
+    std::vector<std::uint32_t> newest_;
     size_t used_ = 0;
 };
 

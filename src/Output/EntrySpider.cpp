@@ -73,14 +73,14 @@ bool HasExtension(std::string_view name, std::string_view ext) {
 // Gives a page reserved under one extension the name of the same number with `ext` (or a new
 // name when that is taken); the links written to the old name are patched when the entry ends.
 void RenameStored(TRunContext& run, PageRecord& record, std::string_view ext) {
-    std::string name = WithExtension(record.LocalName, ext);
+    std::string name = WithExtension(record.LocalName(), ext);
     std::error_code error;
     if (std::filesystem::exists(
             std::filesystem::symlink_status(PosixPath(InFolder(run.BriefFolder, name)), error)))
         name = NewPageName(CountersOf(run), run.BriefFolder, ext);
     if (name == kNoFreeName) return;
-    run.NameFixups.Rename(record.LocalName, name);
-    record.LocalName = name;
+    run.NameFixups.Rename(std::string(record.LocalName()), name);
+    run.PageTable->Rename(record, name);
 }
 
 std::string SiteMapLinkOf(const TWebPage& entry, const TEntryNames& names) {
@@ -98,7 +98,7 @@ void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
         while (node != nullptr) {
             if (!node->Title.empty()) {
                 siteMap << "<li><a href=\"";
-                if (node->Page != nullptr) siteMap << node->Page->LocalName;
+                if (node->Page != nullptr) siteMap << node->Page->LocalName();
                 siteMap << node->Anchor;
                 siteMap << "\">" << node->Title << "</a></li>";
             }
@@ -149,9 +149,9 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
         std::string name;
         if (record != nullptr) {
             // A browser would read text under a page's name as HTML.
-            if (fetched.IsText && HasExtension(record->LocalName, "htm"))
+            if (fetched.IsText && HasExtension(record->LocalName(), "htm"))
                 RenameStored(run, *record, "txt");
-            name = record->LocalName;
+            name = record->LocalName();
             record->Depth = depth;
             record->Loaded = 1;
             // Text files are listed in the site map as they were as pages, leading to the file.
@@ -170,9 +170,9 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     // A page (or a notice) reached through a link named like a file or a server's script
     // ("report.pdf", "about.php", "page.aspx") is still a page: under such a name a browser would
     // not show it as one.
-    if (record != nullptr && !HasExtension(record->LocalName, "htm"))
+    if (record != nullptr && !HasExtension(record->LocalName(), "htm"))
         RenameStored(run, *record, "htm");
-    std::string name = record != nullptr ? record->LocalName
+    std::string name = record != nullptr ? std::string(record->LocalName())
                                          : NewPageName(CountersOf(run), run.BriefFolder, "htm");
     if (name == kNoFreeName) return;
     if (record != nullptr) {

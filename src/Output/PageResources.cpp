@@ -313,7 +313,7 @@ std::optional<std::string> ResourceReference(TPageContext& page, std::string_vie
     if (kind == ResourceKind::Image && run.PageTable != nullptr) {
         const PageRecord* image = run.PageTable->Find(resolved);
         if (image != nullptr && image->Loaded == 1 && image->Toc == nullptr)
-            return image->LocalName + fragment;
+            return std::string(image->LocalName()).append(fragment);
     }
     if (run.SkipOrAbort()) return absolute;
     if (kind == ResourceKind::Stylesheet && importDepth > kMaxImportDepth) return absolute;

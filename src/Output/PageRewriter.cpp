@@ -255,7 +255,7 @@ private:
 
     // A page not stored yet may still change its name's extension (a notice where a file was
     // expected, text where a page was): its references are remembered to be patched then.
-    void WritePageName(const std::string& name, bool notStoredYet) {
+    void WritePageName(std::string_view name, bool notStoredYet) {
         if (notStoredYet) run_.NameFixups.Remember(out_, name);
         out_.Write(name);
     }
@@ -393,7 +393,7 @@ private:
 
         if (depthExhausted || unsupported) {
             if (known != nullptr && Reusable(*known, true, leaves)) {
-                WritePageName(known->LocalName, known->Loaded == 0);
+                WritePageName(known->LocalName(), known->Loaded == 0);
                 if (hasFragment) WriteChunked(out_, fromHash);
                 return;
             }
@@ -420,7 +420,7 @@ private:
             key.assign(address);
         }
         if (known != nullptr && Reusable(*known, false, leaves, iframe)) {
-            WritePageName(known->LocalName, known->Loaded == 0);
+            WritePageName(known->LocalName(), known->Loaded == 0);
         } else {
             std::string name = NewPageName(CountersOf(run_), run_.BriefFolder,
                                            LinkExtension(ResolveLink(ctx_.EntryAddress, value)));

@@ -65,7 +65,7 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     address.erase(std::min(address.find('#'), address.size()));
     PageRecord* record = run.PageTable->Find(address);
     if (record != nullptr && record->Loaded == 1) {
-        out.Write(record->LocalName);
+        out.Write(record->LocalName());
         return true;
     }
     // A picture that failed once fails again: every page of a site may show the same missing one.
@@ -91,7 +91,7 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     ShowRunCounts(run);
     std::string name;
     if (record != nullptr) {
-        name = record->LocalName;
+        name = record->LocalName();
         record->Loaded = 1;
     } else {
         name = NewImageName(CountersOf(run), run.BriefFolder, ImageExtensionOf(address));

@@ -19,7 +19,7 @@ TEST(PageTable, NewestRecordOfAKeyWins) {
     table.Add("host/a", "GA0.htm", 0, 2, 1, nullptr, 0);
     table.Add("host/a", "GA1.htm", 0, 1, 0, nullptr, 0);
     ASSERT_NE(table.Find("host/a"), nullptr);
-    EXPECT_EQ(table.Find("host/a")->LocalName, "GA1.htm");
+    EXPECT_EQ(table.Find("host/a")->LocalName(), "GA1.htm");
     EXPECT_EQ(table.Find("host/a")->Depth, 1);
 }
 
@@ -35,8 +35,8 @@ TEST(PageTable, AnagramsShareABucketAndAreBothFound) {
     EXPECT_EQ(table.BucketOf("abc"), table.BucketOf("cba"));
     table.Add("abc", "GA0.htm", 0, 1, 1, nullptr, 0);
     table.Add("cba", "GA1.htm", 0, 1, 1, nullptr, 0);
-    EXPECT_EQ(table.Find("abc")->LocalName, "GA0.htm");
-    EXPECT_EQ(table.Find("cba")->LocalName, "GA1.htm");
+    EXPECT_EQ(table.Find("abc")->LocalName(), "GA0.htm");
+    EXPECT_EQ(table.Find("cba")->LocalName(), "GA1.htm");
     EXPECT_EQ(table.Bucket(table.BucketOf("abc")).Count(), 2);
 }
 
@@ -80,7 +80,7 @@ TEST(PageTable, LookupAgreesWithTheBucketChains) {
     // A key is cut at its first NUL, as the stored copies are.
     ASSERT_NE(table.Find(std::string("a\0zz", 4)), nullptr);
     EXPECT_EQ(table.Find(std::string("a\0zz", 4)), table.Find("a"));
-    EXPECT_EQ(table.Find("a")->Url, "a");
+    EXPECT_EQ(table.Find("a")->Url(), "a");
     int total = 0;
     for (int b = 0; b < table.BucketCount(); ++b)
         total += table.Bucket(b).Count();
@@ -101,7 +101,7 @@ TEST(PageTable, LookupStaysRightAsTheIndexGrows) {
         PageRecord* found = table.Find(key);
         ASSERT_NE(found, nullptr) << key;
         EXPECT_EQ(found, table.Bucket(table.BucketOf(key)).Find(key));
-        EXPECT_EQ(found->LocalName, i % 7 == 0 ? "again" : "GA" + std::to_string(i) + ".htm");
+        EXPECT_EQ(found->LocalName(), i % 7 == 0 ? "again" : "GA" + std::to_string(i) + ".htm");
     }
     EXPECT_EQ(table.Find("host/item/p20000.htm"), nullptr);
 }
@@ -114,9 +114,9 @@ TEST(PageTable, BucketListFindsTheNewestOfAKeyAmongOthers) {
     list.Add("x", "GA2.htm", 0, 1, 0, nullptr, 1);
     list.Add("z", "GA3.htm", 0, 1, 1, nullptr, 0);
     ASSERT_NE(list.Find("x"), nullptr);
-    EXPECT_EQ(list.Find("x")->LocalName, "GA2.htm");
+    EXPECT_EQ(list.Find("x")->LocalName(), "GA2.htm");
     EXPECT_EQ(list.Find("x")->FramePage, 1);
-    EXPECT_EQ(list.Head()->LocalName, "GA3.htm");
+    EXPECT_EQ(list.Head()->LocalName(), "GA3.htm");
     EXPECT_EQ(list.Count(), 4);
 }
 
@@ -135,10 +135,46 @@ TEST(PageTable, KeysOfEveryLengthAreKeptAsGiven) {
     for (size_t i = 0; i < keys.size(); ++i) {
         PageRecord* found = table.Find(keys[i]);
         ASSERT_NE(found, nullptr) << i;
-        EXPECT_EQ(found->Url, keys[i]);
-        EXPECT_EQ(found->LocalName, "GA" + std::to_string(i) + ".htm");
+        EXPECT_EQ(found->Url(), keys[i]);
+        EXPECT_EQ(found->LocalName(), "GA" + std::to_string(i) + ".htm");
     }
     EXPECT_EQ(table.Find(std::string(99999, 'a')), nullptr);
+}
+
+// Keys of one folder keep the folder once; keys that split differently, or whose parts would
+// run together alike ("http://h/ab/c" and "http://h/a/bc"), must still be told apart.
+TEST(PageTable, KeysSharingFoldersAreToldApartAndRenamesKeepTheKey) {
+    THashTable table(97);
+    const std::string folder = "http://example.org/docs/";
+    const std::vector<std::string> keys = {
+        folder, // nothing after the folder
+        folder + "a.htm",
+        folder + "a.htm?q=1/2", // a '/' in the query moves the split
+        "http://example.org/docs/sub/a.htm",
+        "http://example.org/doc/sa.htm", // the same bytes split elsewhere
+        "http://example.org/docsa.htm",
+        "http://example.org/" + std::string(5000, 'f') + "/x.htm", // a folder too long to share
+        "mailto:someone@example.org",                              // no folder at all
+        "short/a",
+    };
+    for (size_t i = 0; i < keys.size(); ++i)
+        table.Add(keys[i], "GA" + std::to_string(i) + ".htm", 0, 1, 0, nullptr, 0);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        PageRecord* found = table.Find(keys[i]);
+        ASSERT_NE(found, nullptr) << keys[i];
+        EXPECT_EQ(found->Url(), keys[i]);
+        EXPECT_EQ(found->LocalName(), "GA" + std::to_string(i) + ".htm");
+        EXPECT_EQ(table.Bucket(table.BucketOf(keys[i])).Find(keys[i]), found);
+    }
+    for (const std::string& absent :
+         {folder.substr(0, folder.size() - 1), folder + "a.ht", folder + "a.htmx",
+          folder + "a.htm/", std::string("http://example.org/do")})
+        EXPECT_EQ(table.Find(absent), nullptr) << absent;
+    PageRecord* record = table.Find(folder + "a.htm");
+    table.Rename(*record, "GA1.txt");
+    EXPECT_EQ(record->LocalName(), "GA1.txt");
+    EXPECT_EQ(record->Url(), folder + "a.htm");
+    EXPECT_EQ(table.Find(folder + "a.htm"), record);
 }
 
 TEST(TextQueue, RemovingTheOnlyRecordEmptiesTheList) {

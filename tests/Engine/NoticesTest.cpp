@@ -209,7 +209,7 @@ TEST_F(LinkNotices, SpiderLimitPageIsWrittenRegisteredAndLinked) {
 
     PageRecord* record = run.PageTable->Find("www.x.com/deep.htm");
     ASSERT_NE(record, nullptr);
-    EXPECT_EQ(record->LocalName, "GA0.htm");
+    EXPECT_EQ(record->LocalName(), "GA0.htm");
     EXPECT_EQ(record->Depth, 0);
     EXPECT_EQ(record->Loaded, 0);
     EXPECT_EQ(record->SmartMatch, 0);

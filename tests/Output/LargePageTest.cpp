@@ -71,7 +71,7 @@ Rewritten RewriteIndex(bool useUp) {
     result.PageSizeAfter = page.size();
     result.Reused = r.Run.PageTable->Find("site/dir/item/p7.htm?ref=list");
     if (result.Reused != nullptr) {
-        EXPECT_EQ(result.Reused->LocalName, "GA7.htm");
+        EXPECT_EQ(result.Reused->LocalName(), "GA7.htm");
     }
     return result;
 }

@@ -72,7 +72,7 @@ TEST_F(RewritePageTest, AFollowedLinkGetsANewLocalNameItsAnchorAndIsQueued) {
     EXPECT_EQ(Rewrite("x<a href=\"sub/p.html#x\">P</a>y"), "x<a href=\"GA0.htm#x\">P</a>y");
     PageRecord* record = r.Run.PageTable->Find("site/dir/sub/p.html");
     ASSERT_NE(record, nullptr);
-    EXPECT_EQ(record->LocalName, "GA0.htm");
+    EXPECT_EQ(record->LocalName(), "GA0.htm");
     EXPECT_EQ(record->Depth, 1);
     EXPECT_EQ(record->Loaded, 0);
     EXPECT_EQ(record->FramePage, 0);
