@@ -145,8 +145,9 @@ PageRecord* TPageLList::Add(std::string_view url, std::string_view localName,
     record->Loaded = loaded;
     record->Toc = tocNode;
     record->FramePage = framePage;
-    record->Next = head_;
+    record->next_ = head_ == nullptr ? 0 : headNumber_ + 1;
     head_ = record;
+    headNumber_ = store_->Count() - 1;
     ++count_;
     if (tocNode != nullptr) tocNode->Page = record;
     return record;
@@ -154,7 +155,7 @@ PageRecord* TPageLList::Add(std::string_view url, std::string_view localName,
 
 PageRecord* TPageLList::Find(std::string_view url) const {
     std::string_view key = KeyText(url);
-    for (PageRecord* r = head_; r != nullptr; r = r->Next)
+    for (PageRecord* r = head_; r != nullptr; r = Next(*r))
         if (r->HasKey(key)) return r;
     return nullptr;
 }

@@ -13,7 +13,6 @@ class TRecordStore;
 // One page or notice page stored for an entry, keyed by its engine address. Records, their keys
 // and their names live in the TRecordStore of their list or table, as long as it does.
 struct PageRecord {
-    PageRecord* Next = nullptr;  // the next older record
     TocNode* Toc = nullptr;      // not owned
     std::int32_t Depth = 0;      // spider depth still allowed below this page
     std::uint8_t SmartMatch = 0; // always 0
@@ -29,11 +28,13 @@ struct PageRecord {
 
 private:
     friend class TRecordStore;
+    friend class TPageLList;
     // A key is kept as the folder part many keys share ("http://host/docs/", once per store)
     // and the rest; the rest is followed by a NUL, the local name and a NUL.
     const char* prefix_ = nullptr; // a kept folder part (see TRecordStore), or none
     const char* text_ = nullptr;
     std::uint32_t restSize_ = 0;
+    std::uint32_t next_ = 0; // the next older record of its list: its number plus one, or 0
 };
 
 // Keeps the records of a page table with their keys and names: a large page adds a record for
@@ -88,6 +89,10 @@ public:
 
     int Count() const { return count_; }
     PageRecord* Head() const { return head_; }
+    // The next older record after `record` (one of this list's), or none.
+    PageRecord* Next(const PageRecord& record) const {
+        return record.next_ == 0 ? nullptr : &store_->At(record.next_ - 1);
+    }
     // Adds a record in front; when `tocNode` is given its Page points at the new record.
     PageRecord* Add(std::string_view url, std::string_view localName, std::uint8_t smartMatch,
                     std::int32_t depth, std::uint8_t loaded, TocNode* tocNode,
@@ -104,6 +109,7 @@ private:
     TRecordStore* store_;
     int count_ = 0;
     PageRecord* head_ = nullptr;
+    std::uint32_t headNumber_ = 0;
 };
 
 // Keys are cut at their first NUL byte, as the stored strings are NUL-terminated copies.

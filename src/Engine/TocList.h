@@ -1,87 +1,67 @@
 #pragma once
 #include <memory>
-#include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace gathra {
 
 struct PageRecord;
 class TOCList;
 
-// A text that is mostly empty (a notice page's title, a node's anchor): one pointer in the node,
-// the text itself only when there is one.
-class TocText {
-public:
-    TocText() = default;
-    TocText(const TocText& other) { *this = std::string_view(other); }
-    TocText& operator=(const TocText& other) { return *this = std::string_view(other); }
-    TocText& operator=(std::string_view text) {
-        if (text.empty())
-            text_.reset();
-        else if (text_)
-            text_->assign(text);
-        else
-            text_ = std::make_unique<std::string>(text);
-        return *this;
-    }
-    TocText& operator=(const std::string& text) { return *this = std::string_view(text); }
-    TocText& operator=(const char* text) { return *this = std::string_view(text); }
-
-    operator std::string_view() const {
-        return text_ ? std::string_view(*text_) : std::string_view();
-    }
-    bool empty() const { return !text_; }
-    // An anchor is never empty: "no text" is "no anchor".
-    bool has_value() const { return !empty(); }
-    friend bool operator==(const TocText& a, std::string_view b) {
-        return std::string_view(a) == b;
-    }
-    friend std::ostream& operator<<(std::ostream& out, const TocText& text) {
-        return out << std::string_view(text);
-    }
-
-private:
-    std::unique_ptr<std::string> text_;
-};
-
-// One stored page or notice page of an entry in the table-of-contents tree.
+// One stored page or notice page of an entry in the table-of-contents tree. Nodes live in the
+// list they were appended to, which keeps them in order.
 struct TocNode {
     TocNode();
     ~TocNode();
     TocNode(const TocNode&) = delete;
     TocNode& operator=(const TocNode&) = delete;
 
-    std::unique_ptr<TocNode> Next;
     // The pages first reached from this node's page; made by ChildList when the first one is
     // added, so that the many nodes that never get children (notice pages) cost no list.
     std::unique_ptr<TOCList> Children;
-    TocText Title;
-    TocText Anchor;             // "#" and the fragment of the link that made the node, or empty
     PageRecord* Page = nullptr; // not owned
 
     // The child list, made empty when there is none yet.
     TOCList* ChildList();
+
+    std::string_view Title() const { return texts_ ? texts_->Title : std::string_view(); }
+    // "#" and the fragment of the link that made the node, or empty.
+    std::string_view Anchor() const { return texts_ ? texts_->Anchor : std::string_view(); }
+    void SetTitle(std::string_view title);
+    void SetAnchor(std::string_view anchor);
+
+private:
+    // Mostly both empty (a notice page has neither): a node holds one pointer, and the texts
+    // are made when one of them is set.
+    struct Texts {
+        std::string Title;
+        std::string Anchor;
+    };
+    std::unique_ptr<Texts> texts_;
 };
 
 // A list of nodes in insertion order; the root of a tree, since every node owns its children.
+// The nodes are kept in blocks that grow with the list (a few for a page's handful of links,
+// a thousand at a time for a page of thousands), without an allocation each.
 class TOCList {
 public:
-    TOCList() = default;
+    TOCList();
     ~TOCList();
     TOCList(const TOCList&) = delete;
     TOCList& operator=(const TOCList&) = delete;
 
     int Count() const { return count_; }
-    TocNode* First() const { return count_ > 0 ? head_.get() : nullptr; }
-    TocNode* Last() const { return count_ > 0 ? tail_ : nullptr; }
+    // The node at `index` (0 <= index < Count()).
+    TocNode* At(int index) const;
+    TocNode* First() const { return count_ > 0 ? At(0) : nullptr; }
+    TocNode* Last() const { return count_ > 0 ? At(count_ - 1) : nullptr; }
     // Appends a node with a copy of `title`, no anchor, no page and no children.
     void Append(std::string_view title);
 
 private:
+    std::vector<std::unique_ptr<TocNode[]>> blocks_;
     int count_ = 0;
-    std::unique_ptr<TocNode> head_;
-    TocNode* tail_ = nullptr;
 };
 
 } // namespace gathra

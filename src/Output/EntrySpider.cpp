@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace gathra {
@@ -92,27 +94,29 @@ std::string SiteMapLinkOf(const TWebPage& entry, const TEntryNames& names) {
 // A brief file may ask for any depth and a site may have no end of new pages, so the tree can
 // be as deep as the run went: it is walked with a stack of its own rather than by recursion.
 void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
-    std::vector<const TocNode*> resume; // where each open child list's parent list goes on
-    const TocNode* node = list.First();
+    // Where each open child list's parent list goes on.
+    std::vector<std::pair<const TOCList*, int>> resume;
+    const TOCList* current = &list;
+    int next = 0;
     for (;;) {
-        while (node != nullptr) {
-            if (!node->Title.empty()) {
+        while (next < current->Count()) {
+            const TocNode* node = current->At(next++);
+            if (!node->Title().empty()) {
                 siteMap << "<li><a href=\"";
                 if (node->Page != nullptr) siteMap << node->Page->LocalName();
-                siteMap << node->Anchor;
-                siteMap << "\">" << node->Title << "</a></li>";
+                siteMap << node->Anchor();
+                siteMap << "\">" << node->Title() << "</a></li>";
             }
             if (node->Children != nullptr && node->Children->Count() > 0) {
                 siteMap << "<ul>";
-                resume.push_back(node->Next.get());
-                node = node->Children->First();
-            } else {
-                node = node->Next.get();
+                resume.emplace_back(current, next);
+                current = node->Children.get();
+                next = 0;
             }
         }
         if (resume.empty()) return;
         siteMap << "</ul>";
-        node = resume.back();
+        std::tie(current, next) = resume.back();
         resume.pop_back();
     }
 }
@@ -155,7 +159,8 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
             record->Depth = depth;
             record->Loaded = 1;
             // Text files are listed in the site map as they were as pages, leading to the file.
-            if (fetched.IsText && siteMapOn && record->Toc != nullptr) record->Toc->Title = address;
+            if (fetched.IsText && siteMapOn && record->Toc != nullptr)
+                record->Toc->SetTitle(address);
         } else {
             name = NewPageName(CountersOf(run), run.BriefFolder, fetched.IsText ? "txt" : "htm");
         }
@@ -189,7 +194,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     }
     std::string& page = buffer.MutableBytes();
     if (siteMapOn && (fetched.IsContent || fetched.WasExternal) && record->Toc != nullptr)
-        record->Toc->Title = TitleOrAddress(run, page, address);
+        record->Toc->SetTitle(TitleOrAddress(run, page, address));
     if (fetched.WasExternal) webLink.clear();
 
     if (!CatalogName(run.Catalog, name)) return;
@@ -238,7 +243,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
             PrintBriefHeader(siteMap, run, false, "", "", names.SummaryName, run.BriefName);
             siteMap << "<h1>Site Map</h1><ul>";
             if (run.TocRoot != nullptr && run.TocRoot->Last() != nullptr)
-                run.TocRoot->Last()->Title = TitleOrAddress(run, page, names.EntryAddress);
+                run.TocRoot->Last()->SetTitle(TitleOrAddress(run, page, names.EntryAddress));
             siteMap << "<ul>";
         }
 

@@ -430,7 +430,7 @@ private:
                 if (run_.CurrentTocList != nullptr) {
                     run_.CurrentTocList->Append("");
                     node = run_.CurrentTocList->Last();
-                    if (hasFragment) node->Anchor = "#" + std::string(fragment);
+                    if (hasFragment) node->SetAnchor("#" + std::string(fragment));
                 }
                 run_.PageTable->Add(key, name, 0, OneLevelLess(ctx_.RemainingDepth), 0, node,
                                     frameContext ? 1 : 0);

@@ -226,15 +226,34 @@ TEST(TableOfContents, DeepAndLongTreesAreFreedWithoutRecursion) {
     root.reset(); // must not overflow the stack
 }
 
+// Records and the spider hold on to nodes while their list grows through blocks of every size.
+TEST(TableOfContents, NodesKeepTheirOrderAndPlaceAsTheListGrows) {
+    TOCList toc;
+    std::vector<TocNode*> appended;
+    for (int i = 0; i < 5000; ++i) {
+        toc.Append(std::to_string(i));
+        appended.push_back(toc.Last());
+        if (i % 3 == 0) toc.Last()->ChildList()->Append("child of " + std::to_string(i));
+    }
+    ASSERT_EQ(toc.Count(), 5000);
+    EXPECT_EQ(toc.First(), appended.front());
+    for (int i = 0; i < 5000; ++i) {
+        ASSERT_EQ(toc.At(i), appended[static_cast<size_t>(i)]) << i;
+        EXPECT_EQ(toc.At(i)->Title(), std::to_string(i));
+        EXPECT_EQ(toc.At(i)->Children != nullptr, i % 3 == 0);
+    }
+    EXPECT_EQ(toc.At(3000)->ChildList()->First()->Title(), "child of 3000");
+}
+
 TEST(TableOfContents, FirstAndLastFollowAppends) {
     TOCList toc;
     EXPECT_EQ(toc.First(), nullptr);
     EXPECT_EQ(toc.Last(), nullptr);
     toc.Append("one");
     toc.Append("two");
-    EXPECT_EQ(toc.First()->Title, "one");
-    EXPECT_EQ(toc.Last()->Title, "two");
-    EXPECT_FALSE(toc.Last()->Anchor.has_value());
+    EXPECT_EQ(toc.First()->Title(), "one");
+    EXPECT_EQ(toc.Last()->Title(), "two");
+    EXPECT_TRUE(toc.Last()->Anchor().empty());
     EXPECT_EQ(toc.Last()->Children, nullptr); // made when the first child comes
     EXPECT_EQ(toc.Last()->ChildList()->Count(), 0);
     EXPECT_EQ(toc.Last()->ChildList(), toc.Last()->Children.get());

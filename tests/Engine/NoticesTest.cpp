@@ -217,7 +217,7 @@ TEST_F(LinkNotices, SpiderLimitPageIsWrittenRegisteredAndLinked) {
     ASSERT_EQ(run.TocRoot->Count(), 1);
     EXPECT_EQ(record->Toc, run.TocRoot->Last());
     EXPECT_EQ(run.TocRoot->Last()->Page, record);
-    EXPECT_EQ(run.TocRoot->Last()->Title, "");
+    EXPECT_EQ(run.TocRoot->Last()->Title(), "");
     EXPECT_EQ(counters.PageCounter, 1);
 }
 

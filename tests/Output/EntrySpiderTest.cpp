@@ -328,7 +328,7 @@ TEST_F(EntrySpiderTest, APageReachedAgainDeeperThanItWasStoredIsFetchedAgain) {
     SpiderPage(r.Run, entry, names, Addr("/p.htm"), 1, false, true);
     EXPECT_EQ(server.RequestCount(), 1u);
     EXPECT_NE(r.File("GA7.htm").find("v1"), std::string::npos);
-    EXPECT_EQ(r.Run.TocRoot->Last()->Title, "P");
+    EXPECT_EQ(r.Run.TocRoot->Last()->Title(), "P");
     EXPECT_EQ(r.Run.PageTable->Find(Addr("/p.htm"))->Depth, 1);
     SpiderPage(r.Run, entry, names, Addr("/p.htm"), 1, false, true);
     SpiderPage(r.Run, entry, names, Addr("/p.htm"), 0, false, true);
@@ -364,7 +364,7 @@ TEST(SiteMapList, NestsChildrenAndSkipsUntitledNodesButNotTheirChildren) {
     children.Last()->ChildList()->Append("Deep");
     table.Add("d", "GA4.htm", 0, 0, 1, children.Last()->ChildList()->Last(), 0);
     children.Append("A & B");
-    children.Last()->Anchor = "#s";
+    children.Last()->SetAnchor("#s");
     table.Add("a", "GA3.htm", 0, 1, 1, children.Last(), 0);
     root.Append("Second");
     table.Add("s", "GA5.htm", 0, 1, 1, root.Last(), 0);

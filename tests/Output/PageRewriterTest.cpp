@@ -78,8 +78,8 @@ TEST_F(RewritePageTest, AFollowedLinkGetsANewLocalNameItsAnchorAndIsQueued) {
     EXPECT_EQ(record->FramePage, 0);
     TocNode* node = r.Run.TocRoot->Last();
     ASSERT_NE(node, nullptr);
-    EXPECT_EQ(node->Anchor, "#x");
-    EXPECT_EQ(node->Title, "");
+    EXPECT_EQ(node->Anchor(), "#x");
+    EXPECT_EQ(node->Title(), "");
     EXPECT_EQ(node->Page, record);
     EXPECT_EQ(Next(), (std::vector<Queued>{{"site/dir/sub/p.html", 0}}));
 }
