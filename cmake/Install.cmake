@@ -48,12 +48,31 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.gathralight.example/")
-# The shared libraries the programs link (Qt, SQLite, the C++ runtime, ...) are found by
-# dpkg-shlibdeps;
-# the programs the desktop program starts are named here.
+# The package of a library the programs open at run time (by its soname, beside the development
+# library the build found), as this machine's package manager names it; fallback without one.
+function(gathra_package_of soname development_library fallback result)
+  set(package ${fallback})
+  get_filename_component(folder "${development_library}" DIRECTORY)
+  find_program(GATHRA_DPKG_QUERY dpkg-query)
+  if(GATHRA_DPKG_QUERY AND EXISTS "${folder}/${soname}")
+    execute_process(COMMAND ${GATHRA_DPKG_QUERY} -S "${folder}/${soname}"
+                    OUTPUT_VARIABLE owner RESULT_VARIABLE failed ERROR_QUIET)
+    if(NOT failed AND owner MATCHES "^([a-z0-9][a-z0-9.+-]*)[:,]")
+      set(package ${CMAKE_MATCH_1})
+    endif()
+  endif()
+  set(${result} ${package} PARENT_SCOPE)
+endfunction()
+gathra_package_of(${GATHRA_TLS_LIBRARY} "${OPENSSL_SSL_LIBRARY}" libssl3 GATHRA_TLS_PACKAGE)
+gathra_package_of(${GATHRA_SQLITE_LIBRARY} "${SQLite3_LIBRARY}" libsqlite3-0
+                  GATHRA_SQLITE_PACKAGE)
+# The shared libraries the programs link (Qt, the C++ runtime, ...) are found by dpkg-shlibdeps.
+# Named here: OpenSSL and SQLite, which the programs open only when a run needs them (so that
+# the linker does not record them), and the programs the desktop program starts.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, shared-mime-info, desktop-file-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "${GATHRA_TLS_PACKAGE}, ${GATHRA_SQLITE_PACKAGE}, xdg-utils, shared-mime-info, desktop-file-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "chromium | firefox-esr | www-browser")
 include(CPack)
 

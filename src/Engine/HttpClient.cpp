@@ -386,7 +386,7 @@ TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
         if (route.Problem != TlsProblem::None && !run.SkipOrAbort()) {
             buffer.Clear();
             SecureConnectionNotice(buffer, display, TlsProblemText(route.Problem),
-                                   route.Problem != TlsProblem::HandshakeFailed);
+                                   IsCertificateProblem(route.Problem));
             return finish(false);
         }
         if (transferred == 0) {

@@ -1,5 +1,6 @@
 #include "Platform/TlsStream.h"
 
+#include "Platform/SharedLibrary.h"
 #include "Platform/Socket.h"
 #include "Platform/SocketCanceller.h"
 
@@ -20,8 +21,80 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#ifndef GATHRA_TLS_LIBRARY
+#error "GATHRA_TLS_LIBRARY must name the TLS library's soname (set by the build)"
+#endif
+
 namespace gathra {
 namespace {
+
+// Every OpenSSL function this file calls. Several of the calls below are macros over SSL_ctrl,
+// SSL_CTX_ctrl and the BIO flag functions; those are listed in their place.
+#define GATHRA_TLS_FUNCTIONS(F)                                                                    \
+    F(BIO_clear_flags)                                                                             \
+    F(BIO_free)                                                                                    \
+    F(BIO_get_data)                                                                                \
+    F(BIO_get_new_index)                                                                           \
+    F(BIO_meth_new)                                                                                \
+    F(BIO_meth_set_create)                                                                         \
+    F(BIO_meth_set_ctrl)                                                                           \
+    F(BIO_meth_set_read)                                                                           \
+    F(BIO_meth_set_write)                                                                          \
+    F(BIO_new)                                                                                     \
+    F(BIO_new_mem_buf)                                                                             \
+    F(BIO_set_data)                                                                                \
+    F(BIO_set_flags)                                                                               \
+    F(BIO_set_init)                                                                                \
+    F(ERR_clear_error)                                                                             \
+    F(PEM_read_bio_X509)                                                                           \
+    F(SSL_CTX_ctrl)                                                                                \
+    F(SSL_CTX_free)                                                                                \
+    F(SSL_CTX_get_cert_store)                                                                      \
+    F(SSL_CTX_new)                                                                                 \
+    F(SSL_CTX_set_default_verify_paths)                                                            \
+    F(SSL_CTX_set_options)                                                                         \
+    F(SSL_connect)                                                                                 \
+    F(SSL_ctrl)                                                                                    \
+    F(SSL_free)                                                                                    \
+    F(SSL_get0_param)                                                                              \
+    F(SSL_get_error)                                                                               \
+    F(SSL_get_verify_result)                                                                       \
+    F(SSL_new)                                                                                     \
+    F(SSL_pending)                                                                                 \
+    F(SSL_read_ex)                                                                                 \
+    F(SSL_set_bio)                                                                                 \
+    F(SSL_set_verify)                                                                              \
+    F(SSL_write_ex)                                                                                \
+    F(TLS_client_method)                                                                           \
+    F(X509_STORE_add_cert)                                                                         \
+    F(X509_VERIFY_PARAM_set1_host)                                                                 \
+    F(X509_VERIFY_PARAM_set1_ip_asc)                                                               \
+    F(X509_VERIFY_PARAM_set_hostflags)                                                             \
+    F(X509_free)
+
+// The library is opened on the first handshake, so the program does not link it: each function
+// is a pointer of the function's own type, named as the function. Declared in this namespace,
+// the pointers stand in for the functions in every call below, those inside the macros too, and
+// a call of a function missing from the list fails to link.
+#define GATHRA_TLS_POINTER(name) decltype(&::name) name = nullptr;
+GATHRA_TLS_FUNCTIONS(GATHRA_TLS_POINTER)
+#undef GATHRA_TLS_POINTER
+
+// Opens the library and resolves every function, once for the process (the first secure
+// connections of several runs may start together). False when the library or one of its
+// functions is missing; then no pointer is called.
+bool TlsLoaded() {
+    static const bool loaded = [] {
+        // Open until the process ends: contexts and sessions live as long.
+        static TSharedLibrary* const library = new TSharedLibrary(GATHRA_TLS_LIBRARY);
+        bool all = library->Loaded();
+#define GATHRA_TLS_RESOLVE(name) all = all && library->Resolve(#name, name);
+        GATHRA_TLS_FUNCTIONS(GATHRA_TLS_RESOLVE)
+#undef GATHRA_TLS_RESOLVE
+        return all;
+    }();
+    return loaded;
+}
 
 struct ContextFree {
     void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
@@ -40,7 +113,7 @@ SSL_CTX* NewContext(const std::string& authorityPem) {
         if (SSL_CTX_set_default_verify_paths(context.get()) != 1) return nullptr;
         return context.release();
     }
-    std::unique_ptr<BIO, decltype(&BIO_free)> in(
+    std::unique_ptr<BIO, decltype(BIO_free)> in(
         BIO_new_mem_buf(authorityPem.data(), static_cast<int>(authorityPem.size())), BIO_free);
     X509_STORE* store = SSL_CTX_get_cert_store(context.get());
     int added = 0;
@@ -167,10 +240,24 @@ std::string_view TlsProblemText(TlsProblem problem) {
         return "the server's certificate is self-signed";
     case TlsProblem::Untrusted:
         return "the server's certificate could not be verified";
+    case TlsProblem::NoLibrary: {
+        static const std::string text = "secure pages cannot be read: the TLS library " +
+                                        std::string(TlsLibraryName()) + " could not be loaded";
+        return text;
+    }
     case TlsProblem::HandshakeFailed:
         break;
     }
     return "the secure connection could not be set up (the handshake failed)";
+}
+
+bool IsCertificateProblem(TlsProblem problem) {
+    return problem != TlsProblem::None && problem != TlsProblem::HandshakeFailed &&
+           problem != TlsProblem::NoLibrary;
+}
+
+std::string_view TlsLibraryName() {
+    return GATHRA_TLS_LIBRARY;
 }
 
 TTlsStream::TTlsStream(TSocket& socket) : socket_(socket) {}
@@ -186,6 +273,10 @@ SocketStatus TTlsStream::Handshake(const std::string& host, const TlsTrust& trus
     problem = TlsProblem::HandshakeFailed;
     SocketCanceller* canceller = socket_.Canceller();
     if (canceller != nullptr && canceller->Cancelled()) return SocketStatus::Cancelled;
+    if (!TlsLoaded()) {
+        problem = TlsProblem::NoLibrary;
+        return SocketStatus::Failed;
+    }
     SSL_CTX* context = ContextFor(trust.AuthorityPem);
     if (context == nullptr || ssl_ != nullptr) return SocketStatus::Failed;
     ssl_ = SSL_new(context);

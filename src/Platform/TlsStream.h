@@ -20,10 +20,19 @@ enum class TlsProblem {
     SelfSigned,      // it was signed by its own key
     Untrusted,       // it failed verification for another reason
     HandshakeFailed, // no certificate problem: the two sides could not agree or the peer hung up
+    NoLibrary,       // the TLS library could not be loaded, so no secure page can be read
 };
 
 // A reason in plain words for a notice page ("the certificate has expired").
 std::string_view TlsProblemText(TlsProblem problem);
+
+// Whether the problem lies with the server's certificate (which the user may choose to accept
+// by not checking certificates) rather than with the connection or this machine.
+bool IsCertificateProblem(TlsProblem problem);
+
+// The TLS library (OpenSSL's libssl, by its soname) is loaded on the first handshake, not at
+// start-up: runs that read no secure page never map it.
+std::string_view TlsLibraryName();
 
 // What a TLS client trusts.
 struct TlsTrust {

@@ -181,6 +181,7 @@ BookmarkFileKind SniffBookmarkFile(std::string_view head) {
 
 std::optional<TBookmarkOutline> LoadBookmarkFile(const std::string& path, Dialogs& dialogs) {
     std::optional<TBookmarkOutline> outline;
+    std::string libraryError;
     try {
         std::error_code error;
         std::ifstream file;
@@ -193,7 +194,7 @@ std::optional<TBookmarkOutline> LoadBookmarkFile(const std::string& path, Dialog
                 switch (SniffBookmarkFile(std::string_view(text).substr(0, 64))) {
                 case BookmarkFileKind::PlacesDatabase:
                     text.clear();
-                    read = ReadPlacesDatabase(path);
+                    read = ReadPlacesDatabase(path, &libraryError);
                     break;
                 case BookmarkFileKind::ChromiumJson:
                     read = ReadChromiumBookmarks(text);
@@ -212,7 +213,12 @@ std::optional<TBookmarkOutline> LoadBookmarkFile(const std::string& path, Dialog
     } catch (const std::length_error&) {
         outline.reset();
     }
-    if (!outline)
+    if (!outline && !libraryError.empty())
+        dialogs.ShowFailure("Gathra Light cannot read Firefox bookmark databases: the SQLite "
+                            "library " +
+                                std::string(PlacesLibraryName()) + " could not be loaded.",
+                            kBookmarkLoadingErrorCaption, libraryError);
+    else if (!outline)
         dialogs.ShowMessage(kBookmarkLoadingErrorText, kBookmarkLoadingErrorCaption, false);
     return outline;
 }

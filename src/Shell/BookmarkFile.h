@@ -36,13 +36,19 @@ bool ScanBookmarks(std::string_view text, TBookmarkOutline& outline);
 std::string DecodeCharacterReferences(std::string_view text);
 
 // Reads a bookmark file of any kind. Without a tree (unreadable, not a bookmark file, or no
-// item at all) the loading error is shown and nothing is returned.
+// item at all) the loading error is shown and nothing is returned. A places database read
+// while SQLite cannot be loaded gets its own message (with the same caption), which names the
+// library, and the dynamic linker's reason as its cause.
 std::optional<TBookmarkOutline> LoadBookmarkFile(const std::string& path, Dialogs& dialogs);
 
 // The readers of the browsers' own files; each gives an empty tree when it cannot read the file.
 // The root folders become top-level folders in the browser's order, each holding its folders
 // and bookmarks in the browser's order.
-TBookmarkOutline ReadPlacesDatabase(const std::string& path);
+// A places database is read with SQLite, which is loaded on the first read; when it cannot be,
+// the tree is empty and libraryError (when given) says why.
+TBookmarkOutline ReadPlacesDatabase(const std::string& path, std::string* libraryError = nullptr);
+// The file name (soname) of the SQLite library ReadPlacesDatabase loads.
+std::string_view PlacesLibraryName();
 TBookmarkOutline ReadChromiumBookmarks(std::string_view json);
 
 } // namespace gathra

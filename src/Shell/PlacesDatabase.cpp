@@ -1,4 +1,5 @@
 // Reads the bookmarks of a Firefox profile's places.sqlite. The only user of SQLite.
+#include "Platform/SharedLibrary.h"
 #include "Shell/BookmarkFile.h"
 
 #include <sqlite3.h>
@@ -12,11 +13,48 @@
 #include <unistd.h>
 #include <vector>
 
+#ifndef GATHRA_SQLITE_LIBRARY
+#error "GATHRA_SQLITE_LIBRARY must name SQLite's soname (set by the build)"
+#endif
+
 namespace gathra {
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The SQLite functions this file calls. The library is opened on the first read of a places
+// database, so the program does not link it: each function is a pointer of its own type, named
+// as the function, which stands in for it in every call below.
+#define GATHRA_SQLITE_FUNCTIONS(F)                                                                 \
+    F(sqlite3_close)                                                                               \
+    F(sqlite3_column_bytes)                                                                        \
+    F(sqlite3_column_int)                                                                          \
+    F(sqlite3_column_int64)                                                                        \
+    F(sqlite3_column_text)                                                                         \
+    F(sqlite3_finalize)                                                                            \
+    F(sqlite3_open_v2)                                                                             \
+    F(sqlite3_prepare_v2)                                                                          \
+    F(sqlite3_step)
+
+#define GATHRA_SQLITE_POINTER(name) decltype(&::name) name = nullptr;
+GATHRA_SQLITE_FUNCTIONS(GATHRA_SQLITE_POINTER)
+#undef GATHRA_SQLITE_POINTER
+
+// Opens the library and resolves every function, once for the process. Empty when that
+// worked; otherwise why not, as the dynamic linker said it.
+const std::string& SqliteLoadError() {
+    static const std::string error = [] {
+        // Open until the process ends.
+        static TSharedLibrary* const library = new TSharedLibrary(GATHRA_SQLITE_LIBRARY);
+        bool all = library->Loaded();
+#define GATHRA_SQLITE_RESOLVE(name) all = all && library->Resolve(#name, name);
+        GATHRA_SQLITE_FUNCTIONS(GATHRA_SQLITE_RESOLVE)
+#undef GATHRA_SQLITE_RESOLVE
+        return all ? std::string() : library->Error();
+    }();
+    return error;
+}
 
 struct PlacesRow {
     long long Id = 0;
@@ -153,8 +191,16 @@ bool ReadRows(const std::string& path, std::map<long long, std::vector<PlacesRow
 
 } // namespace
 
-TBookmarkOutline ReadPlacesDatabase(const std::string& path) {
+std::string_view PlacesLibraryName() {
+    return GATHRA_SQLITE_LIBRARY;
+}
+
+TBookmarkOutline ReadPlacesDatabase(const std::string& path, std::string* libraryError) {
     TBookmarkOutline outline;
+    if (const std::string& error = SqliteLoadError(); !error.empty()) {
+        if (libraryError != nullptr) *libraryError = error;
+        return outline;
+    }
     std::map<long long, std::vector<PlacesRow>> children;
     long long root = -1;
     if (!ReadRows(path, children, root)) return outline;

@@ -49,6 +49,13 @@ grep -q 'application/x-gathra-brief' "$work/mime/globs2" || fail "no *.brf glob"
 grep -q 'SKBF-QRW' "$work/mime/magic" || fail "no SKBF-QRW magic"
 
 missing=()
+# Neither program links OpenSSL or SQLite: both are opened when a run first needs them.
+if command -v objdump >/dev/null; then
+  "$(dirname "$0")/linked_libraries_test.sh" "$tree/bin/gathra" "$tree/bin/gathralight" ||
+    fail "an installed program links a library it should open on first use"
+else
+  missing+=(objdump)
+fi
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$tree/share/applications/$app.desktop" || fail "desktop-file-validate"
 else
