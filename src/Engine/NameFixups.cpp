@@ -5,14 +5,32 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace gathra {
+
+namespace {
+
+std::uint32_t NameHash(std::string_view name) {
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : name) {
+        hash ^= c;
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+std::uint64_t ReferenceKey(std::uint64_t offset, std::string_view name) {
+    return offset << 16 | std::min<std::uint64_t>(name.size(), 0xffff);
+}
+
+} // namespace
 
 void TNameFixups::Remember(const TOutputFile& out, std::string_view name) {
     auto [at, added] =
         fileIndex_.try_emplace(out.Path(), static_cast<std::uint32_t>(files_.size()));
     if (added) files_.push_back(out.Path());
-    references_[std::string(name)].push_back({at->second, out.Written()});
+    references_.push_back({ReferenceKey(out.Written(), name), at->second, NameHash(name)});
 }
 
 void TNameFixups::Rename(const std::string& from, const std::string& to) {
@@ -94,14 +112,24 @@ void TNameFixups::Apply() {
         }
         return at;
     };
-    std::vector<std::vector<Patch>> byFile(files_.size());
+    // The renamed names by hash and length.
+    std::unordered_multimap<std::uint64_t, std::pair<const std::string*, const std::string*>>
+        renames;
     for (const auto& [from, to] : renamed_) {
-        auto refs = references_.find(from);
-        if (refs == references_.end()) continue;
         const std::string* target = finalName(from);
         if (*target == from) continue;
-        for (const Reference& ref : refs->second)
-            byFile[ref.File].push_back({ref.Offset, &from, target});
+        renames.emplace(std::uint64_t{NameHash(from)} << 16 | ReferenceKey(0, from),
+                        std::pair(&from, target));
+    }
+    std::vector<std::vector<Patch>> byFile(files_.size());
+    if (!renames.empty()) {
+        for (const Reference& ref : references_) {
+            auto [first, last] = renames.equal_range(std::uint64_t{ref.NameHash} << 16 |
+                                                     (ref.OffsetAndLength & 0xffff));
+            for (auto it = first; it != last; ++it)
+                byFile[ref.File].push_back(
+                    {ref.OffsetAndLength >> 16, it->second.first, it->second.second});
+        }
     }
     for (size_t f = 0; f < files_.size(); ++f) {
         if (byFile[f].empty()) continue;

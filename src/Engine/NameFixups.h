@@ -2,6 +2,7 @@
 #include "Engine/OutputFile.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -26,13 +27,18 @@ public:
     void Clear();
 
 private:
+    // A crawl writes many thousands of references and renames hardly any, so a reference keeps
+    // no name of its own: a hash and the length of the name written there pick the candidates,
+    // and the bytes at the offset decide.
     struct Reference {
-        std::uint32_t File; // index into files_
-        std::uint64_t Offset;
+        std::uint64_t
+            OffsetAndLength; // offset in the file << 16 | the name's length (at most 0xffff)
+        std::uint32_t File;  // index into files_
+        std::uint32_t NameHash;
     };
     std::vector<std::string> files_;
     std::unordered_map<std::string, std::uint32_t> fileIndex_;
-    std::unordered_map<std::string, std::vector<Reference>> references_;
+    std::deque<Reference> references_;
     std::unordered_map<std::string, std::string> renamed_;
 };
 
