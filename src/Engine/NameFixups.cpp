@@ -27,10 +27,9 @@ std::uint64_t ReferenceKey(std::uint64_t offset, std::string_view name) {
 } // namespace
 
 void TNameFixups::Remember(const TOutputFile& out, std::string_view name) {
-    auto [at, added] =
-        fileIndex_.try_emplace(out.Path(), static_cast<std::uint32_t>(files_.size()));
-    if (added) files_.push_back(out.Path());
-    references_.push_back({ReferenceKey(out.Written(), name), at->second, NameHash(name)});
+    if (files_.empty() || files_.back() != out.Path()) files_.push_back(out.Path());
+    references_.push_back({ReferenceKey(out.Written(), name),
+                           static_cast<std::uint32_t>(files_.size() - 1), NameHash(name)});
 }
 
 void TNameFixups::Rename(const std::string& from, const std::string& to) {
@@ -121,13 +120,18 @@ void TNameFixups::Apply() {
         renames.emplace(std::uint64_t{NameHash(from)} << 16 | ReferenceKey(0, from),
                         std::pair(&from, target));
     }
+    // Every file's patches in one list, however often the file came back.
+    std::unordered_map<std::string_view, std::uint32_t> firstIndex;
+    std::vector<std::uint32_t> listOf(files_.size());
+    for (size_t f = 0; f < files_.size(); ++f)
+        listOf[f] = firstIndex.try_emplace(files_[f], static_cast<std::uint32_t>(f)).first->second;
     std::vector<std::vector<Patch>> byFile(files_.size());
     if (!renames.empty()) {
         for (const Reference& ref : references_) {
             auto [first, last] = renames.equal_range(std::uint64_t{ref.NameHash} << 16 |
                                                      (ref.OffsetAndLength & 0xffff));
             for (auto it = first; it != last; ++it)
-                byFile[ref.File].push_back(
+                byFile[listOf[ref.File]].push_back(
                     {ref.OffsetAndLength >> 16, it->second.first, it->second.second});
         }
     }
@@ -142,7 +146,6 @@ void TNameFixups::Apply() {
 
 void TNameFixups::Clear() {
     files_.clear();
-    fileIndex_.clear();
     references_.clear();
     renamed_.clear();
 }

@@ -36,8 +36,10 @@ private:
         std::uint32_t File;  // index into files_
         std::uint32_t NameHash;
     };
+    // The files written, in the order their references were remembered; a page's references
+    // come one after another, so a file is added when it differs from the last one (the rare
+    // file that comes back later is added again, and its lists are joined when patching).
     std::vector<std::string> files_;
-    std::unordered_map<std::string, std::uint32_t> fileIndex_;
     std::deque<Reference> references_;
     std::unordered_map<std::string, std::string> renamed_;
 };

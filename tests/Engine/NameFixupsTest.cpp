@@ -32,12 +32,19 @@ TEST(NameFixups, PatchesExactlyTheRememberedReferencesOfRenamedNames) {
          {false, " end"}},
         {{true, "GA7.pdf"}, {false, "|"}, {true, "GA5.c"}, {false, "|"}, {true, "GA12.json"}},
     };
-    for (size_t p = 0; p < pages.size(); ++p) {
-        TOutputFile out((dir / ("page" + std::to_string(p) + ".htm")).string());
-        for (const Piece& piece : pages[p]) {
-            if (piece.Remembered) fixups.Remember(out, piece.Text);
-            out.Write(piece.Text);
-        }
+    // The pages are written side by side (as a frame and its page may be): their references
+    // come in turns.
+    {
+        TOutputFile outs[2];
+        for (size_t p = 0; p < pages.size(); ++p)
+            outs[p].Open((dir / ("page" + std::to_string(p) + ".htm")).string());
+        for (size_t i = 0; i < pages[0].size(); ++i)
+            for (size_t p = 0; p < pages.size(); ++p) {
+                if (i >= pages[p].size()) continue;
+                const Piece& piece = pages[p][i];
+                if (piece.Remembered) fixups.Remember(outs[p], piece.Text);
+                outs[p].Write(piece.Text);
+            }
     }
     fixups.Rename("GA5.c", "GA5.txt");      // longer
     fixups.Rename("GA5.txt", "GA5.htm");    // and again: the last name counts
