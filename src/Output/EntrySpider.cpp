@@ -276,7 +276,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
             if (queue == nullptr || queue->First() == nullptr) break;
             for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
                 // The record is removed before the page is stored, so a copy of its text is used.
-                std::string key = record->Text;
+                std::string key(record->Text);
                 bool frame = record->Flag == 1;
                 queue->Remove(record);
                 SpiderPage(run, entry, names, key, frame ? t : OneLevelLess(t), frame,

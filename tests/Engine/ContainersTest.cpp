@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <random>
 
 namespace gathra {
@@ -201,6 +202,40 @@ TEST(TextQueue, DrainsInInsertionOrder) {
         r = list.Remove(r);
     }
     EXPECT_EQ(seen, "01234");
+}
+
+// A level queues thousands of addresses of every length (a hostile page's hundred-kilobyte
+// link among them) while the level before drains; each comes out whole, in order, with its flag.
+TEST(TextQueue, LongQueuesOfEveryLengthDrainWhole) {
+    TLList list;
+    std::deque<std::pair<std::string, std::uint8_t>> expected;
+    std::mt19937 random(17);
+    int appended = 0;
+    auto append = [&] {
+        const size_t size = appended % 997 == 0 ? 100000 : random() % 120;
+        std::string text(size, static_cast<char>('a' + appended % 26));
+        if (!text.empty()) text[0] = '#';
+        const auto flag = static_cast<std::uint8_t>(appended % 2);
+        list.Append(text, flag);
+        expected.emplace_back(text, flag);
+        ++appended;
+    };
+    for (int round = 0; round < 40; ++round) {
+        for (int i = 0; i < 300; ++i)
+            append();
+        for (int i = 0; i < (round % 2 == 0 ? 150 : 450) && list.First() != nullptr; ++i) {
+            ASSERT_FALSE(expected.empty());
+            EXPECT_EQ(list.First()->Text, expected.front().first);
+            EXPECT_EQ(list.First()->Flag, expected.front().second);
+            list.Remove(list.First());
+            expected.pop_front();
+            ASSERT_EQ(list.Count(), static_cast<int>(expected.size()));
+        }
+    }
+    size_t walked = 0;
+    for (TextRecord* r = list.First(); r != nullptr; r = r->Next, ++walked)
+        EXPECT_EQ(r->Text, expected[walked].first);
+    EXPECT_EQ(walked, expected.size());
 }
 
 TEST(TextQueue, RemoveOfAStrangerReturnsNone) {

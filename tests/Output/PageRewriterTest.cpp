@@ -57,8 +57,8 @@ protected:
 
     std::vector<Queued> Next() const {
         std::vector<Queued> all;
-        for (TextRecord* t = r.Run.LevelQueue[0]->First(); t != nullptr; t = t->Next.get())
-            all.push_back({t->Text, t->Flag});
+        for (TextRecord* t = r.Run.LevelQueue[0]->First(); t != nullptr; t = t->Next)
+            all.push_back({std::string(t->Text), t->Flag});
         return all;
     }
 };
