@@ -256,7 +256,8 @@ std::string WriteLinkNotice(TRunContext& run, TOutputFile& current, std::string_
 
     CatalogName(run.Catalog, name);
     TOutputFile page;
-    if (run.NoticeQueue != nullptr && ++run.PageNotices > TRunContext::kDirectNotices)
+    if (run.NoticeQueue != nullptr &&
+        (run.NoticesAcrossPages || ++run.PageNotices > TRunContext::kDirectNotices))
         page.OpenQueued(InFolder(run.BriefFolder, name), *run.NoticeQueue);
     else
         page.Open(InFolder(run.BriefFolder, name));

@@ -54,10 +54,14 @@ struct TRunContext {
     std::unordered_set<std::string> FailedImages;
     // Per entry: references to page names that may still change (applied when the entry ends).
     TNameFixups NameFixups;
-    // Writes the notice pages of the page being rewritten on a thread of its own. Set only while
-    // a page is rewritten (RewritePage waits for its files before it returns), so a notice
-    // written anywhere else is on disk when WriteLinkNotice returns.
+    // Writes notice pages on a thread of its own. Set while a page is rewritten (RewritePage
+    // waits for its files before it returns) or, with NoticesAcrossPages, while an entry is
+    // spidered (its notices are all on disk when the spidering ends); elsewhere a notice is on
+    // disk when WriteLinkNotice returns.
     TFileQueue* NoticeQueue = nullptr;
+    // The whole entry's notices flow to the writer, a block of many at a time, and pages do not
+    // wait for theirs: the writer creates files while this thread waits for the network.
+    bool NoticesAcrossPages = false;
     // Notices of the page being rewritten so far: the first kDirectNotices of a page are written
     // at once, as handing them over would cost more than writing them for a page of few links.
     int PageNotices = 0;

@@ -76,6 +76,8 @@ bool HasExtension(std::string_view name, std::string_view ext) {
 // name when that is taken); the links written to the old name are patched when the entry ends.
 void RenameStored(TRunContext& run, PageRecord& record, std::string_view ext) {
     std::string name = WithExtension(record.LocalName(), ext);
+    // The folder is looked at: the notices on their way must be in it.
+    if (run.NoticeQueue != nullptr) run.NoticeQueue->Drain();
     std::error_code error;
     if (std::filesystem::exists(
             std::filesystem::symlink_status(PosixPath(InFolder(run.BriefFolder, name)), error)))
@@ -84,6 +86,36 @@ void RenameStored(TRunContext& run, PageRecord& record, std::string_view ext) {
     run.NameFixups.Rename(std::string(record.LocalName()), name);
     run.PageTable->Rename(record, name);
 }
+
+// While an entry is spidered its notice pages go to the notice writer as they come; they are
+// all on disk when the spidering ends, also when it fails.
+class EntryNotices {
+public:
+    explicit EntryNotices(TRunContext& run) : run_(run) {
+        if (run.NoticeWriter == nullptr) run.NoticeWriter = std::make_unique<TFileQueue>();
+        run.NoticeQueue = run.NoticeWriter.get();
+        run.NoticesAcrossPages = true;
+    }
+    EntryNotices(const EntryNotices&) = delete;
+    EntryNotices& operator=(const EntryNotices&) = delete;
+    ~EntryNotices() {
+        try {
+            Finish();
+        } catch (const TDiskError&) {
+            // Only while another failure is on its way, which is the one reported.
+        }
+    }
+    // Waits for the notices; throws TDiskError when one of them could not be written.
+    void Finish() {
+        if (!run_.NoticesAcrossPages) return;
+        run_.NoticesAcrossPages = false;
+        run_.NoticeQueue = nullptr;
+        run_.NoticeWriter->Drain();
+    }
+
+private:
+    TRunContext& run_;
+};
 
 std::string SiteMapLinkOf(const TWebPage& entry, const TEntryNames& names) {
     return entry.SpiderDepth > 1 ? names.SiteMapName : std::string();
@@ -232,6 +264,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
     bool diskFailed = false;
     std::string diskCause;
     std::string siteMapLink;
+    EntryNotices notices(run);
     try {
         if (entry.SpiderDepth > 1 && !names.SiteMapName.empty() &&
             CatalogName(run.Catalog, names.SiteMapName)) {
@@ -283,6 +316,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
                            entry.SpiderDepth > 1);
             }
         }
+        notices.Finish();
     } catch (const TDiskError& error) {
         diskFailed = true;
         diskCause = error.Cause();

@@ -24,6 +24,8 @@ size_t FindSeparator(std::string_view text, size_t from) {
 }
 
 std::string WithoutLineSpace(std::string_view text) {
+    // Links seldom hold any: copied whole, without a look at every byte's kind.
+    if (text.find_first_of(" \t\n\r") == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (char c : text)

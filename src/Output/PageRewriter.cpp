@@ -471,6 +471,13 @@ std::string EntryAddressOf(std::string_view address) {
 
 void RewritePage(TPageContext& page) {
     TRunContext& run = *page.Run;
+    if (run.NoticesAcrossPages) {
+        // The entry's spider waits for the notices when it is done.
+        Scanner scanner(page);
+        scanner.Run();
+        if (scanner.Released()) std::string().swap(*page.Page);
+        return;
+    }
     // The page's notice pages are written meanwhile by the notice writer; every one of them is
     // on disk before the page is done, also when the rewrite fails.
     if (run.NoticeWriter == nullptr) run.NoticeWriter = std::make_unique<TFileQueue>();

@@ -131,7 +131,7 @@ SocketStatus TSocket::LookupHost(const std::string& host, std::uint32_t& address
     return SocketStatus::Ok;
 }
 
-SocketStatus TSocket::Wait(short events, int timeoutMs) {
+SocketStatus TSocket::Wait(short events, int timeoutMs, short* revents) {
     if (fd_ < 0) return SocketStatus::Failed;
     pollfd fds[2] = {{fd_, events, 0}, {canceller_ ? canceller_->WakeFd() : -1, POLLIN, 0}};
     for (;;) {
@@ -140,6 +140,7 @@ SocketStatus TSocket::Wait(short events, int timeoutMs) {
         if (n < 0) return SocketStatus::Failed;
         if (fds[1].revents != 0) return SocketStatus::Cancelled;
         if (n == 0) return SocketStatus::TimedOut;
+        if (revents != nullptr) *revents = fds[0].revents;
         return SocketStatus::Ok; // errors and hang-ups show in the call that follows
     }
 }
@@ -154,8 +155,12 @@ SocketStatus TSocket::Connect(std::uint32_t address, std::uint16_t port, int tim
     if (connect(fd_, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0)
         return SocketStatus::Ok;
     if (errno != EINPROGRESS && errno != EINTR) return StatusOfErrno(errno);
-    SocketStatus waited = Wait(POLLOUT, timeoutMs);
+    short revents = 0;
+    SocketStatus waited = Wait(POLLOUT, timeoutMs, &revents);
     if (waited != SocketStatus::Ok) return waited;
+    // A connection that failed reports an error or a hang-up beside POLLOUT; only then is its
+    // reason asked for.
+    if ((revents & (POLLERR | POLLHUP)) == 0 && (revents & POLLOUT) != 0) return SocketStatus::Ok;
     int error = 0;
     socklen_t len = sizeof error;
     if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return SocketStatus::Failed;

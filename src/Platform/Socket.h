@@ -46,7 +46,7 @@ public:
 
     // Waits until the socket is ready for the poll() events (POLLIN, POLLOUT), the bound passes
     // or the canceller fires. A stream layered on this socket waits through it.
-    SocketStatus Wait(short events, int timeoutMs);
+    SocketStatus Wait(short events, int timeoutMs, short* revents = nullptr);
     int Descriptor() const { return fd_; }
     int SendTimeoutMs() const { return sendTimeoutMs_; }
     int ReceiveTimeoutMs() const { return receiveTimeoutMs_; }

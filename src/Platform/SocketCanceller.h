@@ -30,6 +30,7 @@ public:
 private:
     int fd_ = -1; // an eventfd
     std::atomic<bool> cancelled_{false};
+    std::atomic<bool> signalled_{false}; // written to fd_ since the last drain
 };
 
 // The canceller of the program's one brief run: the progress dialog's Stop and Skip cancel it

@@ -107,6 +107,16 @@ TEST_F(SocketCancel, ACancelBeforeTheCallIsNotLostAndResetEndsIt) {
     canceller.Reset();
     EXPECT_FALSE(canceller.Cancelled());
     EXPECT_EQ(socket.WaitReadable(10), SocketStatus::TimedOut);
+    // Resets with nothing to clear, then cancels more than once: each reset ends them all.
+    for (int round = 0; round < 3; ++round) {
+        canceller.Reset();
+        EXPECT_EQ(socket.WaitReadable(10), SocketStatus::TimedOut) << round;
+        canceller.Cancel();
+        canceller.Cancel();
+        EXPECT_EQ(socket.WaitReadable(600000), SocketStatus::Cancelled) << round;
+        canceller.Reset();
+        EXPECT_EQ(socket.WaitReadable(10), SocketStatus::TimedOut) << round;
+    }
 }
 
 } // namespace
