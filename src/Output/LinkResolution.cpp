@@ -24,11 +24,14 @@ size_t FindSeparator(std::string_view text, size_t from) {
 }
 
 std::string WithoutLineSpace(std::string_view text) {
-    // Links seldom hold any: copied whole, without a look at every byte's kind.
-    if (text.find_first_of(" \t\n\r") == std::string_view::npos) return std::string(text);
-    std::string out;
+    // Links seldom hold any: up to the first, they are copied whole.
+    size_t clean = 0;
+    while (clean < text.size() && !IsLineSpace(text[clean]))
+        ++clean;
+    std::string out(text.substr(0, clean));
+    if (clean == text.size()) return out;
     out.reserve(text.size());
-    for (char c : text)
+    for (char c : text.substr(clean))
         if (!IsLineSpace(c)) out += c;
     return out;
 }
