@@ -91,6 +91,8 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     ShowRunCounts(run);
     std::string name;
     if (record != nullptr) {
+        // The picture takes the place of a notice that may still be on its way to the disk.
+        if (run.NoticeQueue != nullptr) run.NoticeQueue->Drain();
         name = record->LocalName();
         record->Loaded = 1;
     } else {

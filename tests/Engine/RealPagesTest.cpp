@@ -321,6 +321,69 @@ TEST_F(RealPagesTest, LinksToFilesThatBecameNoticesLeadToTheNotices) {
     EXPECT_FALSE(Exists("GA8.php"));
 }
 
+// A news site with a framed view: the frame copies of its pages link to pages that the spider
+// reaches again later at another depth, so a name first stored as a limit notice is stored over
+// with the page. Whatever the order the files reach the disk in, every page the site map lists
+// under its title is that page, not the notice that stood in for it.
+TEST_F(RealPagesTest, APageStoredOverItsNoticeStaysThePage) {
+    auto page = [](const std::string& title, const std::vector<std::string>& links) {
+        std::string html =
+            "<html><head><title>" + title + "</title></head><body><h1>" + title + "</h1><ul>";
+        for (const std::string& link : links)
+            html += "<li><a href=\"" + link + "\">" + link + "</a></li>";
+        return TestResponse::Html(html + "</ul><p>Text of " + title + ".</p></body></html>");
+    };
+    std::vector<std::string> home = {"frames.htm"};
+    std::string nav = "<html><body>";
+    for (int s = 0; s < 3; ++s) {
+        const std::string section = "s" + std::to_string(s) + "/";
+        home.push_back(section + "index.htm");
+        nav += "<a href=\"" + section + "index.htm\" target=\"main\">Section</a><br>";
+        std::vector<std::string> articles = {"../index.htm"};
+        for (int a = 0; a < 4; ++a) {
+            articles.push_back("a" + std::to_string(a) + ".htm");
+            server.Serve(
+                "/news/" + section + "a" + std::to_string(a) + ".htm",
+                page("Article " + std::to_string(s) + "." + std::to_string(a),
+                     {"index.htm", "../index.htm", "a" + std::to_string((a + 1) % 4) + ".htm"}));
+        }
+        server.Serve("/news/" + section + "index.htm",
+                     page("Section " + std::to_string(s), articles));
+    }
+    server.Serve("/news/index.htm", page("Front page", home));
+    server.Serve("/news/nav.htm",
+                 TestResponse::Html("<title>Sections</title>" + nav +
+                                    "<a href=\"index.htm\" target=\"_top\">Home</a></body>"));
+    server.Serve("/news/frames.htm",
+                 TestResponse::Html("<html><head><title>Framed view</title></head><frameset "
+                                    "cols=\"25%,*\"><frame src=\"nav.htm\" "
+                                    "name=\"nav\"><frame src=\"s0/index.htm\" name=\"main\">"
+                                    "</frameset></html>"));
+    AddWeb(server.Address("/news/index.htm"), 3);
+    RunOnce();
+
+    std::string siteMap;
+    for (const std::string& name : Files())
+        if (File(name).find("<h1>Site Map</h1>") != std::string::npos) siteMap = File(name);
+    ASSERT_FALSE(siteMap.empty());
+    int listed = 0;
+    for (size_t at = siteMap.find("<li><a href=\""); at != std::string::npos;
+         at = siteMap.find("<li><a href=\"", at + 1)) {
+        const size_t nameAt = at + 13;
+        const std::string name =
+            siteMap.substr(nameAt, siteMap.find_first_of("\"#", nameAt) - nameAt);
+        const size_t titleAt = siteMap.find('>', nameAt) + 1;
+        const std::string title = siteMap.substr(titleAt, siteMap.find('<', titleAt) - titleAt);
+        const std::string stored = File(name);
+        EXPECT_EQ(stored.find("Spider Search Limit Exceeded"), std::string::npos)
+            << name << " (" << title << ") is a notice";
+        EXPECT_NE(stored.find("<title>" + title + "</title>"), std::string::npos)
+            << name << " is not " << title;
+        ++listed;
+    }
+    EXPECT_GE(listed, 15);
+}
+
 // Other files and images are off; the manual links a PDF, a tag file, a picture that is not a
 // GIF or JPEG, a missing archive and a page whose name carries a session parameter.
 TEST_F(RealPagesTest, NoticesAreHtmFilesAndRefusedTypesAreNamed) {
