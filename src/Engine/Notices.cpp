@@ -252,14 +252,16 @@ std::string WriteLinkNotice(TRunContext& run, TOutputFile& current, std::string_
         run.CurrentTocList->Append("");
         node = run.CurrentTocList->Last();
     }
-    if (run.PageTable != nullptr) run.PageTable->Add(key, name, 0, 0, 0, node, 0);
+    PageRecord* record =
+        run.PageTable != nullptr ? run.PageTable->Add(key, name, 0, 0, 0, node, 0) : nullptr;
 
     CatalogName(run.Catalog, name);
     TOutputFile page;
     if (run.NoticeQueue != nullptr &&
-        (run.NoticesAcrossPages || ++run.PageNotices > TRunContext::kDirectNotices))
+        (run.NoticesAcrossPages || ++run.PageNotices > TRunContext::kDirectNotices)) {
         page.OpenQueued(InFolder(run.BriefFolder, name), *run.NoticeQueue);
-    else
+        if (record != nullptr) record->NoticeQueued = 1;
+    } else
         page.Open(InFolder(run.BriefFolder, name));
     PrintBriefHeader(page, run, false, "", bar.SiteMapName, bar.SummaryName, bar.BriefName);
     std::string shown;

@@ -18,6 +18,8 @@ struct PageRecord {
     std::uint8_t SmartMatch = 0; // always 0
     std::uint8_t Loaded = 0;     // 1: fetched and stored; 0: only a notice page
     std::uint8_t FramePage = 0;  // made for a page reached as a frame source
+    // 1: its notice page was handed to the notice writer, and may not be on disk yet.
+    std::uint8_t NoticeQueued = 0;
 
     // The engine address without fragment.
     std::string Url() const;

@@ -177,7 +177,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     }
     // What is stored now goes under the name of the notice that stood for the page so far; that
     // notice may still be on its way to the disk, and must not land over the page.
-    if (record != nullptr && record->Loaded == 0 && run.NoticeQueue != nullptr)
+    if (record != nullptr && record->NoticeQueued == 1 && run.NoticeQueue != nullptr)
         run.NoticeQueue->Drain();
 
     // A file, or text that is not HTML, is stored as it came. A notice standing in for a file

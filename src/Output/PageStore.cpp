@@ -92,7 +92,7 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     std::string name;
     if (record != nullptr) {
         // The picture takes the place of a notice that may still be on its way to the disk.
-        if (run.NoticeQueue != nullptr) run.NoticeQueue->Drain();
+        if (record->NoticeQueued == 1 && run.NoticeQueue != nullptr) run.NoticeQueue->Drain();
         name = record->LocalName();
         record->Loaded = 1;
     } else {
