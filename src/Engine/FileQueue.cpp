@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace gathra {
@@ -72,6 +73,30 @@ void TFileQueue::HandOver() {
         block_.clear();
         return;
     }
+    if (!thread_.joinable() && !writesHere_) {
+        try {
+            thread_ = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            // No thread to be had (the system is out of them): the files are written here, in
+            // the same order, as the blocks are handed over.
+            writesHere_ = true;
+        }
+    }
+    if (writesHere_) {
+        lock.unlock();
+        bool ok = true;
+        std::string message;
+        std::string cause;
+        WriteBlock(block_, ok, message, cause);
+        block_.clear();
+        lock.lock();
+        if (!ok) {
+            failed_ = true;
+            failure_ = std::move(message);
+            cause_ = std::move(cause);
+        }
+        return;
+    }
     if (pendingBytes_ >= kMostPendingBytes) {
         full_ = true;
         changed_.wait(lock, [&] { return pendingBytes_ < kMostPendingBytes / 2 || failed_; });
@@ -84,7 +109,6 @@ void TFileQueue::HandOver() {
         block_ = std::move(spare_.back());
         spare_.pop_back();
     }
-    if (!thread_.joinable()) thread_ = std::thread([this] { Work(); });
     const bool wake = sleeping_;
     lock.unlock();
     if (wake) changed_.notify_all();

@@ -26,7 +26,9 @@ public:
     // At most this many bytes wait in blocks handed over; the filler waits beyond it.
     static constexpr std::size_t kMostPendingBytes = 1u << 20;
 
-    TFileQueue() = default;
+    // ownThread false: every block is written by the thread that hands it over (as when no
+    // thread can be started).
+    explicit TFileQueue(bool ownThread = true) : writesHere_(!ownThread) {}
     // Writes what is still waiting (a failure has nobody left to report to) and ends the thread.
     ~TFileQueue();
     TFileQueue(const TFileQueue&) = delete;
@@ -59,9 +61,10 @@ private:
     std::deque<std::string> blocks_; // handed over, not written yet
     std::vector<std::string> spare_; // written, kept for their memory
     std::size_t pendingBytes_ = 0;
-    bool busy_ = false;     // the thread writes a block taken from blocks_
-    bool sleeping_ = false; // the thread waits for blocks
-    bool full_ = false;     // the filler waits for room
+    bool busy_ = false;       // the thread writes a block taken from blocks_
+    bool sleeping_ = false;   // the thread waits for blocks
+    bool full_ = false;       // the filler waits for room
+    bool writesHere_ = false; // no thread could be started: HandOver writes each block itself
     bool stop_ = false;
     bool failed_ = false;
     bool reported_ = false;

@@ -10,6 +10,12 @@
 namespace gathra {
 namespace {
 
+// Each case runs with the queue's own writer thread and with the blocks written by the thread
+// that hands them over (what a queue does when no thread can be started).
+class FileQueueTest : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(Writers, FileQueueTest, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Thread" : "Here"; });
+
 std::string Content(int i) {
     // Sizes from empty to several blocks, so that files run across the blocks handed over.
     return std::string(static_cast<size_t>((i * 7919) % 70000), static_cast<char>('a' + i % 26));
@@ -18,10 +24,10 @@ std::string Content(int i) {
 // Many files of every size, more than the queue lets wait at once: each one arrives whole, in
 // the folder given, and Drain returns only when all of them are there. Queued TOutputFiles
 // count their bytes as plain ones do.
-TEST(FileQueueTest, EveryFileArrivesWholeWhenDrained) {
+TEST_P(FileQueueTest, EveryFileArrivesWholeWhenDrained) {
     test::TempDir dir;
     std::filesystem::create_directory(dir / "other");
-    TFileQueue queue;
+    TFileQueue queue(GetParam());
     const std::uint64_t before = TOutputFile::BytesWritten();
     std::uint64_t bytes = 0;
     const int count = 300;
@@ -46,9 +52,9 @@ TEST(FileQueueTest, EveryFileArrivesWholeWhenDrained) {
 // A file that cannot be made stops the writing: its failure comes once (from Drain, or from a
 // later Close), with the system's words, and nothing handed over after it is written. A
 // second queued file opened while one is open is written at once instead.
-TEST(FileQueueTest, TheFirstFailureIsThrownOnceAndStopsTheWriting) {
+TEST_P(FileQueueTest, TheFirstFailureIsThrownOnceAndStopsTheWriting) {
     test::TempDir dir;
-    TFileQueue queue;
+    TFileQueue queue(GetParam());
     TOutputFile ok;
     ok.OpenQueued(dir.Folder() + "first.htm", queue);
     TOutputFile nested;
@@ -91,10 +97,10 @@ TEST(FileQueueTest, TheFirstFailureIsThrownOnceAndStopsTheWriting) {
 }
 
 // A queue that goes away writes what it still holds, and an unclosed queued file too.
-TEST(FileQueueTest, WhatIsLeftIsWrittenWhenTheQueueGoesAway) {
+TEST_P(FileQueueTest, WhatIsLeftIsWrittenWhenTheQueueGoesAway) {
     test::TempDir dir;
     {
-        TFileQueue queue;
+        TFileQueue queue(GetParam());
         TOutputFile closed;
         closed.OpenQueued(dir.Folder() + "closed.htm", queue);
         closed << "done";
