@@ -48,28 +48,77 @@ void DoHeaderImage(TOutputFile& out, std::string_view programFolder, std::string
     out.Write(tag);
 }
 
+namespace {
+
+// Everything of a header but its time stamp. A page of many links writes a notice page for each,
+// all with the same bar: it is put together once and written whole.
+struct HeaderParts {
+    std::string ProgramFolder, WebAddressLink, SiteMapLink, BriefLink, BriefName;
+    std::string Head; // up to the time stamp
+    bool Valid = false;
+
+    bool Matches(std::string_view programFolder, std::string_view webAddressLink,
+                 std::string_view siteMapLink, std::string_view briefLink,
+                 std::string_view briefName) const {
+        return Valid && ProgramFolder == programFolder && WebAddressLink == webAddressLink &&
+               SiteMapLink == siteMapLink && BriefLink == briefLink && BriefName == briefName;
+    }
+};
+
+std::string HeadOf(std::string_view programFolder, std::string_view webAddressLink,
+                   std::string_view siteMapLink, std::string_view briefLink,
+                   std::string_view briefName) {
+    std::string head = "<nobr>&#160 <a href=\"";
+    head.append(briefLink).append("\" target=\"_top\">");
+    auto image = [&](std::string_view picture, std::string_view alternativeText) {
+        head += "<img src=\"" + ProgramImageSource(programFolder, picture) +
+                "\" border=0 align=absmiddle width=24 height=24 alt=\"";
+        head.append(alternativeText);
+        head += "\">";
+    };
+    image("brief.gif", "Brief");
+    head += "</a> ";
+    if (!siteMapLink.empty()) {
+        head.append("<a href=\"").append(siteMapLink).append("\" target=\"_top\">");
+        image("toc.gif", "Site Map");
+        head += "</a> ";
+    }
+    if (!webAddressLink.empty()) {
+        head.append("<a href=").append(webAddressLink).append(" target=\"_top\">");
+        image("orig.gif", "Original Link");
+        head += "</a> ";
+    }
+    head.append("<font size=3>").append(briefName).append("</font>\r\n<font size=3> ");
+    return head;
+}
+
+} // namespace
+
 void PrintBriefHeader(TOutputFile& out, std::string_view programFolder, const LocalTime& now,
                       bool withoutRule, std::string_view webAddressLink,
                       std::string_view siteMapLink, std::string_view briefLink,
                       std::string_view briefName) {
-    out << "<nobr>&#160 ";
-    out << "<a href=\"" << briefLink << "\" target=\"_top\">";
-    DoHeaderImage(out, programFolder, "brief.gif", "Brief", 24, 24);
-    out << "</a> ";
-    if (!siteMapLink.empty()) {
-        out << "<a href=\"" << siteMapLink << "\" target=\"_top\">";
-        DoHeaderImage(out, programFolder, "toc.gif", "Site Map", 24, 24);
-        out << "</a> ";
+    thread_local HeaderParts parts;
+    thread_local LocalTime stampTime;
+    thread_local std::string stamp;
+    if (!parts.Matches(programFolder, webAddressLink, siteMapLink, briefLink, briefName)) {
+        parts.ProgramFolder = programFolder;
+        parts.WebAddressLink = webAddressLink;
+        parts.SiteMapLink = siteMapLink;
+        parts.BriefLink = briefLink;
+        parts.BriefName = briefName;
+        parts.Head = HeadOf(programFolder, webAddressLink, siteMapLink, briefLink, briefName);
+        parts.Valid = true;
     }
-    if (!webAddressLink.empty()) {
-        out << "<a href=" << webAddressLink << " target=\"_top\">";
-        DoHeaderImage(out, programFolder, "orig.gif", "Original Link", 24, 24);
-        out << "</a> ";
+    if (stamp.empty() || now.Second != stampTime.Second || now.Minute != stampTime.Minute ||
+        now.Hour != stampTime.Hour || now.Day != stampTime.Day || now.Month != stampTime.Month ||
+        now.Year != stampTime.Year) {
+        stampTime = now;
+        stamp = FormatTimeStamp(now);
     }
-    out << "<font size=3>" << briefName << "</font>\r\n";
-    out << "<font size=3> " << FormatTimeStamp(now) << " <b>by Gathra Light</b></font></nobr><br>";
-    if (!withoutRule) out << "<hr size=3><br>";
-    out << "\r\n";
+    out << parts.Head << stamp
+        << (withoutRule ? " <b>by Gathra Light</b></font></nobr><br>\r\n"
+                        : " <b>by Gathra Light</b></font></nobr><br><hr size=3><br>\r\n");
 }
 
 void PrintBriefHeader(TOutputFile& out, const TRunContext& run, bool withoutRule,

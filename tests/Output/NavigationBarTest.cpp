@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace gathra {
 namespace {
@@ -93,6 +94,52 @@ TEST(BriefHeader, OnlyTheBriefItemWithoutRule) {
                      "src=\"/C:/Apps/Tool/images/brief.gif\" border=0 align=absmiddle width=24 "
                      "height=24 alt=\"Brief\"></a> <font size=3>B</font>\r\n"
                      "<font size=3> 3/7/26, 12:0:0PM <b>by Gathra Light</b></font></nobr><br>\r\n");
+}
+
+// Headers are written many times in a row with the same bar (a notice for every link of a page):
+// one that differs in any part, or only in its second, is written as itself.
+TEST(BriefHeader, EachHeaderOfASeriesIsItsOwn) {
+    struct Case {
+        std::string Folder, Web, Map, Brief, Name;
+        LocalTime Time;
+        bool WithoutRule;
+    };
+    const LocalTime noon{2026, 3, 7, 12, 0, 0};
+    const LocalTime later{2026, 3, 7, 12, 0, 1};
+    const std::vector<Case> cases = {
+        {"/opt/g/", "", "GA1.htm", "Brief0.htm", "Docs", noon, false},
+        {"/opt/g/", "", "GA1.htm", "Brief0.htm", "Docs", noon, true},
+        {"/opt/g/", "", "GA1.htm", "Brief0.htm", "Docs", later, false},
+        {"/opt/h/", "", "GA1.htm", "Brief0.htm", "Docs", later, false},
+        {"/opt/h/", "http://x/", "GA1.htm", "Brief0.htm", "Docs", later, false},
+        {"/opt/h/", "http://x/", "", "Brief0.htm", "Docs", later, false},
+        {"/opt/h/", "http://x/", "", "Brief1.htm", "Docs", later, false},
+        {"/opt/h/", "http://x/", "", "Brief1.htm", "News", later, false},
+        {"/opt/g/", "", "GA1.htm", "Brief0.htm", "Docs", noon, false},
+    };
+    for (const Case& c : cases) {
+        std::string expected = "<nobr>&#160 <a href=\"" + c.Brief +
+                               "\" target=\"_top\"><img src=\"" + c.Folder +
+                               "images/brief.gif\" border=0 align=absmiddle width=24 "
+                               "height=24 alt=\"Brief\"></a> ";
+        if (!c.Map.empty())
+            expected += "<a href=\"" + c.Map + "\" target=\"_top\"><img src=\"" + c.Folder +
+                        "images/toc.gif\" border=0 align=absmiddle width=24 height=24 "
+                        "alt=\"Site Map\"></a> ";
+        if (!c.Web.empty())
+            expected += "<a href=" + c.Web + " target=\"_top\"><img src=\"" + c.Folder +
+                        "images/orig.gif\" border=0 align=absmiddle width=24 height=24 "
+                        "alt=\"Original Link\"></a> ";
+        expected += "<font size=3>" + c.Name + "</font>\r\n<font size=3> " +
+                    FormatTimeStamp(c.Time) + " <b>by Gathra Light</b></font></nobr><br>" +
+                    (c.WithoutRule ? "" : "<hr size=3><br>") + "\r\n";
+        EXPECT_EQ(Written([&](TOutputFile& out) {
+                      PrintBriefHeader(out, c.Folder, c.Time, c.WithoutRule, c.Web, c.Map, c.Brief,
+                                       c.Name);
+                  }),
+                  expected)
+            << c.Folder << " " << c.Web << " " << c.Map << " " << c.Brief << " " << c.Name;
+    }
 }
 
 TEST(BriefHeader, TheClockPortGivesTheStamp) {
