@@ -83,18 +83,10 @@ void TFileQueue::HandOver() {
         }
     }
     if (writesHere_) {
-        lock.unlock();
-        bool ok = true;
         std::string message;
         std::string cause;
-        WriteBlock(block_, ok, message, cause);
+        if (!WriteUnlocked(lock, block_, message, cause)) NoteFailure(message, cause);
         block_.clear();
-        lock.lock();
-        if (!ok) {
-            failed_ = true;
-            failure_ = std::move(message);
-            cause_ = std::move(cause);
-        }
         return;
     }
     if (pendingBytes_ >= kMostPendingBytes) {
@@ -141,25 +133,34 @@ void TFileQueue::Work() {
         std::string block = std::move(blocks_.front());
         blocks_.pop_front();
         busy_ = true;
-        lock.unlock();
-        bool ok = true;
         std::string message;
         std::string cause;
-        WriteBlock(block, ok, message, cause);
-        lock.lock();
+        const bool ok = WriteUnlocked(lock, block, message, cause);
         busy_ = false;
         pendingBytes_ -= block.size();
         block.clear();
         if (spare_.size() < 2) spare_.push_back(std::move(block));
-        if (!ok && !failed_) {
-            failed_ = true;
-            failure_ = std::move(message);
-            cause_ = std::move(cause);
-            blocks_.clear();
-            pendingBytes_ = 0;
-        }
+        if (!ok) NoteFailure(message, cause);
         changed_.notify_all();
     }
+}
+
+bool TFileQueue::WriteUnlocked(std::unique_lock<std::mutex>& lock, std::string_view block,
+                               std::string& message, std::string& cause) {
+    lock.unlock();
+    bool ok = true;
+    WriteBlock(block, ok, message, cause);
+    lock.lock();
+    return ok;
+}
+
+void TFileQueue::NoteFailure(std::string& message, std::string& cause) {
+    if (failed_) return;
+    failed_ = true;
+    failure_ = std::move(message);
+    cause_ = std::move(cause);
+    blocks_.clear();
+    pendingBytes_ = 0;
 }
 
 void TFileQueue::WriteBlock(std::string_view block, bool& ok, std::string& message,

@@ -48,6 +48,12 @@ private:
     void Finish();
     void HandOver();
     void Work();
+    // Writes a block with the lock let go meanwhile; false on a failure (message and cause say
+    // what failed).
+    bool WriteUnlocked(std::unique_lock<std::mutex>& lock, std::string_view block,
+                       std::string& message, std::string& cause);
+    // Under the lock: the first failure stops the writing of everything still waiting.
+    void NoteFailure(std::string& message, std::string& cause);
     void WriteBlock(std::string_view block, bool& ok, std::string& message, std::string& cause);
     bool WriteFile(std::string_view path, std::string_view bytes, std::string& message,
                    std::string& cause);
