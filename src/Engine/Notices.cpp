@@ -5,6 +5,8 @@
 #include "Output/LinkResolution.h"
 #include "Output/NavigationBar.h"
 
+#include <memory>
+
 namespace gathra {
 namespace {
 
@@ -233,6 +235,33 @@ void SecureConnectionNotice(TResponseBuffer& buffer, std::string_view address,
              << "certificates\" in the preferences and generate the brief again.";
     text << "</body></html>";
     text.StoreInto(buffer);
+}
+
+TNoticeFlow::TNoticeFlow(TRunContext& run, bool acrossPages) : run_(run) {
+    if (run.NoticeWriter == nullptr) run.NoticeWriter = std::make_unique<TFileQueue>();
+    run.NoticeQueue = run.NoticeWriter.get();
+    run.NoticesAcrossPages = acrossPages;
+    run.PageNotices = 0;
+}
+
+TNoticeFlow::~TNoticeFlow() {
+    try {
+        Finish();
+    } catch (const TDiskError&) {
+        // Only while another failure is on its way, which is the one reported.
+    }
+}
+
+void TNoticeFlow::Finish() {
+    if (!flowing_) return;
+    flowing_ = false;
+    run_.NoticesAcrossPages = false;
+    run_.NoticeQueue = nullptr;
+    run_.NoticeWriter->Drain();
+}
+
+void WaitForNotices(const TRunContext& run) {
+    if (run.NoticeQueue != nullptr) run.NoticeQueue->Drain();
 }
 
 std::string WriteLinkNotice(TRunContext& run, TOutputFile& current, std::string_view baseAddress,

@@ -56,6 +56,28 @@ struct NoticeBarNames {
     std::string_view SiteMapName; // empty when the entry has no site map
 };
 
+// While it stands, the notice pages WriteLinkNotice writes go to the run's notice writer (made
+// on first use): those of the whole entry being spidered (acrossPages), or those of one page
+// beyond its first TRunContext::kDirectNotices. Finish, or the end of its scope, waits until
+// they are all on disk.
+class TNoticeFlow {
+public:
+    TNoticeFlow(TRunContext& run, bool acrossPages);
+    ~TNoticeFlow();
+    TNoticeFlow(const TNoticeFlow&) = delete;
+    TNoticeFlow& operator=(const TNoticeFlow&) = delete;
+    // Throws TDiskError when one of the notices could not be written.
+    void Finish();
+
+private:
+    TRunContext& run_;
+    bool flowing_ = true;
+};
+
+// Waits until the notices handed to the writer so far are on disk (before the run folder is
+// looked at, or a file is stored under a notice's name); throws TDiskError as Finish does.
+void WaitForNotices(const TRunContext& run);
+
 // Writes a link notice page into `run.BriefFolder`, under a new page name drawn from
 // `run.Counters` (the program's counters when null):
 //  - the link's address is ResolveLink(baseAddress, *linkText) when a link text is given, else

@@ -3,6 +3,7 @@
 #include "Brief/WebPage.h"
 #include "Engine/FileNames.h"
 #include "Engine/HttpClient.h"
+#include "Engine/Notices.h"
 #include "Engine/RunContext.h"
 #include "Engine/RunHost.h"
 #include "Output/HtmlScanner.h"
@@ -77,7 +78,7 @@ bool HasExtension(std::string_view name, std::string_view ext) {
 void RenameStored(TRunContext& run, PageRecord& record, std::string_view ext) {
     std::string name = WithExtension(record.LocalName(), ext);
     // The folder is looked at: the notices on their way must be in it.
-    if (run.NoticeQueue != nullptr) run.NoticeQueue->Drain();
+    WaitForNotices(run);
     std::error_code error;
     if (std::filesystem::exists(
             std::filesystem::symlink_status(PosixPath(InFolder(run.BriefFolder, name)), error)))
@@ -86,36 +87,6 @@ void RenameStored(TRunContext& run, PageRecord& record, std::string_view ext) {
     run.NameFixups.Rename(std::string(record.LocalName()), name);
     run.PageTable->Rename(record, name);
 }
-
-// While an entry is spidered its notice pages go to the notice writer as they come; they are
-// all on disk when the spidering ends, also when it fails.
-class EntryNotices {
-public:
-    explicit EntryNotices(TRunContext& run) : run_(run) {
-        if (run.NoticeWriter == nullptr) run.NoticeWriter = std::make_unique<TFileQueue>();
-        run.NoticeQueue = run.NoticeWriter.get();
-        run.NoticesAcrossPages = true;
-    }
-    EntryNotices(const EntryNotices&) = delete;
-    EntryNotices& operator=(const EntryNotices&) = delete;
-    ~EntryNotices() {
-        try {
-            Finish();
-        } catch (const TDiskError&) {
-            // Only while another failure is on its way, which is the one reported.
-        }
-    }
-    // Waits for the notices; throws TDiskError when one of them could not be written.
-    void Finish() {
-        if (!run_.NoticesAcrossPages) return;
-        run_.NoticesAcrossPages = false;
-        run_.NoticeQueue = nullptr;
-        run_.NoticeWriter->Drain();
-    }
-
-private:
-    TRunContext& run_;
-};
 
 std::string SiteMapLinkOf(const TWebPage& entry, const TEntryNames& names) {
     return entry.SpiderDepth > 1 ? names.SiteMapName : std::string();
@@ -177,8 +148,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     }
     // What is stored now goes under the name of the notice that stood for the page so far; that
     // notice may still be on its way to the disk, and must not land over the page.
-    if (record != nullptr && record->NoticeQueued == 1 && run.NoticeQueue != nullptr)
-        run.NoticeQueue->Drain();
+    if (record != nullptr && record->NoticeQueued == 1) WaitForNotices(run);
 
     // A file, or text that is not HTML, is stored as it came. A notice standing in for a file
     // is a page like any other notice.
@@ -268,7 +238,9 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
     bool diskFailed = false;
     std::string diskCause;
     std::string siteMapLink;
-    EntryNotices notices(run);
+    // The entry's notices flow to the writer while it is spidered; they are all on disk when
+    // the spidering ends, also when it fails.
+    TNoticeFlow notices(run, true);
     try {
         if (entry.SpiderDepth > 1 && !names.SiteMapName.empty() &&
             CatalogName(run.Catalog, names.SiteMapName)) {

@@ -38,14 +38,23 @@ std::string WebAddressLink(std::string_view address) {
     return "http://" + std::string(address);
 }
 
-void DoHeaderImage(TOutputFile& out, std::string_view programFolder, std::string_view picture,
-                   std::string_view alternativeText, int height, int width) {
+namespace {
+
+std::string HeaderImageTag(std::string_view programFolder, std::string_view picture,
+                           std::string_view alternativeText, int height, int width) {
     std::string tag = "<img src=\"" + ProgramImageSource(programFolder, picture) +
                       "\" border=0 align=absmiddle width=" + std::to_string(width) +
                       " height=" + std::to_string(height) + " alt=\"";
     tag.append(alternativeText.data(), alternativeText.size());
     tag += "\">";
-    out.Write(tag);
+    return tag;
+}
+
+} // namespace
+
+void DoHeaderImage(TOutputFile& out, std::string_view programFolder, std::string_view picture,
+                   std::string_view alternativeText, int height, int width) {
+    out.Write(HeaderImageTag(programFolder, picture, alternativeText, height, width));
 }
 
 namespace {
@@ -71,10 +80,7 @@ std::string HeadOf(std::string_view programFolder, std::string_view webAddressLi
     std::string head = "<nobr>&#160 <a href=\"";
     head.append(briefLink).append("\" target=\"_top\">");
     auto image = [&](std::string_view picture, std::string_view alternativeText) {
-        head += "<img src=\"" + ProgramImageSource(programFolder, picture) +
-                "\" border=0 align=absmiddle width=24 height=24 alt=\"";
-        head.append(alternativeText);
-        head += "\">";
+        head += HeaderImageTag(programFolder, picture, alternativeText, 24, 24);
     };
     image("brief.gif", "Brief");
     head += "</a> ";

@@ -16,6 +16,7 @@
 #include <cassert>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <sys/mman.h>
 #include <system_error>
 #include <unistd.h>
@@ -471,35 +472,15 @@ std::string EntryAddressOf(std::string_view address) {
 
 void RewritePage(TPageContext& page) {
     TRunContext& run = *page.Run;
-    if (run.NoticesAcrossPages) {
-        // The entry's spider waits for the notices when it is done.
-        Scanner scanner(page);
-        scanner.Run();
-        if (scanner.Released()) std::string().swap(*page.Page);
-        return;
-    }
-    // The page's notice pages are written meanwhile by the notice writer; every one of them is
-    // on disk before the page is done, also when the rewrite fails.
-    if (run.NoticeWriter == nullptr) run.NoticeWriter = std::make_unique<TFileQueue>();
-    run.NoticeQueue = run.NoticeWriter.get();
-    run.PageNotices = 0;
-    struct Finish {
-        TRunContext& Run;
-        ~Finish() {
-            Run.NoticeQueue = nullptr;
-            try {
-                Run.NoticeWriter->Drain();
-            } catch (const TDiskError&) {
-                // Only while another failure is on its way: the normal end reported it below.
-            }
-        }
-    } finish{run};
+    // Inside a spidered entry the notices flow on (the entry waits for them); a page rewritten
+    // by itself has all of its notice pages on disk before it is done, also when it fails.
+    std::optional<TNoticeFlow> notices;
+    if (!run.NoticesAcrossPages) notices.emplace(run, false);
     Scanner scanner(page);
     scanner.Run();
     // Parts of a large page's memory are gone: nobody may read the page any more.
     if (scanner.Released()) std::string().swap(*page.Page);
-    run.NoticeQueue = nullptr;
-    run.NoticeWriter->Drain();
+    if (notices) notices->Finish();
 }
 
 } // namespace gathra

@@ -3,6 +3,7 @@
 #include "Engine/BodySpool.h"
 #include "Engine/FileNames.h"
 #include "Engine/HttpClient.h"
+#include "Engine/Notices.h"
 #include "Engine/RunContext.h"
 #include "Engine/RunHost.h"
 #include "Output/HtmlScanner.h"
@@ -92,7 +93,7 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     std::string name;
     if (record != nullptr) {
         // The picture takes the place of a notice that may still be on its way to the disk.
-        if (record->NoticeQueued == 1 && run.NoticeQueue != nullptr) run.NoticeQueue->Drain();
+        if (record->NoticeQueued == 1) WaitForNotices(run);
         name = record->LocalName();
         record->Loaded = 1;
     } else {
@@ -151,7 +152,7 @@ void RequireFreeSpace(const TRunContext& run) {
     if (run.SpaceLooked && written - run.SpaceLookedAtBytes < run.SpaceAllowance) return;
     // Notices still on their way to the disk are counted as written: they must be there before
     // the free space is looked at, else it would count their room twice.
-    if (run.NoticeQueue != nullptr) run.NoticeQueue->Drain();
+    WaitForNotices(run);
     std::uintmax_t available;
     if (run.FreeSpaceProbe) {
         available = run.FreeSpaceProbe();
