@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTest>
 #include <cstdio>
+#include <string>
 
 namespace gathra::tools {
 
@@ -36,6 +37,14 @@ inline TMDIFrame& PlacedFrame(test::FrameHarness& h) {
     frame.setGeometry(40, 110, 760, 520);
     QTest::qWait(200);
     return frame;
+}
+
+// The brief both tools open: two web entries under the name "Reading"; its file's path.
+inline std::string ReadingBrief(test::FrameHarness& h) {
+    return test::WriteBriefFile(
+        h.PathOf("Reading.brf"),
+        {{"Morning paper", false, "http://paper.example/"}, {"Garden club", false, "http://g/"}},
+        "Reading");
 }
 
 } // namespace gathra::tools

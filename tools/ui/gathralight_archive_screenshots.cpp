@@ -41,10 +41,7 @@ int main(int argc, char** argv) {
     FrameHarness h;
     TMDIFrame& frame = PlacedFrame(h);
 
-    std::string path = WriteBriefFile(
-        h.PathOf("Reading.brf"),
-        {{"Morning paper", false, "http://paper.example/"}, {"Garden club", false, "http://g/"}},
-        "Reading");
+    std::string path = ReadingBrief(h);
     TBrief brief;
     brief.FileName = path;
     RecordingDialogs quiet;

@@ -56,10 +56,7 @@ int main(int argc, char** argv) {
     FrameHarness h;
     TMDIFrame& frame = PlacedFrame(h);
 
-    std::string briefPath = WriteBriefFile(
-        h.PathOf("Reading.brf"),
-        {{"Morning paper", false, "http://paper.example/"}, {"Garden club", false, "http://g/"}},
-        "Reading");
+    std::string briefPath = ReadingBrief(h);
     TSkeinForm* brief = frame.OpenBriefFile(briefPath);
     WriteFileBytes(h.Dir() / "bookmarks.html", Export);
     h.FileAnswers.push_back(QString::fromStdString(h.PathOf("bookmarks.html")));
