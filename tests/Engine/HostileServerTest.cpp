@@ -173,7 +173,9 @@ TEST_F(HostileRedirects, TransfersWithoutAnEndFailAndPagesAreCut) {
     headerTrickle.ChunkSize = 1;
     headerTrickle.ChunkDelayMs = 20;
     server.Serve("/header.htm", headerTrickle);
-    TestResponse bodyTrickle = TestResponse::Raw(header + std::string(100, 'b'));
+    // Ten seconds of trickle (stopped early by the client): a pause of this busy machine must not
+    // let the whole answer arrive in one piece, which would be a fast transfer.
+    TestResponse bodyTrickle = TestResponse::Raw(header + std::string(1000, 'b'));
     bodyTrickle.ChunkSize = 1;
     bodyTrickle.ChunkDelayMs = 10;
     server.Serve("/body.htm", bodyTrickle);
