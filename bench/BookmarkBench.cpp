@@ -1,6 +1,6 @@
 // Reading bookmark files of the size a long-kept browser profile exports: 20,000 bookmarks in
 // 2,000 folders, each with a favicon attribute (about 6 MB of exported page).
-#include "Shell/BookmarkFile.h"
+#include "Imports/BookmarkFile.h"
 #include "support/TempDir.h"
 
 #include <benchmark/benchmark.h>

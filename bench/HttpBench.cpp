@@ -1,10 +1,10 @@
 // Throughput of the HTTP client's receive path over the loopback and of body preparation.
 // Both should run near memory speed, far above what any network delivers.
-#include "Engine/HttpClient.h"
-#include "Engine/RunContext.h"
-#include "Engine/RunFlags.h"
+#include "Net/HttpClient.h"
+#include "Run/RunContext.h"
+#include "Run/RunFlags.h"
 #include "Platform/SocketCanceller.h"
-#include "Shell/AppSettings.h"
+#include "Settings/AppSettings.h"
 #include "support/TestHttpServer.h"
 
 #include <benchmark/benchmark.h>

@@ -1,6 +1,6 @@
 // Link resolution runs once per link of every stored page; it must stay linear in the link's
 // length even for links made of thousands of dot steps.
-#include "Output/LinkResolution.h"
+#include "Html/LinkResolution.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Rewriting speed of generated pages of growing size: a link every ~100 bytes, depth 2 so that
 // every link gets a local name and is queued, images off. MB/s must stay roughly constant.
-#include "Engine/OutputFile.h"
-#include "Output/HtmlScanner.h"
-#include "Output/PageRewriter.h"
+#include "Run/OutputFile.h"
+#include "Html/HtmlScanner.h"
+#include "Run/PageRewriter.h"
 #include "support/RewriteRun.h"
 
 #include <benchmark/benchmark.h>

@@ -8,10 +8,7 @@ endif()
 set(CMAKE_AUTOMOC ON)
 set(CMAKE_AUTORCC ON)
 
-file(GLOB GATHRA_UI_SOURCES CONFIGURE_DEPENDS
-     src/Brief/ui/*.cpp src/Engine/ui/*.cpp src/Output/ui/*.cpp src/Shell/ui/*.cpp
-     src/Brief/ui/*.h src/Engine/ui/*.h src/Output/ui/*.h src/Shell/ui/*.h
-     src/Shell/ui/*.qrc)
+file(GLOB GATHRA_UI_SOURCES CONFIGURE_DEPENDS src/Gui/*.cpp src/Gui/*.h src/Gui/*.qrc)
 add_library(gathra_ui STATIC ${GATHRA_UI_SOURCES})
 target_include_directories(gathra_ui PUBLIC src)
 target_link_libraries(gathra_ui PUBLIC gathra_core Qt6::Widgets Qt6::Network)
@@ -23,9 +20,9 @@ if(GATHRA_DESKTOP_SOURCES)
   add_dependencies(gathralight gathra_data)
 endif()
 
-# One Qt Test executable per tests/ui/*Test.cpp; the shared helpers in tests/ui/support/.
-file(GLOB GATHRA_UI_TEST_SUPPORT CONFIGURE_DEPENDS tests/ui/support/*.cpp tests/ui/support/*.h)
-file(GLOB GATHRA_UI_TESTS CONFIGURE_DEPENDS tests/ui/*Test.cpp)
+# One Qt Test executable per tests/Gui/*Test.cpp; the shared helpers in tests/Gui/support/.
+file(GLOB GATHRA_UI_TEST_SUPPORT CONFIGURE_DEPENDS tests/Gui/support/*.cpp tests/Gui/support/*.h)
+file(GLOB GATHRA_UI_TESTS CONFIGURE_DEPENDS tests/Gui/*Test.cpp)
 foreach(src ${GATHRA_UI_TESTS})
   get_filename_component(name ${src} NAME_WE)
   add_executable(ui_${name} ${src} ${GATHRA_UI_TEST_SUPPORT})

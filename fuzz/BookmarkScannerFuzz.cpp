@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the bookmark scanner. It must never crash, read out of bounds or
 // nest deeper than the bookmark window's deepest level, and every item it makes must sit below
 // a parent that came before it.
-#include "Shell/BookmarkEntries.h"
-#include "Shell/BookmarkFile.h"
+#include "Imports/BookmarkEntries.h"
+#include "Imports/BookmarkFile.h"
 
 #include <cstddef>
 #include <cstdint>

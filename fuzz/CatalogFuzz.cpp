@@ -1,6 +1,6 @@
 // A run catalogue is read back from disk by the archive's delete command: a damaged one must
 // end the walk, never crash it or yield names longer than a record can hold.
-#include "Engine/FileNames.h"
+#include "Run/FileNames.h"
 
 #include <cstddef>
 #include <cstdint>

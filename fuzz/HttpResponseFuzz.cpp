@@ -6,9 +6,9 @@
 // block sizes and how fast time passes.
 // A body given to the sink must leave the client reading the same status, location and type as
 // the whole response held in memory.
-#include "Engine/HttpClient.h"
-#include "Engine/HttpText.h"
-#include "Engine/ResponseReader.h"
+#include "Net/HttpClient.h"
+#include "Net/HttpText.h"
+#include "Net/ResponseReader.h"
 
 #include <cstddef>
 #include <cstdint>

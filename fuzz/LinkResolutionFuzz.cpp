@@ -1,6 +1,6 @@
 // Link values come from hostile pages and redirects: resolution must never crash, and its
 // result must never carry the blanks and line breaks that it promises to remove.
-#include "Output/LinkResolution.h"
+#include "Html/LinkResolution.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Hostile responses through the parts of the HTTP client that read them: the status search, the
 // header end, body preparation and the same-site test.
-#include "Engine/HttpClient.h"
+#include "Net/HttpClient.h"
 
 #include <cstddef>
 #include <cstdint>

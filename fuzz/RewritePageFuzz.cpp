@@ -5,17 +5,17 @@
 // stopping mode instead of reaching the network. The marked copy must keep the marking rule:
 // every tag whose brackets pair up is found, whatever brackets stand in the text around it.
 #include "../tests/support/MarkingRule.h"
-#include "Engine/FileNames.h"
-#include "Engine/HashTable.h"
-#include "Engine/HttpClient.h"
-#include "Engine/LList.h"
-#include "Engine/RunContext.h"
-#include "Engine/TocList.h"
-#include "Output/HtmlScanner.h"
-#include "Output/PageFrame.h"
-#include "Output/PageRewriter.h"
+#include "Run/FileNames.h"
+#include "Run/HashTable.h"
+#include "Net/HttpClient.h"
+#include "Run/LList.h"
+#include "Run/RunContext.h"
+#include "Run/TocList.h"
+#include "Html/HtmlScanner.h"
+#include "Run/PageFrame.h"
+#include "Run/PageRewriter.h"
 #include "Platform/Clock.h"
-#include "Shell/AppSettings.h"
+#include "Settings/AppSettings.h"
 
 #include <cstdint>
 #include <cstdlib>

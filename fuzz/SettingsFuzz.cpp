@@ -1,7 +1,7 @@
 // Stored settings come from a file the user (or anyone with their account) may have edited:
 // every decoder of a stored form must take any bytes without fault.
 #include "Platform/Registry.h"
-#include "Shell/Settings.h"
+#include "Settings/Settings.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,8 +2,8 @@
 #include "Brief/BriefFile.h"
 #include "Brief/BriefFileFormat.h"
 
-#include "Brief/ScrambleText.h"
-#include "Engine/OutputFile.h"
+#include "Text/ScrambleText.h"
+#include "Run/OutputFile.h"
 
 #include <cerrno>
 #include <cstdint>

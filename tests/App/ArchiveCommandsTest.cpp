@@ -1,7 +1,7 @@
 #include "App/gathra/Cli.h"
 #include "Brief/BriefFile.h"
 #include "Platform/Registry.h"
-#include "Shell/Settings.h"
+#include "Settings/Settings.h"
 #include "support/CliRun.h"
 #include "support/RecordingDialogs.h"
 #include "support/SessionFiles.h"

@@ -3,10 +3,10 @@
 #include "App/gathra/CliCommands.h"
 #include "App/gathra/RunCommands.h"
 #include "Brief/Brief.h"
-#include "Engine/FileNames.h"
-#include "Output/RunCheck.h"
+#include "Run/FileNames.h"
+#include "Run/RunCheck.h"
 #include "Platform/Clock.h"
-#include "Shell/AppSettings.h"
+#include "Settings/AppSettings.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 

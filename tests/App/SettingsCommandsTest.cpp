@@ -1,7 +1,7 @@
 #include "App/gathra/Cli.h"
-#include "Brief/ScrambleText.h"
+#include "Text/ScrambleText.h"
 #include "Platform/Registry.h"
-#include "Shell/Settings.h"
+#include "Settings/Settings.h"
 #include "support/CliRun.h"
 
 #include "support/TempDir.h"

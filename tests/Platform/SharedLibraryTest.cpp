@@ -1,7 +1,7 @@
 #include "Platform/SharedLibrary.h"
 
 #include "Platform/TlsStream.h"
-#include "Shell/BookmarkFile.h"
+#include "Imports/BookmarkFile.h"
 
 #include <gtest/gtest.h>
 

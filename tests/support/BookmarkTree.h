@@ -1,5 +1,5 @@
 #pragma once
-#include "Shell/BookmarkFile.h"
+#include "Imports/BookmarkFile.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // Brief files built record by record, and the fixture that saves and reads them in a folder of
 // its own.
 #include "Brief/BriefFile.h"
-#include "Brief/ScrambleText.h"
+#include "Text/ScrambleText.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 

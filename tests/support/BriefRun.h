@@ -1,11 +1,11 @@
 #pragma once
 #include "Brief/Brief.h"
-#include "Engine/FileNames.h"
-#include "Engine/RunFlags.h"
-#include "Engine/SkeinThread.h"
+#include "Run/FileNames.h"
+#include "Run/RunFlags.h"
+#include "Run/SkeinThread.h"
 #include "Platform/Clock.h"
 #include "Platform/SocketCanceller.h"
-#include "Shell/AppSettings.h"
+#include "Settings/AppSettings.h"
 #include "support/QuietHost.h"
 
 #include <memory>

@@ -1,14 +1,14 @@
 #pragma once
 // The fixture of the HTTP client's tests: a loopback server, a run context with a short time unit,
 // and a host that records the status and progress the client shows.
-#include "Engine/HttpClient.h"
+#include "Net/HttpClient.h"
 
-#include "Engine/Base64.h"
-#include "Engine/RunCancel.h"
-#include "Engine/RunContext.h"
-#include "Engine/RunHost.h"
+#include "Text/Base64.h"
+#include "Run/RunCancel.h"
+#include "Run/RunContext.h"
+#include "Run/RunHost.h"
 #include "Platform/SocketCanceller.h"
-#include "Shell/AppSettings.h"
+#include "Settings/AppSettings.h"
 #include "support/QuietHost.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "Output/HtmlScanner.h"
+#include "Html/HtmlScanner.h"
 
 #include <string>
 #include <string_view>

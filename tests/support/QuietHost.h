@@ -1,5 +1,5 @@
 #pragma once
-#include "Engine/RunHost.h"
+#include "Run/RunHost.h"
 
 #include <string>
 

@@ -1,12 +1,12 @@
 #pragma once
-#include "Engine/FileNames.h"
-#include "Engine/HashTable.h"
-#include "Engine/LList.h"
-#include "Engine/RunContext.h"
-#include "Engine/RunFlags.h"
-#include "Engine/TocList.h"
+#include "Run/FileNames.h"
+#include "Run/HashTable.h"
+#include "Run/LList.h"
+#include "Run/RunContext.h"
+#include "Run/RunFlags.h"
+#include "Run/TocList.h"
 #include "Platform/Clock.h"
-#include "Shell/AppSettings.h"
+#include "Settings/AppSettings.h"
 #include "support/TempDir.h"
 
 #include <memory>

@@ -1,8 +1,8 @@
 #pragma once
 // What the screenshot tools share: whole-screen shots with ImageMagick's `import` into the folder
 // named on the command line, and the main window placed where every shot expects it.
-#include "Shell/ui/MDIFrame.h"
-#include "ui/support/UiTestSupport.h"
+#include "Gui/MDIFrame.h"
+#include "Gui/support/UiTestSupport.h"
 
 #include <QProcess>
 #include <QString>

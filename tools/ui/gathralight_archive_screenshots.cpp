@@ -3,14 +3,14 @@
 // delete, and a brief after Add Page from Browser. Run it on an X server, for example:
 //   Xvfb :99 -screen 0 1024x768x24 & DISPLAY=:99 build/gathralight_archive_screenshots /tmp/shots
 #include "Brief/BriefFile.h"
-#include "Brief/ui/SkeinForm.h"
+#include "Gui/SkeinForm.h"
 #include "ScreenShot.h"
-#include "Shell/ui/ArchiveList.h"
-#include "Shell/ui/BriefOpts.h"
-#include "Shell/ui/MDIFrame.h"
+#include "Gui/ArchiveList.h"
+#include "Gui/BriefOpts.h"
+#include "Gui/MDIFrame.h"
 #include "support/RecordingDialogs.h"
 #include "support/SessionFiles.h"
-#include "ui/support/UiTestSupport.h"
+#include "Gui/support/UiTestSupport.h"
 
 #include <QApplication>
 #include <QProcess>

@@ -2,11 +2,11 @@
 // tree beside a brief window, and a brief after an import of Internet shortcuts. Run it on an X
 // server, for example:
 //   Xvfb :99 -screen 0 1024x768x24 & DISPLAY=:99 build/gathralight_import_screenshots /tmp/shots
-#include "Brief/ui/SkeinForm.h"
+#include "Gui/SkeinForm.h"
 #include "ScreenShot.h"
-#include "Shell/ui/BkMarks.h"
-#include "Shell/ui/MDIFrame.h"
-#include "ui/support/UiTestSupport.h"
+#include "Gui/BkMarks.h"
+#include "Gui/MDIFrame.h"
+#include "Gui/support/UiTestSupport.h"
 
 #include <QApplication>
 #include <QMdiArea>

@@ -2,12 +2,12 @@
 // with ImageMagick's `import`: two briefs open (one with a search entry, one entry selected), the
 // progress dialog of a run, and the "Brief Ready" question. Run it on an X server, for example:
 //   Xvfb :99 -screen 0 1024x768x24 & DISPLAY=:99 build/gathralight_screenshots /tmp/shots
-#include "Brief/ui/SkeinForm.h"
-#include "Brief/ui/WebScrollBox.h"
+#include "Gui/SkeinForm.h"
+#include "Gui/WebScrollBox.h"
 #include "ScreenShot.h"
-#include "Shell/ui/MDIFrame.h"
+#include "Gui/MDIFrame.h"
 #include "support/TestHttpServer.h"
-#include "ui/support/UiTestSupport.h"
+#include "Gui/support/UiTestSupport.h"
 
 #include <QApplication>
 #include <QMdiArea>

@@ -5,11 +5,11 @@
 #include "Brief/BriefFile.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Registry.h"
-#include "Shell/ArchivedBriefs.h"
-#include "Shell/BrowserBridge.h"
-#include "Shell/BrowserPage.h"
-#include "Shell/SessionStore.h"
-#include "Shell/Settings.h"
+#include "Desktop/ArchivedBriefs.h"
+#include "Desktop/BrowserBridge.h"
+#include "Imports/BrowserPage.h"
+#include "Imports/SessionStore.h"
+#include "Settings/Settings.h"
 
 #include <filesystem>
 #include <iostream>

@@ -2,7 +2,7 @@
 #include "App/gathra/CliCommands.h"
 #include "App/gathra/JsonText.h"
 #include "Brief/BriefFile.h"
-#include "Shell/BrowserPage.h"
+#include "Imports/BrowserPage.h"
 
 #include <filesystem>
 #include <memory>

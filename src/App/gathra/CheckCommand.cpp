@@ -1,6 +1,6 @@
 #include "App/gathra/CliCommands.h"
 #include "App/gathra/JsonText.h"
-#include "Output/RunCheck.h"
+#include "Run/RunCheck.h"
 
 #include <CLI/CLI.hpp>
 #include <memory>

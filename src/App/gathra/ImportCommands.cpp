@@ -1,9 +1,9 @@
 // gathra import bookmarks and gathra import shortcuts: web entries from a browser's bookmarks
 // and from shortcut files.
 #include "App/gathra/CliCommands.h"
-#include "Shell/BookmarkEntries.h"
-#include "Shell/BookmarkFile.h"
-#include "Shell/InternetShortcuts.h"
+#include "Imports/BookmarkEntries.h"
+#include "Imports/BookmarkFile.h"
+#include "Imports/InternetShortcuts.h"
 
 #include <algorithm>
 #include <memory>

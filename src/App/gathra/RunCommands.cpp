@@ -5,16 +5,16 @@
 #include "App/gathra/SiteServer.h"
 #include "Brief/Brief.h"
 #include "Brief/BriefFile.h"
-#include "Engine/RunCancel.h"
-#include "Engine/RunFlags.h"
-#include "Engine/RunHost.h"
-#include "Engine/SkeinThread.h"
+#include "Run/RunCancel.h"
+#include "Run/RunFlags.h"
+#include "Run/RunHost.h"
+#include "Run/SkeinThread.h"
 #include "Platform/Clock.h"
 #include "Platform/Dialogs.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Registry.h"
 #include "Platform/SocketCanceller.h"
-#include "Shell/Settings.h"
+#include "Settings/Settings.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>

@@ -2,7 +2,7 @@
 #include "App/gathra/JsonText.h"
 #include "Platform/ProgramFolder.h"
 #include "Platform/Registry.h"
-#include "Shell/Settings.h"
+#include "Settings/Settings.h"
 
 #include <cctype>
 #include <memory>

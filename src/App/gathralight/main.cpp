@@ -1,7 +1,7 @@
 #include "Platform/Registry.h"
 #include "Platform/Version.h"
-#include "Shell/ui/MDIFrame.h"
-#include "Shell/ui/SingleInstance.h"
+#include "Gui/MDIFrame.h"
+#include "Gui/SingleInstance.h"
 
 #include <QApplication>
 #include <QFileInfo>

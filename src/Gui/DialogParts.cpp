@@ -1,0 +1,50 @@
+#include "Gui/DialogParts.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace gathra {
+
+QLabel* MakeBuddyLabel(const QString& text, QWidget* parent, int x, int y, QWidget* buddy) {
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    label->setBuddy(buddy);
+    return label;
+}
+
+QPushButton* MakeRowButton(const QString& text, const QString& objectName, QWidget* page, int x,
+                           int top) {
+    auto* button = new QPushButton(text, page);
+    button->setObjectName(objectName);
+    button->setGeometry(x, top, 84, 28);
+    return button;
+}
+
+QTabWidget* MakeNotebook(QDialog* dialog, int width, int height) {
+    auto* notebook = new QTabWidget(dialog);
+    notebook->setObjectName("Notebook");
+    notebook->setGeometry(6, 6, width - 12, height - 12);
+    return notebook;
+}
+
+PageButtons MakePageButtons(QWidget* page, int top, const QString& okName,
+                            const QString& cancelName, const QString& applyName,
+                            const QString& helpName) {
+    return PageButtons{MakeRowButton("&OK", okName, page, 14, top),
+                       MakeRowButton("&Cancel", cancelName, page, 106, top),
+                       MakeRowButton("&Apply", applyName, page, 198, top),
+                       MakeRowButton("&Help", helpName, page, 290, top)};
+}
+
+void KeepPageOkDefault(QTabWidget* notebook, const std::array<QPushButton*, 3>& ok) {
+    QObject::connect(notebook, &QTabWidget::currentChanged, notebook, [ok](int index) {
+        if (index >= 0 && index < 3 && ok[static_cast<size_t>(index)] != nullptr)
+            ok[static_cast<size_t>(index)]->setDefault(true);
+    });
+    if (ok[0] != nullptr) ok[0]->setDefault(true);
+}
+
+} // namespace gathra

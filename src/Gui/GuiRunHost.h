@@ -1,0 +1,44 @@
+#pragma once
+#include "Run/RunHost.h"
+#include "Desktop/CommandState.h"
+
+#include <functional>
+
+namespace gathra {
+
+class TMDIFrame;
+class TSkeinForm;
+
+// The run's calls into the desktop program. Each one runs on the main thread; a call from the
+// run thread waits until the main thread has carried it out.
+class GuiRunHost : public RunHost {
+public:
+    explicit GuiRunHost(TMDIFrame& frame) : frame_(frame) {}
+
+    void LockControls(TBrief& brief) override;
+    void UnlockControls(TBrief& brief) override;
+    void CreateProgress() override;
+    void ShowProgress() override;
+    void UpdateItem(ProgressLabel label, const std::string& text) override;
+    void UpdateProgress(int percent) override;
+    void FreeProgress() override;
+    void SetStatusText(const std::string& text) override;
+    void ShowDiskError(const std::string& text, const std::string& caption) override;
+    void ShowDiskFailure(const std::string& text, const std::string& caption,
+                         const std::string& cause) override;
+    void BriefReady(const std::string& briefName, const std::string& summaryName,
+                    const std::string& runFolder) override;
+    void AppendArchive(TBrief& brief, const std::string& path, const std::string& title) override;
+    void Repaint() override;
+    void SaveBrief(TBrief& brief) override;
+
+private:
+    void OnMain(const std::function<void()>& call);
+    TSkeinForm* FormOf(const TBrief& brief) const;
+
+    TMDIFrame& frame_;
+    RunLockSaved saved_;
+    TSkeinForm* runForm_ = nullptr;
+};
+
+} // namespace gathra

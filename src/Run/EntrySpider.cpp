@@ -1,0 +1,312 @@
+#include "Run/EntrySpider.h"
+
+#include "Brief/WebPage.h"
+#include "Run/FileNames.h"
+#include "Net/HttpClient.h"
+#include "Run/Notices.h"
+#include "Run/RunContext.h"
+#include "Run/RunHost.h"
+#include "Html/HtmlScanner.h"
+#include "Run/NavigationBar.h"
+#include "Run/PageFrame.h"
+#include "Run/PageRewriter.h"
+#include "Settings/AppSettings.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace gathra {
+
+namespace {
+
+void ShowItem(TRunContext& run, ProgressLabel label, const std::string& text) {
+    if (run.Host != nullptr) run.Host->UpdateItem(label, text);
+}
+
+void SetStatus(TRunContext& run, const std::string& text) {
+    if (run.Host != nullptr) run.Host->SetStatusText(text);
+}
+
+// The page's title, else `address`; a found title is shown as the current page.
+std::string TitleOrAddress(TRunContext& run, std::string_view page, std::string_view address) {
+    std::optional<std::string> title = TitleOfPage(page);
+    // An empty title would leave the page out of the site map, which lists titled pages only.
+    if (!title || title->empty()) return std::string(address);
+    ShowItem(run, ProgressLabel::CurrAddr, *title);
+    return *title;
+}
+
+TPageContext MakeContext(TRunContext& run, const TWebPage& entry, const TEntryNames& names,
+                         TOutputFile& out, std::string& page, std::string_view siteMapLink) {
+    TPageContext ctx;
+    ctx.Run = &run;
+    ctx.Out = &out;
+    ctx.Page = &page;
+    ctx.EntryAddress = EntryAddressOf(names.EntryAddress);
+    ctx.LoadImages = entry.LoadImages != 0;
+    ctx.LoadBinaries = entry.LoadBinaries != 0;
+    ctx.UserName = entry.UserName;
+    ctx.Password = entry.Password;
+    ctx.AgentComment = entry.AgentComment;
+    ctx.SummaryName = names.SummaryName;
+    ctx.SiteMapName = std::string(siteMapLink);
+    ctx.EntryName = entry.EntryName;
+    return ctx;
+}
+
+// Takes the page's base address and rewrites it into the context's output; the tags are paired
+// on the page itself as the scan reaches them, without a marked copy of the page.
+void MarkAndRewrite(TPageContext& ctx) {
+    if (std::optional<std::string> base = TakeBaseHref(*ctx.Page)) ctx.BaseAddress = *base;
+    ctx.Marked = nullptr;
+    // The spider is done with a page once it is rewritten.
+    ctx.UseUpPage = true;
+    RewritePage(ctx);
+}
+
+bool HasExtension(std::string_view name, std::string_view ext) {
+    return name.size() > ext.size() && name[name.size() - ext.size() - 1] == '.' &&
+           name.substr(name.size() - ext.size()) == ext;
+}
+
+// Gives a page reserved under one extension the name of the same number with `ext` (or a new
+// name when that is taken); the links written to the old name are patched when the entry ends.
+void RenameStored(TRunContext& run, PageRecord& record, std::string_view ext) {
+    std::string name = WithExtension(record.LocalName(), ext);
+    // The folder is looked at: the notices on their way must be in it.
+    WaitForNotices(run);
+    std::error_code error;
+    if (std::filesystem::exists(
+            std::filesystem::symlink_status(PosixPath(InFolder(run.BriefFolder, name)), error)))
+        name = NewPageName(CountersOf(run), run.BriefFolder, ext);
+    if (name == kNoFreeName) return;
+    run.NameFixups.Rename(std::string(record.LocalName()), name);
+    run.PageTable->Rename(record, name);
+}
+
+std::string SiteMapLinkOf(const TWebPage& entry, const TEntryNames& names) {
+    return entry.SpiderDepth > 1 ? names.SiteMapName : std::string();
+}
+
+} // namespace
+
+// A brief file may ask for any depth and a site may have no end of new pages, so the tree can
+// be as deep as the run went: it is walked with a stack of its own rather than by recursion.
+void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
+    // Where each open child list's parent list goes on.
+    std::vector<std::pair<const TOCList*, int>> resume;
+    const TOCList* current = &list;
+    int next = 0;
+    for (;;) {
+        while (next < current->Count()) {
+            const TocNode* node = current->At(next++);
+            if (!node->Title().empty()) {
+                siteMap << "<li><a href=\"";
+                if (node->Page != nullptr) siteMap << node->Page->LocalName();
+                siteMap << node->Anchor();
+                siteMap << "\">" << node->Title() << "</a></li>";
+            }
+            if (node->Children != nullptr && node->Children->Count() > 0) {
+                siteMap << "<ul>";
+                resume.emplace_back(current, next);
+                current = node->Children.get();
+                next = 0;
+            }
+        }
+        if (resume.empty()) return;
+        siteMap << "</ul>";
+        std::tie(current, next) = resume.back();
+        resume.pop_back();
+    }
+}
+
+void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
+                std::int32_t depth, bool inFrame, bool siteMapOn) {
+    if (run.SkipOrAbort() || depth < 0 || run.PageTable == nullptr) return;
+    std::string address(
+        key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
+    std::string webLink = WebAddressLink(address);
+    std::string tableKey(key.substr(0, key.find('#')));
+    PageRecord* record = run.PageTable->Find(tableKey);
+    ShowItem(run, ProgressLabel::CurrAddr, address);
+    if (record != nullptr && record->Loaded == 1 && record->Depth >= depth) return;
+
+    TResponseBuffer buffer;
+    buffer.SetSpoolsFiles(true);
+    std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
+    int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
+    TFetchResult fetched = FetchDocument(
+        address, buffer, entry.UserName, entry.Password, names.EntryAddress, entry.LocalOnly != 0,
+        proxy, proxyPort, entry.LoadImages != 0, entry.LoadBinaries != 0, entry.AgentComment, run);
+    if (fetched.Result == 0) {
+        SetStatus(run, " Gathra Light");
+        return;
+    }
+    // What is stored now goes under the name of the notice that stood for the page so far; that
+    // notice may still be on its way to the disk, and must not land over the page.
+    if (record != nullptr && record->NoticeQueued == 1) WaitForNotices(run);
+
+    // A file, or text that is not HTML, is stored as it came. A notice standing in for a file
+    // is a page like any other notice.
+    if ((fetched.IsBinary || fetched.IsText) && fetched.IsContent) {
+        ++run.ImagesCount;
+        run.TotalBytes += static_cast<std::int64_t>(buffer.ResponseSize());
+        ShowRunCounts(run);
+        std::string name;
+        if (record != nullptr) {
+            // A browser would read text under a page's name as HTML.
+            if (fetched.IsText && HasExtension(record->LocalName(), "htm"))
+                RenameStored(run, *record, "txt");
+            name = record->LocalName();
+            record->Depth = depth;
+            record->Loaded = 1;
+            // Text files are listed in the site map as they were as pages, leading to the file.
+            if (fetched.IsText && siteMapOn && record->Toc != nullptr)
+                record->Toc->SetTitle(address);
+        } else {
+            name = NewPageName(CountersOf(run), run.BriefFolder, fetched.IsText ? "txt" : "htm");
+        }
+        if (name != kNoFreeName) StoreBody(run, buffer, name);
+        return;
+    }
+
+    ++run.PagesCount;
+    run.TotalBytes += static_cast<std::int64_t>(buffer.Size());
+    ShowRunCounts(run);
+    PrepareBody(buffer, true, run.Settings != nullptr && run.Settings->KeepPageResources);
+    // A page (or a notice) reached through a link named like a file or a server's script
+    // ("report.pdf", "about.php", "page.aspx") is still a page: under such a name a browser would
+    // not show it as one.
+    if (record != nullptr && !HasExtension(record->LocalName(), "htm"))
+        RenameStored(run, *record, "htm");
+    std::string name = record != nullptr ? std::string(record->LocalName())
+                                         : NewPageName(CountersOf(run), run.BriefFolder, "htm");
+    if (name == kNoFreeName) return;
+    if (record != nullptr) {
+        record->SmartMatch = 0;
+        record->Depth = depth;
+        record->Loaded = 1;
+    } else {
+        TocNode* node = nullptr;
+        if (run.CurrentTocList != nullptr) {
+            run.CurrentTocList->Append("");
+            node = run.CurrentTocList->Last();
+        }
+        record = run.PageTable->Add(tableKey, name, 0, depth, 1, node, 0);
+    }
+    std::string& page = buffer.MutableBytes();
+    if (siteMapOn && (fetched.IsContent || fetched.WasExternal) && record->Toc != nullptr)
+        record->Toc->SetTitle(TitleOrAddress(run, page, address));
+    if (fetched.WasExternal) webLink.clear();
+
+    if (!CatalogName(run.Catalog, name)) return;
+    TOutputFile out(InFolder(run.BriefFolder, name));
+    std::string siteMapLink = SiteMapLinkOf(entry, names);
+    TPageContext ctx = MakeContext(run, entry, names, out, page, siteMapLink);
+    ctx.BaseAddress = address;
+    ctx.PageAddress =
+        tableKey.substr(tableKey.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0);
+    ctx.InFrame = inFrame;
+    TBarLinks bar{webLink, siteMapLink, names.SummaryName};
+    ctx.IsFrameset = WrapPage(ctx, bar);
+    const bool withBar = !ctx.IsFrameset && !inFrame;
+    if (withBar)
+        PrintBriefHeader(out, run, false, webLink, siteMapLink, names.SummaryName, run.BriefName);
+    if (record->Toc != nullptr) run.CurrentTocList = record->Toc->ChildList();
+    ctx.RemainingDepth = depth;
+    ctx.IsContent = fetched.IsContent;
+    MarkAndRewrite(ctx);
+    if (withBar) PrintBriefFooter(out, webLink, siteMapLink, names.SummaryName);
+    WritePageClosing(out, ctx.IsFrameset, false);
+    out.Close();
+}
+
+bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
+                 TResponseBuffer& topPage, TOutputFile& topOut, bool isContent) {
+    const std::string webLink = WebAddressLink(names.EntryAddress);
+    entry.RunFiles.push_back(names.TopPageName);
+    entry.RunNotes.push_back(names.StartStamp);
+    std::string& page = topPage.MutableBytes();
+
+    TOutputFile siteMap;
+    bool siteMapStarted = false;
+    bool isFrameset = false;
+    bool diskFailed = false;
+    std::string diskCause;
+    std::string siteMapLink;
+    // The entry's notices flow to the writer while it is spidered; they are all on disk when
+    // the spidering ends, also when it fails.
+    TNoticeFlow notices(run, true);
+    try {
+        if (entry.SpiderDepth > 1 && !names.SiteMapName.empty() &&
+            CatalogName(run.Catalog, names.SiteMapName)) {
+            siteMap.Open(InFolder(run.BriefFolder, names.SiteMapName));
+            siteMapStarted = true;
+            siteMapLink = names.SiteMapName;
+            siteMap << "<html><body bgcolor=#FFFFFF text=\"0000FF\" link=\"FF0000\">"
+                       "<title>Site Map</title>";
+            PrintBriefHeader(siteMap, run, false, "", "", names.SummaryName, run.BriefName);
+            siteMap << "<h1>Site Map</h1><ul>";
+            if (run.TocRoot != nullptr && run.TocRoot->Last() != nullptr)
+                run.TocRoot->Last()->SetTitle(TitleOrAddress(run, page, names.EntryAddress));
+            siteMap << "<ul>";
+        }
+
+        TPageContext ctx = MakeContext(run, entry, names, topOut, page, siteMapLink);
+        ctx.BaseAddress = names.EntryAddress;
+        ctx.PageAddress = ctx.EntryAddress;
+        ctx.InFrame = false;
+        TBarLinks bar{webLink, siteMapLink, names.SummaryName};
+        isFrameset = WrapPage(ctx, bar);
+        ctx.IsFrameset = isFrameset;
+        if (!isFrameset)
+            PrintBriefHeader(topOut, run, false, webLink, siteMapLink, names.SummaryName,
+                             run.BriefName);
+        if (run.TocRoot != nullptr && run.TocRoot->First() != nullptr)
+            run.CurrentTocList = run.TocRoot->First()->ChildList();
+        ctx.RemainingDepth = entry.SpiderDepth;
+        ctx.IsContent = isContent;
+        MarkAndRewrite(ctx);
+        // The levels below never read the top page again: its memory is not held through them.
+        std::string().swap(page);
+
+        std::int32_t t = entry.SpiderDepth;
+        for (std::int64_t level = 2;; ++level, t = OneLevelLess(t)) {
+            if (run.SkipOrAbort()) break;
+            run.LevelSelector = run.LevelSelector == 0 ? 1 : 0;
+            if (entry.SpiderDepth > 1)
+                ShowItem(run, ProgressLabel::CurrDepth,
+                         std::to_string(level) + " of " + std::to_string(entry.SpiderDepth));
+            TLList* queue = run.LevelQueue[run.LevelSelector].get();
+            if (queue == nullptr || queue->First() == nullptr) break;
+            for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
+                // The record is removed before the page is stored, so a copy of its text is used.
+                std::string key(record->Text);
+                bool frame = record->Flag == 1;
+                queue->Remove(record);
+                SpiderPage(run, entry, names, key, frame ? t : OneLevelLess(t), frame,
+                           entry.SpiderDepth > 1);
+            }
+        }
+        notices.Finish();
+    } catch (const TDiskError& error) {
+        diskFailed = true;
+        diskCause = error.Cause();
+    }
+
+    if (siteMapStarted) {
+        if (run.TocRoot != nullptr) WriteTocList(*run.TocRoot, siteMap);
+        siteMap << "</ul></ul>";
+        PrintBriefFooter(siteMap, "", "", names.SummaryName);
+        siteMap << "</body></html>\r\n";
+        siteMap.Close();
+    }
+    if (diskFailed) throw TDiskError("Disk Full", diskCause);
+    return isFrameset;
+}
+
+} // namespace gathra

@@ -1,0 +1,94 @@
+#pragma once
+#include "Run/OutputFile.h"
+#include "Net/ResponseBuffer.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace gathra {
+
+struct TRunContext;
+
+// Response notices: each replaces the whole buffer with a status line ("HTTP/1.0 200" or
+// "HTTP/1.0 500"), CR LF CR LF, a short HTML page linking to `address`, and one NUL byte. The
+// buffer is marked as having a header and rewound, so that it is stored like a fetched page.
+void PageSkippedNotice(TResponseBuffer& buffer, std::string_view address);
+void ConnectFailedNotice(TResponseBuffer& buffer, std::string_view address);
+// `connectTarget`: host and port, or proxy and port.
+void NetworkBusyNotice(TResponseBuffer& buffer, std::string_view connectTarget);
+// Shows the user name in use; a non-empty password is shown as "<i>(hidden)</i>" so that it is
+// never kept in a stored page.
+void PasswordNotice(TResponseBuffer& buffer, std::string_view address, std::string_view userName,
+                    std::string_view password);
+
+inline constexpr std::string_view kFileNotFound = "was not found";
+inline constexpr std::string_view kFileFailedToLoad = "failed to load";
+void FileNotice(TResponseBuffer& buffer, std::string_view address, std::string_view reason);
+
+void ExternalLinkNotice(TResponseBuffer& buffer, std::string_view address);
+// An address that is not asked for: a local file named by a page from the network, or an address
+// holding control characters that could end the request line.
+void UnsupportedAddressNotice(TResponseBuffer& buffer, std::string_view address);
+// The server offered a file of `contentType`, which the entry's setup does not retrieve; the
+// notice names the type and, when one would, the `setting` that fetches such files.
+void RefusedTypeNotice(TResponseBuffer& buffer, std::string_view address,
+                       std::string_view contentType, std::string_view setting);
+// For status 202, 204, 400, 403, 404, 501; any other code gets the general text.
+void StatusNotice(TResponseBuffer& buffer, std::string_view address, int statusCode);
+// A secure page that was not fetched: its server's certificate failed verification
+// (`certificate`) or the TLS handshake failed. `reason` says why in plain words.
+void SecureConnectionNotice(TResponseBuffer& buffer, std::string_view address,
+                            std::string_view reason, bool certificate);
+
+// Link notices: a page of their own in the run folder, for a link the spider does not fetch.
+enum class LinkNoticeKind {
+    SpiderLimit,        // an http link beyond the entry's spider depth
+    MailLink,           // a "mailto" link or entry
+    UnsupportedProtocol // a link or entry of another scheme than http
+};
+
+// The names the notice's navigation bars need.
+struct NoticeBarNames {
+    std::string_view BriefName;
+    std::string_view EntryName;   // not shown by the bars; kept for callers' symmetry
+    std::string_view SummaryName; // the brief link
+    std::string_view SiteMapName; // empty when the entry has no site map
+};
+
+// While it stands, the notice pages WriteLinkNotice writes go to the run's notice writer (made
+// on first use): those of the whole entry being spidered (acrossPages), or those of one page
+// beyond its first TRunContext::kDirectNotices. Finish, or the end of its scope, waits until
+// they are all on disk.
+class TNoticeFlow {
+public:
+    TNoticeFlow(TRunContext& run, bool acrossPages);
+    ~TNoticeFlow();
+    TNoticeFlow(const TNoticeFlow&) = delete;
+    TNoticeFlow& operator=(const TNoticeFlow&) = delete;
+    // Throws TDiskError when one of the notices could not be written.
+    void Finish();
+
+private:
+    TRunContext& run_;
+    bool flowing_ = true;
+};
+
+// Waits until the notices handed to the writer so far are on disk (before the run folder is
+// looked at, or a file is stored under a notice's name); throws TDiskError as Finish does.
+void WaitForNotices(const TRunContext& run);
+
+// Writes a link notice page into `run.BriefFolder`, under a new page name drawn from
+// `run.Counters` (the program's counters when null):
+//  - the link's address is ResolveLink(baseAddress, *linkText) when a link text is given, else
+//    `baseAddress`; a TocNode is appended to `run.CurrentTocList` and a PageRecord (key = the
+//    address without its fragment, Depth 0, Loaded 0) added to `run.PageTable`, when present;
+//  - the name is recorded in `run.Catalog`, the page is written with header and footer bars;
+//  - finally the name is written into `current`, where the caller is writing the link's href.
+// Answers the name, or "error" when no free name exists (then nothing at all is written).
+// A write error throws TDiskError.
+std::string WriteLinkNotice(TRunContext& run, TOutputFile& current, std::string_view baseAddress,
+                            std::optional<std::string_view> linkText, LinkNoticeKind kind,
+                            const NoticeBarNames& bar);
+
+} // namespace gathra

@@ -1,0 +1,10 @@
+#include "Run/RunFlags.h"
+
+namespace gathra {
+
+RunFlags& ProgramRunFlags() {
+    static RunFlags flags;
+    return flags;
+}
+
+} // namespace gathra

@@ -1,0 +1,300 @@
+// The bookmark window and the imports: opening bookmark files, the window's commands, Copy and
+// drag into briefs, closing, and Internet shortcuts.
+#include "Brief/BriefFile.h"
+#include "Gui/SkeinForm.h"
+#include "Gui/WebScrollBox.h"
+#include "Gui/BkMarks.h"
+#include "Gui/MessageDialogs.h"
+#include "Gui/support/UiTestSupport.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace gathra;
+using namespace gathra::test;
+
+namespace {
+using C = Command;
+
+const char* const ExportedPage =
+    "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>My &amp; Bookmarks</TITLE>\n<DL><p>\n"
+    "  <DT><H3 ADD_DATE=\"1\">Reading</H3>\n"
+    "  <DL><p>\n"
+    "    <DT><A HREF=\"https://one.example/\" ICON=\"data:image/png;base64,AAAA\">One</A>\n"
+    "    <DT><H3>Deeper</H3>\n"
+    "    <DL><p>\n"
+    "      <DT><A HREF=\"https://deep.example/\">Deep &amp; far</A>\n"
+    "    </DL><p>\n"
+    "    <DT><A HREF=\"https://two.example/\">Two</A>\n"
+    "  </DL><p>\n"
+    "  <DT><A HREF=\"https://top.example/\">Top</A>\n"
+    "</DL>\n";
+
+TBrief Reread(const std::string& path) {
+    TBrief brief;
+    brief.FileName = path;
+    SilentDialogs silent;
+    ReadBriefs2(brief, silent);
+    return brief;
+}
+
+std::vector<std::string> Names(const TBrief& brief) {
+    std::vector<std::string> names;
+    for (int i = 0; i < brief.WebList.Count(); ++i)
+        names.push_back(brief.WebList.Entry(i).EntryName);
+    return names;
+}
+
+// Drops what the bookmark tree's drag carries on `row` of a brief window.
+void DropOn(TSkeinForm* target, QMimeData* mime, int row) {
+    QWidget* viewport = target->ScrollBox()->viewport();
+    const QPoint at(100, row * 26 + 12);
+    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &enter);
+    QVERIFY(enter.isAccepted());
+    QDragMoveEvent move(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &move);
+    QVERIFY(move.isAccepted());
+    QCOMPARE(move.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &drop);
+}
+
+} // namespace
+
+class BookmarkWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FrameHarness> h;
+
+    bool On(C c) {
+        TMDIFrame& f = h->Frame();
+        if (QToolButton* b = f.Button(c)) return b->isEnabled();
+        return f.Action(c)->isEnabled();
+    }
+    TSkeinForm* OpenBrief(const std::string& name) {
+        return h->Frame().OpenBriefFile(WriteBriefFile(h->PathOf(name), {{"kept"}}));
+    }
+    TBkMarks* ImportBookmarks(const std::string& name, const std::string& text) {
+        WriteFileBytes(h->Dir() / name, text);
+        h->FileAnswers.push_back(QString::fromStdString(h->PathOf(name)));
+        h->Frame().ImportBookmarks();
+        return h->Frame().ActiveBookmarkWindow();
+    }
+
+private slots:
+    void init() { h = std::make_unique<FrameHarness>(); }
+    void cleanup() {
+        h.reset();
+        QCOMPARE(LeakedTopLevels(), 0);
+    }
+
+    void importShowsTheTreeInAWindowBesideTheBriefs() {
+        TSkeinForm* brief = OpenBrief("a.brf");
+        TBkMarks* window = ImportBookmarks("bookmarks.html", ExportedPage);
+        QVERIFY(window != nullptr);
+
+        const FileDialogRequest& asked = h->FileRequests.back();
+        QCOMPARE(asked.Title, QString("Import Bookmarks"));
+        QVERIFY(asked.Filter.startsWith("Bookmark Files (*.HTM *.HTML);;Browser bookmark "
+                                        "databases (places.sqlite Bookmarks)"));
+        QCOMPARE(asked.HelpContext, 22);
+        QVERIFY(!asked.Save && !asked.Multiple);
+
+        QCOMPARE(window->SubWindow()->windowTitle(), QString("My & Bookmarks"));
+        TBookmarkTree* tree = window->SKOutline();
+        QVERIFY(tree->isVisible());
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QTreeWidgetItem* reading = tree->topLevelItem(0);
+        QCOMPARE(reading->text(0), QString("Reading"));
+        QCOMPARE(reading->childCount(), 3);
+        QCOMPARE(reading->child(1)->child(0)->text(0), QString("Deep & far"));
+        QCOMPARE(tree->topLevelItem(1)->text(0), QString("Top"));
+        QCOMPARE(tree->visualItemRect(reading).height(), 16);
+        QCOMPARE(tree->palette().color(QPalette::Base), tree->palette().color(QPalette::Button));
+        QCOMPARE(tree->frameShape(), QFrame::NoFrame);
+
+        // Its place in the window list follows the brief window's.
+        auto& tables = h->Frame().WindowTables();
+        QCOMPARE(tables.WindowCount(), 2);
+        QCOMPARE(tables.WindowPosition(window->SubWindow()), 1);
+        QCOMPARE(tables.CurrentBrief, -1);
+
+        // Only Copy acts on a bookmark window.
+        for (C c : {C::FileClose, C::FileSaveAs, C::CreateWebEntryButton, C::GetBrowserUrlButton,
+                    C::EntryAddWeb, C::GenerateBriefsButton, C::FileGenerate, C::FileBriefSetup,
+                    C::ShowBriefButton, C::FileShowLastBrief, C::EntryDelete, C::EntrySetup,
+                    C::CutButton, C::EditCut, C::PasteButton, C::EditPaste, C::EntryMenu})
+            QVERIFY2(!On(c), qPrintable(QString::number(static_cast<int>(c))));
+        QVERIFY(On(C::CopyButton) && On(C::EditCopy));
+        QVERIFY(window->PopupCopy()->isEnabled());
+        QCOMPARE(window->PopupMenu()->actions().size(), 1);
+        QCOMPARE(window->PopupCopy()->text(), QString("&Copy"));
+
+        // Back on the brief, its own commands return.
+        h->Frame().MdiArea()->setActiveSubWindow(brief->SubWindow());
+        QCOMPARE(tables.CurrentBrief, 0);
+        QVERIFY(On(C::EntryMenu) && On(C::FileClose));
+    }
+
+    void copyFillsTheBufferForAPasteIntoABrief() {
+        TSkeinForm* brief = OpenBrief("a.brf");
+        TBkMarks* window = ImportBookmarks("bookmarks.html", ExportedPage);
+        QVERIFY(window != nullptr);
+        TBookmarkTree* tree = window->SKOutline();
+        tree->setCurrentItem(tree->topLevelItem(0)->child(1)->child(0));
+        window->PopupCopy()->trigger();
+        QVERIFY(h->Frame().BufferFull());
+        const TWebPage& buffer = h->Frame().EntryBuffer();
+        QCOMPARE(buffer.EntryName, std::string("Deep & far"));
+        QCOMPARE(buffer.Address, std::string("https://deep.example/"));
+        QCOMPARE(int{buffer.NameSet}, 1);
+        QCOMPARE(int{buffer.LocalOnly}, 1);
+
+        // Ctrl+C in the tree is the main window's Copy too.
+        tree->setCurrentItem(tree->topLevelItem(1));
+        h->Frame().activateWindow();
+        tree->setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(&h->Frame()));
+        QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(h->Frame().EntryBuffer().EntryName, std::string("Top"));
+
+        h->Frame().MdiArea()->setActiveSubWindow(brief->SubWindow());
+        QVERIFY(On(C::PasteButton));
+        h->Frame().PasteEntry();
+        QCOMPARE(Names(Reread(h->PathOf("a.brf"))), (std::vector<std::string>{"Top", "kept"}));
+    }
+
+    void draggingAFolderImportsItsBookmarksWhereItIsDropped() {
+        TSkeinForm* brief = OpenBrief("a.brf");
+        TBkMarks* window = ImportBookmarks("bookmarks.html", ExportedPage);
+        QVERIFY(window != nullptr);
+        TBookmarkTree* tree = window->SKOutline();
+        tree->setCurrentItem(tree->topLevelItem(0));
+        std::unique_ptr<QMimeData> folder(tree->DragData());
+        QVERIFY(folder != nullptr);
+        DropOn(brief, folder.get(), 0);
+        tree->setCurrentItem(tree->topLevelItem(1));
+        std::unique_ptr<QMimeData> top(tree->DragData());
+        DropOn(brief, top.get(), 99);
+        const TBrief saved = Reread(h->PathOf("a.brf"));
+        QCOMPARE(Names(saved),
+                 (std::vector<std::string>{"One", "Deep & far", "Two", "kept", "Top"}));
+        QCOMPARE(saved.WebList.Entry(1).Address, std::string("https://deep.example/"));
+        QCOMPARE(int{saved.WebList.Entry(1).NameSet}, 1);
+        // A sub-folder carries what it holds.
+        tree->setCurrentItem(tree->topLevelItem(0)->child(1));
+        std::unique_ptr<QMimeData> deeper(tree->DragData());
+        QVERIFY(deeper != nullptr);
+    }
+
+    void droppingABrowsersLinksMakesWebEntriesThere() {
+        TSkeinForm* brief = OpenBrief("a.brf");
+        QMimeData links;
+        links.setData("text/uri-list", "https://a.example/x?q=1\r\n# a comment\r\n"
+                                       "javascript:alert(1)\r\nftp://f.example/pub/\r\n");
+        const QString titled = "https://a.example/x?q=1\nCaf\u00e9 page\n";
+        links.setData("text/x-moz-url", QByteArray(reinterpret_cast<const char*>(titled.utf16()),
+                                                   static_cast<int>(titled.size() * 2)));
+        DropOn(brief, &links, 0);
+        const TBrief saved = Reread(h->PathOf("a.brf"));
+        QCOMPARE(saved.WebList.Count(), 3);
+        QCOMPARE(saved.WebList.Entry(0).Address, std::string("https://a.example/x?q=1"));
+        QCOMPARE(saved.WebList.Entry(0).EntryName, std::string("Caf\xc3\xa9 page"));
+        QCOMPARE(int{saved.WebList.Entry(0).NameSet}, 1);
+        QCOMPARE(saved.WebList.Entry(1).Address, std::string("ftp://f.example/pub/"));
+        QCOMPARE(saved.WebList.Entry(2).EntryName, std::string("kept"));
+
+        // Nothing that is a web address: the drop is refused.
+        QMimeData other;
+        other.setData("text/uri-list", "file:///etc/passwd\r\n");
+        QWidget* viewport = brief->ScrollBox()->viewport();
+        QDragEnterEvent enter(QPoint(100, 12), Qt::CopyAction, &other, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &enter);
+        QVERIFY(!enter.isAccepted());
+    }
+
+    void closingLeavesTheBriefWindowsInOrder() {
+        TSkeinForm* a = OpenBrief("a.brf");
+        TBkMarks* window = ImportBookmarks("bookmarks.html", ExportedPage);
+        QVERIFY(window != nullptr);
+        TSkeinForm* b = OpenBrief("b.brf");
+        auto& tables = h->Frame().WindowTables();
+        QCOMPARE(tables.WindowCount(), 3);
+        window->SubWindow()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(tables.WindowCount(), 2);
+        QCOMPARE(tables.Child(0), a->SubWindow());
+        QCOMPARE(tables.Child(1), b->SubWindow());
+
+        // A bookmark window that is the last window leaves the brief commands off.
+        a->SubWindow()->close();
+        b->SubWindow()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        TBkMarks* alone = h->Frame().OpenBookmarkWindow(h->PathOf("bookmarks.html"));
+        QVERIFY(alone != nullptr);
+        alone->SubWindow()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(tables.WindowCount(), 0);
+        QVERIFY(!On(C::CopyButton) && !On(C::FileClose) && !On(C::EntryMenu));
+    }
+
+    void aFileThatIsNoBookmarkFileIsRefused() {
+        OpenBrief("a.brf");
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&OK"); });
+        TBkMarks* window = ImportBookmarks("page.html", "<html><p>Nothing here</p></html>");
+        QVERIFY(window == nullptr);
+        QCOMPARE(SeenModalCaptions().back(), QString("Bookmark File Loading Error"));
+        QVERIFY(SeenModalTexts().back().contains(
+            "This file is either corrupt or is not a Bookmark file. Gathra Light cannot load it."));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(h->Frame().MdiArea()->subWindowList().size(), 1);
+        QCOMPARE(h->Frame().WindowTables().WindowCount(), 1);
+        QVERIFY(h->Frame().isEnabled());
+    }
+
+    void aChromiumBookmarkFileOpensWithoutExport() {
+        OpenBrief("a.brf");
+        TBkMarks* window = ImportBookmarks(
+            "Bookmarks", "{\"roots\": {\"bookmark_bar\": {\"name\": \"Bookmarks bar\", "
+                         "\"type\": \"folder\", \"children\": [{\"name\": \"Json\", "
+                         "\"type\": \"url\", \"url\": \"https://j/\"}]}}}");
+        QVERIFY(window != nullptr);
+        QCOMPARE(window->SubWindow()->windowTitle(), QString("Bookmarks"));
+        QCOMPARE(window->SKOutline()->topLevelItem(0)->child(0)->text(0), QString("Json"));
+    }
+
+    void shortcutsBecomeEntriesAndTheBriefIsSaved() {
+        TSkeinForm* brief = OpenBrief("a.brf");
+        WriteFileBytes(h->Dir() / "a.url", "[InternetShortcut]\r\nURL=http://a.example/\r\n");
+        WriteFileBytes(h->Dir() / "b.url",
+                       "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n"
+                       "[InternetShortcut]\r\nIDList=\r\nURL=http://b.example/\r\nHotKey=0\r\n");
+        WriteFileBytes(h->Dir() / "c.txt", "[InternetShortcut]\r\nURL=http://c.example/\r\n");
+        h->FileListAnswers.push_back({QString::fromStdString(h->PathOf("a.url")),
+                                      QString::fromStdString(h->PathOf("b.url")),
+                                      QString::fromStdString(h->PathOf("c.txt"))});
+        h->Frame().ImportShortcuts();
+        const FileDialogRequest& asked = h->FileRequests.back();
+        QCOMPARE(asked.Title, QString("Import Internet Shortcuts"));
+        QCOMPARE(asked.Filter, QString("Shortcuts (*.URL *.desktop)"));
+        QCOMPARE(asked.HelpContext, 23);
+        QVERIFY(asked.Multiple);
+
+        QCOMPARE(Names(brief->Brief), (std::vector<std::string>{"a", "b", "kept"}));
+        const TBrief saved = Reread(h->PathOf("a.brf"));
+        QCOMPARE(Names(saved), (std::vector<std::string>{"a", "b", "kept"}));
+        QCOMPARE(saved.WebList.Entry(1).Address, std::string("http://b.example/"));
+        QVERIFY(On(C::EntrySort) && On(C::GenerateBriefsButton));
+    }
+};
+
+QTEST_MAIN(BookmarkWindowTest)
+#include "BookmarkWindowTest.moc"

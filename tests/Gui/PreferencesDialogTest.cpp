@@ -1,0 +1,288 @@
+#include "Platform/Registry.h"
+#include "Settings/Settings.h"
+#include "Gui/SKPrefs.h"
+#include "support/RecordingDialogs.h"
+#include "support/TempDir.h"
+#include "Gui/support/WindowLeakCheck.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+
+using namespace gathra;
+
+namespace {
+
+// The settings store of the program, on a registry file in a temporary folder.
+struct SettingsStore {
+    test::TempDir Dir;
+    Registry Reg{Dir.Path() / "registry",
+                 [](const std::vector<std::string>&) { return std::optional<std::string>(); },
+                 {}};
+    AppSettings Settings;
+    test::RecordingDialogs Dialogs;
+    int Applies = 0;
+
+    TPreferencesModel::Applier Applier() {
+        auto apply = TPreferencesModel::SettingsApplier(Settings, Reg, Dialogs);
+        return [this, apply](const PreferencesInput& input) {
+            ++Applies;
+            return apply(input);
+        };
+    }
+    std::string Stored(const char* group, const char* name) const {
+        return Reg.ReadValue(group, name).value_or("<absent>");
+    }
+};
+
+AppSettings Sample() {
+    AppSettings s;
+    s.BrowserPath = "/usr/bin/firefox";
+    s.ProxyServer = "proxy.local";
+    s.ProxyPort = 8080;
+    s.Retries = 4;
+    s.DiskBufferBytes = 5 * 1048576;
+    s.DefaultUserName = "ann";
+    s.DefaultPassword = "pw";
+    return s;
+}
+
+template <class W> W* Find(QWidget* d, const char* name) {
+    W* w = d->findChild<W*>(name);
+    if (!w) qFatal("no widget %s", name);
+    return w;
+}
+
+int ApplyEnabledCount(TSKPrefs& d) {
+    int n = 0;
+    for (QPushButton* b : d.ApplyButtons())
+        n += b->isEnabled() ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+class PreferencesDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { QVERIFY2(test::LeakedTopLevelWindows().isEmpty(), "a window leaked"); }
+
+    void opensFilledWithApplyOff() {
+        SettingsStore store;
+        TSKPrefs d(Sample(), false, false, store.Applier());
+        d.show();
+        QCOMPARE(d.windowTitle(), QString("Gathra Light Preferences"));
+        QCOMPARE(d.Pages()->count(), 3);
+        QCOMPARE(Find<QLineEdit>(&d, "Browser")->text(), QString("/usr/bin/firefox"));
+        QCOMPARE(Find<QSpinBox>(&d, "DiskBuffer")->value(), 5);
+        QCOMPARE(Find<QSpinBox>(&d, "ProxyPort")->value(), 8080);
+        QCOMPARE(Find<QSpinBox>(&d, "NumRetries")->value(), 4);
+        QCOMPARE(Find<QSpinBox>(&d, "NumRetries")->maximum(), 5);
+        QCOMPARE(Find<QSpinBox>(&d, "DiskBuffer")->maximum(), 999999);
+        QCOMPARE(Find<QLineEdit>(&d, "UserName")->text(), QString("ann"));
+        QVERIFY(!Find<QLineEdit>(&d, "Confirm")->isEnabled());
+        QCOMPARE(ApplyEnabledCount(d), 0);
+        TSKPrefs first(Sample(), true, false, store.Applier());
+        QCOMPARE(first.windowTitle(), QString("Please Setup the Browser"));
+    }
+
+    void portIsEnabledOnlyWithAServer() {
+        SettingsStore store;
+        TSKPrefs with(Sample(), false, false, store.Applier());
+        QVERIFY(Find<QSpinBox>(&with, "ProxyPort")->isEnabled());
+        auto* server = Find<QLineEdit>(&with, "ProxyServer");
+        server->selectAll();
+        QTest::keyClick(server, Qt::Key_Delete);
+        QVERIFY(!Find<QSpinBox>(&with, "ProxyPort")->isEnabled());
+        QCOMPARE(ApplyEnabledCount(with), 3);
+        QTest::keyClicks(server, "p");
+        QVERIFY(Find<QSpinBox>(&with, "ProxyPort")->isEnabled());
+
+        AppSettings none = Sample();
+        none.ProxyServer.clear();
+        TSKPrefs without(none, false, false, store.Applier());
+        QVERIFY(!Find<QSpinBox>(&without, "ProxyPort")->isEnabled());
+    }
+
+    void everyFieldEnablesApply() {
+        using Poke = std::function<void(TSKPrefs&)>;
+        const std::vector<std::pair<const char*, Poke>> pokes = {
+            {"browser", [](TSKPrefs& d) { QTest::keyClicks(Find<QLineEdit>(&d, "Browser"), "x"); }},
+            {"autoload", [](TSKPrefs& d) { Find<QCheckBox>(&d, "AutoLoad")->click(); }},
+            {"page resources",
+             [](TSKPrefs& d) { Find<QCheckBox>(&d, "KeepPageResources")->click(); }},
+            {"disk", [](TSKPrefs& d) { Find<QSpinBox>(&d, "DiskBuffer")->stepUp(); }},
+            {"port", [](TSKPrefs& d) { Find<QSpinBox>(&d, "ProxyPort")->stepUp(); }},
+            {"retries", [](TSKPrefs& d) { Find<QSpinBox>(&d, "NumRetries")->stepDown(); }},
+            {"user", [](TSKPrefs& d) { QTest::keyClicks(Find<QLineEdit>(&d, "UserName"), "x"); }},
+            {"password",
+             [](TSKPrefs& d) { QTest::keyClicks(Find<QLineEdit>(&d, "Password"), "x"); }},
+        };
+        for (const auto& [what, poke] : pokes) {
+            SettingsStore store;
+            TSKPrefs d(Sample(), false, false, store.Applier());
+            poke(d);
+            QVERIFY2(ApplyEnabledCount(d) == 3, what);
+        }
+    }
+
+    void wrongConfirmationKeepsTheDialogOpenWithTheRestApplied() {
+        SettingsStore store;
+        TSKPrefs d(Sample(), false, false, store.Applier());
+        d.show();
+        Find<QSpinBox>(&d, "NumRetries")->setValue(2);
+        auto* password = Find<QLineEdit>(&d, "Password");
+        password->selectAll();
+        QTest::keyClicks(password, "new");
+        QVERIFY(Find<QLineEdit>(&d, "Confirm")->isEnabled());
+        QVERIFY(Find<QLabel>(&d, "ConfirmLabel")->isEnabled());
+        QTest::keyClicks(Find<QLineEdit>(&d, "Confirm"), "old");
+        d.OkButtons()[2]->click();
+        QVERIFY(d.isVisible());
+        QCOMPARE(store.Dialogs.Log.size(), size_t(1));
+        QCOMPARE(store.Dialogs.Log[0].Caption, std::string("Password Error"));
+        QCOMPARE(store.Settings.Retries, 2);
+        QCOMPARE(store.Stored("Briefs", "Retries"), std::string("2"));
+        QCOMPARE(store.Settings.DefaultPassword, std::string(""));
+        QCOMPARE(store.Stored("Briefs", "Password"), std::string("<absent>"));
+        QCOMPARE(ApplyEnabledCount(d), 3); // a failed apply keeps Apply on
+        d.CancelButtons()[0]->click();
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+    }
+
+    void changingOnlyTheUserNameStoresBothCredentials() {
+        SettingsStore store;
+        store.Settings = Sample();
+        TSKPrefs d(store.Settings, false, false, store.Applier());
+        auto* user = Find<QLineEdit>(&d, "UserName");
+        user->selectAll();
+        QTest::keyClicks(user, "bea");
+        QVERIFY(!Find<QLineEdit>(&d, "Confirm")->isEnabled());
+        d.OkButtons()[2]->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(store.Settings.DefaultUserName, std::string("bea"));
+        QCOMPARE(store.Settings.DefaultPassword, std::string("pw"));
+        QVERIFY(store.Stored("Briefs", "UserName") != "<absent>");
+        QVERIFY(store.Stored("Briefs", "Password") != "<absent>");
+        QVERIFY(store.Dialogs.Log.empty());
+    }
+
+    void onlyBrowserFieldsAreUsableDuringARun() {
+        SettingsStore store;
+        TSKPrefs d(Sample(), false, true, store.Applier());
+        for (const char* name : {"Browser", "AutoLoad", "FindButton"})
+            QVERIFY2(Find<QWidget>(&d, name)->isEnabled(), name);
+        for (const char* name : {"ProxyServer", "ProxyPort", "NumRetries", "DiskBuffer", "UserName",
+                                 "Password", "Confirm", "CheckCertificates", "KeepPageResources"})
+            QVERIFY2(!Find<QWidget>(&d, name)->isEnabled(), name);
+        int disabledLabels = 0;
+        for (QLabel* l : d.findChildren<QLabel*>())
+            disabledLabels += l->isEnabled() ? 0 : 1;
+        QCOMPARE(disabledLabels, 7); // the six of the locked fields and the confirmation's
+        QTest::keyClicks(Find<QLineEdit>(&d, "Browser"), "2");
+        d.OkButtons()[0]->click();
+        QCOMPARE(store.Settings.BrowserPath, std::string("/usr/bin/firefox2"));
+        QCOMPARE(store.Settings.ProxyServer, std::string("proxy.local"));
+    }
+
+    void certificateChecksAreOnAndCanBeTurnedOff() {
+        SettingsStore store;
+        TSKPrefs d(Sample(), false, false, store.Applier());
+        auto* check = Find<QCheckBox>(&d, "CheckCertificates");
+        QVERIFY(check->isChecked());
+        QVERIFY(check->isEnabled());
+        QCOMPARE(check->parentWidget()->objectName(), QString("SecureGroup"));
+        check->click();
+        QCOMPARE(ApplyEnabledCount(d), 3);
+        d.OkButtons()[1]->click();
+        QVERIFY(!store.Settings.CheckCertificates);
+        QCOMPARE(store.Stored("Briefs", "Check Certificates"), std::string("No"));
+    }
+
+    void keepPageStylesIsOnByDefaultAndStoredWhenSwitchedOff() {
+        SettingsStore store;
+        store.Settings = Sample();
+        TSKPrefs d(store.Settings, false, false, store.Applier());
+        auto* keep = Find<QCheckBox>(&d, "KeepPageResources");
+        QCOMPARE(keep->text(), QString("&Keep page styles and scripts"));
+        QVERIFY(keep->isChecked());
+        keep->click();
+        d.OkButtons()[1]->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY(!store.Settings.KeepPageResources);
+        QCOMPARE(store.Stored("Briefs", "Page Resources"), std::string("No"));
+    }
+
+    void cancelAfterApplyKeepsTheAppliedValues() {
+        SettingsStore store;
+        TSKPrefs d(Sample(), false, false, store.Applier());
+        Find<QSpinBox>(&d, "DiskBuffer")->setValue(9);
+        d.ApplyButtons()[0]->click();
+        QCOMPARE(ApplyEnabledCount(d), 0);
+        Find<QSpinBox>(&d, "DiskBuffer")->setValue(11);
+        d.CancelButtons()[1]->click();
+        QCOMPARE(store.Applies, 1);
+        QCOMPARE(store.Settings.DiskBufferBytes, std::int64_t(9) * 1048576);
+        QCOMPARE(store.Stored("Disk Buffer", "MegaBytes"), std::string("9"));
+    }
+
+    void findSetsTheBrowserAndItsService() {
+        test::TempDir dir;
+        const auto program = dir.Path() / "IEXPLORE.EXE";
+        std::ofstream(program) << "#!/bin/sh\n";
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        SettingsStore store;
+        AppSettings s = Sample();
+        s.BrowserPath = (dir.Path() / "old.exe").string();
+        TSKPrefs d(s, false, false, store.Applier());
+        QCOMPARE(d.FindStartFolder(), QString::fromStdString(dir.Path().string() + "/"));
+        bool sawDialog = false;
+        QTimer::singleShot(0, [&] {
+            auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(fd);
+            sawDialog = true;
+            QCOMPARE(fd->windowTitle(), QString("Find Browser"));
+            fd->selectFile(QString::fromStdString(program.string()));
+            QMetaObject::invokeMethod(fd, "accept");
+        });
+        Find<QPushButton>(&d, "FindButton")->click();
+        QVERIFY(sawDialog);
+        QCOMPARE(Find<QLineEdit>(&d, "Browser")->text(), QString::fromStdString(program.string()));
+        QCOMPARE(ApplyEnabledCount(d), 3);
+        d.OkButtons()[0]->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(store.Settings.BrowserPath, program.string());
+        QCOMPARE(store.Settings.BrowserService, std::string("iexplore"));
+        QCOMPARE(store.Stored("Browser", "Browser Service"), std::string("iexplore"));
+    }
+
+    void findStartsInTheProgramFolderWithoutABrowser() {
+        SettingsStore store;
+        AppSettings s = Sample();
+        s.BrowserPath.clear();
+        s.ProgramFolder = "/opt/gathra/";
+        TSKPrefs d(s, false, false, store.Applier());
+        QCOMPARE(d.FindStartFolder(), QString("/opt/gathra/"));
+    }
+
+    void helpButtonsOpenTheirTopics() {
+        SettingsStore store;
+        TSKPrefs d(Sample(), false, false, store.Applier());
+        std::vector<int> topics;
+        d.OnHelp = [&](int t) { topics.push_back(t); };
+        for (QPushButton* b : d.HelpButtons())
+            b->click();
+        QCOMPARE(topics, (std::vector<int>{29, 30, 31}));
+    }
+};
+
+QTEST_MAIN(PreferencesDialogTest)
+#include "PreferencesDialogTest.moc"
