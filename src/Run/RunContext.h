@@ -78,6 +78,12 @@ struct TRunContext {
     // again). Failed: how many could not be fetched.
     std::unordered_map<std::string, std::string> PageResources;
     std::int64_t PageResourcesFailed = 0;
+    // Stylesheet copies whose text depends on the images setting of the entry that made them
+    // (they name pictures, or import such a stylesheet): local name -> that setting. An entry
+    // with the other setting makes a copy of its own (PageResources under kOtherPicturesKey
+    // followed by the address).
+    std::unordered_map<std::string, bool> PictureStylesheets;
+    static constexpr char kOtherPicturesKey = '\n';
 
     // The current entry's own address is a local file: only then may the run read local files
     // ("file://" addresses). A page fetched over the network cannot lead the run to them.

@@ -128,10 +128,11 @@ TEST(AttributeValues, EndWhereTheRulesSay) {
     EXPECT_EQ(value("src='a.gif'>"), "a.gif");
     EXPECT_EQ(value("src=a.gif width=3>"), "a.gif");
     EXPECT_EQ(value("src=a.gif>"), "a.gif");
-    // A blank inside the quotes ends the value at the blank.
-    EXPECT_EQ(value("src=\"a b.gif\">"), "a");
-    // Leading blanks inside the quotes are passed over before the blank is looked for.
-    EXPECT_EQ(value("src=\"  a.gif\">"), "  a.gif");
+    // A quoted value runs to its closing quote, blanks and all, as browsers read it.
+    EXPECT_EQ(value("src=\"a b.gif\">"), "a b.gif");
+    EXPECT_EQ(value("src='docs/price list.html' alt=x>"), "docs/price list.html");
+    // Blanks at its ends stay in the value; resolving the link drops them.
+    EXPECT_EQ(value("src=\"  a.gif \">"), "  a.gif ");
     // A ">" before the closing quote ends it, and so does a missing closing quote.
     EXPECT_EQ(value("src=\"a>b\">"), "a");
     EXPECT_EQ(value("src=\"a.gif>"), "a.gif");
