@@ -23,22 +23,9 @@ size_t FindSeparator(std::string_view text, size_t from) {
     return npos;
 }
 
-std::string WithoutLineSpace(std::string_view text) {
+// Tabs and line breaks dropped, blanks replaced by `blankAs`.
+std::string WithBlanksAs(std::string_view text, std::string_view blankAs) {
     // Links seldom hold any: up to the first, they are copied whole.
-    size_t clean = 0;
-    while (clean < text.size() && !IsLineSpace(text[clean]))
-        ++clean;
-    std::string out(text.substr(0, clean));
-    if (clean == text.size()) return out;
-    out.reserve(text.size());
-    for (char c : text.substr(clean))
-        if (!IsLineSpace(c)) out += c;
-    return out;
-}
-
-// As a browser reads a link: tabs and line breaks inside it are dropped, blanks are sent as
-// "%20" ("price list.html" asks for "price%20list.html").
-std::string WithBlanksEncoded(std::string_view text) {
     size_t clean = 0;
     while (clean < text.size() && !IsLineSpace(text[clean]))
         ++clean;
@@ -47,11 +34,21 @@ std::string WithBlanksEncoded(std::string_view text) {
     out.reserve(text.size() + 8);
     for (char c : text.substr(clean)) {
         if (c == ' ')
-            out += "%20";
+            out += blankAs;
         else if (!IsLineSpace(c))
             out += c;
     }
     return out;
+}
+
+std::string WithoutLineSpace(std::string_view text) {
+    return WithBlanksAs(text, "");
+}
+
+// As a browser reads a link: tabs and line breaks inside it are dropped, blanks are sent as
+// "%20" ("price list.html" asks for "price%20list.html").
+std::string WithBlanksEncoded(std::string_view text) {
+    return WithBlanksAs(text, "%20");
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {

@@ -2,12 +2,8 @@
 // between entries, srcset, fragments, queries, links whose names hold blanks, a frame on the
 // last level), each checked at once in its stored pages, in the server's request log and with
 // the run's own check.
-#include "App/gathra/RunCommands.h"
-#include "Brief/Brief.h"
-#include "Platform/Clock.h"
-#include "Run/FileNames.h"
 #include "Run/RunCheck.h"
-#include "Settings/AppSettings.h"
+#include "support/CliBriefRun.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -15,7 +11,6 @@
 
 #include <algorithm>
 #include <regex>
-#include <sstream>
 
 namespace gathra {
 namespace {
@@ -38,9 +33,6 @@ std::string NameIn(const std::string& page, const std::string& pattern) {
 class WholeCopiesRun : public ::testing::Test {
 protected:
     WholeCopiesRun() {
-        settings.ProgramFolder = "/prog/";
-        settings.DiskBufferBytes = 0;
-        settings.Retries = 1;
         // The site's stylesheet: a banner picture and an import that names no picture.
         site.Serve("/site.css", TestResponse::Http(
                                     200, "text/css",
@@ -81,37 +73,17 @@ protected:
     // Generates the plain page (images off) and the documentation (depth 2, images on) into a
     // new folder of `dir`, with the check afterwards; answers the run folder.
     fs::path Generate(test::TempDir& dir) {
-        TBrief brief;
-        brief.CreateNewBrief();
-        brief.BriefName = "Docs";
-        brief.FileName = (dir / "Docs.brf").string();
-        brief.BriefFolder = dir.Folder();
-        TWebPage& plain = *brief.WebList.AddEntry(EntryKind::Web);
-        plain.EntryName = "Plain";
-        plain.Address = site.Url("/plain.html");
-        plain.LoadImages = 0;
-        TWebPage& docs = *brief.WebList.AddEntry(EntryKind::Web);
-        docs.EntryName = "Docs";
-        docs.Address = site.Url("/docs/index.html");
-        docs.SpiderDepth = 2;
-        docs.LoadImages = 1;
-        docs.LocalOnly = 0;
-        ProgramFileNameCounters().Reset();
-        GenerateOptions options;
-        options.CatchInterrupt = false;
-        options.TimeUnitMs = 50;
-        options.Check = true;
-        options.Clock = &clock;
-        std::ostringstream out, errText;
-        status = GenerateLoadedBrief(brief, settings, options, out, errText);
-        err = errText.str();
-        std::string summary = out.str();
-        return fs::path(summary.substr(0, summary.find('\n'))).parent_path();
+        fs::path folder =
+            run.Generate(dir.Path(), {{"Plain", site.Url("/plain.html"), 1, false},
+                                      {"Docs", site.Url("/docs/index.html"), 2, true}});
+        status = run.Status;
+        err = run.Err;
+        return folder;
     }
 
     TestHttpServer site;
-    AppSettings settings;
-    FixedClock clock{LocalTime{2026, 3, 7, 9, 5, 3}};
+    test::CliBriefRun run;
+    AppSettings& settings = run.Settings;
     int status = -1;
     std::string err;
 };
