@@ -19,9 +19,7 @@ using test::TestHttpServer;
 using test::TestResponse;
 namespace fs = std::filesystem;
 
-size_t Count(const std::vector<std::string>& targets, const std::string& path) {
-    return static_cast<size_t>(std::count(targets.begin(), targets.end(), path));
-}
+using test::Count;
 
 // The local name a stored page gives the first tag that matches `pattern` (its one group).
 std::string NameIn(const std::string& page, const std::string& pattern) {

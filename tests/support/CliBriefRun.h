@@ -5,12 +5,18 @@
 #include "Run/FileNames.h"
 #include "Settings/AppSettings.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace gathra::test {
+
+// How often `path` is among the request targets.
+inline size_t Count(const std::vector<std::string>& targets, const std::string& path) {
+    return static_cast<size_t>(std::count(targets.begin(), targets.end(), path));
+}
 
 // A brief of web entries generated as `gathra generate` does (progress and the check's report
 // on its error text), with the run's own settings (no disk buffer, one try), a fixed clock and
