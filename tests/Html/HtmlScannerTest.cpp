@@ -1,4 +1,5 @@
 #include "Html/HtmlScanner.h"
+#include "Html/LinkResolution.h"
 
 #include "support/MarkingRule.h"
 
@@ -149,6 +150,15 @@ TEST(BaseHref, IsTakenAndBlankedInThePage) {
     EXPECT_EQ(page.size(), size);
     // From "HREF" up to the closing quote, which stays with the rest of the tag.
     EXPECT_EQ(page, "<html><BASE " + std::string(25, ' ') + "\"><a href=x>" + '\0');
+}
+
+TEST(BaseHref, AQuotedHrefKeepsItsInnerBlanksAndLosesThoseAtItsEnds) {
+    std::string page = std::string("<base href=\" http://s.example/my docs/ \"><a href=x>") + '\0';
+    auto base = TakeBaseHref(page);
+    ASSERT_TRUE(base);
+    EXPECT_EQ(*base, "http://s.example/my docs/");
+    EXPECT_EQ(ResolveLink(*base, "a b.htm"), "s.example/my%20docs/a%20b.htm");
+    EXPECT_EQ(page, "<base " + std::string(33, ' ') + "\"><a href=x>" + '\0');
 }
 
 TEST(BaseHref, NeedsAClosedTagAndAValueInsideIt) {
