@@ -2,6 +2,7 @@
 // between entries, srcset, fragments, queries, links whose names hold blanks, a frame on the
 // last level), each checked at once in its stored pages, in the server's request log and with
 // the run's own check.
+#include "App/gathra/CliCommands.h"
 #include "Run/RunCheck.h"
 #include "support/CliBriefRun.h"
 #include "support/TempDir.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <regex>
+#include <sstream>
 
 namespace gathra {
 namespace {
@@ -170,6 +172,13 @@ TEST_F(WholeCopiesRun, ARunThatKeepsNoPageStylesPassesItsOwnCheck) {
     EXPECT_NE(std::find(notKept.begin(), notKept.end(), "GA1.htm ../site.css href"), notKept.end());
     EXPECT_NE(std::find(notKept.begin(), notKept.end(), "GA1.htm img/logo@2x.png srcset"),
               notKept.end());
+    std::ostringstream json, jsonErr;
+    EXPECT_EQ(ReportRunCheck(folder.string(), true, json, jsonErr), 0);
+    EXPECT_NE(json.str().find("\"broken\": [],\n  \"not-kept\": [\n    {\"file\": \"GA0.htm\", "
+                              "\"reference\": \"site.css\", \"where\": \"href\", \"problem\": "
+                              "\"not kept (setting off)\"}"),
+              std::string::npos)
+        << json.str();
     EXPECT_EQ(Count(site.Targets(), "/site.css"), 0u);
     EXPECT_EQ(Count(site.Targets(), "/docs/price%20list.html"), 1u);
     EXPECT_EQ(Count(site.Targets(), "/docs/img/my%20logo.png"), 1u);
