@@ -10,8 +10,8 @@
 #include "Gui/MDIFrame.h"
 #include "Gui/SKPrefs.h"
 #include "Gui/SkeinForm.h"
-#include "ScreenShot.h"
 #include "Gui/support/UiTestSupport.h"
+#include "ScreenShot.h"
 
 #include <QApplication>
 #include <QMdiArea>
