@@ -17,7 +17,7 @@ namespace {
 
 constexpr int TitleRole = Qt::UserRole + 1;
 // The width of a digit in the font the row layout was made for.
-constexpr double kLayoutDigitWidth = 7.0;
+constexpr double kLayoutDigitWidth = 6.0;
 constexpr int kDateColumnWidth = 121;
 
 int RowHeightFor(const QFont& font) {

@@ -10,7 +10,7 @@ namespace gathra {
 // The archive list of "Brief Organizer Setup": owner-drawn rows, each run's title cut into date
 // and time columns at fixed x positions, white with black text or navy with white text when
 // selected. Row i holds the title it was given at i. Rows and columns were laid out for a small
-// font (rows 13 pixels high, digits 7 wide); a larger font makes them taller and wider with it.
+// font (rows 13 pixels high, digits 6 wide); a larger font makes them taller and wider with it.
 class TArchiveList : public QListWidget {
     Q_OBJECT
 public:

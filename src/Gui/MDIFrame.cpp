@@ -31,6 +31,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -323,6 +324,14 @@ void TMDIFrame::ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest
         for (const QString& folder : request.Places)
             places << QUrl::fromLocalFile(folder);
         dialog.setSidebarUrls(places);
+        // Wide enough for the names of the places (profile folders are long), within reason.
+        if (auto* splitter = dialog.findChild<QSplitter*>("splitter")) {
+            int widest = 0;
+            for (const QString& folder : request.Places)
+                widest = std::max(
+                    widest, dialog.fontMetrics().horizontalAdvance(QFileInfo(folder).fileName()));
+            splitter->setSizes({std::min(widest + 56, 260), 600});
+        }
     }
     if (!request.DefaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.DefaultSuffix);
     // Saving over an existing brief replaces it without a question.

@@ -253,6 +253,10 @@ private slots:
             return names;
         };
         QTRY_COMPARE(shown(), (QStringList{"bookmarks.HTML", "places.sqlite"}));
+        // Its side bar shows the profiles' names whole.
+        auto* sidebar = dialog.findChild<QWidget*>("sidebar");
+        QVERIFY(sidebar != nullptr);
+        QVERIFY(sidebar->width() > dialog.fontMetrics().horizontalAdvance("abc.default-release"));
     }
 
     void anUntitledBookmarkIsShownAndPastedByItsAddress() {
