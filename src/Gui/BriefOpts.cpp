@@ -169,8 +169,8 @@ void TBriefOpts::DeleteSelected() {
     if (index < 0 || !model_.DeleteEnabled()) return;
     QtDialogs shared;
     Dialogs& ask = Questions != nullptr ? *Questions : shared;
-    if (ask.Ask("Are you sure you want to delete this archived brief?", "Delete Archived Brief?") !=
-        0)
+    if (ask.Ask("Are you sure you want to delete this archived brief?",
+                "Delete Archived Brief?") != 0)
         return;
     model_.BeginDelete();
     ShowArchiveState();
