@@ -208,7 +208,7 @@ TBrowserBridge::OpenResult TBrowserBridge::Open(const std::string& address, bool
     return result;
 }
 
-std::optional<std::string> TBrowserBridge::CurrentPage() {
+std::optional<BrowserPage> TBrowserBridge::CurrentPage() {
     DdeClient& dde = *ports_.Dde;
     const std::string service = ports_.Settings != nullptr ? ports_.Settings->BrowserService : "";
     if (dde.Connect(service, "WWW_GetWindowInfo")) {
@@ -220,13 +220,13 @@ std::optional<std::string> TBrowserBridge::CurrentPage() {
             page = ports_.Windows->FixedPathText();
         }
         dde.Disconnect();
-        if (page) return page;
+        if (page) return PageFromBrowserAnswer(*page);
     } else if (std::optional<std::string> field = ports_.Windows->AddressFieldText()) {
-        return field;
+        return PageFromBrowserAnswer(*field);
     }
     for (const auto& source : ports_.PageSources)
         if (source)
-            if (std::optional<std::string> page = source()) return page;
+            if (std::optional<BrowserPage> page = source()) return page;
     return std::nullopt;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "Imports/BrowserPage.h"
 #include "Platform/Browser.h"
 #include "Platform/Dialogs.h"
 #include "Settings/AppSettings.h"
@@ -91,9 +92,9 @@ public:
         BrowserWindows* Windows = nullptr; // none: no window walk
         // Starts a program detached; none: SpawnDetached.
         std::function<bool(const std::vector<std::string>&)> Start;
-        // Further places the current page is looked up in, in order, each giving the answer
-        // text of AddFromBrowser (quoted address, comma, quoted title).
-        std::vector<std::function<std::optional<std::string>()>> PageSources;
+        // Further places the current page is looked up in, in order (a session store, the
+        // clipboard); their titles are the pages' own.
+        std::vector<std::function<std::optional<BrowserPage>()>> PageSources;
     };
 
     explicit TBrowserBridge(Ports ports);
@@ -102,8 +103,9 @@ public:
     OpenResult Open(const std::string& address, bool fileFlag);
     void OpenUrl(const std::string& address, bool fileFlag) override { Open(address, fileFlag); }
 
-    // The browser's current page as the text AddFromBrowser takes, or none.
-    std::optional<std::string> CurrentPage();
+    // The browser's current page, or none. A DDE or address-field answer is read as
+    // PageFromBrowserAnswer reads it; a page from PageSources is taken as it is.
+    std::optional<BrowserPage> CurrentPage();
 
     Ports& PortsInUse() { return ports_; }
 

@@ -23,7 +23,7 @@ public:
     static constexpr std::int64_t MinDiskBuffer = 1, MaxDiskBuffer = 999999;
     static constexpr std::int32_t MinPort = 0, MaxPort = 99999;
     static constexpr std::int32_t MinRetries = 1, MaxRetries = 5;
-    static constexpr int GeneralTopic = 29, ProxyTopic = 30, BriefTopic = 31;
+    static constexpr int GeneralTopic = 29, ProxyTopic = 30, BriefTopic = 31, RetrievalTopic = 32;
     // A setting longer than this does not fit the buffer it is read back with and would be lost.
     static constexpr std::size_t MaxSettingBytes = 499;
     // The default credentials are stored scrambled (four bytes for three), with escapes that may

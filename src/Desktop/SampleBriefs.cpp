@@ -11,17 +11,16 @@ bool FolderIsWritable(const std::string& folder) {
     return ::access(folder.c_str(), W_OK) == 0;
 }
 
-std::string UserBriefsFolder(const std::string& programFolder, const std::string& dataHome,
-                             const std::string& home, const WritableProbe& writable) {
+std::string UserBriefsFolder(const std::string& programFolder, const std::string& documentsFolder,
+                             const WritableProbe& writable) {
     for (const char* name : {"briefs", "Briefs"}) {
         const std::string folder = programFolder + name;
         std::error_code error;
         if (fs::is_directory(folder, error) && writable(folder)) return folder + "/";
     }
-    std::string base = dataHome;
-    if (base.empty()) base = (home.empty() ? std::string(".") : home) + "/.local/share";
+    std::string base = documentsFolder.empty() ? std::string(".") : documentsFolder;
     if (base.back() != '/') base += '/';
-    return base + "gathralight/Briefs/";
+    return base + kUserBriefsFolderName + "/";
 }
 
 std::optional<std::vector<std::string>> SampleBriefPaths(const std::string& programFolder,

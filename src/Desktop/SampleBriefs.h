@@ -14,12 +14,16 @@ bool FolderIsWritable(const std::string& folder);
 // The sample briefs a first start opens, in this order.
 inline const char* const kSampleBriefs[] = {"Leisure.brf", "Sports.brf", "News.brf", "Gov.brf"};
 
+// The folder named after the program that the user's briefs go to in the documents folder.
+inline constexpr const char* kUserBriefsFolderName = "Gathra Light";
+
 // Where the user's briefs go by default: the program's own "briefs" or "Briefs" folder when the
-// user may write there (a program unpacked in the user's own folders), else "gathralight/Briefs"
-// in the user's data folder (dataHome: $XDG_DATA_HOME, else home + "/.local/share"), as an
-// installed program's folders belong to the system. Ends with "/". The folder is not made.
-std::string UserBriefsFolder(const std::string& programFolder, const std::string& dataHome,
-                             const std::string& home, const WritableProbe& writable);
+// user may write there (a program unpacked in the user's own folders), else a folder named
+// after the program in the user's documents folder, where the user finds the briefs and the
+// pages their runs store beside them, as an installed program's folders belong to the system.
+// Ends with "/". The folder is not made.
+std::string UserBriefsFolder(const std::string& programFolder, const std::string& documentsFolder,
+                             const WritableProbe& writable);
 
 // The sample briefs to open at a first start, or none when any of the four is missing from the
 // program's "Briefs" folder. Where the user may not write into that folder, the briefs (with

@@ -8,11 +8,21 @@
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+#include <cmath>
+
 namespace gathra {
 
 namespace {
 
 constexpr int TitleRole = Qt::UserRole + 1;
+// The width of a digit in the font the row layout was made for.
+constexpr double kLayoutDigitWidth = 6.0;
+constexpr int kDateColumnWidth = 121;
+
+int RowHeightFor(const QFont& font) {
+    return std::max(TArchiveList::RowHeight, QFontMetrics(font).height() + 4);
+}
 
 class ArchiveRowDelegate : public QStyledItemDelegate {
 public:
@@ -26,12 +36,14 @@ public:
         painter->setPen(selected ? QColor(Qt::white) : QColor(Qt::black));
         painter->setFont(option.font);
         const QFontMetrics metrics(option.font);
+        const double scale = ArchiveColumnScale(option.font);
         const QByteArray stored = index.data(TitleRole).toByteArray();
         const int left = option.rect.left();
         for (const ArchiveRowPiece& piece :
              ArchiveRowPieces(std::string(stored.constData(), stored.size()))) {
             const QString text = FromStored(piece.Text);
-            const int x = piece.RightAligned ? piece.X - metrics.horizontalAdvance(text) : piece.X;
+            const int at = static_cast<int>(std::lround(piece.X * scale));
+            const int x = piece.RightAligned ? at - metrics.horizontalAdvance(text) : at;
             painter->drawText(QRect(left + x, option.rect.top(), 400, option.rect.height()),
                               Qt::AlignLeft | Qt::AlignVCenter, text);
         }
@@ -39,7 +51,7 @@ public:
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
-        return {option.rect.width(), TArchiveList::RowHeight};
+        return {option.rect.width(), RowHeightFor(option.font)};
     }
 };
 
@@ -52,9 +64,6 @@ TArchiveList::TArchiveList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
     QPalette colours = palette();
     colours.setColor(QPalette::Base, Qt::white);
     setPalette(colours);
@@ -68,7 +77,7 @@ void TArchiveList::SetTitles(const std::vector<std::string>& titles) {
         // The plain text is what accessibility tools and tests read.
         const ArchiveRowText text = ArchiveRowTextOf(title);
         item->setText(FromStored(text.Date + " " + text.Time));
-        item->setSizeHint(QSize(0, RowHeight));
+        item->setSizeHint(QSize(0, RowHeightInFont()));
     }
 }
 
@@ -77,6 +86,15 @@ std::string TArchiveList::TitleOf(int row) const {
     if (it == nullptr) return {};
     const QByteArray stored = it->data(TitleRole).toByteArray();
     return std::string(stored.constData(), static_cast<size_t>(stored.size()));
+}
+
+int TArchiveList::RowHeightInFont() const {
+    return RowHeightFor(font());
+}
+
+double ArchiveColumnScale(const QFont& font) {
+    return std::max(1.0,
+                    QFontMetricsF(font).horizontalAdvance(QLatin1Char('0')) / kLayoutDigitWidth);
 }
 
 QHeaderView* MakeArchiveHeader(QWidget* parent) {
@@ -88,10 +106,11 @@ QHeaderView* MakeArchiveHeader(QWidget* parent) {
     header->setSectionResizeMode(QHeaderView::Fixed);
     header->setSectionsClickable(false);
     header->setSectionsMovable(false);
-    header->setStretchLastSection(false);
+    // "Time" takes the rest of the width, so that neither it nor its columns are cut.
+    header->setStretchLastSection(true);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->resizeSection(0, 121);
-    header->resizeSection(1, 31);
+    header->resizeSection(
+        0, static_cast<int>(std::lround(kDateColumnWidth * ArchiveColumnScale(header->font()))));
     return header;
 }
 

@@ -60,7 +60,8 @@ void TBookmarkTree::Fill() {
         QTreeWidgetItem* row = item.Parent < 0
                                    ? new QTreeWidgetItem(this)
                                    : new QTreeWidgetItem(rows_[static_cast<size_t>(item.Parent)]);
-        row->setText(0, FromStored(item.Text));
+        // A bookmark without a title is shown by its address, as its entry will be.
+        row->setText(0, FromStored(item.Text.empty() ? item.Address : item.Text));
         row->setData(0, OutlineRole, i);
         if (!item.Address.empty()) row->setToolTip(0, FromStored(item.Address));
         row->setIcon(0, item.Address.empty() ? folder : page);
@@ -137,7 +138,7 @@ bool TBkMarks::LoadBookmarkFile(const std::string& path) {
     }
     if (read) {
         outline_ = std::move(*read);
-        if (outline_.Title) setWindowTitle(FromStored(*outline_.Title));
+        setWindowTitle(FromStored(BookmarkWindowCaption(path, outline_.Title)));
         tree_->Fill();
         tree_->setVisible(true);
     }

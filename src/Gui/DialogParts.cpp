@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <vector>
+
 namespace gathra {
 
 QLabel* MakeBuddyLabel(const QString& text, QWidget* parent, int x, int y, QWidget* buddy) {
@@ -39,10 +41,12 @@ PageButtons MakePageButtons(QWidget* page, int top, const QString& okName,
                        MakeRowButton("&Help", helpName, page, 290, top)};
 }
 
-void KeepPageOkDefault(QTabWidget* notebook, const std::array<QPushButton*, 3>& ok) {
-    QObject::connect(notebook, &QTabWidget::currentChanged, notebook, [ok](int index) {
-        if (index >= 0 && index < 3 && ok[static_cast<size_t>(index)] != nullptr)
-            ok[static_cast<size_t>(index)]->setDefault(true);
+void KeepPageOkDefault(QTabWidget* notebook, std::span<QPushButton* const> ok) {
+    std::vector<QPushButton*> buttons(ok.begin(), ok.end());
+    QObject::connect(notebook, &QTabWidget::currentChanged, notebook, [buttons](int index) {
+        if (index >= 0 && static_cast<size_t>(index) < buttons.size() &&
+            buttons[static_cast<size_t>(index)] != nullptr)
+            buttons[static_cast<size_t>(index)]->setDefault(true);
     });
     if (ok[0] != nullptr) ok[0]->setDefault(true);
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <array>
+#include <span>
 
 class QDialog;
 class QLabel;
@@ -34,6 +35,6 @@ PageButtons MakePageButtons(QWidget* page, int top, const QString& okName,
                             const QString& helpName);
 
 // Each page's OK is the default button while that page is shown.
-void KeepPageOkDefault(QTabWidget* notebook, const std::array<QPushButton*, 3>& ok);
+void KeepPageOkDefault(QTabWidget* notebook, std::span<QPushButton* const> ok);
 
 } // namespace gathra

@@ -8,6 +8,7 @@
 #include "Gui/EntryDialog.h"
 #include "Platform/ProcessStart.h"
 #include "Platform/ProgramFolder.h"
+#include "Platform/UserFolders.h"
 #include "Desktop/BrowserBridge.h"
 #include "Desktop/SampleBriefs.h"
 #include "Gui/BkMarks.h"
@@ -30,6 +31,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -48,10 +50,7 @@ using C = Command;
 
 // The user's own briefs folder, as UserBriefsFolder finds it in this session's environment.
 std::string UserFolderForBriefs(const std::string& programFolder) {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    return UserBriefsFolder(programFolder, dataHome != nullptr ? dataHome : "",
-                            home != nullptr ? home : "", FolderIsWritable);
+    return UserBriefsFolder(programFolder, UserFolder("DOCUMENTS", "Documents"), FolderIsWritable);
 }
 
 int WindowStateNumber(Qt::WindowStates state) {
@@ -257,7 +256,6 @@ void TMDIFrame::FirstActivation() {
     RebuildRecentMenu();
     if (options_.AdBar) {
         adBar_ = new TAdBar(this);
-        adBar_->show();
         PlaceAdBar();
     }
     OpenGivenBriefs(std::exchange(givenBriefs_, {}));
@@ -265,7 +263,7 @@ void TMDIFrame::FirstActivation() {
 
 void TMDIFrame::PlaceAdBar() {
     if (!adBar_ || closing_) return;
-    adBar_->PlaceBy(frameGeometry(), frameGeometry().height() - geometry().height());
+    adBar_->Place();
 }
 
 void TMDIFrame::moveEvent(QMoveEvent* event) {
@@ -282,12 +280,22 @@ void TMDIFrame::resizeEvent(QResizeEvent* event) {
 // --- files -------------------------------------------------------------------------------------
 
 QString TMDIFrame::BriefsFolder() const {
-    // The program's own briefs folder where the user may write there, else the user's own one.
-    const std::string folder = UserFolderForBriefs(settings_.ProgramFolder);
     std::error_code error;
+    // The folder used last, while it is there; else the program's own briefs folder where the
+    // user may write there, else the user's own one.
+    if (std::optional<std::string> last =
+            registry_->ReadValue(settings_keys::Briefs, settings_keys::LastBriefFolder))
+        if (!last->empty() && std::filesystem::is_directory(*last, error))
+            return QString::fromStdString(*last);
+    const std::string folder = UserFolderForBriefs(settings_.ProgramFolder);
     std::filesystem::create_directories(folder, error);
     if (std::filesystem::is_directory(folder, error)) return QString::fromStdString(folder);
     return QString::fromStdString(settings_.ProgramFolder);
+}
+
+void TMDIFrame::RememberBriefsFolder(const QString& path) {
+    registry_->WriteValue(settings_keys::Briefs, settings_keys::LastBriefFolder,
+                          QFileInfo(path).absolutePath().toStdString());
 }
 
 QString WithBriefExtension(const QString& path) {
@@ -316,6 +324,14 @@ void TMDIFrame::ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest
         for (const QString& folder : request.Places)
             places << QUrl::fromLocalFile(folder);
         dialog.setSidebarUrls(places);
+        // Wide enough for the names of the places (profile folders are long), within reason.
+        if (auto* splitter = dialog.findChild<QSplitter*>("splitter")) {
+            int widest = 0;
+            for (const QString& folder : request.Places)
+                widest = std::max(
+                    widest, dialog.fontMetrics().horizontalAdvance(QFileInfo(folder).fileName()));
+            splitter->setSizes({std::min(widest + 56, 260), 600});
+        }
     }
     if (!request.DefaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.DefaultSuffix);
     // Saving over an existing brief replaces it without a question.
@@ -395,6 +411,7 @@ TSkeinForm* TMDIFrame::NewBrief() {
     QString path = ChooseFile({true, tr("Save As"), QString::fromLatin1(BriefSaveFilter),
                                BriefsFolder(), QString::fromLatin1(BriefSuffix), 4});
     if (path.isEmpty()) return nullptr;
+    RememberBriefsFolder(path);
     path = WithBriefExtension(path);
     TSkeinForm* form = CreateBriefWindow({});
     if (form == nullptr) return nullptr;
@@ -413,7 +430,9 @@ TSkeinForm* TMDIFrame::NewBrief() {
 void TMDIFrame::OpenBrief() {
     QString path = ChooseFile(
         {false, tr("Open File"), QString::fromLatin1(BriefOpenFilter), BriefsFolder(), {}, 5});
-    if (!path.isEmpty()) OpenBriefFile(path.toStdString());
+    if (path.isEmpty()) return;
+    RememberBriefsFolder(path);
+    OpenBriefFile(path.toStdString());
 }
 
 void TMDIFrame::SaveBriefAs() {
@@ -424,6 +443,7 @@ void TMDIFrame::SaveBriefAs() {
     QString path = ChooseFile({true, title, QString::fromLatin1(BriefSaveFilter), BriefsFolder(),
                                QString::fromLatin1(BriefSuffix), 7});
     if (path.isEmpty()) return;
+    RememberBriefsFolder(path);
     path = WithBriefExtension(path);
     form->CreateCaption(path.toStdString());
     form->Brief.FileName = path.toStdString();

@@ -191,6 +191,8 @@ private:
     void SubWindowActivated(QMdiSubWindow* window);
     TSkeinForm* CreateBriefWindow(const std::optional<WindowPlacement>& placement);
     QString BriefsFolder() const;
+    // Remembers the folder of a brief chosen in the open or save dialog for the next one.
+    void RememberBriefsFolder(const QString& path);
     QString ChooseFile(const FileDialogRequest& request);
     QStringList ChooseFiles(const FileDialogRequest& request);
     void BookmarkWindowActivated();

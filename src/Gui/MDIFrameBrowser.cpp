@@ -30,13 +30,14 @@ std::string MimeText(const QMimeData* mime, const char* format, bool utf16) {
         QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2));
 }
 
-// A web address on the clipboard, as the browser's answer text.
-std::optional<std::string> ClipboardPage() {
+// A web address on the clipboard, with its title where the clipboard offers one.
+std::optional<BrowserPage> ClipboardPage() {
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     if (mime == nullptr) return std::nullopt;
     std::string titled = MimeText(mime, "text/x-moz-url", true);
     if (titled.empty()) titled = MimeText(mime, "_NETSCAPE_URL", false);
-    return ClipboardAnswer(MimeText(mime, "text/uri-list", false), titled, ToStored(mime->text()));
+    return gathra::ClipboardPage(MimeText(mime, "text/uri-list", false), titled,
+                                 ToStored(mime->text()));
 }
 
 } // namespace
@@ -85,21 +86,16 @@ void TMDIFrame::AddPageFromBrowser() {
     if (form == nullptr || form->Generating()) return;
     TBrowserBridge::Ports ports;
     ports.Settings = &settings_;
-    ports.PageSources = {[]() -> std::optional<std::string> {
-                             if (std::optional<BrowserPage> page =
-                                     CurrentSessionPage(UserHomeFolder()))
-                                 return BrowserAnswer(*page);
-                             return std::nullopt;
-                         },
+    ports.PageSources = {[] { return CurrentSessionPage(UserHomeFolder()); },
                          [] { return ClipboardPage(); }};
-    std::optional<std::string> answer = TBrowserBridge(std::move(ports)).CurrentPage();
-    if (!answer) {
+    std::optional<BrowserPage> page = TBrowserBridge(std::move(ports)).CurrentPage();
+    if (!page) {
         SetStatusText(" No browser page found");
         return;
     }
     TWebPage* entry = form->CreateNewWebEntry(0, EntryKind::Web);
     if (entry == nullptr) return;
-    ApplyBrowserAnswer(*entry, *answer);
+    ApplyBrowserPage(*entry, *page);
     form->RepaintList();
     form->SaveBriefs2();
     Enabling::AfterAddCommand(main_);

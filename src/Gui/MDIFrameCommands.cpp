@@ -13,6 +13,7 @@
 #include "Gui/SKPrefs.h"
 #include "Gui/ShellWindows.h"
 #include "Gui/ToolIcons.h"
+#include "Gui/WebScrollBox.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -41,6 +42,10 @@ void TMDIFrame::AddEntry(EntryKind kind) {
     TSkeinForm* form = CurrentForm();
     if (form == nullptr || form->Generating()) return;
     if (form->CreateNewWebEntry(0, kind) == nullptr) return; // full: the user has been told
+    // The new entry is the selected one, so that Entry Setup and Enter act on it.
+    form->SelectEntry(0);
+    form->ScrollBox()->EnsureSelectedVisible();
+    form->ScrollBox()->setFocus();
     form->SaveBriefs2();
     Enabling::AfterAddCommand(main_);
     RefreshCommands();

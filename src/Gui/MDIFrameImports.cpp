@@ -8,6 +8,7 @@
 #include "Gui/BkMarks.h"
 #include "Gui/MessageDialogs.h"
 #include "Gui/ToolIcons.h"
+#include "Platform/UserFolders.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -20,20 +21,9 @@ namespace gathra {
 
 namespace {
 
-// The browser's folder: BrowserPath may be a program path or a command line starting with one
-// (in quotes or not).
-QString BrowserFolder(const std::string& browserPath) {
-    QString path = FromStored(browserPath).trimmed();
-    if (path.startsWith('"')) path = path.mid(1, path.indexOf('"', 1) - 1);
-    QFileInfo program(path);
-    if (!path.isEmpty() && program.isAbsolute() && program.absoluteDir().exists())
-        return program.absolutePath();
-    return {};
-}
-
 QStringList ProfileFolders() {
     QStringList folders;
-    for (const std::string& folder : BrowserProfileFolders(QDir::homePath().toStdString()))
+    for (const std::string& folder : BrowserProfileFolders(UserHomeFolder()))
         folders << QString::fromStdString(folder);
     return folders;
 }
@@ -55,12 +45,13 @@ QStringList TMDIFrame::ChooseFiles(const FileDialogRequest& request) {
 void TMDIFrame::ImportBookmarks() {
     FileDialogRequest request;
     request.Title = tr("Import Bookmarks");
-    // Browsers name their exports ".html"; the databases are found by their names.
-    request.Filter = tr("Bookmark Files (*.HTM *.HTML);;"
-                        "Browser bookmark databases (places.sqlite Bookmarks);;"
-                        "All Files (*.*)");
-    request.Folder = BrowserFolder(settings_.BrowserPath);
-    if (request.Folder.isEmpty()) request.Folder = QString::fromStdString(settings_.ProgramFolder);
+    // One filter for every kind read: browsers name their exports ".html"; the databases are
+    // found by their names.
+    request.Filter = tr("Bookmark Files (*.htm *.html places.sqlite Bookmarks);;All Files (*)");
+    // The browser profile in use, where its database is; else the home folder, where exports
+    // are saved.
+    request.Folder = QString::fromStdString(LatestBrowserProfileFolder(UserHomeFolder()));
+    if (request.Folder.isEmpty()) request.Folder = QString::fromStdString(UserHomeFolder());
     request.HelpContext = 22;
     request.Places = ProfileFolders();
     QString path = ChooseFile(request);
@@ -122,10 +113,8 @@ void TMDIFrame::ImportShortcuts() {
     FileDialogRequest request;
     request.Title = tr("Import Internet Shortcuts");
     request.Filter = tr("Shortcuts (*.URL *.desktop)");
-    const QString browser = FromStored(settings_.BrowserPath);
-    request.Folder = !browser.isEmpty() && QFileInfo(browser).isDir()
-                         ? browser
-                         : QString::fromStdString(settings_.ProgramFolder);
+    // Shortcuts are dragged onto the desktop.
+    request.Folder = QString::fromStdString(UserFolder("DESKTOP", "Desktop"));
     request.HelpContext = 23;
     request.Multiple = true;
     for (auto location : {QStandardPaths::DesktopLocation, QStandardPaths::DownloadLocation}) {

@@ -8,6 +8,7 @@
 #include "Gui/EntryDialog.h"
 #include "Platform/Browser.h"
 #include "Platform/ProgramFolder.h"
+#include "Platform/Version.h"
 #include "Gui/BriefOpts.h"
 #include "Gui/GuiRunHost.h"
 #include "Gui/MessageDialogs.h"
@@ -37,7 +38,6 @@
 namespace gathra {
 namespace {
 using C = Command;
-const char* const MakerSite = "http://www.gathralight.example/";
 } // namespace
 
 // --- actions, menus, toolbar -------------------------------------------------------------------
@@ -134,7 +134,7 @@ void TMDIFrame::BuildMenus() {
     entryMenu_->addAction(actions_[C::EntryAddYahoo]);
     entryMenu_->addAction(actions_[C::EntryDelete]);
     entryMenu_->addAction(actions_[C::EntryAddFromBrowser]);
-    QMenu* import = entryMenu_->addMenu(tr("Import"));
+    QMenu* import = entryMenu_->addMenu(tr("&Import"));
     actions_.insert(C::EntryImport, import->menuAction());
     connect(import->addAction(tr("&Import Bookmarks...")), &QAction::triggered, this,
             [this] { ImportBookmarks(); });
@@ -159,15 +159,21 @@ void TMDIFrame::BuildMenus() {
             [this] { OpenHelpContents(); });
     connect(help->addAction(tr("&Tutorial")), &QAction::triggered, this,
             [this] { OpenHelpTopic(48); });
-    connect(help->addAction(tr("Orsolo &Development")), &QAction::triggered, this,
-            [this] { BrowserPort().OpenUrl(MakerSite, false); });
+    // The maker has no web site to show: its item shows the program's own help page in the
+    // browser.
+    connect(help->addAction(tr("Orsolo &Development")), &QAction::triggered, this, [this] {
+        BrowserPort().OpenUrl(settings_.ProgramFolder + "help/contents.html", true);
+    });
     connect(help->addAction(tr("About &Gathra Pro...")), &QAction::triggered, this, [this] {
-        Dlg().ShowMessage("Gathra Pro adds scheduled runs and shared briefs to everything "
-                          "Gathra Light does.",
+        Dlg().ShowMessage("There is no other edition: Gathra Light is the whole program, and "
+                          "every command is in its menus.",
                           "About Gathra Pro", true);
     });
     connect(help->addAction(tr("&About...")), &QAction::triggered, this, [this] {
-        Dlg().ShowMessage("Gathra Light 2.0 - your web briefs, gathered for reading off-line.",
+        Dlg().ShowMessage(std::string("Gathra Light ") + ProgramVersion +
+                              ": keeps web pages in briefs, fetches them with their pictures "
+                              "and linked pages, and stores them for reading off-line in your "
+                              "browser.",
                           "About Gathra Light", true);
     });
 }

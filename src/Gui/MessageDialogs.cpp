@@ -3,9 +3,11 @@
 #include "Text/StoredText.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -117,6 +119,11 @@ void KeepAbove(QWidget* window, QWidget* owner) {
 }
 
 QWidget* FirstField(QWidget* dialog) {
+    // A file dialog's first field is its file name, ready for typing.
+    if (qobject_cast<QFileDialog*>(dialog) != nullptr)
+        if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            name != nullptr && name->isVisibleTo(dialog) && name->isEnabled())
+            return name;
     QWidget* firstFocusable = nullptr;
     QWidget* defaultButton = nullptr;
     QWidget* w = dialog;

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,8 @@
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTabWidget>
+
+#include <algorithm>
 
 namespace gathra {
 
@@ -41,6 +44,12 @@ protected:
     }
 };
 
+// The group grows with its rows, up to the button row.
+void FitGroup(QGroupBox* group) {
+    const int height = std::min(group->sizeHint().height(), ButtonTop - 20);
+    group->setGeometry(GroupLeft, 10, GroupWidth, height);
+}
+
 QSpinBox* MakeSpin(const char* name, QWidget* parent, int min, int max, QRect geometry) {
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(name);
@@ -62,18 +71,17 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
     OnHelp = [](int topic) { ShowHelpTopic(topic); };
 
     pages_ = MakeNotebook(this, DialogWidth, DialogHeight);
-    const char* titles[] = {"General", "Proxy", "Brief"};
-    const char* applyNames[] = {"BrowserApply", "ProxyApply", "BriefApply"};
-    for (int i = 0; i < 3; ++i) {
+    const char* titles[PageCount] = {"General", "Proxy", "Brief", "Retrieval"};
+    const char* applyNames[PageCount] = {"BrowserApply", "ProxyApply", "BriefApply",
+                                         "RetrievalApply"};
+    for (int i = 0; i < static_cast<int>(PageCount); ++i) {
         auto* page = new QWidget();
         page->setObjectName(QString(titles[i]) + "Page");
         pages_->addTab(page, titles[i]);
         if (i == 0) BuildGeneralPage(page);
-        if (i == 1) {
-            BuildProxyPage(page);
-            BuildPagesGroup(page);
-        }
+        if (i == 1) BuildProxyPage(page);
         if (i == 2) BuildBriefPage(page);
+        if (i == 3) BuildRetrievalPage(page);
         AddButtonRow(page, i, applyNames[i]);
     }
     KeepPageOkDefault(pages_, ok_);
@@ -82,8 +90,9 @@ TSKPrefs::TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgr
     if (!model_.RunFieldsEnabled()) {
         for (QWidget* w : std::initializer_list<QWidget*>{
                  server_, serverLabel_, port_, portLabel_, retries_, retriesLabel_, disk_,
-                 diskLabel_, user_, userLabel_, password_, passwordLabel_, checkCertificates_,
-                 keepResources_})
+                 diskLabel_, user_, userLabel_, password_, passwordLabel_})
+            w->setEnabled(false);
+        for (QWidget* w : runLocked_)
             w->setEnabled(false);
     }
     Refresh();
@@ -142,18 +151,6 @@ void TSKPrefs::BuildProxyPage(QWidget* page) {
                      QRect(90, 60, 90, 24));
     portLabel_ = MakeBuddyLabel("&Port:", proxy, 15, 64, port_);
 
-    auto* secure = new QGroupBox("Secure Pages ", page);
-    secure->setObjectName("SecureGroup");
-    // Below the stored pages group, above the button row.
-    secure->setGeometry(GroupLeft, 166, GroupWidth, 52);
-    checkCertificates_ = new QCheckBox("&Check certificates", secure);
-    checkCertificates_->setObjectName("CheckCertificates");
-    checkCertificates_->move(15, 22);
-    checkCertificates_->adjustSize();
-    connect(checkCertificates_, &QCheckBox::clicked, this, [this](bool on) {
-        model_.EditCheckCertificates(on);
-        Refresh();
-    });
     connect(server_, &QLineEdit::textEdited, this, [this](const QString& t) {
         model_.EditProxyServer(ToStored(t));
         Refresh();
@@ -165,18 +162,46 @@ void TSKPrefs::BuildProxyPage(QWidget* page) {
     });
 }
 
-void TSKPrefs::BuildPagesGroup(QWidget* page) {
-    auto* pages = new QGroupBox("Stored Pages ", page);
-    pages->setObjectName("PagesGroup");
-    pages->setGeometry(GroupLeft, 108, GroupWidth, 52);
-    keepResources_ = new QCheckBox("&Keep page styles and scripts", pages);
-    keepResources_->setObjectName("KeepPageResources");
-    keepResources_->move(15, 22);
-    keepResources_->adjustSize();
-    connect(keepResources_, &QCheckBox::clicked, this, [this](bool on) {
-        model_.EditKeepPageResources(on);
+void TSKPrefs::BuildRetrievalPage(QWidget* page) {
+    retrieval_ = new QGroupBox("Retrieval ", page);
+    retrieval_->setObjectName("RetrievalGroup");
+    retrievalRows_ = new QFormLayout(retrieval_);
+    retrievalRows_->setContentsMargins(15, 12, 15, 12);
+    retrievalRows_->setVerticalSpacing(10);
+    retrievalRows_->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    // The retrieval settings, one line each, in the order they are shown.
+    AddRetrievalCheck("Check cer&tificates", "CheckCertificates",
+                      &PreferencesInput::CheckCertificates,
+                      &TPreferencesModel::EditCheckCertificates);
+    AddRetrievalCheck("&Keep page styles and scripts", "KeepPageResources",
+                      &PreferencesInput::KeepPageResources,
+                      &TPreferencesModel::EditKeepPageResources);
+}
+
+void TSKPrefs::AddRetrievalRow(QWidget* field, QLabel* label, std::function<void()> show) {
+    if (label != nullptr) {
+        label->setBuddy(field);
+        retrievalRows_->addRow(label, field);
+        runLocked_.push_back(label);
+    } else {
+        retrievalRows_->addRow(field);
+    }
+    runLocked_.push_back(field);
+    retrievalShow_.push_back(std::move(show));
+    FitGroup(retrieval_);
+}
+
+QCheckBox* TSKPrefs::AddRetrievalCheck(const char* text, const char* name,
+                                       bool PreferencesInput::*field,
+                                       void (TPreferencesModel::*edit)(bool)) {
+    auto* box = new QCheckBox(text, retrieval_);
+    box->setObjectName(name);
+    AddRetrievalRow(box, nullptr, [this, box, field] { box->setChecked(model_.Values().*field); });
+    connect(box, &QCheckBox::clicked, this, [this, edit](bool on) {
+        (model_.*edit)(on);
         Refresh();
     });
+    return box;
 }
 
 void TSKPrefs::BuildBriefPage(QWidget* page) {
@@ -244,9 +269,10 @@ void TSKPrefs::AddButtonRow(QWidget* page, int index, const char* applyName) {
         model_.Apply();
         Refresh();
     });
-    const int topic = index == 0   ? TPreferencesModel::GeneralTopic
-                      : index == 1 ? TPreferencesModel::ProxyTopic
-                                   : TPreferencesModel::BriefTopic;
+    const int topics[PageCount] = {TPreferencesModel::GeneralTopic, TPreferencesModel::ProxyTopic,
+                                   TPreferencesModel::BriefTopic,
+                                   TPreferencesModel::RetrievalTopic};
+    const int topic = topics[i];
     connect(help_[i], &QPushButton::clicked, this, [this, topic] {
         if (OnHelp) OnHelp(topic);
     });
@@ -265,8 +291,8 @@ void TSKPrefs::Refresh() {
     setText(password_, v.Password);
     setText(confirm_, v.Confirm);
     autoLoad_->setChecked(v.AutoLoad);
-    checkCertificates_->setChecked(v.CheckCertificates);
-    keepResources_->setChecked(v.KeepPageResources);
+    for (const auto& show : retrievalShow_)
+        show();
     disk_->setValue(static_cast<int>(v.DiskBufferMegaBytes));
     port_->setValue(v.ProxyPort);
     retries_->setValue(v.Retries);

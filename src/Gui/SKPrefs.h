@@ -4,8 +4,11 @@
 #include <QDialog>
 #include <array>
 #include <functional>
+#include <vector>
 
 class QCheckBox;
+class QFormLayout;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -14,12 +17,15 @@ class QTabWidget;
 
 namespace gathra {
 
-// The preferences dialog: "General" (browser, disk space), "Proxy" and "Brief" (retries,
-// default password) tabs, each with OK / Cancel / Apply / Help. TPreferencesModel decides;
-// applying goes through the settings store's ApplyPreferences given as the applier.
+// The preferences dialog: "General" (browser, disk space), "Proxy", "Brief" (retries, default
+// password) and "Retrieval" tabs, each with OK / Cancel / Apply / Help. TPreferencesModel
+// decides; applying goes through the settings store's ApplyPreferences given as the applier.
 class TSKPrefs : public QDialog {
     Q_OBJECT
 public:
+    static constexpr size_t PageCount = 4;
+    using PageButtonSet = std::array<QPushButton*, PageCount>;
+
     TSKPrefs(const AppSettings& settings, bool firstStart, bool runInProgress,
              TPreferencesModel::Applier apply, QWidget* parent = nullptr);
 
@@ -33,16 +39,23 @@ public:
     void FindButtonClick();
 
     QTabWidget* Pages() const { return pages_; }
-    const std::array<QPushButton*, 3>& OkButtons() const { return ok_; }
-    const std::array<QPushButton*, 3>& CancelButtons() const { return cancel_; }
-    const std::array<QPushButton*, 3>& ApplyButtons() const { return apply_; }
-    const std::array<QPushButton*, 3>& HelpButtons() const { return help_; }
+    const PageButtonSet& OkButtons() const { return ok_; }
+    const PageButtonSet& CancelButtons() const { return cancel_; }
+    const PageButtonSet& ApplyButtons() const { return apply_; }
+    const PageButtonSet& HelpButtons() const { return help_; }
 
 private:
     void BuildGeneralPage(QWidget* page);
     void BuildProxyPage(QWidget* page);
     void BuildBriefPage(QWidget* page);
-    void BuildPagesGroup(QWidget* page);
+    void BuildRetrievalPage(QWidget* page);
+    // The next row of the "Retrieval" tab: `field` (with its label, if any, at its left);
+    // `show` puts the model's value into it at every refresh. A run reads these settings, so
+    // the row is locked during one.
+    void AddRetrievalRow(QWidget* field, QLabel* label, std::function<void()> show);
+    // A check box row shown from `field` of the model's values and edited through `edit`.
+    QCheckBox* AddRetrievalCheck(const char* text, const char* name, bool PreferencesInput::*field,
+                                 void (TPreferencesModel::*edit)(bool));
     void AddButtonRow(QWidget* page, int index, const char* applyName);
     void Refresh();
 
@@ -60,8 +73,10 @@ private:
     QLineEdit* server_ = nullptr;
     QLabel* portLabel_ = nullptr;
     QSpinBox* port_ = nullptr;
-    QCheckBox* checkCertificates_ = nullptr;
-    QCheckBox* keepResources_ = nullptr;
+    QGroupBox* retrieval_ = nullptr;
+    QFormLayout* retrievalRows_ = nullptr;
+    std::vector<QWidget*> runLocked_;                  // the retrieval rows' fields and labels
+    std::vector<std::function<void()>> retrievalShow_; // each row shows its value
     QLabel* retriesLabel_ = nullptr;
     QSpinBox* retries_ = nullptr;
     QLabel* userLabel_ = nullptr;
@@ -70,7 +85,7 @@ private:
     QLineEdit* password_ = nullptr;
     QLabel* confirmLabel_ = nullptr;
     QLineEdit* confirm_ = nullptr;
-    std::array<QPushButton*, 3> ok_{}, cancel_{}, apply_{}, help_{};
+    PageButtonSet ok_{}, cancel_{}, apply_{}, help_{};
 };
 
 // Opens the preferences dialog modally over `parent` ("Please Setup the Browser" on the first

@@ -90,6 +90,27 @@ void THelpWindow::ShowContents() {
     ShowFile(QStringLiteral("contents.html"));
 }
 
+std::optional<QPoint> AdBarPosition(const QRect& mainFrame, const QSize& barFrame,
+                                    const QRect& area) {
+    const QRect main = mainFrame.intersected(area);
+    const int w = barFrame.width();
+    const int h = barFrame.height();
+    auto fits = [&](int x, int y) {
+        const QRect bar(x, y, w, h);
+        return area.contains(bar) && !bar.intersects(mainFrame);
+    };
+    // Above or below, at the main window's left edge as far as the screen allows.
+    const int x =
+        std::clamp(mainFrame.left(), area.left(), std::max(area.left(), area.right() + 1 - w));
+    if (fits(x, mainFrame.top() - h)) return QPoint(x, mainFrame.top() - h);
+    if (fits(x, mainFrame.bottom() + 1)) return QPoint(x, mainFrame.bottom() + 1);
+    // Beside it, level with its top as far as the screen allows.
+    const int y = std::clamp(main.top(), area.top(), std::max(area.top(), area.bottom() + 1 - h));
+    if (fits(mainFrame.right() + 1, y)) return QPoint(mainFrame.right() + 1, y);
+    if (fits(mainFrame.left() - w, y)) return QPoint(mainFrame.left() - w, y);
+    return std::nullopt;
+}
+
 TAdBar::TAdBar(QWidget* parent)
     // A tool window of the main window: the window manager keeps it above the main window only,
     // not above other programs.
@@ -99,33 +120,60 @@ TAdBar::TAdBar(QWidget* parent)
     picture->setPixmap(ProgramBanner(468, 60));
     picture->setGeometry(0, 0, 468, 60);
     setFixedSize(468, 60);
+    if (parent != nullptr) parent->installEventFilter(this);
 }
 
-void TAdBar::PlaceBy(const QRect& mainFrame, int titleHeight) {
+void TAdBar::Place() {
+    QWidget* main = parentWidget();
+    if (main == nullptr || placing_) return;
+    if (!main->isVisible() || main->isMinimized()) {
+        hide();
+        return;
+    }
+    const QScreen* display = main->screen() != nullptr ? main->screen() : screen();
+    if (display == nullptr) return;
+    // Until the window manager has framed a window, its frame is only its client area: count a
+    // title bar for it, so that the bar never comes over the main window's title.
+    const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    QRect mainFrame = main->frameGeometry();
+    if (mainFrame == main->geometry() && !main->isMaximized() && !main->isFullScreen())
+        mainFrame.setTop(mainFrame.top() - title);
+    QSize barFrame = frameGeometry().size();
+    if (barFrame == size()) barFrame.rheight() += title;
+    const std::optional<QPoint> at =
+        AdBarPosition(mainFrame, barFrame, display->availableGeometry());
     placing_ = true;
-    // Until the window manager has framed the bar, its frame is only its client area: count a
-    // title bar like the main window's, so that the bar never covers the main window's title.
-    int height = std::max(frameGeometry().height(), this->height() + titleHeight);
-    int top = mainFrame.top() - height;
-    if (top < 0) top = mainFrame.top() + mainFrame.height();
-    move(mainFrame.left(), top);
+    if (at) {
+        move(*at);
+        if (!isVisible()) show();
+    } else {
+        hide();
+    }
     placing_ = false;
+}
+
+bool TAdBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget()) {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::WindowStateChange:
+        case QEvent::WindowActivate:
+            Place();
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TAdBar::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    if (placing_ || screen() == nullptr) return;
-    QRect area = screen()->availableGeometry();
-    QRect frame = frameGeometry();
-    int x =
-        std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - frame.width()));
-    int y =
-        std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - frame.height()));
-    if (x != frame.left() || y != frame.top()) {
-        placing_ = true;
-        move(x, y);
-        placing_ = false;
-    }
+    // Moved by the window manager or the user: back beside the main window, on the screen.
+    if (!placing_) Place();
 }
 
 std::string TBtnRightDlg::SummaryAddress(const std::string& runFolder, const std::string& summary) {

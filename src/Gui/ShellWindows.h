@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
 class QLabel;
 class QPushButton;
 
@@ -39,17 +41,26 @@ private:
     QTextBrowser* browser_;
 };
 
-// The bar above (or below) the main window that shows the program's own banner.
+// Where the ad bar's frame goes beside the main window's frame: at its left edge just above it,
+// else just below it, else at its top edge to its right, else to its left; always wholly on the
+// screen's `area` and never over the main window. None when there is no such place (a main
+// window as large as the screen).
+std::optional<QPoint> AdBarPosition(const QRect& mainFrame, const QSize& barFrame,
+                                    const QRect& area);
+
+// The bar beside the main window (its parent) that shows the program's own banner. It follows
+// the main window as it moves, changes size or state, and is hidden while there is no room for
+// it beside the main window.
 class TAdBar : public QWidget {
     Q_OBJECT
 public:
-    explicit TAdBar(QWidget* parent = nullptr);
-    // Puts the bar at the main window's left edge, just above it, or below it when above would
-    // leave the screen. `titleHeight` is the height of the main window's title bar.
-    void PlaceBy(const QRect& mainFrame, int titleHeight = 0);
+    explicit TAdBar(QWidget* parent);
+    // Places (and shows, or hides) the bar after the main window.
+    void Place();
 
 protected:
     void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool placing_ = false;

@@ -236,6 +236,9 @@ void TWebScrollBox::keyPressEvent(QKeyEvent* event) {
         form_.MoveSelection(-1);
     else if (event->key() == Qt::Key_Down)
         form_.MoveSelection(+1);
+    else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+             form_.Brief.WebList.Selected() != nullptr)
+        form_.Properties1Click(); // the selected entry's setup, as its menu item opens it
     else
         QAbstractScrollArea::keyPressEvent(event);
 }

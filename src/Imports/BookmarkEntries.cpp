@@ -26,7 +26,9 @@ bool BookmarkToBuffer(const TBookmarkOutline& outline, int item, TWebPage& buffe
     buffer.Password.clear();
     buffer.ReservedText.clear();
     buffer.LocalOnly = 1;
-    buffer.NameSet = 1;
+    // A bookmark without a title makes an unnamed entry, shown by its address.
+    buffer.NameSet = buffer.EntryName.empty() ? 0 : 1;
+    buffer.ApplyShownName();
     return true;
 }
 

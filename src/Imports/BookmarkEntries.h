@@ -20,7 +20,8 @@ struct BookmarkEntry {
 std::string BookmarkEntryName(const std::string& title);
 
 // Copy in a bookmark window: the buffer becomes a new web entry of the item, active, depth 1,
-// no images, no other files, local links only, named after the item's title. False (the
+// no images, no other files, local links only, named after the item's title (an item without
+// one makes an unnamed entry, shown by its address, as a cleared name does). False (the
 // buffer unchanged) when there is no such item or its address is too long for a brief.
 bool BookmarkToBuffer(const TBookmarkOutline& outline, int item, TWebPage& buffer);
 

@@ -1,6 +1,6 @@
 #include "Imports/BookmarkFile.h"
-#include "Text/Utf8.h"
 
+#include "Html/CharacterReferences.h"
 #include "Html/HtmlScanner.h"
 
 #include <algorithm>
@@ -67,58 +67,7 @@ std::string_view HrefOf(std::string_view tag) {
     return tag.substr(v, end - v);
 }
 
-// The code point of the reference between "&" and ";" (exclusive), or 0 when it is not one.
-unsigned long ReferenceValue(std::string_view name) {
-    struct Named {
-        const char* Name;
-        unsigned long Value;
-    };
-    static const Named named[] = {{"amp", '&'},  {"lt", '<'},    {"gt", '>'},
-                                  {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
-    for (const Named& n : named)
-        if (name == n.Name) return n.Value;
-    if (name.size() < 2 || name[0] != '#') return 0;
-    const bool hex = name[1] == 'x' || name[1] == 'X';
-    std::string_view digits = name.substr(hex ? 2 : 1);
-    if (digits.empty() || digits.size() > 8) return 0;
-    unsigned long value = 0;
-    for (char c : digits) {
-        int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        if (d < 0) return 0;
-        value = value * (hex ? 16 : 10) + static_cast<unsigned long>(d);
-    }
-    // NUL, surrogates and values past Unicode are no characters.
-    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-    return value;
-}
-
 } // namespace
-
-std::string DecodeCharacterReferences(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t amp = text.find('&', i);
-        if (amp == kNoPos) amp = text.size();
-        out.append(text.substr(i, amp - i));
-        if (amp == text.size()) break;
-        // A reference is short; look no further than its longest form for the ";".
-        size_t semi = text.substr(amp, 12).find(';');
-        unsigned long value = semi == kNoPos ? 0 : ReferenceValue(text.substr(amp + 1, semi - 1));
-        if (value == 0) {
-            out += '&';
-            i = amp + 1;
-        } else {
-            AppendUtf8(out, static_cast<std::uint32_t>(value));
-            i = amp + semi + 1;
-        }
-    }
-    return out;
-}
 
 bool ScanBookmarks(std::string_view text, TBookmarkOutline& outline) {
     constexpr int kMax = TBookmarkOutline::MaxLevels;
@@ -143,6 +92,13 @@ bool ScanBookmarks(std::string_view text, TBookmarkOutline& outline) {
             size_t titleEnd = text.find('<', gt + 1);
             if (titleEnd == kNoPos) titleEnd = text.size();
 
+            std::string address =
+                DecodeCharacterReferences(HrefOf(text.substr(itemTag, gt - itemTag)));
+            if (!address.empty() && !IsImportableAddress(address)) {
+                // A bookmarklet or a saved query: no item, and nothing goes under it.
+                pos = titleEnd < text.size() ? titleEnd : kNoPos;
+                continue;
+            }
             const int level = static_cast<int>(std::min<size_t>(depth, kMax));
             // Levels 0 and 1 are the top. Deeper, the slot of the level holds the parent; when
             // it is empty the nearest filled slot above it does.
@@ -151,7 +107,7 @@ bool ScanBookmarks(std::string_view text, TBookmarkOutline& outline) {
                 under = parent[static_cast<size_t>(above)];
             const int item = outline.Add(
                 under, DecodeCharacterReferences(text.substr(gt + 1, titleEnd - gt - 1)),
-                DecodeCharacterReferences(HrefOf(text.substr(itemTag, gt - itemTag))));
+                std::move(address));
             // Slots below the next level belonged to an earlier folder: a deeper item that
             // follows without an item of its own level goes under this one instead.
             if (level + 1 <= kMax) {
@@ -166,6 +122,25 @@ bool ScanBookmarks(std::string_view text, TBookmarkOutline& outline) {
         pos = text.find('<', pos + 1);
     }
     return !outline.Empty();
+}
+
+std::string BookmarkWindowCaption(const std::string& path,
+                                  const std::optional<std::string>& title) {
+    auto lowered = [](std::string text) {
+        for (char& c : text)
+            c = Lower(c);
+        return text;
+    };
+    if (title && !title->empty() && lowered(*title) != "bookmarks") return *title;
+    const std::filesystem::path file(path);
+    const std::string name = file.filename().string();
+    const std::filesystem::path profile = file.parent_path();
+    if ((name == "places.sqlite" || name == "Bookmarks") && profile.has_filename()) {
+        const std::filesystem::path browser = profile.parent_path();
+        return (browser.has_filename() ? browser.filename().string() + " " : std::string()) +
+               profile.filename().string();
+    }
+    return name;
 }
 
 BookmarkFileKind SniffBookmarkFile(std::string_view head) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "Platform/Dialogs.h"
 #include "Imports/BookmarkOutline.h"
+#include "Html/CharacterReferences.h"
 
 #include <optional>
 #include <string>
@@ -31,15 +32,17 @@ BookmarkFileKind SniffBookmarkFile(std::string_view head);
 // Linear in the text's length. True when the page held at least one item.
 bool ScanBookmarks(std::string_view text, TBookmarkOutline& outline);
 
-// Decodes the character references of HTML text: the named ones browsers write (amp, lt, gt,
-// quot, apos, nbsp) and numeric ones, as UTF-8. Anything else stays as it is.
-std::string DecodeCharacterReferences(std::string_view text);
-
 // Reads a bookmark file of any kind. Without a tree (unreadable, not a bookmark file, or no
 // item at all) the loading error is shown and nothing is returned. A places database read
 // while SQLite cannot be loaded gets its own message (with the same caption), which names the
 // library, and the dynamic linker's reason as its cause.
 std::optional<TBookmarkOutline> LoadBookmarkFile(const std::string& path, Dialogs& dialogs);
+
+// The caption of a bookmark window: the file's own title, unless it is the "Bookmarks" that
+// browsers give every export; else, for a browser's own file ("places.sqlite", "Bookmarks"), the
+// folders of its browser and profile ("firefox abc.default-release", "chromium Default"); else
+// the file's name.
+std::string BookmarkWindowCaption(const std::string& path, const std::optional<std::string>& title);
 
 // The readers of the browsers' own files; each gives an empty tree when it cannot read the file.
 // The root folders become top-level folders in the browser's order, each holding its folders

@@ -4,6 +4,23 @@
 
 namespace gathra {
 
+bool IsImportableAddress(std::string_view address) {
+    while (!address.empty() && (address.front() == ' ' || address.front() == '\t' ||
+                                address.front() == '\r' || address.front() == '\n'))
+        address.remove_prefix(1);
+    if (address.empty()) return false;
+    for (std::string_view scheme : {std::string_view("javascript:"), std::string_view("place:")}) {
+        if (address.size() < scheme.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < scheme.size() && same; ++i) {
+            const char c = address[i];
+            same = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == scheme[i];
+        }
+        if (same) return false;
+    }
+    return true;
+}
+
 int TBookmarkOutline::Add(int parent, std::string text, std::string address) {
     if (parent >= Count()) parent = -1;
     while (parent >= 0 && Item(parent).Level >= MaxLevels)

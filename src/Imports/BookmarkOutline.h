@@ -1,9 +1,15 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gathra {
+
+// Whether a bookmark's address names a page an entry can fetch. Bookmarklets ("javascript:")
+// and the browser's saved queries of its own history ("place:") do not, and no import makes
+// them entries or shows them.
+bool IsImportableAddress(std::string_view address);
 
 // One item of a bookmark tree: a bookmark (with an address) or a folder (without one).
 struct TBookmarkItem {

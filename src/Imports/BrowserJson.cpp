@@ -99,7 +99,8 @@ TBookmarkOutline ReadChromiumBookmarks(std::string_view json) {
                 pushChildren(*node, outline.Add(under, StringField(*node, "name"), ""));
             } else if (type == "url") {
                 std::string url = StringField(*node, "url");
-                if (!url.empty()) outline.Add(under, StringField(*node, "name"), std::move(url));
+                if (IsImportableAddress(url))
+                    outline.Add(under, StringField(*node, "name"), std::move(url));
             }
         }
     }

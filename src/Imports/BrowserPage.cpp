@@ -39,36 +39,34 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
 
 } // namespace
 
-std::string BrowserAnswer(const BrowserPage& page) {
-    return "\"" + page.Url + "\",\"" + (page.Title.empty() ? page.Url : page.Title) + "\"";
-}
-
-void ApplyBrowserAnswer(TWebPage& entry, const std::string& text) {
+BrowserPage PageFromBrowserAnswer(const std::string& text) {
     const bool quoted = !text.empty() && text[0] == '"';
     const size_t end = quoted ? text.find("\",") : text.find(',');
-    if (end == std::string::npos) {
-        entry.Address = text;
-        entry.EntryName = text;
-        entry.NameSet = 1;
-        return;
-    }
-    entry.Address = quoted ? text.substr(1, end - 1) : text.substr(0, end);
+    if (end == std::string::npos) return {text, text};
+    BrowserPage page;
+    page.Url = quoted ? text.substr(1, end - 1) : text.substr(0, end);
     size_t start = end + (quoted ? 2 : 1);
     while (start < text.size() && (text[start] == ',' || text[start] == '"'))
         ++start;
     size_t stop = text.find('"', start);
     if (stop == std::string::npos) stop = text.size();
-    std::string title = text.substr(start, stop - start);
-    const size_t netscape = title.find("Netscape");
+    page.Title = text.substr(start, stop - start);
+    const size_t netscape = page.Title.find("Netscape");
     if (netscape != std::string::npos) {
         // "Netscape - [" is 12 characters, and the closing bracket is dropped with it.
         const size_t from = netscape + 12;
-        const long long count = static_cast<long long>(title.size()) - 13;
-        title = (from >= title.size() || count <= 0)
-                    ? std::string()
-                    : title.substr(from, static_cast<size_t>(count));
+        const long long count = static_cast<long long>(page.Title.size()) - 13;
+        page.Title = (from >= page.Title.size() || count <= 0)
+                         ? std::string()
+                         : page.Title.substr(from, static_cast<size_t>(count));
     }
-    entry.EntryName = title;
+    return page;
+}
+
+void ApplyBrowserAnswer(TWebPage& entry, const std::string& text) {
+    BrowserPage page = PageFromBrowserAnswer(text);
+    entry.Address = std::move(page.Url);
+    entry.EntryName = std::move(page.Title);
     entry.NameSet = 1;
 }
 
@@ -82,6 +80,12 @@ void ApplyBrowserPage(TWebPage& entry, const BrowserPage& page) {
     entry.Address = page.Url;
     entry.EntryName = page.Title.empty() ? page.Url : page.Title;
     entry.NameSet = 1;
+}
+
+TWebPage* AddBrowserPage(TWebList& list, const BrowserPage& page) {
+    TWebPage* entry = list.InsertEntry(0, EntryKind::Web);
+    if (entry != nullptr) ApplyBrowserPage(*entry, page);
+    return entry;
 }
 
 std::optional<std::string> WebAddressInText(const std::string& text) {
@@ -121,13 +125,13 @@ std::vector<BrowserPage> PagesFromUriList(const std::string& uriList,
     return pages;
 }
 
-std::optional<std::string> ClipboardAnswer(const std::string& uriList,
-                                           const std::string& titledList, const std::string& text) {
+std::optional<BrowserPage> ClipboardPage(const std::string& uriList, const std::string& titledList,
+                                         const std::string& text) {
     for (const BrowserPage& page : PagesFromUriList(uriList, titledList))
         if (std::optional<std::string> address = WebAddressInText(page.Url))
-            return BrowserAnswer({*address, page.Title});
+            return BrowserPage{*address, page.Title};
     if (std::optional<std::string> address = WebAddressInText(text))
-        return BrowserAnswer({*address, {}});
+        return BrowserPage{*address, {}};
     return std::nullopt;
 }
 

@@ -14,20 +14,22 @@ struct BrowserPage {
     bool operator==(const BrowserPage&) const = default;
 };
 
-// The browser's answer text: the address in double quotes, a comma, the title in double quotes
-// (the address again when the page has no title).
-std::string BrowserAnswer(const BrowserPage& page);
-
-// Fills a new web entry from the browser's answer text (quoted address, comma, quoted title; a
-// bare address is taken as both address and name). A title naming "Netscape - [Page]" gives
-// "Page".
+// The page named by the answer text of a browser's window-info request (quoted address, comma,
+// quoted title; a bare address is taken as both address and title). That answer wraps the title
+// in the browser's caption: "Netscape - [Page]" gives "Page". Only that answer is read this way;
+// a title from anywhere else is the page's own and is kept whole.
+BrowserPage PageFromBrowserAnswer(const std::string& text);
+// Fills a new web entry from the browser's answer text, as PageFromBrowserAnswer reads it.
 void ApplyBrowserAnswer(TWebPage& entry, const std::string& text);
 // AddFromBrowser: the answer becomes a new web entry, the brief's first. None when the brief is
 // full.
 TWebPage* AddFromBrowser(TWebList& list, const std::string& text);
 
-// A dropped or pasted page: address and name (the address when there is no title).
+// A page read from a session store, the clipboard or a drop: address and name (the address when
+// there is no title). The title is kept as it is.
 void ApplyBrowserPage(TWebPage& entry, const BrowserPage& page);
+// The page becomes a new web entry, the brief's first. None when the brief is full.
+TWebPage* AddBrowserPage(TWebList& list, const BrowserPage& page);
 
 // A web address (http, https or ftp) making up the whole text, blanks around it aside.
 std::optional<std::string> WebAddressInText(const std::string& text);
@@ -36,9 +38,9 @@ std::optional<std::string> WebAddressInText(const std::string& text);
 std::vector<BrowserPage> PagesFromUriList(const std::string& uriList,
                                           const std::string& titledList = {});
 
-// The page a clipboard offers, as the browser's answer text: the first web address of its URL
-// list (with its title where the titled list names it), else a web address making up its text.
-std::optional<std::string> ClipboardAnswer(const std::string& uriList,
-                                           const std::string& titledList, const std::string& text);
+// The page a clipboard offers: the first web address of its URL list (with its title where the
+// titled list names it), else a web address making up its text.
+std::optional<BrowserPage> ClipboardPage(const std::string& uriList, const std::string& titledList,
+                                         const std::string& text);
 
 } // namespace gathra

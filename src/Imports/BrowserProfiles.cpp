@@ -38,4 +38,19 @@ std::vector<std::string> BrowserProfileFolders(const std::string& home) {
     return out;
 }
 
+std::string LatestBrowserProfileFolder(const std::string& home) {
+    std::string latest;
+    fs::file_time_type latestTime = fs::file_time_type::min();
+    for (const std::string& folder : BrowserProfileFolders(home)) {
+        std::error_code error;
+        fs::file_time_type changed = fs::last_write_time(fs::path(folder) / "places.sqlite", error);
+        if (error) changed = fs::last_write_time(fs::path(folder) / "Bookmarks", error);
+        if (!error && (latest.empty() || changed > latestTime)) {
+            latest = folder;
+            latestTime = changed;
+        }
+    }
+    return latest;
+}
+
 } // namespace gathra

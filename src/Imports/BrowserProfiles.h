@@ -10,4 +10,8 @@ namespace gathra {
 // time.
 std::vector<std::string> BrowserProfileFolders(const std::string& home);
 
+// Of those, the profile whose bookmark file changed last (the browser in use), or empty when
+// there is none.
+std::string LatestBrowserProfileFolder(const std::string& home);
+
 } // namespace gathra

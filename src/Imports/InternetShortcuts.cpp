@@ -1,7 +1,9 @@
 #include "Imports/InternetShortcuts.h"
 
+#include "Imports/BookmarkEntries.h"
 #include "Text/StoredText.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -143,6 +145,26 @@ std::string InternetShortcutAddress(std::string_view text) {
     return ClassicAddress(text);
 }
 
+std::string DesktopLinkName(std::string_view text) {
+    std::optional<std::string> name;
+    ForEachKey(text,
+               [&](const std::string& section, const std::string& key, std::string_view value) {
+                   if (section == "DESKTOP ENTRY" && key == "NAME" && !name)
+                       name = DesktopValue(Trimmed(value));
+               });
+    return name.value_or(std::string());
+}
+
+std::string SkippedShortcutsText(const std::vector<std::string>& fileNames) {
+    std::string text = fileNames.size() == 1
+                           ? "This file is not a link to a web page, and Gathra Light skipped it: "
+                           : "These files are not links to web pages, and Gathra Light skipped "
+                             "them: ";
+    for (size_t i = 0; i < fileNames.size(); ++i)
+        text += (i == 0 ? "" : ", ") + fileNames[i];
+    return text + ".";
+}
+
 std::optional<std::string> DesktopLinkAddress(std::string_view text) {
     bool link = false;
     std::optional<std::string> url;
@@ -160,28 +182,38 @@ std::optional<std::string> DesktopLinkAddress(std::string_view text) {
 int ImportShortcutFiles(const std::vector<std::string>& paths,
                         const std::function<TWebPage*()>& newEntry, Dialogs& dialogs) {
     int made = 0;
+    std::vector<std::string> skipped;
     for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
         const ShortcutKind kind = ShortcutKindOf(*path);
         if (kind == ShortcutKind::None) continue;
         std::optional<std::string> text = ReadHead(*path);
         std::optional<std::string> address;
-        if (text && kind == ShortcutKind::InternetShortcut)
+        std::string name = ShortcutEntryName(*path);
+        if (text && kind == ShortcutKind::InternetShortcut) {
             address = InternetShortcutAddress(*text);
-        else if (text)
+        } else if (text) {
             address = DesktopLinkAddress(*text);
+            const std::string shown = DesktopLinkName(*text);
+            if (!shown.empty()) name = BookmarkEntryName(shown);
+        }
         // An address a brief cannot store is no address either.
-        if (!address || address->size() > MaxStoredTextBytes) {
-            dialogs.ShowMessage(kShortcutLoadingErrorText, kShortcutLoadingErrorCaption, false);
-            break;
+        if (!address || address->empty() || address->size() > MaxStoredTextBytes) {
+            skipped.push_back(std::filesystem::path(*path).filename().string());
+            continue;
         }
         TWebPage* entry = newEntry();
         if (entry == nullptr) break;
-        entry->EntryName = ShortcutEntryName(*path);
+        entry->EntryName = std::move(name);
         // The name counts as given: an entry without one is shown by its address once the
         // brief is read again.
         entry->NameSet = 1;
         entry->Address = *address;
         ++made;
+    }
+    if (!skipped.empty()) {
+        // Named in the order the files were chosen.
+        std::reverse(skipped.begin(), skipped.end());
+        dialogs.ShowMessage(SkippedShortcutsText(skipped), kShortcutLoadingErrorCaption, false);
     }
     return made;
 }

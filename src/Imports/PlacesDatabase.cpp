@@ -223,8 +223,7 @@ TBookmarkOutline ReadPlacesDatabase(const std::string& path, std::string* librar
             if (under < 0 && row->Guid == "tags________") continue; // tags, not bookmarks
             int folder = outline.Add(under, under < 0 ? RootFolderName(*row) : row->Title, "");
             pushChildren(row->Id, folder);
-        } else if (row->Type == 1 && !row->Url.empty() && row->Url.rfind("place:", 0) != 0) {
-            // "place:" addresses are the browser's saved searches of its own history.
+        } else if (row->Type == 1 && IsImportableAddress(row->Url)) {
             outline.Add(under, row->Title, row->Url);
         }
     }

@@ -6,9 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <pwd.h>
 #include <sstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -103,13 +101,6 @@ std::optional<BrowserPage> CurrentSessionPage(const std::string& home) {
     std::optional<std::string> json = ReadMozLz4File(*store);
     if (!json) return std::nullopt;
     return SelectedPageInSession(*json);
-}
-
-std::string UserHomeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
-    if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr)
-        return user->pw_dir;
-    return {};
 }
 
 } // namespace gathra

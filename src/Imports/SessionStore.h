@@ -1,5 +1,6 @@
 #pragma once
 #include "Imports/BrowserPage.h"
+#include "Platform/UserFolders.h"
 
 #include <optional>
 #include <string>
@@ -24,7 +25,5 @@ std::optional<std::string> NewestSessionStore(const std::vector<std::string>& ca
 std::optional<BrowserPage> SelectedPageInSession(const std::string& json);
 // All of it for the user whose home folder is `home`: the newest session store's selected page.
 std::optional<BrowserPage> CurrentSessionPage(const std::string& home);
-// $HOME, or the password database's home folder.
-std::string UserHomeFolder();
 
 } // namespace gathra

@@ -29,6 +29,8 @@ inline constexpr std::string_view Password = "Password";
 inline constexpr std::string_view UserName = "UserName";
 inline constexpr std::string_view CheckCertificates = "Check Certificates";
 inline constexpr std::string_view PageResources = "Page Resources";
+// The folder of the brief chosen last in the open and save dialogs, where they start next time.
+inline constexpr std::string_view LastBriefFolder = "Last Folder";
 inline constexpr std::string_view Startup = "Startup";
 inline constexpr std::string_view FirstStart = "First Start";
 inline constexpr std::string_view OpenBriefs = "Open Briefs";

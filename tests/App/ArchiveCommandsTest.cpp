@@ -215,6 +215,18 @@ TEST_F(ArchiveCommandsTest, AddFromBrowserTakesTheSessionsSelectedTab) {
     EXPECT_EQ(b.WebList.Entry(0).EntryName, "Here, and Now");
     EXPECT_EQ(b.WebList.Entry(1).Address, "http://older.example/");
     EXPECT_EQ(Cli({"add", brief, "--from-browser", "--url", "http://x/"}).Status, 2);
+
+    // The session's title is the page's own: quotes and "Netscape" in it are kept.
+    for (const char* title :
+         {"About \"us\", the team", "History of Netscape Navigator and Mozilla"}) {
+        std::string json = title;
+        for (size_t at = json.find('"'); at != std::string::npos; at = json.find('"', at + 2))
+            json.insert(at, "\\");
+        test::WriteFirefoxSession(home.Path(), "p.default",
+                                  test::SessionJson("http://titles.example/", json));
+        ASSERT_EQ(Cli({"add", brief, "--from-browser"}).Status, 0);
+        EXPECT_EQ(Load().WebList.Entry(0).EntryName, title);
+    }
 }
 
 } // namespace

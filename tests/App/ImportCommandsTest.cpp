@@ -110,17 +110,27 @@ TEST_F(ImportCommandsTest, ShortcutsAreAddedLastFileFirstAndAFailureKeepsTheRest
     EXPECT_EQ(out.str(), "2 entries added\n");
     EXPECT_NE(err.str().find("skipped " + File("c.txt")), std::string::npos);
 
-    EXPECT_EQ(Run({"import", "shortcuts", brief, File("a.url"), File("gone.url"), File("a.url")}),
-              1);
-    EXPECT_NE(err.str().find("Shortcut Loading Error: This file is either corrupt or is not a "
-                             "Shortcut file. Gathra Pro cannot load it."),
-              std::string::npos);
+    // A file that is no link is named at the end; the others are made and the import succeeds.
+    WriteFileBytes(dir / "app.desktop", "[Desktop Entry]\nType=Application\nExec=x\n");
+    EXPECT_EQ(Run({"import", "shortcuts", brief, File("a.url"), File("gone.url"), File("a.url"),
+                   File("app.desktop")}),
+              0)
+        << err.str();
+    EXPECT_NE(err.str().find("Shortcut Loading Error: These files are not links to web pages, and "
+                             "Gathra Light skipped them: gone.url, app.desktop."),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(err.str().find("Gathra Pro"), std::string::npos);
     const std::vector<std::pair<std::string, std::string>> expected = {
+        {"a", "http://a.example/"},
         {"a", "http://a.example/"},
         {"a", "http://a.example/"},
         {"b", "http://b.example/"},
         {"http://kept.example/", "http://kept.example/"},
     };
+    EXPECT_EQ(Entries(), expected);
+    // Nothing made: the import failed.
+    EXPECT_EQ(Run({"import", "shortcuts", brief, File("gone.url")}), 1);
     EXPECT_EQ(Entries(), expected);
 
     EXPECT_EQ(Run({"import", "shortcuts", brief}), 2);

@@ -193,27 +193,31 @@ TEST(CurrentPage, DdeAnswerFirstThenTheOtherSourcesInOrder) {
     rig.Settings.BrowserService = "NETSCAPE";
     rig.Dde.Data = std::string(6000, 'a');
     TBrowserBridge withDde = rig.Make(true);
-    EXPECT_EQ(withDde.CurrentPage()->size(), 5000u);
+    EXPECT_EQ(withDde.CurrentPage()->Url.size(), 5000u);
     EXPECT_EQ(rig.Dde.Log.front(), "connect NETSCAPE WWW_GetWindowInfo");
     EXPECT_EQ(rig.Dde.Log[1], "request -1 2000");
+    // The DDE answer wraps the title in the browser's caption.
+    rig.Dde.Data = "\"http://n/\",\"Netscape - [News]\"";
+    EXPECT_EQ(withDde.CurrentPage(), (BrowserPage{"http://n/", "News"}));
 
     TBrowserBridge bridge = rig.Make(false);
     EXPECT_FALSE(bridge.CurrentPage().has_value());
     std::vector<int> asked;
     bridge.PortsInUse().PageSources = {
-        [&]() -> std::optional<std::string> {
+        [&]() -> std::optional<BrowserPage> {
             asked.push_back(1);
             return std::nullopt;
         },
-        [&]() -> std::optional<std::string> {
+        [&]() -> std::optional<BrowserPage> {
             asked.push_back(2);
-            return "\"http://b/\",\"B\"";
+            return BrowserPage{"http://b/", "About \"us\", Netscape - [B]"};
         },
-        [&]() -> std::optional<std::string> {
+        [&]() -> std::optional<BrowserPage> {
             asked.push_back(3);
-            return "never";
+            return BrowserPage{"never", ""};
         }};
-    EXPECT_EQ(bridge.CurrentPage(), "\"http://b/\",\"B\"");
+    // A page from a source keeps its own title whole.
+    EXPECT_EQ(bridge.CurrentPage(), (BrowserPage{"http://b/", "About \"us\", Netscape - [B]"}));
     EXPECT_EQ(asked, (std::vector<int>{1, 2}));
 }
 

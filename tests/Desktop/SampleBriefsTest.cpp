@@ -21,7 +21,7 @@ void Write(const fs::path& path, const std::string& text) {
 struct Installed {
     test::TempDir Dir;
     std::string Program = Dir.Folder() + "usr/share/gathralight/";
-    std::string User = Dir.Folder() + "home/.local/share/gathralight/Briefs/";
+    std::string User = Dir.Folder() + "home/Documents/Gathra Light/";
     WritableProbe Writable = [this](const std::string& folder) {
         return folder.rfind(Program, 0) != 0; // nothing of the program's is the user's
     };
@@ -39,15 +39,15 @@ struct Installed {
 TEST(SampleBriefs, TheUsersBriefsFolderIsTheProgramsOnlyWhereTheUserMayWrite) {
     Installed s;
     auto yes = [](const std::string&) { return true; };
-    EXPECT_EQ(UserBriefsFolder(s.Program, "/data", "/home/u", yes), s.Program + "Briefs/");
+    EXPECT_EQ(UserBriefsFolder(s.Program, "/home/u/Documents", yes), s.Program + "Briefs/");
     fs::create_directories(s.Program + "briefs");
-    EXPECT_EQ(UserBriefsFolder(s.Program, "/data", "/home/u", yes), s.Program + "briefs/");
-    EXPECT_EQ(UserBriefsFolder(s.Program, "/data", "/home/u", s.Writable),
-              "/data/gathralight/Briefs/");
-    EXPECT_EQ(UserBriefsFolder(s.Program, "", "/home/u", s.Writable),
-              "/home/u/.local/share/gathralight/Briefs/");
-    EXPECT_EQ(UserBriefsFolder(s.Dir.Folder() + "nowhere/", "/data/", "", yes),
-              "/data/gathralight/Briefs/");
+    EXPECT_EQ(UserBriefsFolder(s.Program, "/home/u/Documents", yes), s.Program + "briefs/");
+    // Else a visible folder named after the program in the documents folder.
+    EXPECT_EQ(UserBriefsFolder(s.Program, "/home/u/Documents", s.Writable),
+              "/home/u/Documents/Gathra Light/");
+    EXPECT_EQ(UserBriefsFolder(s.Program, "/home/u/", s.Writable), "/home/u/Gathra Light/");
+    EXPECT_EQ(UserBriefsFolder(s.Dir.Folder() + "nowhere/", "/home/u/Dokumente", yes),
+              "/home/u/Dokumente/Gathra Light/");
 }
 
 // An installed program's samples are opened from copies the user may change; a later first

@@ -8,6 +8,8 @@
 #include "Gui/support/UiTestSupport.h"
 
 #include <QAction>
+#include <QFileDialog>
+#include <QListView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -15,11 +17,32 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <chrono>
+#include <filesystem>
+
 using namespace gathra;
 using namespace gathra::test;
 
 namespace {
 using C = Command;
+
+// HOME (and with it the user's folders) in a temporary folder for one test.
+class ScopedHome {
+public:
+    explicit ScopedHome(const TempDir& home)
+        : home_(qgetenv("HOME")), config_(qgetenv("XDG_CONFIG_HOME")) {
+        qputenv("HOME", home.Path().string().c_str());
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+    ~ScopedHome() {
+        qputenv("HOME", home_);
+        if (!config_.isEmpty()) qputenv("XDG_CONFIG_HOME", config_);
+    }
+
+private:
+    QByteArray home_;
+    QByteArray config_;
+};
 
 const char* const ExportedPage =
     "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>My &amp; Bookmarks</TITLE>\n<DL><p>\n"
@@ -102,8 +125,8 @@ private slots:
 
         const FileDialogRequest& asked = h->FileRequests.back();
         QCOMPARE(asked.Title, QString("Import Bookmarks"));
-        QVERIFY(asked.Filter.startsWith("Bookmark Files (*.HTM *.HTML);;Browser bookmark "
-                                        "databases (places.sqlite Bookmarks)"));
+        QCOMPARE(asked.Filter,
+                 QString("Bookmark Files (*.htm *.html places.sqlite Bookmarks);;All Files (*)"));
         QCOMPARE(asked.HelpContext, 22);
         QVERIFY(!asked.Save && !asked.Multiple);
 
@@ -169,6 +192,91 @@ private slots:
         QVERIFY(On(C::PasteButton));
         h->Frame().PasteEntry();
         QCOMPARE(Names(Reread(h->PathOf("a.brf"))), (std::vector<std::string>{"Top", "kept"}));
+    }
+
+    // Import Bookmarks starts in the browser profile in use (else home) and its one filter
+    // shows every kind of file it reads; Import Shortcuts starts on the desktop (else home).
+    void importDialogsStartWhereTheFilesAre() {
+        OpenBrief("a.brf");
+        TempDir home;
+        ScopedHome scoped(home);
+        h->Frame().ImportBookmarks();
+        QCOMPARE(h->FileRequests.back().Folder, QString::fromStdString(home.Path().string()));
+        h->FileListAnswers.push_back({});
+        h->Frame().ImportShortcuts();
+        QCOMPARE(h->FileRequests.back().Folder, QString::fromStdString(home.Path().string()));
+
+        const std::filesystem::path older = home / ".config/chromium/Default";
+        const std::filesystem::path firefox = home / ".mozilla/firefox/abc.default-release";
+        std::filesystem::create_directories(older);
+        std::filesystem::create_directories(firefox);
+        std::filesystem::create_directories(home / ".config");
+        WriteFileBytes(older / "Bookmarks", "{}");
+        WriteFileBytes(firefox / "places.sqlite", "SQLite format 3");
+        WriteFileBytes(firefox / "bookmarks.HTML", "<DL>");
+        WriteFileBytes(firefox / "notes.txt", "x");
+        std::filesystem::last_write_time(
+            older / "Bookmarks",
+            std::filesystem::last_write_time(firefox / "places.sqlite") - std::chrono::hours(1));
+        std::filesystem::create_directories(home / "Desktop");
+        std::filesystem::create_directories(home / "Schreibtisch");
+        h->Frame().ImportBookmarks();
+        const FileDialogRequest asked = h->FileRequests.back();
+        QCOMPARE(asked.Folder, QString::fromStdString(firefox.string()));
+        QCOMPARE(asked.Places.size(), 2);
+        h->FileListAnswers.push_back({});
+        h->Frame().ImportShortcuts();
+        QCOMPARE(h->FileRequests.back().Folder,
+                 QString::fromStdString((home / "Desktop").string()));
+        // The desktop the user's folders name.
+        WriteFileBytes(
+            home / ".config/user-dirs.dirs",
+            "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+        h->FileListAnswers.push_back({});
+        h->Frame().ImportShortcuts();
+        QCOMPARE(h->FileRequests.back().Folder,
+                 QString::fromStdString((home / "Schreibtisch").string()));
+
+        // The real dialog in that profile lists the database and the export, nothing else.
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        TMDIFrame::ConfigureFileDialog(dialog, asked);
+        dialog.show();
+        auto* list = dialog.findChild<QListView*>("listView");
+        QVERIFY(list != nullptr);
+        auto shown = [list] {
+            QStringList names;
+            const QModelIndex root = list->rootIndex();
+            for (int r = 0; r < list->model()->rowCount(root); ++r)
+                names << list->model()->index(r, 0, root).data().toString();
+            names.sort();
+            return names;
+        };
+        QTRY_COMPARE(shown(), (QStringList{"bookmarks.HTML", "places.sqlite"}));
+        // Its side bar shows the profiles' names whole.
+        auto* sidebar = dialog.findChild<QWidget*>("sidebar");
+        QVERIFY(sidebar != nullptr);
+        QVERIFY(sidebar->width() > dialog.fontMetrics().horizontalAdvance("abc.default-release"));
+    }
+
+    void anUntitledBookmarkIsShownAndPastedByItsAddress() {
+        TSkeinForm* brief = OpenBrief("a.brf");
+        TBkMarks* window = ImportBookmarks(
+            "untitled.html", "<DL><p>\n<DT><A HREF=\"https://untitled.example/\"></A>\n</DL>\n");
+        QVERIFY(window != nullptr);
+        QTreeWidgetItem* row = window->SKOutline()->topLevelItem(0);
+        QCOMPARE(row->text(0), QString("https://untitled.example/"));
+        window->SKOutline()->setCurrentItem(row);
+        window->PopupCopy()->trigger();
+        h->Frame().MdiArea()->setActiveSubWindow(brief->SubWindow());
+        h->Frame().PasteEntry();
+        // Unnamed, like a cleared name: shown by its address now and after the brief is read.
+        const TWebPage& pasted = brief->Brief.WebList.Entry(0);
+        QCOMPARE(pasted.EntryName, std::string("https://untitled.example/"));
+        QCOMPARE(int{pasted.NameSet}, 0);
+        const TBrief saved = Reread(h->PathOf("a.brf"));
+        QCOMPARE(Names(saved), (std::vector<std::string>{"https://untitled.example/", "kept"}));
+        QCOMPARE(int{saved.WebList.Entry(0).NameSet}, 0);
     }
 
     void draggingAFolderImportsItsBookmarksWhereItIsDropped() {
@@ -262,13 +370,21 @@ private slots:
 
     void aChromiumBookmarkFileOpensWithoutExport() {
         OpenBrief("a.brf");
-        TBkMarks* window = ImportBookmarks(
-            "Bookmarks", "{\"roots\": {\"bookmark_bar\": {\"name\": \"Bookmarks bar\", "
-                         "\"type\": \"folder\", \"children\": [{\"name\": \"Json\", "
-                         "\"type\": \"url\", \"url\": \"https://j/\"}]}}}");
+        std::filesystem::create_directories(h->Dir() / "chromium/Default");
+        TBkMarks* window =
+            ImportBookmarks("chromium/Default/Bookmarks",
+                            "{\"roots\": {\"bookmark_bar\": {\"name\": \"Bookmarks bar\", "
+                            "\"type\": \"folder\", \"children\": [{\"name\": \"Json\", "
+                            "\"type\": \"url\", \"url\": \"https://j/\"}]}}}");
         QVERIFY(window != nullptr);
-        QCOMPARE(window->SubWindow()->windowTitle(), QString("Bookmarks"));
+        // Named after its browser and profile, not "Bookmarks" like every other.
+        QCOMPARE(window->SubWindow()->windowTitle(), QString("chromium Default"));
         QCOMPARE(window->SKOutline()->topLevelItem(0)->child(0)->text(0), QString("Json"));
+        // An export titled "Bookmarks", as browsers title them all, is named after its file.
+        TBkMarks* exported = ImportBookmarks(
+            "work-laptop.html", "<TITLE>Bookmarks</TITLE><DL><DT><A HREF=\"http://w/\">W</A></DL>");
+        QVERIFY(exported != nullptr);
+        QCOMPARE(exported->SubWindow()->windowTitle(), QString("work-laptop.html"));
     }
 
     void shortcutsBecomeEntriesAndTheBriefIsSaved() {
@@ -293,6 +409,23 @@ private slots:
         QCOMPARE(Names(saved), (std::vector<std::string>{"a", "b", "kept"}));
         QCOMPARE(saved.WebList.Entry(1).Address, std::string("http://b.example/"));
         QVERIFY(On(C::EntrySort) && On(C::GenerateBriefsButton));
+
+        // A launcher among the files is skipped and named once at the end; the links around it
+        // are made, a link file named as file managers show it.
+        WriteFileBytes(h->Dir() / "app.desktop", "[Desktop Entry]\nType=Application\nExec=x\n");
+        WriteFileBytes(h->Dir() / "site.desktop",
+                       "[Desktop Entry]\nType=Link\nName=The Site\nURL=https://site.example/\n");
+        h->FileListAnswers.push_back({QString::fromStdString(h->PathOf("a.url")),
+                                      QString::fromStdString(h->PathOf("app.desktop")),
+                                      QString::fromStdString(h->PathOf("site.desktop"))});
+        const size_t seen = SeenModalTexts().size();
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&OK"); });
+        h->Frame().ImportShortcuts();
+        QCOMPARE(SeenModalTexts().size(), seen + 1);
+        QVERIFY2(SeenModalTexts().back().contains("Gathra Light skipped it: app.desktop."),
+                 qPrintable(SeenModalTexts().back()));
+        QCOMPARE(Names(Reread(h->PathOf("a.brf"))),
+                 (std::vector<std::string>{"a", "The Site", "a", "b", "kept"}));
     }
 };
 

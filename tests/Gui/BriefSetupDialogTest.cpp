@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
+#include <cmath>
 #include <filesystem>
 
 using namespace gathra;
@@ -53,6 +54,39 @@ class BriefSetupDialogTest : public QObject {
 private slots:
     void cleanup() { QVERIFY2(test::LeakedTopLevelWindows().isEmpty(), "a window leaked"); }
 
+    // At any font size the rows hold their text and the header's "Time" is not cut; the
+    // columns spread out with the font's digits.
+    void archiveRowsAndHeaderFitTheFont() {
+        for (int pixels : {11, 13, 16}) {
+            TBrief b = Sample(2);
+            TBriefOpts d(b);
+            QFont font = d.font();
+            font.setPixelSize(pixels);
+            d.setFont(font);
+            d.Pages()->setCurrentIndex(1);
+            d.show();
+            TArchiveList* list = d.ArchiveList();
+            list->SetTitles({"12/27/98 12:05:03PM"});
+            const QFontMetrics metrics(list->font());
+            QVERIFY2(list->sizeHintForRow(0) >= metrics.height(),
+                     qPrintable(QString::number(pixels)));
+            QVERIFY(list->sizeHintForRow(0) >= TArchiveList::RowHeight);
+            QHeaderView* header = d.ArchiveHeader();
+            const QFontMetrics headerMetrics(header->font());
+            QVERIFY2(header->sectionSize(1) >= headerMetrics.horizontalAdvance("Time") + 8,
+                     qPrintable(QString::number(pixels)));
+            QCOMPARE(header->sectionSize(0) + header->sectionSize(1), header->width());
+            // The last piece (AM/PM) ends inside the row.
+            const double scale = ArchiveColumnScale(list->font());
+            QVERIFY2(180 * scale + metrics.horizontalAdvance("PM") <= list->viewport()->width(),
+                     qPrintable(QString("%1 px: scale %2, width %3")
+                                    .arg(pixels)
+                                    .arg(scale)
+                                    .arg(list->viewport()->width())));
+            if (pixels >= 16) QVERIFY(scale > 1.0);
+        }
+    }
+
     void showsTheBriefAndItsArchiveNewestFirst() {
         TBrief b = Sample(3);
         TBriefOpts d(b);
@@ -66,9 +100,9 @@ private slots:
         QCOMPARE(d.ArchiveList()->TitleOf(0), std::string("12/3/98 9:05:03PM"));
         QCOMPARE(d.ArchiveList()->item(0)->text(), QString("Dec-03-98 9:05:03 PM"));
         QCOMPARE(d.ArchiveList()->TitleOf(2), std::string("12/1/98 9:05:03PM"));
-        QCOMPARE(d.ArchiveList()->sizeHintForRow(0), TArchiveList::RowHeight);
-        QCOMPARE(d.ArchiveHeader()->sectionSize(0), 121);
-        QCOMPARE(d.ArchiveHeader()->sectionSize(1), 31);
+        QCOMPARE(d.ArchiveList()->sizeHintForRow(0), d.ArchiveList()->RowHeightInFont());
+        QCOMPARE(d.ArchiveHeader()->sectionSize(0),
+                 int(std::lround(121 * ArchiveColumnScale(d.ArchiveHeader()->font()))));
         QCOMPARE(d.ArchiveHeader()->model()->headerData(1, Qt::Horizontal).toString(),
                  QString("Time"));
         QVERIFY(Find<QPushButton>(&d, "ViewBrief")->isEnabled());

@@ -121,7 +121,9 @@ private slots:
         h->Frame().AddEntry(EntryKind::Web);
         QVERIFY(On(C::GenerateBriefsButton) && On(C::FileGenerate) && On(C::FileBriefSetup));
         QVERIFY(On(C::EntrySort));
-        QVERIFY(!On(C::CutButton) && !On(C::EntryDelete));
+        // The new entry is selected.
+        QCOMPARE(form->Brief.WebList.SelectedIndex, 0);
+        QVERIFY(On(C::CutButton) && On(C::EntryDelete) && On(C::EntrySetup));
         QCOMPARE(Reread(h->PathOf("fresh.brf")).WebList.Count(), 1);
 
         ClickRow(form, 0);
@@ -242,6 +244,29 @@ private slots:
         QCOMPARE(Names(a->Brief), (std::vector<std::string>{"x", "y"}));
         QCOMPARE(Names(Reread(h->PathOf("a.brf"))), (std::vector<std::string>{"x", "y"}));
         QCOMPARE(Reread(h->PathOf("b.brf")).WebList.Count(), 4);
+    }
+
+    // New Web Entry selects the new entry, so that Entry Setup (and Enter) edit it.
+    void aNewEntryIsSelectedAndEnterOpensItsSetup() {
+        TSkeinForm* form = Open("new.brf", {{"old"}, {"older"}});
+        ClickRow(form, 1);
+        for (EntryKind kind : {EntryKind::Web, EntryKind::Search}) {
+            h->Frame().AddEntry(kind);
+            QCOMPARE(form->Brief.WebList.SelectedIndex, 0);
+            QCOMPARE(form->Brief.WebList.Selected()->IsSearchEntry(), kind == EntryKind::Search);
+            QCOMPARE(form->ScrollBox()->verticalScrollBar()->value(), 0);
+            OnNextModal([](QDialog* d) { d->reject(); });
+            QTest::keyClick(form->ScrollBox(), Qt::Key_Return);
+            QCOMPARE(SeenModalCaptions().back(), kind == EntryKind::Web
+                                                     ? QString("Web Page Setup")
+                                                     : QString("Yahoo! Entry Setup"));
+        }
+        QCOMPARE(form->Brief.WebList.Entry(2).EntryName, std::string("old"));
+        // Without a selection Enter opens nothing.
+        TSkeinForm* none = Open("none.brf", {{"a"}});
+        QCOMPARE(none->Brief.WebList.SelectedIndex, -1);
+        QTest::keyClick(none->ScrollBox(), Qt::Key_Enter);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     void arrowKeysMoveTheSelectionAndBeepAtTheEnds() {

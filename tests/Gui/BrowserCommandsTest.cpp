@@ -77,22 +77,26 @@ private slots:
         // A link copied with its title.
         auto* mime = new QMimeData;
         mime->setUrls({QUrl("http://titled.example/")});
-        const QString titled = "http://titled.example/\nCaf\u00e9 Titles";
+        const QString titled = "http://titled.example/\nCaf\u00e9 \"Titles\", kept";
         mime->setData("text/x-moz-url",
                       QByteArray(reinterpret_cast<const char*>(titled.utf16()), titled.size() * 2));
         QGuiApplication::clipboard()->setMimeData(mime);
         h->Frame().AddPageFromBrowser();
-        QCOMPARE(form->Brief.WebList.Entry(0).EntryName, std::string("Caf\xC3\xA9 Titles"));
+        QCOMPARE(form->Brief.WebList.Entry(0).EntryName,
+                 std::string("Caf\xC3\xA9 \"Titles\", kept"));
 
-        // A browser session wins over the clipboard; the brief is saved at once.
-        WriteFirefoxSession(home->Path(), "x.default",
-                            SessionJson("http://session.example/", "Netscape - [Session]"));
+        // A browser session wins over the clipboard; the brief is saved at once. Its title is
+        // the page's own and is kept whole.
+        WriteFirefoxSession(
+            home->Path(), "x.default",
+            SessionJson("http://session.example/", "History of Netscape Navigator and Mozilla"));
         h->Frame().AddPageFromBrowser();
         QCOMPARE(form->Brief.WebList.Count(), 4);
         const TBrief saved = Reread(path);
         QCOMPARE(saved.WebList.Count(), 4);
         QCOMPARE(saved.WebList.Entry(0).Address, std::string("http://session.example/"));
-        QCOMPARE(saved.WebList.Entry(0).EntryName, std::string("Session"));
+        QCOMPARE(saved.WebList.Entry(0).EntryName,
+                 std::string("History of Netscape Navigator and Mozilla"));
         QCOMPARE(saved.WebList.Entry(3).EntryName, std::string("Older"));
     }
 

@@ -21,6 +21,8 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
@@ -28,6 +30,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 
@@ -372,6 +375,88 @@ private slots:
             return names;
         };
         QTRY_COMPARE(listed(), QStringList({"UPPER.BRF", "lower.brf", "plain.brf"}));
+    }
+
+    // The ad bar goes above the main window, else below, else beside it, always on the screen
+    // and never over the main window; with no room anywhere it is not shown.
+    void theAdBarNeverCoversTheMainWindow() {
+        const QRect screen(0, 0, 1366, 768);
+        const QSize bar(468, 80);
+        struct Case {
+            QRect Main;
+            std::optional<QPoint> At;
+        };
+        const Case cases[] = {
+            {{100, 200, 600, 400}, QPoint(100, 120)},
+            // Near the top (a restored window): below it.
+            {{100, 30, 600, 400}, QPoint(100, 430)},
+            // Off the left edge: the bar stays on the screen.
+            {{-50, 200, 600, 400}, QPoint(0, 120)},
+            {{1000, 200, 300, 400}, QPoint(1366 - 468, 120)},
+            // Tall: beside it, right first, level with its top.
+            {{0, 10, 800, 740}, QPoint(800, 10)},
+            {{500, 10, 866, 740}, QPoint(32, 10)},
+            // Maximised, or too large: nowhere.
+            {screen, std::nullopt},
+            {{100, 10, 1000, 740}, std::nullopt},
+        };
+        for (const Case& c : cases) {
+            const std::optional<QPoint> at = AdBarPosition(c.Main, bar, screen);
+            QCOMPARE(at, c.At);
+            if (at) {
+                QVERIFY(screen.contains(QRect(*at, bar)));
+                QVERIFY(!QRect(*at, bar).intersects(c.Main));
+            }
+        }
+
+        // The real bar follows its main window through a maximise and back.
+        QWidget main;
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        main.setGeometry(area.left() + 20, area.top() + 150, 500, 300);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        TAdBar* adBar = new TAdBar(&main);
+        adBar->Place();
+        QVERIFY(adBar->isVisible());
+        QVERIFY(!adBar->frameGeometry().intersects(main.frameGeometry()));
+        QVERIFY(area.contains(adBar->frameGeometry()));
+        main.showMaximized();
+        QTRY_VERIFY(!adBar->isVisible());
+        main.showNormal();
+        main.setGeometry(area.left() + 20, area.top() + 30, 500, 300);
+        QTRY_VERIFY(adBar->isVisible());
+        QTRY_VERIFY(!adBar->frameGeometry().intersects(main.frameGeometry()));
+        QVERIFY(adBar->frameGeometry().top() > main.frameGeometry().bottom());
+        // Dragged onto the main window, it goes back beside it.
+        adBar->move(main.pos());
+        QTRY_VERIFY(!adBar->frameGeometry().intersects(main.frameGeometry()));
+    }
+
+    // The Help menu says true things and opens what exists.
+    void theHelpMenuOpensTheProgramsOwnPages() {
+        h = std::make_unique<FrameHarness>();
+        QMenu* help = nullptr;
+        for (QAction* a : h->Frame().menuBar()->actions())
+            if (a->text() == "&Help") help = a->menu();
+        QVERIFY(help != nullptr);
+        auto item = [help](const char* text) {
+            for (QAction* a : help->actions())
+                if (a->text() == text) return a;
+            qFatal("no help item %s", text);
+            return static_cast<QAction*>(nullptr);
+        };
+        item("Orsolo &Development")->trigger();
+        QCOMPARE(h->BrowserCalls.Opened.size(), size_t(1));
+        const std::string page = h->BrowserCalls.Opened[0].Address;
+        QVERIFY(h->BrowserCalls.Opened[0].FileFlag);
+        QVERIFY2(std::filesystem::is_regular_file(page), page.c_str());
+        QVERIFY(page.ends_with("help/contents.html"));
+        for (const char* text : {"About &Gathra Pro...", "&About..."}) {
+            OnNextModal([](QDialog* d) { d->accept(); });
+            item(text)->trigger();
+            QVERIFY(SeenModalTexts().back().contains("Gathra Light"));
+            QVERIFY(!SeenModalTexts().back().contains("scheduled runs"));
+        }
     }
 
     void aSecondStartHandsItsBriefsToTheRunningProgram() {

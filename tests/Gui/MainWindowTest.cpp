@@ -209,6 +209,47 @@ private slots:
         QCOMPARE(h->Frame().WindowTables().OpenBriefCount(), 1);
     }
 
+    // An installed program's briefs go to a visible folder in the user's documents; the dialogs
+    // then start in the folder used last, across a restart, while it is there.
+    void briefDialogsStartInTheDocumentsThenWhereTheUserWentLast() {
+        TempDir home;
+        TempDir program;
+        struct RestoreEnvironment {
+            QByteArray Home = qgetenv("HOME");
+            ~RestoreEnvironment() {
+                qunsetenv("GATHRA_PROGRAM_FOLDER");
+                qputenv("HOME", Home);
+            }
+        } restore;
+        qputenv("HOME", home.Path().string().c_str());
+        qputenv("GATHRA_PROGRAM_FOLDER", program.Folder().c_str());
+        std::filesystem::create_directories(home / "Documents");
+        h->Restart();
+        h->FileAnswers.push_back({});
+        h->Frame().NewBrief();
+        const std::string documents = (home / "Documents/Gathra Light/").string();
+        QCOMPARE(h->FileRequests.back().Folder, QString::fromStdString(documents));
+        QVERIFY(std::filesystem::is_directory(documents));
+
+        const std::filesystem::path elsewhere = home / "Reading";
+        std::filesystem::create_directories(elsewhere);
+        h->FileAnswers.push_back(QString::fromStdString((elsewhere / "Mine").string()));
+        QVERIFY(h->Frame().NewBrief() != nullptr);
+        QVERIFY(std::filesystem::exists(elsewhere / "Mine.brf"));
+        h->Frame().OpenBrief();
+        QCOMPARE(h->FileRequests.back().Folder, QString::fromStdString(elsewhere.string()));
+        h->Restart();
+        h->Frame().SaveBriefAs();
+        h->Frame().OpenBrief();
+        QCOMPARE(h->FileRequests.back().Folder, QString::fromStdString(elsewhere.string()));
+        // The brief stays where it is: reopened from there.
+        QCOMPARE(h->Frame().WindowTables().OpenBriefCount(), 1);
+        QCOMPARE(h->Frame().CurrentForm()->Brief.FileName, (elsewhere / "Mine.brf").string());
+        std::filesystem::remove_all(elsewhere);
+        h->Frame().OpenBrief();
+        QCOMPARE(h->FileRequests.back().Folder, QString::fromStdString(documents));
+    }
+
     void dialogCaptionsCarryNoApplicationSuffix() {
         QString before = QCoreApplication::applicationName();
         SetUpApplication();
@@ -243,6 +284,19 @@ private slots:
         // the one filter reads "Brief Files"; an existing file is replaced without a question
         QVERIFY(save.testOption(QFileDialog::HideNameFilterDetails));
         QVERIFY(save.testOption(QFileDialog::DontConfirmOverwrite));
+        // Both open ready for typing the name.
+        for (QFileDialog* dialog : {&open, &save}) {
+            dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+            QString focused;
+            OnNextModal([&focused](QDialog* d) {
+                QTRY_VERIFY(d->focusWidget() != nullptr &&
+                            d->focusWidget()->objectName() == "fileNameEdit");
+                focused = d->focusWidget()->objectName();
+                d->reject();
+            });
+            ExecAsFrontForm(*dialog);
+            QCOMPARE(focused, QString("fileNameEdit"));
+        }
     }
 
     void exitIsRefusedDuringARun() {

@@ -5,7 +5,9 @@
 #include "support/TempDir.h"
 #include "Gui/support/WindowLeakCheck.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QSet>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,7 +82,8 @@ private slots:
         TSKPrefs d(Sample(), false, false, store.Applier());
         d.show();
         QCOMPARE(d.windowTitle(), QString("Gathra Light Preferences"));
-        QCOMPARE(d.Pages()->count(), 3);
+        QCOMPARE(d.Pages()->count(), 4);
+        QCOMPARE(d.Pages()->tabText(3), QString("Retrieval"));
         QCOMPARE(Find<QLineEdit>(&d, "Browser")->text(), QString("/usr/bin/firefox"));
         QCOMPARE(Find<QSpinBox>(&d, "DiskBuffer")->value(), 5);
         QCOMPARE(Find<QSpinBox>(&d, "ProxyPort")->value(), 8080);
@@ -102,7 +105,7 @@ private slots:
         server->selectAll();
         QTest::keyClick(server, Qt::Key_Delete);
         QVERIFY(!Find<QSpinBox>(&with, "ProxyPort")->isEnabled());
-        QCOMPARE(ApplyEnabledCount(with), 3);
+        QCOMPARE(ApplyEnabledCount(with), 4);
         QTest::keyClicks(server, "p");
         QVERIFY(Find<QSpinBox>(&with, "ProxyPort")->isEnabled());
 
@@ -130,7 +133,7 @@ private slots:
             SettingsStore store;
             TSKPrefs d(Sample(), false, false, store.Applier());
             poke(d);
-            QVERIFY2(ApplyEnabledCount(d) == 3, what);
+            QVERIFY2(ApplyEnabledCount(d) == 4, what);
         }
     }
 
@@ -153,7 +156,7 @@ private slots:
         QCOMPARE(store.Stored("Briefs", "Retries"), std::string("2"));
         QCOMPARE(store.Settings.DefaultPassword, std::string(""));
         QCOMPARE(store.Stored("Briefs", "Password"), std::string("<absent>"));
-        QCOMPARE(ApplyEnabledCount(d), 3); // a failed apply keeps Apply on
+        QCOMPARE(ApplyEnabledCount(d), 4); // a failed apply keeps Apply on
         d.CancelButtons()[0]->click();
         QCOMPARE(d.result(), int(QDialog::Rejected));
     }
@@ -199,10 +202,10 @@ private slots:
         auto* check = Find<QCheckBox>(&d, "CheckCertificates");
         QVERIFY(check->isChecked());
         QVERIFY(check->isEnabled());
-        QCOMPARE(check->parentWidget()->objectName(), QString("SecureGroup"));
+        QCOMPARE(check->parentWidget()->objectName(), QString("RetrievalGroup"));
         check->click();
-        QCOMPARE(ApplyEnabledCount(d), 3);
-        d.OkButtons()[1]->click();
+        QCOMPARE(ApplyEnabledCount(d), 4);
+        d.OkButtons()[3]->click();
         QVERIFY(!store.Settings.CheckCertificates);
         QCOMPARE(store.Stored("Briefs", "Check Certificates"), std::string("No"));
     }
@@ -215,10 +218,46 @@ private slots:
         QCOMPARE(keep->text(), QString("&Keep page styles and scripts"));
         QVERIFY(keep->isChecked());
         keep->click();
-        d.OkButtons()[1]->click();
+        d.OkButtons()[3]->click();
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QVERIFY(!store.Settings.KeepPageResources);
         QCOMPARE(store.Stored("Briefs", "Page Resources"), std::string("No"));
+    }
+
+    // The retrieval settings have a tab of their own: one group, a row each, top to bottom,
+    // all inside the tab and clear of its buttons.
+    void retrievalSettingsHaveTheirOwnTab() {
+        SettingsStore store;
+        TSKPrefs d(Sample(), false, false, store.Applier());
+        d.show();
+        d.Pages()->setCurrentIndex(3);
+        QWidget* page = d.Pages()->widget(3);
+        QCOMPARE(page->objectName(), QString("RetrievalPage"));
+        auto* group = Find<QWidget>(&d, "RetrievalGroup");
+        QCOMPARE(group->parentWidget(), page);
+        QVERIFY(d.OkButtons()[3]->isDefault());
+        int lastBottom = 0;
+        for (const char* name : {"CheckCertificates", "KeepPageResources"}) {
+            auto* row = Find<QCheckBox>(&d, name);
+            QCOMPARE(row->parentWidget(), group);
+            QVERIFY2(row->isVisible(), name);
+            const QRect at(row->mapTo(page, QPoint(0, 0)), row->size());
+            QVERIFY2(at.top() >= lastBottom, name);
+            QVERIFY2(group->geometry().contains(at), name);
+            QVERIFY2(at.bottom() < d.OkButtons()[3]->geometry().top(), name);
+            QVERIFY2(row->width() >= row->sizeHint().width(), name);
+            lastBottom = at.bottom();
+        }
+        // Every mnemonic of the tab (rows and buttons) is its own.
+        QStringList keys;
+        for (QAbstractButton* b : page->findChildren<QAbstractButton*>()) {
+            const qsizetype amp = b->text().indexOf('&');
+            if (amp >= 0) keys << b->text().mid(amp + 1, 1).toLower();
+        }
+        QCOMPARE(keys.size(), 6);
+        QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
+        // Nothing of them is left on the Proxy tab.
+        QVERIFY(d.Pages()->widget(1)->findChildren<QCheckBox*>().isEmpty());
     }
 
     void cancelAfterApplyKeepsTheAppliedValues() {
@@ -256,7 +295,7 @@ private slots:
         Find<QPushButton>(&d, "FindButton")->click();
         QVERIFY(sawDialog);
         QCOMPARE(Find<QLineEdit>(&d, "Browser")->text(), QString::fromStdString(program.string()));
-        QCOMPARE(ApplyEnabledCount(d), 3);
+        QCOMPARE(ApplyEnabledCount(d), 4);
         d.OkButtons()[0]->click();
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QCOMPARE(store.Settings.BrowserPath, program.string());
@@ -280,7 +319,7 @@ private slots:
         d.OnHelp = [&](int t) { topics.push_back(t); };
         for (QPushButton* b : d.HelpButtons())
             b->click();
-        QCOMPARE(topics, (std::vector<int>{29, 30, 31}));
+        QCOMPARE(topics, (std::vector<int>{29, 30, 31, 32}));
     }
 };
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace gathra {
@@ -132,8 +133,18 @@ TEST(BookmarkScan, ReadsEveryShapeOfExport) {
          "A\n  A1\nB\n  X <http://x/>\n"},
         {"a title running to the end of the file", "<DL><DT><A HREF=\"http://e/\">End",
          "End <http://e/>\n"},
-        {"unknown references stay", "<DL><DT><H3>&copy; &#0; &#xD800; &amp</H3></DL>",
-         "&copy; &#0; &#xD800; &amp\n"},
+        {"every named reference is decoded; references to no character stay",
+         "<DL><DT><H3>&copy; &#0; &#xD800; &amp &Eacute;t&eacute;&hellip;</H3></DL>",
+         "\xC2\xA9 &#0; &#xD800; & \xC3\x89t\xC3\xA9\xE2\x80\xA6\n"},
+        {"bookmarklets and history queries are left out",
+         "<DL><DT><A HREF=\"javascript:alert(1)\">Bookmarklet</A>"
+         "<DT><A HREF=\" JavaScript:void(0)\">Spaced</A>"
+         "<DT><A HREF=\"place:sort=8&amp;maxResults=10\">Most Visited</A>"
+         "<DT><A HREF=\"PLACE:folder=TOOLBAR\">Toolbar</A>"
+         "<DT><A HREF=\"https://kept.example/javascript:x\">Kept</A></DL>",
+         "Kept <https://kept.example/javascript:x>\n"},
+        {"an export of bookmarklets only has no items",
+         "<DL><DT><A HREF=\"javascript:x\">J</A></DL>", ""},
         {"a page without items", "<html><title>Hi</title><body><p>Text</p></body></html>", ""},
         {"a dt without a tag after it", "<DL><DT>plain text", ""},
         {"an item tag without its end", "<DL><DT><A HREF=\"x\"", ""},
@@ -330,6 +341,23 @@ TEST(BookmarkEntries, CopyAndDropMakeWebEntriesOfBookmarks) {
     EXPECT_EQ(outline.FindFolder("Folder/None"), -1);
 }
 
+TEST(BookmarkFile, WindowsAreCaptionedByTitleFileOrProfile) {
+    using Title = std::optional<std::string>;
+    const std::tuple<const char*, Title, const char*> cases[] = {
+        {"/home/u/saved.html", "My Reading", "My Reading"},
+        {"/home/u/saved.html", "Bookmarks", "saved.html"},
+        {"/home/u/saved.html", "BOOKMARKS", "saved.html"},
+        {"/home/u/saved.html", std::nullopt, "saved.html"},
+        {"/home/u/.mozilla/firefox/ab12.default-release/places.sqlite", std::nullopt,
+         "firefox ab12.default-release"},
+        {"/home/u/.config/google-chrome/Profile 1/Bookmarks", std::nullopt,
+         "google-chrome Profile 1"},
+        {"Bookmarks", std::nullopt, "Bookmarks"},
+    };
+    for (const auto& [path, title, caption] : cases)
+        EXPECT_EQ(BookmarkWindowCaption(path, title), caption) << path;
+}
+
 TEST(BookmarkFile, DecodesCharacterReferences) {
     const std::pair<const char*, const char*> cases[] = {
         {"a &amp; b", "a & b"},
@@ -339,6 +367,14 @@ TEST(BookmarkFile, DecodesCharacterReferences) {
         {"&nbsp;", "\xC2\xA0"},
         {"&unknown; &#xZZ; &#99999999999; & &;", "&unknown; &#xZZ; &#99999999999; & &;"},
         {"&amp;amp;", "&amp;"},
+        // Every named reference of HTML, with and without the ";" the old names may leave out.
+        {"Caf&eacute; &mdash; &hellip;&trade;",
+         "Caf\xC3\xA9 \xE2\x80\x94 \xE2\x80\xA6\xE2\x84\xA2"},
+        {"&CounterClockwiseContourIntegral;&NotEqualTilde;", "\xE2\x88\xB3\xE2\x89\x82\xCC\xB8"},
+        {"&copy 2024 &eacute,", "\xC2\xA9 2024 \xC3\xA9,"},
+        {"?a=1&copy=2 &hellip &notit; &Eacute", "?a=1&copy=2 &hellip &notit; \xC3\x89"},
+        // Numeric references to 128..159 mean the Windows characters.
+        {"&#150;&#x93;&#8217;", "\xE2\x80\x93\xE2\x80\x9C\xE2\x80\x99"},
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(DecodeCharacterReferences(in), out) << in;

@@ -31,7 +31,8 @@ public:
              "INSERT INTO moz_places VALUES (1, 'https://one.example/', 'ignored', 0),"
              "(2, 'https://two.example/?a=1&b=2', NULL, 0), (3, 'place:sort=8&maxResults=10', "
              "NULL, 0), (4, 'https://toolbar.example/', NULL, 0),"
-             "(5, 'https://tagged.example/', NULL, 0), (6, 'https://mobile.example/', NULL, 0);"
+             "(5, 'https://tagged.example/', NULL, 0), (6, 'https://mobile.example/', NULL, 0),"
+             "(8, 'javascript:alert(document.title)', NULL, 0);"
              "INSERT INTO moz_bookmarks (id, type, fk, parent, position, title, guid) VALUES"
              "(1, 2, NULL, 0, 0, '', 'root________'),"
              "(3, 2, NULL, 1, 1, 'toolbar', 'toolbar_____'),"
@@ -48,7 +49,8 @@ public:
              "(16, 2, NULL, 4, 0, 'a tag', 't1'),"
              "(17, 1, 5, 16, 0, NULL, 't2'),"
              "(18, 1, 6, 6, 0, 'Phone', 'b4'),"
-             "(19, 2, NULL, 10, 2, 'Empty', 'f2');");
+             "(19, 2, NULL, 10, 2, 'Empty', 'f2'),"
+             "(21, 1, 8, 3, 2, 'Bookmarklet', 'j1');");
     }
     ~PlacesFile() { sqlite3_close(db_); }
     void Exec(const std::string& sql) {
@@ -120,7 +122,8 @@ TEST(ChromiumBookmarks, ReadsTheRootsAndTheirFoldersInTheBrowsersOrder) {
                   {"name": "No address", "type": "url"},
                   {"name": "Odd", "type": "other"},
                   "not a node",
-                  {"name": "Last", "type": "url", "url": "https://last.example/"}]}],
+                  {"name": "Last", "type": "url", "url": "https://last.example/"},
+                  {"name": "Bookmarklet", "type": "url", "url": "javascript:void 0"}]}],
              "name": "Bookmarks bar", "type": "folder"},
           "workspace": {"children": [{"type": "url", "url": "https://w.example/"}],
                         "name": "Workspace", "type": "folder"}

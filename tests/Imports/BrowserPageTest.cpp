@@ -57,16 +57,30 @@ TEST(AddFromBrowser, AnswersBecomeTheFirstEntry) {
 }
 
 TEST(AddFromBrowser, ClipboardAndDroppedPages) {
-    EXPECT_EQ(ClipboardAnswer("", "", "  https://example.org/a?b=c  \n"),
-              "\"https://example.org/a?b=c\",\"https://example.org/a?b=c\"");
-    EXPECT_EQ(ClipboardAnswer("", "", "see https://example.org/"), std::nullopt);
-    EXPECT_EQ(ClipboardAnswer("", "", "file:///etc/passwd"), std::nullopt);
-    EXPECT_EQ(ClipboardAnswer("", "", "http://"), std::nullopt);
-    EXPECT_EQ(ClipboardAnswer("# comment\r\nfile:///home/u/a.txt\r\nhttp://b.example/\r\n",
-                              "http://b.example/\nThe B Page\n", ""),
-              "\"http://b.example/\",\"The B Page\"");
-    EXPECT_EQ(ClipboardAnswer("", "http://t.example/\nTitled", ""),
-              "\"http://t.example/\",\"Titled\"");
+    using Page = std::optional<BrowserPage>;
+    EXPECT_EQ(ClipboardPage("", "", "  https://example.org/a?b=c  \n"),
+              Page({"https://example.org/a?b=c", ""}));
+    EXPECT_EQ(ClipboardPage("", "", "see https://example.org/"), std::nullopt);
+    EXPECT_EQ(ClipboardPage("", "", "file:///etc/passwd"), std::nullopt);
+    EXPECT_EQ(ClipboardPage("", "", "http://"), std::nullopt);
+    EXPECT_EQ(ClipboardPage("# comment\r\nfile:///home/u/a.txt\r\nhttp://b.example/\r\n",
+                            "http://b.example/\nThe B Page\n", ""),
+              Page({"http://b.example/", "The B Page"}));
+    EXPECT_EQ(ClipboardPage("", "http://t.example/\nTitled", ""),
+              Page({"http://t.example/", "Titled"}));
+    // A page's own title is kept whole: quotes, commas and "Netscape" are only text in it.
+    for (const char* title : {"About \"us\", the team", "History of Netscape Navigator and Mozilla",
+                              "Netscape - [Kept]"}) {
+        const Page page =
+            ClipboardPage("http://q.example/", std::string("http://q.example/\n") + title, "");
+        ASSERT_TRUE(page.has_value());
+        EXPECT_EQ(page->Title, title);
+        TWebList list;
+        TWebPage* entry = AddBrowserPage(list, *page);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->EntryName, title);
+        EXPECT_EQ(entry->Address, "http://q.example/");
+    }
 
     const std::vector<BrowserPage> pages =
         PagesFromUriList("http://a.example/\r\nhttp://b.example/\r\n", "http://b.example/\nBee");

@@ -64,19 +64,32 @@ TEST(InternetShortcuts, ImportMakesOneEntryPerShortcutLastFileFirst) {
                    "[InternetShortcut]\r\nURL=http://" + std::string(40000, 'x') + "\r\n");
     auto path = [&dir](const char* name) { return (dir / name).string(); };
 
+    WriteFileBytes(dir / "named.desktop",
+                   "[Desktop Entry]\nType=Link\nName[de]=Beispiel\nName=The\\sExample\n"
+                   "URL=http://e.example/\n");
+    WriteFileBytes(dir / "empty.url", "[InternetShortcut]\r\nIDList=\r\n");
+
     struct Case {
         std::vector<std::string> Files;
         std::vector<std::string> Names; // of the brief's entries afterwards, first to last
-        bool Error;
+        const char* Skipped;            // the one message naming the files skipped
     };
     const Case cases[] = {
-        {{path("a.url"), path("b.URL"), path("c.txt")}, {"a", "b", "old"}, false},
-        {{path("d.desktop"), path("a.url")}, {"d", "a", "old"}, false},
-        // A file that cannot be read stops the import; what was made before it stays.
-        {{path("a.url"), path("missing.url"), path("b.URL")}, {"b", "old"}, true},
-        {{path("a.url"), path("app.desktop")}, {"old"}, true},
-        {{path("long.url")}, {"old"}, true},
-        {{dir.Path().string() + "/sub.url"}, {"old"}, true},
+        {{path("a.url"), path("b.URL"), path("c.txt")}, {"a", "b", "old"}, nullptr},
+        {{path("d.desktop"), path("a.url")}, {"d", "a", "old"}, nullptr},
+        // A file that is no link is skipped and named at the end; the others are all made.
+        {{path("a.url"), path("missing.url"), path("b.URL")},
+         {"a", "b", "old"},
+         "This file is not a link to a web page, and Gathra Light skipped it: missing.url."},
+        {{path("app.desktop"), path("a.url"), path("long.url"), path("empty.url")},
+         {"a", "old"},
+         "These files are not links to web pages, and Gathra Light skipped them: app.desktop, "
+         "long.url, empty.url."},
+        {{dir.Path().string() + "/sub.url"},
+         {"old"},
+         "This file is not a link to a web page, and Gathra Light skipped it: sub.url."},
+        // A link file is named as file managers show it.
+        {{path("named.desktop")}, {"The Example", "old"}, nullptr},
     };
     std::filesystem::create_directory(dir / "sub.url");
     for (const Case& c : cases) {
@@ -90,15 +103,15 @@ TEST(InternetShortcuts, ImportMakesOneEntryPerShortcutLastFileFirst) {
         for (int i = 0; i < list.Count(); ++i)
             names.push_back(list.Entry(i).EntryName);
         EXPECT_EQ(names, c.Names) << c.Files.back();
-        ASSERT_EQ(dialogs.Log.size(), c.Error ? 1u : 0u) << c.Files.back();
-        if (c.Error) {
-            EXPECT_EQ(dialogs.Log[0].Text, "This file is either corrupt or is not a Shortcut "
-                                           "file. Gathra Pro cannot load it.");
+        ASSERT_EQ(dialogs.Log.size(), c.Skipped ? 1u : 0u) << c.Files.back();
+        if (c.Skipped) {
+            EXPECT_EQ(dialogs.Log[0].Text, c.Skipped);
             EXPECT_EQ(dialogs.Log[0].Caption, "Shortcut Loading Error");
         }
         for (int i = 0; i < made; ++i) {
             const TWebPage& e = list.Entry(i);
-            EXPECT_EQ(e.Address, "http://" + e.EntryName + ".example/");
+            const std::string host = e.EntryName == "The Example" ? "e" : e.EntryName;
+            EXPECT_EQ(e.Address, "http://" + host + ".example/");
             EXPECT_EQ(e.IsSearch, 0);
             EXPECT_EQ(e.NameSet, 1);
             EXPECT_EQ(e.SpiderDepth, 1);

@@ -203,10 +203,8 @@ void AddArchiveCommands(CLI::App& app, CliState& state) {
         ->callback([view, &state] { RunView(*view, state); });
 }
 
-std::optional<std::string> BrowserPageAnswer() {
-    if (std::optional<BrowserPage> page = CurrentSessionPage(UserHomeFolder()))
-        return BrowserAnswer(*page);
-    return std::nullopt;
+std::optional<BrowserPage> CurrentBrowserPage() {
+    return CurrentSessionPage(UserHomeFolder());
 }
 
 } // namespace gathra

@@ -86,13 +86,13 @@ void RunAdd(const AddOptions& o, CliState& state) {
     if (!LoadBriefFile(o.Path, brief, state)) return;
     TWebList& list = brief.WebList;
     if (o.FromBrowser) {
-        std::optional<std::string> page = BrowserPageAnswer();
+        std::optional<BrowserPage> page = CurrentBrowserPage();
         if (!page) {
             state.Fail(CliExitBriefFailed,
                        "add: no browser page found (no session of a Firefox-family browser)");
             return;
         }
-        if (AddFromBrowser(list, *page) == nullptr) {
+        if (AddBrowserPage(list, *page) == nullptr) {
             state.Fail(CliExitBriefFailed, "the brief is full (32767 entries)");
             return;
         }

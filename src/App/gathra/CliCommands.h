@@ -1,6 +1,7 @@
 #pragma once
 #include "App/gathra/CliDialogs.h"
 #include "Brief/Brief.h"
+#include "Imports/BrowserPage.h"
 
 #include <CLI/CLI.hpp>
 
@@ -62,9 +63,9 @@ void AddImportCommands(CLI::App& app, CliState& state);
 
 // archive list, delete, path, view: the archived briefs of a brief file.
 void AddArchiveCommands(CLI::App& app, CliState& state);
-// The page the user's browser shows, as the answer text AddFromBrowser takes (quoted address,
-// comma, quoted title); none when no browser page is found.
-std::optional<std::string> BrowserPageAnswer();
+// The page the user's browser shows, with the page's own title; none when no browser page is
+// found.
+std::optional<BrowserPage> CurrentBrowserPage();
 
 // Helpers for commands that work on a brief file.
 

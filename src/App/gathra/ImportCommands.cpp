@@ -107,8 +107,12 @@ void RunImportShortcuts(const ShortcutsOptions& o, CliState& state) {
     const int said = state.Messages.Said();
     const int made = ImportShortcutFiles(
         o.Files, [&list] { return list.InsertEntry(0, EntryKind::Web); }, state.Messages);
-    if (state.Messages.Said() != said) state.Status = CliExitBriefFailed;
-    if (made == 0) return;
+    // Files that are no links are named on the error stream; the import counts as done when it
+    // made at least one entry.
+    if (made == 0) {
+        if (state.Messages.Said() != said) state.Status = CliExitBriefFailed;
+        return;
+    }
     const int status = state.Status;
     if (SaveBriefFile(brief, state)) {
         state.Out << made << (made == 1 ? " entry" : " entries") << " added\n";
