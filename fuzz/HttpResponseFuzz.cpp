@@ -6,6 +6,11 @@
 // block sizes and how fast time passes.
 // A body given to the sink must leave the client reading the same status, location and type as
 // the whole response held in memory.
+// The body after the header also goes through the body decoders: the chunked transfer coding
+// when the header names it, then the content coding the header names (or, by the option byte's
+// two high bits, gzip, deflate or none whatever the header says). Fed in blocks they must end
+// as fed whole, give out the same bytes when they succeed, and never pass their bounds.
+#include "Net/BodyDecoder.h"
 #include "Net/HttpClient.h"
 #include "Net/HttpText.h"
 #include "Net/ResponseReader.h"
@@ -61,6 +66,75 @@ void CheckRequest(const std::string& target) {
     Check(request.find('\n') == lineEnd + 1);
 }
 
+// Feeds input to decoder in blocks of blockSize, then ends it; the bytes given out.
+template <class Decoder>
+std::string FeedBlocks(Decoder& decoder, std::string_view input, size_t blockSize) {
+    std::string out;
+    for (size_t at = 0; at < input.size(); at += blockSize)
+        decoder.Feed(input.substr(at, blockSize), out);
+    decoder.Finish();
+    return out;
+}
+
+void CheckChunked(std::string_view body, size_t blockSize, std::string& decoded) {
+    TChunkedDecoder whole;
+    std::string wholeOut;
+    whole.Feed(body, wholeOut);
+    whole.Finish();
+    TChunkedDecoder blocks;
+    decoded = FeedBlocks(blocks, body, blockSize);
+    Check(blocks.Current() == whole.Current() && blocks.Error() == whole.Error());
+    Check(decoded == wholeOut && blocks.BodyBytes() == decoded.size());
+    Check(blocks.Surplus() == whole.Surplus() && blocks.Surplus() <= body.size());
+    Check(decoded.size() <= body.size());
+    Check((blocks.Current() == TChunkedDecoder::State::Failed) ==
+          (blocks.Error() != TChunkedDecoder::Fault::None));
+    Check(blocks.Current() != TChunkedDecoder::State::More);
+}
+
+void CheckContent(TContentDecoder::Coding coding, std::string_view body, size_t blockSize) {
+    constexpr std::uint64_t kLimit = 4096;
+    TContentDecoder whole(coding, kLimit);
+    std::string wholeOut;
+    whole.Feed(body, wholeOut);
+    whole.Finish();
+    TContentDecoder blocks(coding, kLimit);
+    const std::string out = FeedBlocks(blocks, body, blockSize);
+    Check(out.size() == blocks.Decoded() && out.size() <= kLimit);
+    Check(wholeOut.size() == whole.Decoded() && wholeOut.size() <= kLimit);
+    Check(blocks.Current() == whole.Current());
+    Check(blocks.Current() != TContentDecoder::State::More);
+    if (blocks.Current() == TContentDecoder::State::Complete ||
+        blocks.Current() == TContentDecoder::State::TooLarge)
+        Check(out == wholeOut);
+    if (blocks.Current() == TContentDecoder::State::TooLarge) Check(out.size() == kLimit);
+    if (blocks.Current() == TContentDecoder::State::Complete) {
+        Check(blocks.Surplus() == whole.Surplus());
+        if (coding == TContentDecoder::Coding::Identity) Check(out == body);
+    }
+}
+
+void CheckBodyDecoders(std::string_view response, std::uint8_t options, size_t blockSize) {
+    size_t headerEnd = FindHeaderEnd(response);
+    if (headerEnd == std::string_view::npos) headerEnd = 0;
+    std::string header(response.substr(0, headerEnd));
+    for (char& c : header)
+        c = http::Lower(c);
+    std::string_view body = response.substr(headerEnd);
+    std::string unchunked;
+    if (http::HeaderValue(header, "transfer-encoding:") == "chunked") {
+        CheckChunked(body, blockSize, unchunked);
+        body = unchunked;
+    }
+    using Coding = TContentDecoder::Coding;
+    static constexpr Coding kForced[] = {Coding::Unknown, Coding::Gzip, Coding::Deflate,
+                                         Coding::Identity};
+    Coding coding = kForced[options >> 6];
+    if (coding == Coding::Unknown)
+        coding = TContentDecoder::CodingOf(http::HeaderValue(header, "content-encoding:"));
+    if (coding != Coding::Unknown) CheckContent(coding, body, blockSize);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -83,6 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const size_t blockSize = 1 + (pacing & 0x3F);
     const std::int64_t stepMs = (pacing >> 6) * 40;
+    CheckBodyDecoders(response, options, blockSize);
     std::int64_t now = 0;
     TResponseReader::Step step = TResponseReader::Step::More;
     size_t fed = 0;
