@@ -1,4 +1,5 @@
 #include "Html/LinkResolution.h"
+#include "Text/AsciiText.h"
 
 #include <cctype>
 #include <vector>
@@ -34,13 +35,6 @@ std::string WithoutLineSpace(std::string_view text) {
     for (char c : text.substr(clean))
         if (!IsLineSpace(c)) out += c;
     return out;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-    return true;
 }
 
 // A ":" followed by digits and then a separator, "?", "#" or the end names a port
