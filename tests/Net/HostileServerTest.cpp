@@ -172,7 +172,7 @@ TEST_F(HostileRedirects, TransfersWithoutAnEndFailAndPagesAreCut) {
     const auto started = std::chrono::steady_clock::now();
     TFetchResult r = Fetch(server.Address("/header.htm"));
     EXPECT_FALSE(r.IsContent);
-    EXPECT_NE(buffer.Bytes().find("unable to connect"), std::string::npos);
+    EXPECT_NE(buffer.Bytes().find("unable to connect"), std::string::npos) << buffer.Bytes();
 
     run.HeaderTimeUnits = 1000; // the trickled header of the next one is no matter here
     r = Fetch(server.Address("/body.htm"));
