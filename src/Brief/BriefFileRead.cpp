@@ -181,7 +181,8 @@ private:
         brief_.WebList.DeleteEntry(brief_.WebList.Count() - 1);
     }
 
-    // Returns false when the list cannot take the record.
+    // Returns false when the list cannot take the record. One case for each record tag of the
+    // file: the whole table reads best in one place.
     bool Apply(int tag, std::string_view text, int number, const std::string& plain) {
         TBrief& b = brief_;
         switch (tag) {

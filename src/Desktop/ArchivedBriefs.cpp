@@ -4,6 +4,7 @@
 
 #include "Run/FileNames.h"
 #include "Run/OutputFile.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <array>
@@ -144,9 +145,7 @@ std::string ArchiveStartPage(const std::string& folder, const std::string& archi
 
 std::string ArchiveViewAddress(const std::string& folder, const std::string& archivePath,
                                const std::string& browserService) {
-    std::string service = browserService;
-    for (char& c : service)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string service = Uppered(browserService);
     if (service.find("IEXPLORE") != std::string::npos) return folder + archivePath;
     return FileAddress(ArchiveStartPage(folder, archivePath));
 }

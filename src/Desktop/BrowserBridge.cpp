@@ -1,10 +1,10 @@
 #include "Desktop/BrowserBridge.h"
 
+#include "Platform/ExecLine.h"
 #include "Platform/ProcessStart.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 
@@ -15,12 +15,6 @@ namespace {
 constexpr int OpenTimeoutMs = 5000;
 constexpr int WindowInfoTimeoutMs = 2000;
 constexpr size_t MaxAnswerBytes = 5000;
-
-std::string Upper(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool IsProgramFile(const std::string& path) {
     std::error_code ec;
@@ -55,46 +49,13 @@ bool Substitute(const std::string& argument, const std::string& address, std::st
 
 } // namespace
 
-std::vector<std::string> SplitCommandLine(const std::string& line) {
-    std::vector<std::string> args;
-    std::string word;
-    bool inWord = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            if (inWord) args.push_back(std::move(word));
-            word.clear();
-            inWord = false;
-            continue;
-        }
-        inWord = true;
-        if (c == '"') {
-            for (++i; i < line.size() && line[i] != '"'; ++i) {
-                if (line[i] == '\\' && i + 1 < line.size() &&
-                    std::strchr("\"`$\\", line[i + 1]) != nullptr)
-                    ++i;
-                word += line[i];
-            }
-        } else if (c == '\'') {
-            for (++i; i < line.size() && line[i] != '\''; ++i)
-                word += line[i];
-        } else if (c == '\\' && i + 1 < line.size()) {
-            word += line[++i];
-        } else {
-            word += c;
-        }
-    }
-    if (inWord) args.push_back(std::move(word));
-    return args;
-}
-
 std::vector<std::string> BrowserArguments(const std::string& browserPath,
                                           const std::string& address) {
     std::vector<std::string> words;
     if (IsProgramFile(browserPath))
         words = {browserPath};
     else
-        words = SplitCommandLine(browserPath);
+        words = SplitExecLine(browserPath);
     if (words.empty()) return {"xdg-open", address};
 
     std::vector<std::string> argv;
@@ -144,7 +105,7 @@ std::string FileAddress(const std::string& path) {
 }
 
 std::string CommandLineAddress(const std::string& address, bool fileFlag) {
-    if (fileFlag && Upper(address.substr(0, 4)) != "FILE") return FileAddress(address);
+    if (fileFlag && Uppered(address.substr(0, 4)) != "FILE") return FileAddress(address);
     std::string out;
     out.reserve(address.size());
     for (char c : address) {
@@ -174,7 +135,7 @@ void TBrowserBridge::Status(const std::string& text) {
 TBrowserBridge::OpenResult TBrowserBridge::Open(const std::string& address, bool fileFlag) {
     if (ports_.Windows->TypeAddress(address)) return OpenResult::Typed;
     AppSettings& settings = *ports_.Settings;
-    if (Upper(settings.BrowserService).find("IEXPLORE") != std::string::npos)
+    if (Uppered(settings.BrowserService).find("IEXPLORE") != std::string::npos)
         settings.BrowserService = "iexplore";
     if (settings.BrowserService.empty() || settings.BrowserPath.empty()) {
         if (ports_.Dlg != nullptr)

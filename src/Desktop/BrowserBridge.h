@@ -50,12 +50,8 @@ public:
     std::optional<std::string> FixedPathText() override { return std::nullopt; }
 };
 
-// Splits a command line as a desktop file's Exec line is split, without a shell: blanks separate
-// arguments; double quotes group (inside them a backslash escapes `"`, `` ` ``, `$` and `\`),
-// single quotes group literally, and a backslash outside quotes escapes the next character.
-std::vector<std::string> SplitCommandLine(const std::string& line);
-
-// The program and arguments that show `address`: `browserPath` split into arguments, with the
+// The program and arguments that show `address`: `browserPath` split into arguments as an Exec
+// line is (SplitExecLine), with the
 // address put where "%1", "%u", "%U", "%f" or "%F" stands (other field codes are dropped, "%%"
 // is "%"), else appended. A browser path that names an existing program as a whole (a path
 // with blanks) is not split. An empty address just starts the browser; an empty browser path

@@ -1,5 +1,7 @@
 #include "Gui/DialogParts.h"
 
+#include "Gui/ByteLimitValidator.h"
+
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -49,6 +51,27 @@ void KeepPageOkDefault(QTabWidget* notebook, std::span<QPushButton* const> ok) {
             buttons[static_cast<size_t>(index)]->setDefault(true);
     });
     if (ok[0] != nullptr) ok[0]->setDefault(true);
+}
+
+PasswordEdits MakePasswordEdits(QWidget* group, int editLeft, int top, qsizetype maxBytes,
+                                const QString& confirmText) {
+    auto makeEdit = [&](const char* objectName, int y, bool secret) {
+        auto* edit = new QLineEdit(group);
+        edit->setObjectName(objectName);
+        edit->setGeometry(editLeft, y, group->width() - editLeft - 15, 24);
+        if (secret) edit->setEchoMode(QLineEdit::Password);
+        ByteLimitValidator::Attach(edit, maxBytes);
+        return edit;
+    };
+    PasswordEdits edits;
+    edits.User = makeEdit("UserName", top, false);
+    edits.UserLabel = MakeBuddyLabel("&User Name:", group, 15, top + 4, edits.User);
+    edits.Password = makeEdit("Password", top + 34, true);
+    edits.PasswordLabel = MakeBuddyLabel("&Password:", group, 15, top + 38, edits.Password);
+    edits.Confirm = makeEdit("Confirm", top + 68, true);
+    edits.ConfirmLabel = MakeBuddyLabel(confirmText, group, 15, top + 72, edits.Confirm);
+    edits.ConfirmLabel->setObjectName("ConfirmLabel");
+    return edits;
 }
 
 } // namespace gathra

@@ -1,7 +1,13 @@
 #pragma once
+#include "Gui/MessageDialogs.h"
+
+#include <QLineEdit>
+#include <QObject>
 #include <QString>
 #include <array>
+#include <functional>
 #include <span>
+#include <tuple>
 
 class QDialog;
 class QLabel;
@@ -36,5 +42,46 @@ PageButtons MakePageButtons(QWidget* page, int top, const QString& okName,
 
 // Each page's OK is the default button while that page is shown.
 void KeepPageOkDefault(QTabWidget* notebook, std::span<QPushButton* const> ok);
+
+// The user name, password and confirmation edits of a password group, with their labels.
+struct PasswordEdits {
+    QLineEdit* User = nullptr;
+    QLabel* UserLabel = nullptr;
+    QLineEdit* Password = nullptr;
+    QLabel* PasswordLabel = nullptr;
+    QLineEdit* Confirm = nullptr;
+    QLabel* ConfirmLabel = nullptr; // named "ConfirmLabel"
+
+    // For std::tie into a dialog's own members, in the order above.
+    std::tuple<QLineEdit*, QLabel*, QLineEdit*, QLabel*, QLineEdit*, QLabel*> All() const {
+        return {User, UserLabel, Password, PasswordLabel, Confirm, ConfirmLabel};
+    }
+};
+// Fills `group` (already placed) with the three edits, `editLeft` pixels in and 15 from its right
+// edge, the first at `top` and each next 34 pixels lower, the two passwords hidden and each
+// limited to maxBytes; each label stands at the left, 4 pixels lower than its edit.
+PasswordEdits MakePasswordEdits(QWidget* group, int editLeft, int top, qsizetype maxBytes,
+                                const QString& confirmText);
+// Hands each edit's text (as stored) to the model's EditUserName, EditPassword or EditConfirm,
+// then calls refresh.
+template <class Model>
+void ConnectPasswordEdits(QObject* context, const PasswordEdits& edits, Model& model,
+                          const std::function<void()>& refresh) {
+    QObject::connect(edits.User, &QLineEdit::textEdited, context,
+                     [&model, refresh](const QString& t) {
+                         model.EditUserName(ToStored(t));
+                         refresh();
+                     });
+    QObject::connect(edits.Password, &QLineEdit::textEdited, context,
+                     [&model, refresh](const QString& t) {
+                         model.EditPassword(ToStored(t));
+                         refresh();
+                     });
+    QObject::connect(edits.Confirm, &QLineEdit::textEdited, context,
+                     [&model, refresh](const QString& t) {
+                         model.EditConfirm(ToStored(t));
+                         refresh();
+                     });
+}
 
 } // namespace gathra

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <tuple>
 
 namespace gathra {
 
@@ -183,36 +184,12 @@ void TEntryDialog::BuildPasswordPage(QWidget* page) {
     auto* group = new QGroupBox("Set Password ", page);
     group->setObjectName("PasswordGroup");
     group->setGeometry(GroupLeft, 10, GroupWidth, 130);
-    auto makeEdit = [&](const char* objectName, int y, bool secret) {
-        auto* edit = new QLineEdit(group);
-        edit->setObjectName(objectName);
-        edit->setGeometry(150, y, GroupWidth - 165, 24);
-        if (secret) edit->setEchoMode(QLineEdit::Password);
-        // User names and passwords are stored scrambled, which makes them a third longer.
-        ByteLimitValidator::Attach(edit, static_cast<qsizetype>(MaxScrambledPlainBytes));
-        return edit;
-    };
-    user_ = makeEdit("UserName", 26, false);
-    userLabel_ = MakeBuddyLabel("&User Name:", group, 15, 30, user_);
-    password_ = makeEdit("Password", 60, true);
-    passwordLabel_ = MakeBuddyLabel("&Password:", group, 15, 64, password_);
-    confirm_ = makeEdit("Confirm", 94, true);
-    confirmLabel_ =
-        MakeBuddyLabel(web ? "C&onfirm Password:" : "Co&nfirm Password:", group, 15, 98, confirm_);
-    confirmLabel_->setObjectName("ConfirmLabel");
-
-    connect(user_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditUserName(ToStored(t));
-        Refresh();
-    });
-    connect(password_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditPassword(ToStored(t));
-        Refresh();
-    });
-    connect(confirm_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditConfirm(ToStored(t));
-        Refresh();
-    });
+    // User names and passwords are stored scrambled, which makes them a third longer.
+    const PasswordEdits edits =
+        MakePasswordEdits(group, 150, 26, static_cast<qsizetype>(MaxScrambledPlainBytes),
+                          web ? "C&onfirm Password:" : "Co&nfirm Password:");
+    std::tie(user_, userLabel_, password_, passwordLabel_, confirm_, confirmLabel_) = edits.All();
+    ConnectPasswordEdits(this, edits, model_, [this] { Refresh(); });
 }
 
 void TEntryDialog::AddButtonRow(QWidget* page, int index, const char* prefix) {

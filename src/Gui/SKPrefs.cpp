@@ -18,6 +18,7 @@
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <tuple>
 
 #include <algorithm>
 
@@ -215,39 +216,16 @@ void TSKPrefs::BuildBriefPage(QWidget* page) {
     auto* group = new QGroupBox("Default Password ", page);
     group->setObjectName("PasswordGroup");
     group->setGeometry(GroupLeft, 76, GroupWidth, 130);
-    auto makeEdit = [&](const char* name, int y, bool secret) {
-        auto* edit = new QLineEdit(group);
-        edit->setObjectName(name);
-        edit->setGeometry(160, y, GroupWidth - 175, 24);
-        if (secret) edit->setEchoMode(QLineEdit::Password);
-        ByteLimitValidator::Attach(edit, TPreferencesModel::MaxSecretBytes);
-        return edit;
-    };
-    user_ = makeEdit("UserName", 24, false);
-    userLabel_ = MakeBuddyLabel("&User Name:", group, 15, 28, user_);
-    password_ = makeEdit("Password", 58, true);
-    passwordLabel_ = MakeBuddyLabel("&Password:", group, 15, 62, password_);
-    confirm_ = makeEdit("Confirm", 92, true);
-    confirmLabel_ = MakeBuddyLabel("C&onfirm Password:", group, 15, 96, confirm_);
-    confirmLabel_->setObjectName("ConfirmLabel");
+    const PasswordEdits edits =
+        MakePasswordEdits(group, 160, 24, TPreferencesModel::MaxSecretBytes, "C&onfirm Password:");
+    std::tie(user_, userLabel_, password_, passwordLabel_, confirm_, confirmLabel_) = edits.All();
 
     connect(retries_, &QSpinBox::valueChanged, this, [this](int v) {
         if (refreshing_) return;
         model_.EditRetries(v);
         Refresh();
     });
-    connect(user_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditUserName(ToStored(t));
-        Refresh();
-    });
-    connect(password_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditPassword(ToStored(t));
-        Refresh();
-    });
-    connect(confirm_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        model_.EditConfirm(ToStored(t));
-        Refresh();
-    });
+    ConnectPasswordEdits(this, edits, model_, [this] { Refresh(); });
 }
 
 void TSKPrefs::AddButtonRow(QWidget* page, int index, const char* applyName) {

@@ -8,6 +8,7 @@
 #include "Platform/Dialogs.h"
 #include "Gui/MDIFrame.h"
 #include "Gui/MessageDialogs.h"
+#include "Text/AsciiText.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,12 +29,6 @@ namespace {
 QSet<const TSkeinForm*>& LiveForms() {
     static QSet<const TSkeinForm*> forms;
     return forms;
-}
-
-std::string Lowered(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 } // namespace

@@ -42,6 +42,7 @@ void Lines(QPainter& p, int x, int y, int w, int n) {
 
 } // namespace
 
+// One case for each button's picture: the drawings stay together as one table.
 QIcon ToolIcon(Command button) {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);

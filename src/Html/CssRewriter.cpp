@@ -1,5 +1,6 @@
 #include "Html/CssRewriter.h"
 #include "Text/Utf8.h"
+#include "Text/AsciiText.h"
 
 #include <cstdint>
 
@@ -24,17 +25,6 @@ int HexValue(char c) {
 bool IsNameChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_' || static_cast<unsigned char>(c) >= 0x80;
-}
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsNoCase(std::string_view text, size_t pos, std::string_view word) {
-    if (pos + word.size() > text.size()) return false;
-    for (size_t i = 0; i < word.size(); ++i)
-        if (Lower(text[pos + i]) != word[i]) return false;
-    return true;
 }
 
 // The end of the string whose opening quote is at `open`: the offset of its closing quote, or
@@ -91,7 +81,7 @@ bool IsFontFile(std::string_view address) {
         return false;
     std::string ext;
     for (char c : address.substr(dot + 1))
-        ext += Lower(c);
+        ext += AsciiLower(c);
     return ext == "woff" || ext == "woff2" || ext == "ttf" || ext == "otf" || ext == "eot";
 }
 
@@ -198,11 +188,11 @@ std::string RewriteCss(std::string_view css, const CssReferenceMap& map) {
             while (word < css.size() && IsNameChar(css[word]))
                 ++word;
             std::string_view name = css.substr(i + 1, word - i - 1);
-            if (name.size() == 6 && StartsNoCase(name, 0, "import")) importPending = true;
-            if (name.size() == 9 && StartsNoCase(name, 0, "font-face")) fontFacePending = true;
+            if (EqualsNoCase(name, "import")) importPending = true;
+            if (EqualsNoCase(name, "font-face")) fontFacePending = true;
             out.append(css.substr(i, word - i));
             i = word;
-        } else if ((c == 'u' || c == 'U') && StartsNoCase(css, i, "url(") &&
+        } else if ((c == 'u' || c == 'U') && StartsWithNoCase(css.substr(i), "url(") &&
                    (i == 0 || !IsNameChar(css[i - 1]))) {
             std::optional<UrlTokenFound> token = ReadUrlToken(css, i);
             if (!token) {

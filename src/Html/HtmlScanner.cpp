@@ -1,17 +1,10 @@
 #include "Html/HtmlScanner.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace gathra {
-
-namespace {
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-} // namespace
 
 bool MatchesName(std::string_view text, size_t pos, std::string_view name) {
     if (pos > text.size() || text.size() - pos < name.size()) return false;
@@ -19,7 +12,7 @@ bool MatchesName(std::string_view text, size_t pos, std::string_view name) {
         char c = text[pos + i];
         if (name[i] == ' ') {
             if (!IsWhite(c)) return false;
-        } else if (Lower(c) != name[i]) {
+        } else if (AsciiLower(c) != name[i]) {
             return false;
         }
     }
@@ -50,7 +43,7 @@ size_t FindAttribute(std::string_view text, size_t from, size_t end, std::string
     if (name.empty()) return kNone;
     const char first = name[0];
     for (size_t i = from; i < end; ++i) {
-        if (Lower(text[i]) == first && MatchesName(text, i, name)) return i;
+        if (AsciiLower(text[i]) == first && MatchesName(text, i, name)) return i;
     }
     return kNone;
 }

@@ -1,4 +1,5 @@
 #include "Html/LinkResolution.h"
+#include "Text/AsciiText.h"
 
 #include <cctype>
 #include <vector>
@@ -49,13 +50,6 @@ std::string WithoutLineSpace(std::string_view text) {
 // "%20" ("price list.html" asks for "price%20list.html").
 std::string WithBlanksEncoded(std::string_view text) {
     return WithBlanksAs(text, "%20");
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-    return true;
 }
 
 // A ":" followed by digits and then a separator, "?", "#" or the end names a port

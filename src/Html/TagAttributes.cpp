@@ -1,21 +1,11 @@
 #include "Html/TagAttributes.h"
 
 #include "Html/HtmlScanner.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 
 namespace gathra {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 std::vector<TagAttribute> ParseAttributes(std::string_view tag) {
     std::vector<TagAttribute> attributes;
@@ -69,7 +59,7 @@ std::string_view ValueOf(std::string_view tag, const TagAttribute& a) {
 
 const TagAttribute* FindNamed(const std::vector<TagAttribute>& attributes, std::string_view name) {
     for (const TagAttribute& a : attributes)
-        if (EqualsIgnoringCase(a.Name, name)) return &a;
+        if (EqualsNoCase(a.Name, name)) return &a;
     return nullptr;
 }
 

@@ -27,7 +27,4 @@ std::string_view ValueOf(std::string_view tag, const TagAttribute& a);
 // The first attribute named `name` (any letter case), or null.
 const TagAttribute* FindNamed(const std::vector<TagAttribute>& attributes, std::string_view name);
 
-// True when `a` and `b` are equal ignoring ASCII letter case.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
-
 } // namespace gathra

@@ -2,6 +2,7 @@
 
 #include "Html/CharacterReferences.h"
 #include "Html/HtmlScanner.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <array>
@@ -18,10 +19,6 @@ namespace {
 
 constexpr size_t kNoPos = std::string_view::npos;
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool IsLineWhite(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -31,7 +28,7 @@ bool IsLineWhite(char c) {
 bool TagIs(std::string_view text, size_t lt, std::string_view name) {
     if (text.size() - lt - 1 < name.size()) return false;
     for (size_t i = 0; i < name.size(); ++i)
-        if (Lower(text[lt + 1 + i]) != name[i]) return false;
+        if (AsciiLower(text[lt + 1 + i]) != name[i]) return false;
     return true;
 }
 
@@ -39,7 +36,7 @@ size_t FindNoCase(std::string_view text, std::string_view lowerName) {
     if (text.size() < lowerName.size()) return kNoPos;
     for (size_t i = 0; i + lowerName.size() <= text.size(); ++i) {
         size_t k = 0;
-        while (k < lowerName.size() && Lower(text[i + k]) == lowerName[k])
+        while (k < lowerName.size() && AsciiLower(text[i + k]) == lowerName[k])
             ++k;
         if (k == lowerName.size()) return i;
     }

@@ -1,4 +1,5 @@
 #include "Imports/BrowserPage.h"
+#include "Text/AsciiText.h"
 
 #include <cctype>
 
@@ -6,14 +7,8 @@ namespace gathra {
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && std::isspace(static_cast<unsigned char>(text[first])))
-        ++first;
-    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1])))
-        --last;
-    return text.substr(first, last - first);
+std::string TrimmedCopy(std::string_view text) {
+    return std::string(Trimmed(text, kAsciiSpaces));
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -28,13 +23,6 @@ std::vector<std::string> Lines(const std::string& text) {
         start = end + 1;
     }
     return lines;
-}
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-    return true;
 }
 
 } // namespace
@@ -89,7 +77,7 @@ TWebPage* AddBrowserPage(TWebList& list, const BrowserPage& page) {
 }
 
 std::optional<std::string> WebAddressInText(const std::string& text) {
-    std::string address = Trimmed(text);
+    std::string address = TrimmedCopy(text);
     for (char c : address)
         if (std::isspace(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) < 32)
             return std::nullopt;
@@ -105,12 +93,12 @@ std::vector<BrowserPage> PagesFromUriList(const std::string& uriList,
     std::vector<BrowserPage> titled;
     const std::vector<std::string> lines = Lines(titledList);
     for (size_t i = 0; i + 1 < lines.size(); i += 2)
-        if (!Trimmed(lines[i]).empty())
-            titled.push_back({Trimmed(lines[i]), Trimmed(lines[i + 1])});
+        if (!TrimmedCopy(lines[i]).empty())
+            titled.push_back({TrimmedCopy(lines[i]), TrimmedCopy(lines[i + 1])});
 
     std::vector<BrowserPage> pages;
     for (const std::string& line : Lines(uriList)) {
-        const std::string uri = Trimmed(line);
+        const std::string uri = TrimmedCopy(line);
         if (uri.empty() || uri[0] == '#') continue;
         BrowserPage page{uri, {}};
         for (const BrowserPage& t : titled)
@@ -121,7 +109,7 @@ std::vector<BrowserPage> PagesFromUriList(const std::string& uriList,
         pages.push_back(std::move(page));
     }
     // Only the titled list was offered.
-    if (pages.empty() && Trimmed(uriList).empty()) pages = titled;
+    if (pages.empty() && TrimmedCopy(uriList).empty()) pages = titled;
     return pages;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Imports/BookmarkEntries.h"
 #include "Text/StoredText.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -17,27 +18,8 @@ constexpr std::size_t kMostShortcutBytes = 64 * 1024;
 // The first shortcuts were read from their first 1,000 bytes.
 constexpr std::size_t kClassicShortcutBytes = 1000;
 
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string UpperText(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = Upper(c);
-    return out;
-}
-
 bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
 }
 
 // Calls `visit(section, key, value)` for every "key=value" line, the section being the name
@@ -50,19 +32,19 @@ template <class Visit> void ForEachKey(std::string_view text, Visit visit) {
         size_t end = at;
         while (end < text.size() && !IsLineEnd(text[end]))
             ++end;
-        std::string_view line = Trimmed(text.substr(at, end - at));
+        std::string_view line = Trimmed(text.substr(at, end - at), " \t");
         at = end;
         while (at < text.size() && IsLineEnd(text[at]))
             ++at;
         if (!line.empty() && line.front() == '[') {
             size_t close = line.find(']');
-            section = UpperText(
+            section = Uppered(
                 line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
             continue;
         }
         size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        visit(section, UpperText(Trimmed(line.substr(0, eq))), line.substr(eq + 1));
+        visit(section, Uppered(Trimmed(line.substr(0, eq), " \t")), line.substr(eq + 1));
     }
 }
 
@@ -111,7 +93,7 @@ std::optional<std::string> ReadHead(const std::string& path) {
 } // namespace
 
 ShortcutKind ShortcutKindOf(const std::string& path) {
-    std::string upper = UpperText(path);
+    std::string upper = Uppered(path);
     auto endsWith = [&upper](std::string_view tail) {
         return upper.size() >= tail.size() &&
                std::string_view(upper).substr(upper.size() - tail.size()) == tail;
@@ -139,8 +121,8 @@ std::string InternetShortcutAddress(std::string_view text) {
                });
     if (url) return *url;
     // A section line with no key after it still counts as the section.
-    if (inSection || UpperText(text.substr(0, kMostShortcutBytes)).find("[INTERNETSHORTCUT]") !=
-                         std::string::npos)
+    if (inSection ||
+        Uppered(text.substr(0, kMostShortcutBytes)).find("[INTERNETSHORTCUT]") != std::string::npos)
         return {};
     return ClassicAddress(text);
 }
@@ -171,7 +153,7 @@ std::optional<std::string> DesktopLinkAddress(std::string_view text) {
     ForEachKey(text,
                [&](const std::string& section, const std::string& key, std::string_view value) {
                    if (section != "DESKTOP ENTRY") return;
-                   if (key == "TYPE") link = Trimmed(value) == "Link";
+                   if (key == "TYPE") link = Trimmed(value, " \t") == "Link";
                    // KDE writes the key as "URL[$e]" (the value may use environment variables).
                    if ((key == "URL" || key == "URL[$E]") && !url) url = DesktopValue(value);
                });

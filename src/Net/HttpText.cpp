@@ -3,6 +3,7 @@
 
 #include "Text/Base64.h"
 #include "Html/LinkResolution.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,7 +11,7 @@
 namespace gathra::http {
 
 char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return AsciiLower(c);
 }
 
 // Finds the lower-case pattern in data[from, to) with the data's letters lowered; npos when absent.
@@ -42,8 +43,7 @@ bool IsBlank(char c) {
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
-    return text.size() >= lowerPrefix.size() &&
-           FindNoCase(text, lowerPrefix, 0, lowerPrefix.size()) == 0;
+    return gathra::StartsWithNoCase(text, lowerPrefix);
 }
 
 // The position of the first "/" in text, or of the first "\" when there is no "/".

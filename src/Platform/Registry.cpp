@@ -1,6 +1,8 @@
 #include "Platform/Registry.h"
 
+#include "Platform/ExecLine.h"
 #include "Platform/SafeSave.h"
+#include "Text/AsciiText.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -34,30 +36,6 @@ bool IsHeaderLine(std::string_view line) {
         header.remove_prefix(newline == std::string_view::npos ? header.size() : newline + 1);
     }
     return false;
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
-}
-
-bool EndsWithIgnoreCase(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() &&
-           EqualsIgnoreCase(text.substr(text.size() - tail.size()), tail);
-}
-
-// Registry key names compare without regard to case; the file keeps the case first written.
-std::string FoldKey(std::string_view key) {
-    std::string folded(key);
-    for (char& c : folded)
-        c = AsciiLower(c);
-    return folded;
 }
 
 int HexDigit(char c) {
@@ -117,13 +95,9 @@ bool IsBlank(std::string_view line) {
     return true;
 }
 
-std::string Trim(std::string_view text) {
-    size_t begin = 0, end = text.size();
-    while (begin < end && std::strchr(" \t\r\n", text[begin]) != nullptr)
-        ++begin;
-    while (end > begin && std::strchr(" \t\r\n", text[end - 1]) != nullptr)
-        --end;
-    return std::string(text.substr(begin, end - begin));
+// A desktop file's line or a tool's answer without the blanks, line ends and NUL bytes around it.
+std::string TrimmedLine(std::string_view text) {
+    return std::string(Trimmed(text, std::string_view(" \t\r\n\0", 5)));
 }
 
 std::string ProgramOnPath(const std::string& program) {
@@ -185,37 +159,13 @@ std::string UnescapeDesktopValue(std::string_view value) {
     return out;
 }
 
-std::vector<std::string> SplitExecWords(std::string_view exec) {
-    std::vector<std::string> words;
-    size_t i = 0;
-    while (i < exec.size()) {
-        while (i < exec.size() && (exec[i] == ' ' || exec[i] == '\t'))
-            ++i;
-        if (i >= exec.size()) break;
-        std::string word;
-        if (exec[i] == '"') {
-            ++i;
-            while (i < exec.size() && exec[i] != '"') {
-                if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
-                word += exec[i++];
-            }
-            ++i; // the closing quote
-        } else {
-            while (i < exec.size() && exec[i] != ' ' && exec[i] != '\t')
-                word += exec[i++];
-        }
-        words.push_back(std::move(word));
-    }
-    return words;
-}
-
 } // namespace
 
 std::string ExecProgram(std::string_view text) {
     bool inDesktopEntry = false;
     while (!text.empty()) {
         size_t newline = text.find('\n');
-        std::string line = Trim(text.substr(0, newline));
+        std::string line = TrimmedLine(text.substr(0, newline));
         text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
         if (!line.empty() && line.front() == '[') {
             inDesktopEntry = line == "[Desktop Entry]";
@@ -226,7 +176,7 @@ std::string ExecProgram(std::string_view text) {
         size_t equals = rest.find('=');
         if (equals == std::string_view::npos || !IsBlank(rest.substr(0, equals))) continue;
         std::vector<std::string> words =
-            SplitExecWords(UnescapeDesktopValue(Trim(rest.substr(equals + 1))));
+            SplitExecLine(UnescapeDesktopValue(TrimmedLine(rest.substr(equals + 1))));
         size_t first = 0;
         if (first < words.size() && words[first] == "env") {
             ++first;
@@ -448,7 +398,8 @@ Registry::Contents Registry::Load() const {
             contents.UnreadableLines.emplace_back(line);
             continue;
         }
-        auto [where, fresh] = folded.emplace(FoldKey(*key), *key);
+        // Key names compare without regard to case; the file keeps the case first written.
+        auto [where, fresh] = folded.emplace(Lowered(*key), *key);
         if (!fresh) contents.Values.erase(where->second);
         contents.Values[where->second] = std::move(*value);
     }
@@ -477,9 +428,9 @@ bool Registry::Save(const Contents& contents) const {
 
 std::optional<std::string> Registry::ReadKeyDefault(std::string_view keyPath) const {
     Contents contents = Load();
-    std::string folded = FoldKey(keyPath);
+    std::string folded = Lowered(keyPath);
     for (const auto& [key, value] : contents.Values)
-        if (FoldKey(key) == folded) return value;
+        if (Lowered(key) == folded) return value;
     return std::nullopt;
 }
 
@@ -517,10 +468,10 @@ bool Registry::WriteKeyDefault(std::string_view keyPath, std::string_view value)
     // A file that exists but cannot be read must not be replaced by one that lacks its values.
     bool ok = !error && contents.Readable;
     if (ok) {
-        std::string folded = FoldKey(keyPath);
+        std::string folded = Lowered(keyPath);
         std::string key(keyPath);
         for (auto it = contents.Values.begin(); it != contents.Values.end(); ++it)
-            if (FoldKey(it->first) == folded) {
+            if (Lowered(it->first) == folded) {
                 key = it->first;
                 break;
             }
@@ -546,16 +497,16 @@ constexpr std::string_view kOpenCommand = "\\shell\\open\\command";
 } // namespace
 
 std::optional<std::string> Registry::ReadClassesRoot(std::string_view keyPath) const {
-    if (EqualsIgnoreCase(keyPath, ".htm")) {
+    if (EqualsNoCase(keyPath, ".htm")) {
         std::optional<std::string> answer;
         if (run_) answer = run_({"xdg-mime", "query", "default", "text/html"});
-        std::string desktopId = answer ? Trim(*answer) : std::string();
+        std::string desktopId = answer ? TrimmedLine(*answer) : std::string();
         if (desktopId.empty() || desktopId.find('\\') != std::string::npos ||
             desktopId.find('/') != std::string::npos || desktopId.find('\n') != std::string::npos)
             return std::string(kFallbackClass);
         return desktopId;
     }
-    if (EndsWithIgnoreCase(keyPath, kOpenCommand)) {
+    if (EndsWithNoCase(keyPath, kOpenCommand)) {
         std::string_view fileClass = keyPath.substr(0, keyPath.size() - kOpenCommand.size());
         if (fileClass.empty()) return std::nullopt;
         if (auto command = HtmlHandlerCommand(fileClass)) return command;
@@ -565,7 +516,7 @@ std::optional<std::string> Registry::ReadClassesRoot(std::string_view keyPath) c
 }
 
 std::optional<std::string> Registry::HtmlHandlerCommand(std::string_view desktopId) const {
-    if (EqualsIgnoreCase(desktopId, kFallbackClass)) return std::nullopt;
+    if (EqualsNoCase(desktopId, kFallbackClass)) return std::nullopt;
     for (const std::filesystem::path& folder : applicationFolders_) {
         std::filesystem::path file = folder / std::string(desktopId);
         std::ifstream in(file, std::ios::binary);

@@ -130,6 +130,34 @@ void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
     }
 }
 
+namespace {
+
+// Stores a file, or text that is not HTML, as it came: under its record's name (a text's ".htm"
+// name becomes ".txt") or a new one.
+void StoreAsItCame(TRunContext& run, PageRecord* record, TResponseBuffer& buffer,
+                   const TFetchResult& fetched, const std::string& address, std::int32_t depth,
+                   bool siteMapOn) {
+    ++run.ImagesCount;
+    run.TotalBytes += static_cast<std::int64_t>(buffer.ResponseSize());
+    ShowRunCounts(run);
+    std::string name;
+    if (record != nullptr) {
+        // A browser would read text under a page's name as HTML.
+        if (fetched.IsText && HasExtension(record->LocalName(), "htm"))
+            RenameStored(run, *record, "txt");
+        name = record->LocalName();
+        record->Depth = depth;
+        record->Loaded = 1;
+        // Text files are listed in the site map as they were as pages, leading to the file.
+        if (fetched.IsText && siteMapOn && record->Toc != nullptr) record->Toc->SetTitle(address);
+    } else {
+        name = NewPageName(CountersOf(run), run.BriefFolder, fetched.IsText ? "txt" : "htm");
+    }
+    if (name != kNoFreeName) StoreBody(run, buffer, name);
+}
+
+} // namespace
+
 void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
                 std::int32_t depth, bool inFrame, bool siteMapOn) {
     if (run.SkipOrAbort() || depth < 0 || run.PageTable == nullptr) return;
@@ -159,24 +187,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     // A file, or text that is not HTML, is stored as it came. A notice standing in for a file
     // is a page like any other notice.
     if ((fetched.IsBinary || fetched.IsText) && fetched.IsContent) {
-        ++run.ImagesCount;
-        run.TotalBytes += static_cast<std::int64_t>(buffer.ResponseSize());
-        ShowRunCounts(run);
-        std::string name;
-        if (record != nullptr) {
-            // A browser would read text under a page's name as HTML.
-            if (fetched.IsText && HasExtension(record->LocalName(), "htm"))
-                RenameStored(run, *record, "txt");
-            name = record->LocalName();
-            record->Depth = depth;
-            record->Loaded = 1;
-            // Text files are listed in the site map as they were as pages, leading to the file.
-            if (fetched.IsText && siteMapOn && record->Toc != nullptr)
-                record->Toc->SetTitle(address);
-        } else {
-            name = NewPageName(CountersOf(run), run.BriefFolder, fetched.IsText ? "txt" : "htm");
-        }
-        if (name != kNoFreeName) StoreBody(run, buffer, name);
+        StoreAsItCame(run, record, buffer, fetched, address, depth, siteMapOn);
         return;
     }
 

@@ -1,4 +1,5 @@
 #include "Run/FileNames.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -24,7 +25,7 @@ std::string CleanExtension(std::string_view ext, std::string_view cgiBecomes,
     std::string lowered;
     for (char c : ext) {
         if (!std::isalnum(static_cast<unsigned char>(c))) break;
-        lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        lowered += AsciiLower(c);
     }
     if (lowered.empty()) return std::string(emptyBecomes);
     if (lowered == "jpeg")
@@ -160,7 +161,7 @@ std::string NewResourceName(FileNameCounters& counters, std::string_view folder,
             clean.clear();
             break;
         }
-        clean += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        clean += AsciiLower(c);
     }
     if (clean == "jpeg") clean = "jpg";
     if (clean.empty() || clean.size() > 5) clean = "bin";

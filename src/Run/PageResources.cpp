@@ -10,6 +10,7 @@
 #include "Run/PageRewriter.h"
 #include "Html/TagAttributes.h"
 #include "Settings/AppSettings.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <vector>
@@ -18,36 +19,13 @@ namespace gathra {
 
 namespace {
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = Lower(c);
-    return out;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return EqualsIgnoringCase(a, b);
-}
-
 bool ContainsNoCase(std::string_view text, std::string_view word) {
     if (word.empty() || text.size() < word.size()) return false;
     for (size_t i = 0; i + word.size() <= text.size(); ++i) {
-        if (Lower(text[i]) != word[0]) continue;
+        if (AsciiLower(text[i]) != word[0]) continue;
         if (EqualsNoCase(text.substr(i, word.size()), word)) return true;
     }
     return false;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsWhite(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsWhite(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 // Attribute values are HTML text: "&amp;" in an address is "&".

@@ -11,6 +11,7 @@
 #include "Run/PageResources.h"
 #include "Html/TagPairs.h"
 #include "Settings/AppSettings.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <cassert>
@@ -28,17 +29,6 @@ FileNameCounters& CountersOf(TRunContext& run) {
 }
 
 namespace {
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
 
 std::string_view CutFragment(std::string_view address) {
     size_t hash = address.find('#');
@@ -76,7 +66,7 @@ std::string LinkExtension(std::string_view resolved) {
     if (backslash != std::string_view::npos && dot < backslash) return {};
     std::string ext(resolved.substr(dot + 1));
     for (char& c : ext)
-        c = Lower(c);
+        c = AsciiLower(c);
     return ext;
 }
 

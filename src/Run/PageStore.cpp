@@ -9,6 +9,7 @@
 #include "Html/HtmlScanner.h"
 #include "Html/LinkResolution.h"
 #include "Settings/AppSettings.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -18,10 +19,6 @@
 namespace gathra {
 
 namespace {
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 void SetStatus(TRunContext& run, const std::string& text) {
     if (run.Host != nullptr) run.Host->SetStatusText(text);
@@ -44,7 +41,7 @@ std::string ImageExtensionOf(std::string_view address) {
         return {};
     std::string ext(address.substr(dot + 1, 3));
     for (char& c : ext)
-        c = Lower(c);
+        c = AsciiLower(c);
     if (ext == "jpe") ext = "jpg";
     if (ext == "mpe") ext = "mpg";
     return ext;

@@ -4,6 +4,7 @@
 #include "Html/HtmlScanner.h"
 #include "Html/TagAttributes.h"
 #include "Run/PageResources.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <fstream>
@@ -16,13 +17,6 @@ namespace gathra {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 std::optional<std::string> ReadWhole(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -48,14 +42,6 @@ std::string PercentDecoded(std::string_view text) {
         }
     }
     return out;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsWhite(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsWhite(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 // A name the run gives what it stores: "GA" or "GAI", digits, "." and an extension.
@@ -209,8 +195,7 @@ private:
             if (gt == std::string_view::npos) break;
             std::string_view tag = html.substr(i, gt - i + 1);
             for (const TagAttribute& a : ParseAttributes(tag))
-                if (a.HasValue() &&
-                    (EqualsIgnoringCase(a.Name, "id") || EqualsIgnoringCase(a.Name, "name")))
+                if (a.HasValue() && (EqualsNoCase(a.Name, "id") || EqualsNoCase(a.Name, "name")))
                     found.insert(std::string(ValueOf(tag, a)));
         }
         return found;

@@ -10,6 +10,7 @@
 #include "Run/SummaryPage.h"
 #include "Platform/SocketCanceller.h"
 #include "Settings/AppSettings.h"
+#include "Text/AsciiText.h"
 
 #include <cassert>
 #include <chrono>
@@ -23,17 +24,6 @@ namespace {
 constexpr int kPageTableBuckets = 97;
 
 std::atomic<bool> gRunActive{false};
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
 
 // The position of a "://" that has no "/" before it, or npos.
 size_t SchemeMark(std::string_view address) {
@@ -63,15 +53,15 @@ EntryTarget ClassifyEntry(const TWebPage& entry) {
     }
     const std::string& address = entry.Address;
     target.FetchAddress = address;
-    if (EqualNoCase(std::string_view(address).substr(0, 5), "file:")) return target;
+    if (EqualsNoCase(std::string_view(address).substr(0, 5), "file:")) return target;
     size_t mark = SchemeMark(address);
     if (mark == std::string::npos) return target;
-    if (mark == 5 && EqualNoCase(std::string_view(address).substr(0, 5), "https")) {
+    if (mark == 5 && EqualsNoCase(std::string_view(address).substr(0, 5), "https")) {
         target.FetchAddress = "https://" + address.substr(mark + 3);
-    } else if (mark < 4 || !EqualNoCase(std::string_view(address).substr(mark - 4, 4), "http")) {
+    } else if (mark < 4 || !EqualsNoCase(std::string_view(address).substr(mark - 4, 4), "http")) {
         target.NonHttp = true;
         target.Mail =
-            mark >= 6 && EqualNoCase(std::string_view(address).substr(mark - 6, 6), "mailto");
+            mark >= 6 && EqualsNoCase(std::string_view(address).substr(mark - 6, 6), "mailto");
     } else {
         target.FetchAddress = address.substr(mark + 3);
     }
@@ -91,7 +81,7 @@ std::string TopFileExtension(std::string_view fetchAddress) {
     if (backslash != std::string_view::npos && dot < backslash) return "";
     std::string ext(fetchAddress.substr(dot + 1));
     for (char& c : ext)
-        c = Lower(c);
+        c = AsciiLower(c);
     return ext;
 }
 
@@ -279,7 +269,7 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
     if (flags_.SkipOrAbort()) return EntryInterrupted();
     options_.Host->UpdateItem(ProgressLabel::CurrAddr, target.FetchAddress);
 
-    run_.LocalEntry = EqualNoCase(std::string_view(target.FetchAddress).substr(0, 5), "file:");
+    run_.LocalEntry = EqualsNoCase(std::string_view(target.FetchAddress).substr(0, 5), "file:");
     TResponseBuffer buffer;
     buffer.SetSpoolsFiles(true);
     std::string fetchAddress = target.FetchAddress;
@@ -390,8 +380,12 @@ void TSkeinThread::ShowStatistics() {
 void TSkeinThread::WaitForNoQuestion() {
     // The question's answer may still raise a flag that this run must see; freeing the dialog under
     // it would leave the user answering a dialog that is gone.
-    while (flags_.QuestionOpen.load() != 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    while (flags_.QuestionOpen.load() != 0) {
+        if (options_.QuestionPause)
+            options_.QuestionPause();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 void TSkeinThread::ReplaceProgressDialog() {

@@ -79,6 +79,9 @@ public:
         std::string TrustedAuthorities;
         // The free space test; null asks the file system. Tests give other answers.
         std::function<std::optional<std::uint64_t>(const std::string& folder)> FreeSpace;
+        // Called on the run's thread for each pause while a question of the progress dialog is
+        // still open before the dialog is freed; null: a short sleep. Tests look at the run there.
+        std::function<void()> QuestionPause;
         // Called on the run's thread as its very last act (after Start only), so that the
         // desktop program can let go of the thread object from its main thread without waiting.
         std::function<void()> OnFinished;

@@ -2,6 +2,7 @@
 
 #include "Text/ScrambleText.h"
 #include "Desktop/PreferencesModel.h"
+#include "Text/AsciiText.h"
 
 #include <charconv>
 
@@ -25,18 +26,6 @@ std::optional<std::string> ReadSetting(const Registry& registry, std::string_vie
     std::optional<std::string> value = registry.ReadValue(group, name);
     if (!value || value->empty() || value->size() + 1 > buffer) return std::nullopt;
     return value;
-}
-
-std::string ToUpper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-std::string ToLower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 // The file-name part of a path written with either kind of separator (or a drive letter).
@@ -150,10 +139,10 @@ DetectedBrowser BrowserFromCommandLine(std::string_view commandLine) {
     if (quote == std::string_view::npos) return found;
     // Keep what comes before the blank that precedes the quote.
     found.Path = quote == 0 ? std::string() : std::string(commandLine.substr(0, quote - 1));
-    if (ToLower(found.Path).find("netscape") != std::string::npos)
+    if (Lowered(found.Path).find("netscape") != std::string::npos)
         found.Service = "NETSCAPE";
     else
-        found.Service = CutAtFirstDot(ToUpper(FileNamePart(found.Path)));
+        found.Service = CutAtFirstDot(Uppered(FileNamePart(found.Path)));
     return found;
 }
 

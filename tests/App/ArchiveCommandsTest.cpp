@@ -85,7 +85,8 @@ protected:
     TestHttpServer server;
 };
 
-// Two real runs, then every archive command on them.
+// Two real runs, then every archive command on them (one long test, as the commands work on
+// what the runs and the earlier commands left).
 TEST_F(ArchiveCommandsTest, ListPathViewAndDeleteRealRuns) {
     Registry registry(config / "registry");
     const fs::path seen = work / "seen.txt";

@@ -148,6 +148,7 @@ protected:
     int status = -1;
 };
 
+// One end-to-end run whose stored pages are checked together: long, as the run is one.
 TEST_F(PageResourcesRun, StoredPagesKeepTheirLooksAndEveryLocalReferenceWorks) {
     test::TempDir dir;
     std::string err;

@@ -58,34 +58,9 @@ const char* const ExportedPage =
     "  <DT><A HREF=\"https://top.example/\">Top</A>\n"
     "</DL>\n";
 
-TBrief Reread(const std::string& path) {
-    TBrief brief;
-    brief.FileName = path;
-    SilentDialogs silent;
-    ReadBriefs2(brief, silent);
-    return brief;
-}
-
-std::vector<std::string> Names(const TBrief& brief) {
-    std::vector<std::string> names;
-    for (int i = 0; i < brief.WebList.Count(); ++i)
-        names.push_back(brief.WebList.Entry(i).EntryName);
-    return names;
-}
-
 // Drops what the bookmark tree's drag carries on `row` of a brief window.
 void DropOn(TSkeinForm* target, QMimeData* mime, int row) {
-    QWidget* viewport = target->ScrollBox()->viewport();
-    const QPoint at(100, row * 26 + 12);
-    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &enter);
-    QVERIFY(enter.isAccepted());
-    QDragMoveEvent move(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &move);
-    QVERIFY(move.isAccepted());
-    QCOMPARE(move.dropAction(), Qt::CopyAction);
-    QDropEvent drop(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &drop);
+    QCOMPARE(DragOntoRow(target, *mime, row, Qt::CopyAction), Qt::CopyAction);
 }
 
 } // namespace

@@ -27,26 +27,6 @@ namespace {
 
 using C = Command;
 
-std::vector<std::string> Names(const TBrief& brief) {
-    std::vector<std::string> names;
-    for (int i = 0; i < brief.WebList.Count(); ++i)
-        names.push_back(brief.WebList.Entry(i).EntryName);
-    return names;
-}
-
-// The brief as it stands on disk.
-TBrief Reread(const std::string& path) {
-    TBrief brief;
-    brief.FileName = path;
-    SilentDialogs silent;
-    ReadBriefs2(brief, silent);
-    return brief;
-}
-
-QPoint RowPoint(int row, int x = 100) {
-    return QPoint(x, row * 26 + 12);
-}
-
 void ClickRow(TSkeinForm* form, int row, int x = 100,
               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::mouseClick(form->ScrollBox()->viewport(), Qt::LeftButton, modifiers, RowPoint(row, x));
@@ -66,20 +46,8 @@ void DropRow(TSkeinForm* source, TSkeinForm* target, int row, bool ctrl, RowPart
     mime.setData(TWebScrollBox::DragMimeType,
                  QByteArray::number(reinterpret_cast<quintptr>(source)) + ' ' +
                      QByteArray::number(static_cast<int>(part)));
-    QWidget* viewport = target->ScrollBox()->viewport();
-    Qt::KeyboardModifiers modifiers = ctrl ? Qt::ControlModifier : Qt::NoModifier;
-    // Qt routes moves and drops to the widget that took the drag's entry.
-    QDragEnterEvent enter(RowPoint(row), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
-                          modifiers);
-    QCoreApplication::sendEvent(viewport, &enter);
-    QVERIFY(enter.isAccepted());
-    QDragMoveEvent move(RowPoint(row), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
-                        modifiers);
-    QCoreApplication::sendEvent(viewport, &move);
-    QVERIFY(move.isAccepted());
-    QDropEvent drop(QPointF(RowPoint(row)), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
-                    modifiers);
-    QCoreApplication::sendEvent(viewport, &drop);
+    DragOntoRow(target, mime, row, Qt::CopyAction | Qt::MoveAction,
+                ctrl ? Qt::ControlModifier : Qt::NoModifier);
 }
 
 } // namespace

@@ -22,18 +22,6 @@
 using namespace gathra;
 using namespace gathra::test;
 
-namespace {
-
-TBrief Reread(const std::string& path) {
-    TBrief b;
-    b.FileName = path;
-    RecordingDialogs dialogs;
-    if (!ReadBriefs2(b, dialogs)) qFatal("brief not readable");
-    return b;
-}
-
-} // namespace
-
 class BrowserCommandsTest : public QObject {
     Q_OBJECT
 

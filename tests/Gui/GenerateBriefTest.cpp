@@ -100,7 +100,9 @@ private slots:
     void stopBriefEndsTheRunAndStillRecordsIt() {
         TestHttpServer server;
         TestResponse slow = TestResponse::Html("<html><body>slow</body></html>");
-        slow.DelayMs = 3000;
+        // Far longer than a loaded machine needs to answer the question: the stop must land while
+        // the first entry is still being fetched (it ends that fetch).
+        slow.DelayMs = 30000;
         server.SetDefault(slow);
         std::string path =
             WriteBriefFile(h->PathOf("stop.brf"), {{"first", false, server.Url("/1")},

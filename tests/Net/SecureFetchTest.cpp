@@ -151,7 +151,7 @@ TEST_F(SecureFetch, SkipEndsAStalledHandshakeAtOnce) {
     TFetchResult r = Fetch(address);
     auto took = std::chrono::steady_clock::now() - start;
     skipper.join();
-    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_LT(took, test::kEndsPromptly); // the handshake's own bound is minutes away
     EXPECT_FALSE(r.IsContent);
     EXPECT_TRUE(Holds(buffer, "<title>Gathra Light Web page skipped</title>"));
 }

@@ -321,6 +321,9 @@ TEST(ExecLine, FirstWordOfTheDesktopEntryGroup) {
     EXPECT_EQ(ExecProgram("Exec=outside\n[Desktop Entry]\n"), "");
     EXPECT_EQ(ExecProgram("[Desktop Entry]\r\nExec=\"q\\\"uote\" %u\r\n"), "q\"uote");
     EXPECT_EQ(ExecProgram("[Desktop Entry]\nExec=\"unterminated"), "unterminated");
+    // Split as a browser path is: a backslash outside quotes and single quotes group too.
+    EXPECT_EQ(ExecProgram("[Desktop Entry]\nExec=/opt/my\\\\ web/run %u\n"), "/opt/my web/run");
+    EXPECT_EQ(ExecProgram("[Desktop Entry]\nExec='/opt/a b/run' %u\n"), "/opt/a b/run");
 }
 
 TEST(CommandRunning, OutputOfASuccessfulProgramOnly) {

@@ -108,7 +108,8 @@ TEST(TlsStream, HandshakeWithASilentOrPlainServerEndsByBoundOrCancel) {
         TlsProblem problem = TlsProblem::None;
         auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(c.Tls.Handshake("127.0.0.1", TestTrust(), 200, problem), SocketStatus::TimedOut);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        // Ended by its own bound, not by the server's minute of silence.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, test::kEndsPromptly);
     }
     {
         Connected c;
@@ -119,9 +120,10 @@ TEST(TlsStream, HandshakeWithASilentOrPlainServerEndsByBoundOrCancel) {
         });
         TlsProblem problem = TlsProblem::None;
         auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(c.Tls.Handshake("127.0.0.1", TestTrust(), 30000, problem),
+        EXPECT_EQ(c.Tls.Handshake("127.0.0.1", TestTrust(), 50000, problem),
                   SocketStatus::Cancelled);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        // Ended by the cancel, long before its own bound.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, test::kEndsPromptly);
         skip.join();
     }
     // A server that answers the hello with plain text: a failed handshake, not a certificate.

@@ -9,6 +9,7 @@
 #include "Platform/Clock.h"
 #include "Platform/SocketCanceller.h"
 #include "Settings/AppSettings.h"
+#include "support/BriefRun.h"
 #include "support/QuietHost.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -27,13 +28,6 @@ namespace {
 using test::TestHttpServer;
 using test::TestResponse;
 
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 // Marks the brief as generating while the run holds it, as the program's windows do.
 class MarkingHost : public test::QuietHost {
 public:
@@ -43,36 +37,15 @@ public:
 
 class RealPagesTest : public ::testing::Test {
 protected:
-    RealPagesTest() {
-        settings.ProgramFolder = "/prog/";
-        settings.DiskBufferBytes = 0;
-        settings.Retries = 1;
-        brief.CreateNewBrief();
-        brief.BriefName = "Docs";
-        brief.FileName = (dir / "Docs.brf").string();
-        brief.BriefFolder = dir.Folder();
-    }
+    RealPagesTest() { parts.Host = &host; }
 
     TWebPage& AddWeb(const std::string& address, int depth) {
-        TWebPage& e = *brief.WebList.AddEntry(EntryKind::Web);
-        e.EntryName = "Manual";
-        e.Address = address;
-        e.SpiderDepth = depth;
-        return e;
+        return parts.AddEntry("Manual", address, depth);
     }
 
     RunOutcome RunOnce() {
-        TSkeinThread::Options o;
-        o.Settings = &settings;
-        o.Host = &host;
-        o.Clock = &clock;
-        o.Flags = &flags;
-        o.Canceller = &canceller;
-        o.Counters = &counters;
-        o.TimeUnitMs = 20;
-        TSkeinThread run(brief, o);
-        EXPECT_TRUE(run.RunHere());
-        return run.Outcome();
+        EXPECT_TRUE(parts.Run());
+        return parts.Thread->Outcome();
     }
 
     std::string File(const std::string& name) { return test::ReadFileBytes(dir / "0" / name); }
@@ -91,13 +64,8 @@ protected:
 
     test::TempDir dir;
     TestHttpServer server;
-    AppSettings settings;
-    FixedClock clock{LocalTime{2026, 3, 7, 9, 5, 3}};
-    RunFlags flags;
-    SocketCanceller canceller;
-    FileNameCounters counters;
     MarkingHost host;
-    TBrief brief;
+    test::BriefRun parts{dir.Folder(), "Docs"};
 };
 
 // A breadcrumb trail and a long list of entries whose text holds bare ">" (as "&gt;" written
@@ -125,12 +93,12 @@ TEST_F(RealPagesTest, BracketsInTextLeaveEveryLinkRewritten) {
     std::string top = File("GA0.htm");
     EXPECT_EQ(top.find("href=\"p"), std::string::npos) << "a link was copied unrewritten";
     EXPECT_NE(top.find("Home > Guide > Index"), std::string::npos);
-    EXPECT_EQ(Count(top, " >> then > next"), static_cast<size_t>(kLinks));
+    EXPECT_EQ(test::Occurrences(top, " >> then > next"), static_cast<size_t>(kLinks));
     for (int i = 0; i < kLinks; ++i)
         EXPECT_EQ(Requests("/docs/p" + std::to_string(i) + ".html"), 1u) << i;
     // The stored pages keep their text, and each is listed under its title.
     std::string siteMap = File("GA1.htm");
-    EXPECT_EQ(Count(siteMap, "\">P"), static_cast<size_t>(kLinks));
+    EXPECT_EQ(test::Occurrences(siteMap, "\">P"), static_cast<size_t>(kLinks));
 }
 
 // The manual's top page holds a table of contents into itself; every chapter links back to its

@@ -1,160 +1,14 @@
 #include "Run/SkeinThread.h"
-#include "Brief/Brief.h"
-#include "Brief/BriefFile.h"
-#include "Run/FileNames.h"
-#include "Run/ProgressState.h"
-#include "Run/RunCancel.h"
-#include "Run/RunFlags.h"
-#include "Run/RunHost.h"
+#include "Run/SkeinThreadFixture.h"
 #include "Platform/Clock.h"
-#include "Platform/SocketCanceller.h"
-#include "Settings/AppSettings.h"
-#include "support/RecordingDialogs.h"
-#include "support/TempDir.h"
-#include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <limits>
-#include <mutex>
 #include <thread>
 
 namespace gathra {
 namespace {
-
-using test::TestHttpServer;
-using test::TestResponse;
-
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
-// Records the calls a run makes into the main thread, and saves the brief for real.
-class RecordingHost : public RunHost {
-public:
-    void LockControls(TBrief& brief) override {
-        Log("Lock");
-        brief.Generating = 1;
-    }
-    void UnlockControls(TBrief& brief) override {
-        Log("Unlock");
-        brief.Generating = 0;
-    }
-    void CreateProgress() override { Log("CreateProgress"); }
-    void ShowProgress() override { Log("ShowProgress"); }
-    void UpdateItem(ProgressLabel label, const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        Labels[static_cast<size_t>(label)] = text;
-        if (label == ProgressLabel::CurrAddr) Addresses.push_back(text);
-    }
-    void UpdateProgress(int) override {}
-    void FreeProgress() override { Log("FreeProgress"); }
-    void SetStatusText(const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        LastStatus = text;
-    }
-    void ShowDiskError(const std::string& text, const std::string& caption) override {
-        Log("DiskError");
-        dialogs.ShowMessage(text, caption, false);
-    }
-    void BriefReady(const std::string& briefName, const std::string& summaryName,
-                    const std::string& runFolder) override {
-        Log("BriefReady");
-        Ready = briefName + "|" + summaryName + "|" + runFolder;
-    }
-    void AppendArchive(TBrief& brief, const std::string& path, const std::string& title) override {
-        Log("AppendArchive");
-        brief.ArchivePaths.push_back(path);
-        brief.ArchiveTitles.push_back(title);
-    }
-    void Repaint() override { Log("Repaint"); }
-    void SaveBrief(TBrief& brief) override {
-        Log("SaveBrief");
-        SaveBriefs2(brief, dialogs);
-    }
-
-    std::vector<std::string> Calls() const {
-        std::lock_guard lock(mutex_);
-        return calls_;
-    }
-    size_t CallCount(const std::string& name) const {
-        auto c = Calls();
-        return static_cast<size_t>(std::count(c.begin(), c.end(), name));
-    }
-
-    test::RecordingDialogs dialogs;
-    std::string Labels[7];
-    std::vector<std::string> Addresses;
-    std::string LastStatus;
-    std::string Ready;
-
-private:
-    void Log(const std::string& call) {
-        std::lock_guard lock(mutex_);
-        calls_.push_back(call);
-    }
-    mutable std::mutex mutex_;
-    std::vector<std::string> calls_;
-};
-
-class SkeinThreadTest : public ::testing::Test {
-protected:
-    SkeinThreadTest() {
-        settings.ProgramFolder = "/prog/";
-        settings.DiskBufferBytes = 0;
-        settings.Retries = 1;
-        brief.CreateNewBrief();
-        brief.BriefName = "Morning";
-        brief.FileName = (dir / "Morning.brf").string();
-        brief.BriefFolder = dir.Folder();
-    }
-
-    TWebPage& AddWeb(const std::string& name, const std::string& address, int depth = 1) {
-        TWebPage& e = *brief.WebList.AddEntry(EntryKind::Web);
-        e.EntryName = name;
-        e.Address = address;
-        e.SpiderDepth = depth;
-        return e;
-    }
-
-    TSkeinThread::Options Options() {
-        TSkeinThread::Options o;
-        o.Settings = &settings;
-        o.Host = &host;
-        o.Clock = &clock;
-        o.Flags = &flags;
-        o.Canceller = &canceller;
-        o.Counters = &counters;
-        o.TimeUnitMs = 20;
-        return o;
-    }
-
-    RunOutcome RunOnce() {
-        TSkeinThread run(brief, Options());
-        EXPECT_TRUE(run.RunHere());
-        return run.Outcome();
-    }
-
-    std::string RunFile(const std::string& folder, const std::string& name) {
-        return test::ReadFileBytes(dir / folder / name);
-    }
-
-    test::TempDir dir;
-    TestHttpServer server;
-    AppSettings settings;
-    FixedClock clock{LocalTime{2026, 3, 7, 9, 5, 3}};
-    RunFlags flags;
-    SocketCanceller canceller;
-    FileNameCounters counters;
-    RecordingHost host;
-    TBrief brief;
-};
 
 TEST(ClassifyEntry, AddressForms) {
     TWebPage e;
@@ -226,7 +80,7 @@ TEST_F(SkeinThreadTest, TwoActiveEntriesAndAnInactiveOne) {
     EXPECT_EQ(outcome.Pages, 3);
 
     std::string summary = RunFile("0", "Brief0.htm");
-    EXPECT_EQ(Count(summary, "<hr size=1>"), 1u);
+    EXPECT_EQ(Occurrences(summary, "<hr size=1>"), 1u);
     EXPECT_EQ(summary.rfind("<html>\r\n<head>\r\n<title>Morning</title>\r\n</head>\r\n", 0), 0u);
     EXPECT_NE(summary.find("<a href=\"GA0.htm\">Alpha</a>"), std::string::npos);
     EXPECT_NE(summary.find("Depth:2 levels\r\n"), std::string::npos);
@@ -420,8 +274,8 @@ TEST_F(SkeinThreadTest, SecurePagesEndToEnd) {
          {"two.htm\"", "/root.htm\"", "abs.htm\"", "plain.htm\"", "pic.gif\""})
         EXPECT_EQ(top.find(original), std::string::npos) << original << " in\n" << top;
     // The bars lead on-line to the page with its scheme.
-    EXPECT_EQ(Count(top, "href=" + secure.Url("/site/index.htm") + " "), 1u) << top;
-    EXPECT_EQ(Count(top, "href=" + secure.Url("/site/index.htm") + ">Original Link"), 1u);
+    EXPECT_EQ(Occurrences(top, "href=" + secure.Url("/site/index.htm") + " "), 1u) << top;
+    EXPECT_EQ(Occurrences(top, "href=" + secure.Url("/site/index.htm") + ">Original Link"), 1u);
     bool noticeFound = false, movedFound = false;
     for (const auto& file : std::filesystem::directory_iterator(dir / "0")) {
         std::string text = test::ReadFileBytes(file.path());
@@ -434,177 +288,6 @@ TEST_F(SkeinThreadTest, SecurePagesEndToEnd) {
     }
     EXPECT_TRUE(noticeFound);
     EXPECT_TRUE(movedFound);
-}
-
-TEST_F(SkeinThreadTest, SkipDuringTheTopPageStoresTheNoticeAndGoesOn) {
-    server.Enqueue(TestResponse::Silent());
-    server.Serve("/b.htm", TestResponse::Html("<title>B</title>bee"));
-    AddWeb("Slow", server.Address("/slow.htm"));
-    AddWeb("Beta", server.Address("/b.htm"));
-    TSkeinThread::Options options = Options();
-    std::atomic<int> finished{0};
-    options.OnFinished = [&] { ++finished; };
-    TSkeinThread run(brief, options);
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(server.WaitForRequests(1));
-    RequestSkip(flags, canceller);
-    run.Join();
-    EXPECT_EQ(finished.load(), 1);
-    EXPECT_NE(RunFile("0", "GA0.htm").find("<h2>Page Skipped</h2>"), std::string::npos);
-    std::string summary = RunFile("0", "Brief0.htm");
-    EXPECT_NE(summary.find(">Slow</a>"), std::string::npos);
-    EXPECT_NE(summary.find(">Beta</a>"), std::string::npos);
-    EXPECT_NE(RunFile("0", "GA1.htm").find("bee"), std::string::npos);
-    EXPECT_FALSE(run.Outcome().Stopped);
-    // A fresh progress dialog for the next entry.
-    EXPECT_EQ(host.CallCount("CreateProgress"), 2u);
-    EXPECT_EQ(host.CallCount("FreeProgress"), 2u);
-}
-
-TEST_F(SkeinThreadTest, SkipDuringASpiderLevelClosesTheEntryAndGoesOn) {
-    server.Serve("/a.htm", TestResponse::Html("<title>A</title><a href=\"slow.htm\">s</a>"));
-    server.Serve("/slow.htm", TestResponse::Silent());
-    server.Serve("/b.htm", TestResponse::Html("<title>B</title>bee"));
-    AddWeb("Alpha", server.Address("/a.htm"), 2);
-    AddWeb("Beta", server.Address("/b.htm"));
-    TSkeinThread run(brief, Options());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(server.WaitForRequests(2));
-    RequestSkip(flags, canceller);
-    run.Join();
-    EXPECT_FALSE(run.Outcome().Stopped);
-    // The top page and the site map of the skipped entry are still whole.
-    std::string top = RunFile("0", "GA0.htm");
-    EXPECT_EQ(top.substr(top.size() - 16), "</body></html>\r\n");
-    std::string siteMap = RunFile("0", "GA1.htm");
-    EXPECT_EQ(siteMap.substr(siteMap.size() - 16), "</body></html>\r\n");
-    EXPECT_NE(RunFile("0", "Brief0.htm").find(">Beta</a>"), std::string::npos);
-    std::vector<std::string> targets = server.Targets();
-    EXPECT_NE(std::find(targets.begin(), targets.end(), "/b.htm"), targets.end());
-    EXPECT_EQ(host.CallCount("CreateProgress"), 2u);
-    EXPECT_EQ(brief.ArchivePaths, std::vector<std::string>{"0\\Brief0.htm"});
-}
-
-TEST_F(SkeinThreadTest, StopDuringTheFirstEntryClosesEverythingAndRecordsTheRun) {
-    server.Enqueue(TestResponse::Silent());
-    AddWeb("Slow", server.Address("/slow.htm"));
-    AddWeb("Beta", server.Address("/b.htm"));
-    TSkeinThread run(brief, Options());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(server.WaitForRequests(1));
-    RequestAbort(flags, canceller);
-    run.Join();
-    EXPECT_TRUE(run.Outcome().Stopped);
-    EXPECT_EQ(server.RequestCount(), 1u);
-    std::string summary = RunFile("0", "Brief0.htm");
-    EXPECT_EQ(summary.substr(summary.size() - 9), "</html>\r\n");
-    EXPECT_EQ(summary.find(">Beta</a>"), std::string::npos);
-    std::optional<CatalogContents> catalog = ReadCatalog((dir / "0" / "Brief0.cat").string());
-    ASSERT_TRUE(catalog.has_value());
-    EXPECT_TRUE(catalog->Complete);
-    EXPECT_EQ(brief.ArchivePaths, std::vector<std::string>{"0\\Brief0.htm"});
-    EXPECT_EQ(host.CallCount("BriefReady"), 1u);
-    EXPECT_EQ(brief.Generating, 0);
-}
-
-TEST_F(SkeinThreadTest, StopFromTheProgressDialogWaitsForTheQuestionThenEnds) {
-    server.Enqueue(TestResponse::Silent());
-    AddWeb("Slow", server.Address("/slow.htm"));
-    test::RecordingDialogs dialogs;
-    TProgressState progress(dialogs, flags, canceller);
-    TSkeinThread run(brief, Options());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(server.WaitForRequests(1));
-    dialogs.Answers = {0};
-    progress.AbortClick();
-    EXPECT_FALSE(progress.ButtonsEnabled());
-    // A second question is on screen while the run ends: the dialog must stay until it is gone.
-    flags.QuestionOpen = 1;
-    for (int i = 0; i < 500 && host.CallCount("AppendArchive") == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_EQ(host.CallCount("AppendArchive"), 1u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(host.CallCount("FreeProgress"), 0u);
-    flags.QuestionOpen = 0;
-    run.Join();
-    EXPECT_EQ(host.CallCount("FreeProgress"), 1u);
-    EXPECT_EQ(host.CallCount("BriefReady"), 1u);
-    EXPECT_TRUE(run.Outcome().Stopped);
-    EXPECT_EQ(flags.RunActive.load(), 0);
-}
-
-TEST_F(SkeinThreadTest, DiskBufferAboveFreeSpaceRecordsNothing) {
-    AddWeb("Alpha", server.Address("/a.htm"));
-    settings.DiskBufferBytes = 4096;
-    TSkeinThread::Options options = Options();
-    options.FreeSpace = [](const std::string&) { return std::optional<std::uint64_t>(4096); };
-    TSkeinThread run(brief, options);
-    ASSERT_TRUE(run.RunHere());
-    EXPECT_TRUE(run.Outcome().DiskError);
-    EXPECT_FALSE(run.Outcome().Started);
-    ASSERT_EQ(host.dialogs.Log.size(), 1u);
-    EXPECT_EQ(host.dialogs.Log[0].Text,
-              "Gathra Light was unable to complete the retrieval. Your disk appears to be full.");
-    EXPECT_EQ(host.dialogs.Log[0].Caption, "Disk Error");
-    EXPECT_FALSE(host.dialogs.Log[0].Information);
-    EXPECT_FALSE(std::filesystem::exists(dir / "0"));
-    EXPECT_TRUE(brief.ArchivePaths.empty());
-    EXPECT_EQ(brief.BriefFolder, dir.Folder());
-    EXPECT_EQ(host.Calls(), std::vector<std::string>{"DiskError"});
-    EXPECT_EQ(server.RequestCount(), 0u);
-}
-
-TEST_F(SkeinThreadTest, DiskFullWhileStoringEndsTheRunButClosesAndRecordsIt) {
-    server.Serve("/pic.gif", TestResponse::Http(200, "image/gif", "GIF89a"));
-    AddWeb("Picture", server.Address("/pic.gif")).LoadImages = 1;
-    AddWeb("Beta", server.Address("/b.htm"));
-    // The run's own test passes; the one made while storing the file finds the disk full.
-    settings.DiskBufferBytes = std::numeric_limits<std::int64_t>::max();
-    TSkeinThread::Options options = Options();
-    options.FreeSpace = [](const std::string&) {
-        return std::optional<std::uint64_t>(std::numeric_limits<std::uint64_t>::max());
-    };
-    TSkeinThread run(brief, options);
-    ASSERT_TRUE(run.RunHere());
-    EXPECT_TRUE(run.Outcome().DiskError);
-    EXPECT_EQ(host.CallCount("DiskError"), 1u);
-    EXPECT_EQ(server.RequestCount(), 1u);
-    std::string summary = RunFile("0", "Brief0.htm");
-    EXPECT_EQ(summary.substr(summary.size() - 9), "</html>\r\n");
-    std::optional<CatalogContents> catalog = ReadCatalog((dir / "0" / "Brief0.cat").string());
-    ASSERT_TRUE(catalog.has_value());
-    EXPECT_TRUE(catalog->Complete);
-    EXPECT_EQ(brief.ArchivePaths, std::vector<std::string>{"0\\Brief0.htm"});
-    EXPECT_EQ(brief.Generating, 0);
-    EXPECT_EQ(brief.BriefFolder, dir.Folder());
-}
-
-TEST_F(SkeinThreadTest, TheRealFreeSpaceTestPassesWithASmallBuffer) {
-    settings.DiskBufferBytes = 1;
-    EXPECT_TRUE(FreeSpaceOf(dir.Folder()).has_value());
-    EXPECT_FALSE(FreeSpaceOf((dir / "missing" / "x").string() + "/").has_value());
-    RunOutcome outcome = RunOnce();
-    EXPECT_FALSE(outcome.DiskError);
-    settings.DiskBufferBytes = std::numeric_limits<std::int64_t>::max();
-    outcome = RunOnce();
-    EXPECT_TRUE(outcome.DiskError);
-}
-
-TEST_F(SkeinThreadTest, OnlyOneRunAtATime) {
-    server.Enqueue(TestResponse::Silent());
-    AddWeb("Slow", server.Address("/slow.htm"));
-    TSkeinThread run(brief, Options());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(server.WaitForRequests(1));
-    EXPECT_TRUE(TSkeinThread::AnyRunActive());
-    TBrief other;
-    other.BriefFolder = dir.Folder();
-    TSkeinThread second(other, Options());
-    EXPECT_FALSE(second.Start());
-    EXPECT_FALSE(second.RunHere());
-    RequestAbort(flags, canceller);
-    run.Join();
-    EXPECT_FALSE(TSkeinThread::AnyRunActive());
 }
 
 } // namespace

@@ -37,18 +37,25 @@ struct BriefRun {
         Settings.Retries = 1;
     }
 
-    // A web entry with images and other files on.
-    TWebPage& AddWeb(const std::string& address, int depth) {
+    // A web entry with the entry's own defaults.
+    TWebPage& AddEntry(const std::string& name, const std::string& address, int depth) {
         TWebPage& e = *Brief.WebList.AddEntry(EntryKind::Web);
-        e.EntryName = address;
+        e.EntryName = name;
         e.Address = address;
         e.SpiderDepth = depth;
+        return e;
+    }
+
+    // A web entry named by its address, with images and other files on.
+    TWebPage& AddWeb(const std::string& address, int depth) {
+        TWebPage& e = AddEntry(address, address, depth);
         e.LoadImages = 1;
         e.LoadBinaries = 1;
         return e;
     }
 
-    bool Run() {
+    // What a run of this brief is given.
+    TSkeinThread::Options Options() {
         TSkeinThread::Options options;
         options.Settings = &Settings;
         options.Host = Host;
@@ -57,9 +64,21 @@ struct BriefRun {
         options.Canceller = &Canceller;
         options.Counters = &Counters;
         options.TimeUnitMs = 20;
-        Thread = std::make_unique<TSkeinThread>(Brief, options);
+        return options;
+    }
+
+    bool Run() {
+        Thread = std::make_unique<TSkeinThread>(Brief, Options());
         return Thread->RunHere();
     }
 };
+
+// How often `what` stands in `text` (overlapping places count).
+inline size_t Occurrences(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
 
 } // namespace gathra::test

@@ -8,7 +8,6 @@
 #include <pthread.h>
 #include <signal.h>
 #include <stdexcept>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -122,31 +121,15 @@ TestHttpServer::TestHttpServer(TestCertificate certificate)
 void TestHttpServer::Listen(int port) {
     default_ = std::make_shared<const TestResponse>(
         TestResponse::Http(404, "text/html", "<html><body>Not Found</body></html>"));
-    stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (stopFd_ < 0 || listenFd_ < 0) throw std::runtime_error("test server: no socket");
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    socklen_t len = sizeof addr;
-    if (bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(listenFd_, 64) != 0 ||
-        getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        close(listenFd_);
-        close(stopFd_);
-        throw std::runtime_error("test server: cannot listen on 127.0.0.1");
-    }
-    port_ = ntohs(addr.sin_port);
+    if (!listener_.Listen(port))
+        throw std::runtime_error("test server: cannot listen on 127.0.0.1: " + listener_.Error());
     // The socket listens already, so connections made from now on wait in its queue: the
     // server is ready when the constructor returns.
-    acceptThread_ = std::thread([this] { AcceptLoop(); });
+    listener_.Start([this](int fd) { Accepted(fd); });
 }
 
 TestHttpServer::~TestHttpServer() {
-    std::uint64_t one = 1;
-    (void)!write(stopFd_, &one, sizeof one);
-    acceptThread_.join();
+    listener_.Stop();
     std::list<Worker> workers;
     {
         std::lock_guard lock(mutex_);
@@ -154,12 +137,10 @@ TestHttpServer::~TestHttpServer() {
     }
     for (auto& w : workers)
         w.Thread.join();
-    close(listenFd_);
-    close(stopFd_);
 }
 
 std::string TestHttpServer::HostPort() const {
-    return "127.0.0.1:" + std::to_string(port_);
+    return "127.0.0.1:" + std::to_string(listener_.Port());
 }
 
 std::string TestHttpServer::Address(std::string_view path) const {
@@ -231,47 +212,21 @@ int TestHttpServer::UnusedPort() {
     return port;
 }
 
-bool TestHttpServer::WaitFor(int fd, short events, int ms) const {
-    pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd, events, 0}};
-    for (;;) {
-        int n = poll(fds, fd >= 0 ? 2 : 1, ms);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        if (fds[0].revents != 0) return false;
-        return true;
-    }
-}
-
-bool TestHttpServer::Pause(int ms) const {
-    if (ms <= 0) return true;
-    pollfd stop{stopFd_, POLLIN, 0};
-    int n;
-    do
-        n = poll(&stop, 1, ms);
-    while (n < 0 && errno == EINTR);
-    return n == 0; // false when the server stops meanwhile
-}
-
-void TestHttpServer::AcceptLoop() {
-    for (;;) {
-        if (!WaitFor(listenFd_, POLLIN, -1)) return;
-        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        std::lock_guard lock(mutex_);
-        ++connections_;
-        // Finished conversations are joined here, so that a long spider test does not pile up
-        // threads.
-        for (auto it = workers_.begin(); it != workers_.end();) {
-            if (it->Done->load()) {
-                it->Thread.join();
-                it = workers_.erase(it);
-            } else {
-                ++it;
-            }
+void TestHttpServer::Accepted(int fd) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::lock_guard lock(mutex_);
+    ++connections_;
+    // Finished conversations are joined here, so that a long spider test does not pile up
+    // threads.
+    for (auto it = workers_.begin(); it != workers_.end();) {
+        if (it->Done->load()) {
+            it->Thread.join();
+            it = workers_.erase(it);
+        } else {
+            ++it;
         }
-        workers_.push_back({std::thread([this, fd, done] { ServeConnection(fd, done); }), done});
     }
+    workers_.push_back({std::thread([this, fd, done] { ServeConnection(fd, done); }), done});
 }
 
 std::shared_ptr<const TestResponse> TestHttpServer::Choose(const std::string& target) {
@@ -288,10 +243,11 @@ std::shared_ptr<const TestResponse> TestHttpServer::Choose(const std::string& ta
 
 ssize_t TestHttpServer::ReadSome(Connection& connection, char* data, size_t size) const {
     if (connection.Tls)
-        return connection.Tls->Read(
-            data, size, [&](short events) { return WaitFor(connection.Fd, events, kWaitBoundMs); });
+        return connection.Tls->Read(data, size, [&](short events) {
+            return listener_.Wait(connection.Fd, events, kWaitBoundMs);
+        });
     for (;;) {
-        if (!WaitFor(connection.Fd, POLLIN, kWaitBoundMs)) return -1;
+        if (!listener_.Wait(connection.Fd, POLLIN, kWaitBoundMs)) return -1;
         ssize_t n = recv(connection.Fd, data, size, 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         return n;
@@ -300,11 +256,12 @@ ssize_t TestHttpServer::ReadSome(Connection& connection, char* data, size_t size
 
 bool TestHttpServer::WriteAll(Connection& connection, const char* data, size_t size) const {
     if (connection.Tls)
-        return connection.Tls->Write(
-            data, size, [&](short events) { return WaitFor(connection.Fd, events, kWaitBoundMs); });
+        return connection.Tls->Write(data, size, [&](short events) {
+            return listener_.Wait(connection.Fd, events, kWaitBoundMs);
+        });
     size_t done = 0;
     while (done < size) {
-        if (!WaitFor(connection.Fd, POLLOUT, kWaitBoundMs)) return false;
+        if (!listener_.Wait(connection.Fd, POLLOUT, kWaitBoundMs)) return false;
         ssize_t n = send(connection.Fd, data + done, size - done, MSG_NOSIGNAL);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) return false; // the client has gone
@@ -340,7 +297,7 @@ void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> 
         }
         connection.Tls = tls_->Open(fd);
         if (!connection.Tls || !connection.Tls->Accept([&](short events) {
-                return WaitFor(fd, events, kWaitBoundMs);
+                return listener_.Wait(fd, events, kWaitBoundMs);
             })) {
             connection.Tls.reset();
             close(fd);
@@ -406,7 +363,8 @@ void TestHttpServer::Tunnel(Connection& connection, const std::string& target) {
         return;
     }
     // Relays until both sides have ended; an end on one side is passed on as a half close.
-    pollfd fds[3] = {{stopFd_, POLLIN, 0}, {connection.Fd, POLLIN, 0}, {upstream, POLLIN, 0}};
+    pollfd fds[3] = {
+        {listener_.StopDescriptor(), POLLIN, 0}, {connection.Fd, POLLIN, 0}, {upstream, POLLIN, 0}};
     char block[16384];
     while (fds[1].fd >= 0 || fds[2].fd >= 0) {
         int n = poll(fds, 3, kWaitBoundMs);
@@ -445,7 +403,7 @@ void TestHttpServer::Answer(Connection& connection, const TestResponse& response
         }
         return;
     }
-    if (!Pause(response.DelayMs)) return;
+    if (!listener_.Pause(response.DelayMs)) return;
     size_t total = std::min(response.Bytes.size(), response.CloseAfter);
     size_t chunk = response.ChunkSize == 0 ? total : response.ChunkSize;
     size_t sent = 0;
@@ -453,7 +411,8 @@ void TestHttpServer::Answer(Connection& connection, const TestResponse& response
         size_t piece = std::min(chunk, total - sent);
         if (!WriteAll(connection, response.Bytes.data() + sent, piece)) return;
         sent += piece;
-        if (sent < total && response.ChunkDelayMs > 0 && !Pause(response.ChunkDelayMs)) return;
+        if (sent < total && response.ChunkDelayMs > 0 && !listener_.Pause(response.ChunkDelayMs))
+            return;
     }
     if (response.ResetAtEnd) {
         // Closed with a linger of zero, the connection ends with a reset.

@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/LoopbackListener.h"
 #include "support/TestTls.h"
 
 #include <atomic>
@@ -17,6 +18,11 @@
 #include <vector>
 
 namespace gathra::test {
+
+// A transfer over the loopback that must end early (by its own bound, a cancel or a skip) ends
+// within this even on a loaded machine; what a test tells it from (a server's silence, a trickle,
+// a far bound) lasts at least twice as long.
+inline constexpr std::chrono::seconds kEndsPromptly{20};
 
 // One answer of the test server: the exact bytes it sends, and how it misbehaves.
 struct TestResponse {
@@ -63,7 +69,7 @@ public:
     TestHttpServer(const TestHttpServer&) = delete;
     TestHttpServer& operator=(const TestHttpServer&) = delete;
 
-    int Port() const { return port_; }
+    int Port() const { return listener_.Port(); }
     // "127.0.0.1:<port>", the host part of an engine address.
     std::string HostPort() const;
     // HostPort() followed by the path, the engine form of an address (no "http://"; a TLS
@@ -103,7 +109,7 @@ private:
     };
     struct Connection;
     void Listen(int port);
-    void AcceptLoop();
+    void Accepted(int fd);
     void ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> done);
     std::shared_ptr<const TestResponse> Choose(const std::string& target);
     void Answer(Connection& connection, const TestResponse& response);
@@ -111,17 +117,10 @@ private:
     // Bytes read (> 0), 0 at the end, -1 on failure or when a wait ends.
     ssize_t ReadSome(Connection& connection, char* data, size_t size) const;
     bool WriteAll(Connection& connection, const char* data, size_t size) const;
-    // Waits on fd (or nothing when fd < 0) for the events, at most ms; false when the server stops
-    // or the bound passes.
-    bool WaitFor(int fd, short events, int ms) const;
-    bool Pause(int ms) const;
 
-    int listenFd_ = -1;
-    int stopFd_ = -1; // an eventfd that wakes every wait when the server stops
-    int port_ = 0;
+    LoopbackListener listener_; // its stop wakes every wait of the server
     std::unique_ptr<TestTlsServer> tls_;
     std::atomic<Handshake> handshake_{Handshake::Complete};
-    std::thread acceptThread_;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;

@@ -4,6 +4,7 @@
 #include "Gui/MDIFrame.h"
 #include "Gui/support/UiTestSupport.h"
 
+#include <QApplication>
 #include <QProcess>
 #include <QString>
 #include <QTest>
@@ -38,6 +39,16 @@ inline TMDIFrame& PlacedFrame(test::FrameHarness& h) {
     QTest::qWait(200);
     return frame;
 }
+
+// What every tool starts with: the application, the shots' folder from the command line, and the
+// harness's main window placed where the shots expect it.
+struct ShotSession {
+    ShotSession(int& argc, char** argv) : App(argc, argv) { TakeShotsInto(argc, argv); }
+
+    QApplication App;
+    test::FrameHarness Harness;
+    TMDIFrame& Frame = PlacedFrame(Harness);
+};
 
 // The brief both tools open: two web entries under the name "Reading"; its file's path.
 inline std::string ReadingBrief(test::FrameHarness& h) {

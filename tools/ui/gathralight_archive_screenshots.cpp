@@ -35,11 +35,9 @@ void ClickRow(TArchiveList* list, int row) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    TakeShotsInto(argc, argv);
-
-    FrameHarness h;
-    TMDIFrame& frame = PlacedFrame(h);
+    ShotSession session(argc, argv);
+    FrameHarness& h = session.Harness;
+    TMDIFrame& frame = session.Frame;
 
     std::string path = ReadingBrief(h);
     TBrief brief;

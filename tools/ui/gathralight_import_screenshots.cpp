@@ -50,11 +50,9 @@ const char* const Export =
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    TakeShotsInto(argc, argv);
-
-    FrameHarness h;
-    TMDIFrame& frame = PlacedFrame(h);
+    ShotSession session(argc, argv);
+    FrameHarness& h = session.Harness;
+    TMDIFrame& frame = session.Frame;
 
     std::string briefPath = ReadingBrief(h);
     TSkeinForm* brief = frame.OpenBriefFile(briefPath);

@@ -22,11 +22,9 @@ using namespace gathra::test;
 using namespace gathra::tools;
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    TakeShotsInto(argc, argv);
-
-    FrameHarness h;
-    TMDIFrame& frame = PlacedFrame(h);
+    ShotSession session(argc, argv);
+    FrameHarness& h = session.Harness;
+    TMDIFrame& frame = session.Frame;
 
     std::string folder = frame.Settings().ProgramFolder + "Briefs/";
     // A copy of a sample brief, so that the shipped one stays as it is.

@@ -3,6 +3,7 @@
 #include "Platform/ProgramFolder.h"
 #include "Platform/Registry.h"
 #include "Settings/Settings.h"
+#include "Text/AsciiText.h"
 
 #include <cctype>
 #include <memory>
@@ -88,9 +89,7 @@ std::optional<std::string> EditField(PreferencesInput& input, const std::string&
         return name + " takes a whole number from " + range + ", not \"" + value + "\"";
     };
     auto yesNo = [&](bool& field) -> std::optional<std::string> {
-        std::string lower = value;
-        for (char& c : lower)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::string lower = Lowered(value);
         if (lower != "yes" && lower != "no")
             return name + " takes yes or no, not \"" + value + "\"";
         field = lower == "yes";

@@ -1,14 +1,12 @@
 #include "App/gathra/SiteServer.h"
+#include "Text/AsciiText.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sstream>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -21,24 +19,6 @@ constexpr std::string_view kSearchServiceHost = "search.yahoo.com";
 constexpr std::string_view kSearchPath = "/bin/search";
 constexpr size_t kMaxRequestBytes = 16 * 1024;
 constexpr int kIoWaitMs = 5000;
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-std::string Lowered(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = Lower(c);
-    return out;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (Lower(s[i]) != Lower(prefix[i])) return false;
-    return true;
-}
 
 std::string HtmlEscaped(std::string_view s) {
     std::string out;
@@ -121,18 +101,6 @@ bool IsSafePath(std::string_view path) {
     return true;
 }
 
-// Polls fd for events, also waking when stopFd becomes readable. True when fd is ready.
-bool WaitReady(int fd, int stopFd, short events, int ms) {
-    pollfd fds[2] = {{fd, events, 0}, {stopFd, POLLIN, 0}};
-    for (;;) {
-        int n = ::poll(fds, 2, ms);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        if (fds[1].revents != 0) return false;
-        return fds[0].revents != 0;
-    }
-}
-
 } // namespace
 
 std::string_view ContentTypeFor(std::string_view fileName) {
@@ -158,7 +126,7 @@ std::string_view ContentTypeFor(std::string_view fileName) {
 std::string DecodeQueryValue(std::string_view value) {
     auto hex = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
-        c = Lower(c);
+        c = AsciiLower(c);
         if (c >= 'a' && c <= 'f') return c - 'a' + 10;
         return -1;
     };
@@ -179,60 +147,20 @@ std::string DecodeQueryValue(std::string_view value) {
 }
 
 SiteServer::SiteServer(std::filesystem::path root) : root_(std::move(root)) {
-    stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || stopFd_ < 0) {
-        error_ = std::string("socket: ") + std::strerror(errno);
-        if (fd >= 0) ::close(fd);
-        return;
-    }
-    int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    socklen_t len = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 64) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        error_ = std::string("listen: ") + std::strerror(errno);
-        ::close(fd);
-        return;
-    }
-    listenFd_ = fd;
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { AcceptLoop(); });
+    // The program's client makes one request at a time, so connections are served in turn.
+    if (listener_.Listen())
+        listener_.Start([this](int fd) {
+            Serve(fd);
+            ::close(fd);
+        });
 }
 
 SiteServer::~SiteServer() {
-    if (stopFd_ >= 0) {
-        std::uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = ::write(stopFd_, &one, sizeof one);
-    }
-    if (thread_.joinable()) thread_.join();
-    if (listenFd_ >= 0) ::close(listenFd_);
-    if (stopFd_ >= 0) ::close(stopFd_);
+    listener_.Stop();
 }
 
 std::string SiteServer::HostPort() const {
-    return "127.0.0.1:" + std::to_string(port_);
-}
-
-void SiteServer::AcceptLoop() {
-    for (;;) {
-        if (!WaitReady(listenFd_, stopFd_, POLLIN, -1)) {
-            // Either the stop descriptor fired or the listening socket failed: both end the loop.
-            return;
-        }
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
-            return;
-        }
-        // The program's client makes one request at a time, so connections are served in turn.
-        Serve(fd);
-        ::close(fd);
-    }
+    return "127.0.0.1:" + std::to_string(Port());
 }
 
 void SiteServer::Serve(int fd) {
@@ -241,7 +169,7 @@ void SiteServer::Serve(int fd) {
     while (request.find("\r\n\r\n") == std::string::npos &&
            request.find("\n\n") == std::string::npos) {
         if (request.size() > kMaxRequestBytes) return;
-        if (!WaitReady(fd, stopFd_, POLLIN, kIoWaitMs)) return;
+        if (!listener_.Wait(fd, POLLIN, kIoWaitMs)) return;
         ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
@@ -261,7 +189,7 @@ void SiteServer::Serve(int fd) {
     }
     size_t sent = 0;
     while (sent < answer.size()) {
-        if (!WaitReady(fd, stopFd_, POLLOUT, kIoWaitMs)) return;
+        if (!listener_.Wait(fd, POLLOUT, kIoWaitMs)) return;
         ssize_t n = ::send(fd, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
@@ -270,7 +198,7 @@ void SiteServer::Serve(int fd) {
     served_.fetch_add(1);
     // Let the client read the whole answer before the close: half-close, then drain briefly.
     ::shutdown(fd, SHUT_WR);
-    while (WaitReady(fd, stopFd_, POLLIN, 200) && ::recv(fd, chunk, sizeof chunk, 0) > 0) {
+    while (listener_.Wait(fd, POLLIN, 200) && ::recv(fd, chunk, sizeof chunk, 0) > 0) {
     }
 }
 
@@ -311,7 +239,7 @@ std::string SiteServer::AnswerFor(std::string_view target) const {
     if (!std::filesystem::is_regular_file(file, ec) || !ReadWhole(file, body))
         return NotFound(clean);
     std::string_view type = ContentTypeFor(file.filename().string());
-    if (type == "text/html") ReplaceAll(body, "@PORT@", std::to_string(port_));
+    if (type == "text/html") ReplaceAll(body, "@PORT@", std::to_string(Port()));
     return Response(200, "OK", type, body);
 }
 

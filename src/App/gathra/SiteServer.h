@@ -1,10 +1,11 @@
 #pragma once
+#include "Platform/LoopbackListener.h"
+
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <thread>
 
 namespace gathra {
 
@@ -27,9 +28,9 @@ public:
     SiteServer& operator=(const SiteServer&) = delete;
 
     // False when no socket could be had (then Port() is 0 and Error() says why).
-    bool Listening() const { return listenFd_ >= 0; }
-    const std::string& Error() const { return error_; }
-    int Port() const { return port_; }
+    bool Listening() const { return listener_.Listening(); }
+    const std::string& Error() const { return listener_.Error(); }
+    int Port() const { return listener_.Port(); }
     // "127.0.0.1:<port>".
     std::string HostPort() const;
     std::uint64_t RequestsServed() const { return served_.load(); }
@@ -39,17 +40,12 @@ public:
     std::string AnswerFor(std::string_view target) const;
 
 private:
-    void AcceptLoop();
     void Serve(int fd);
     std::string SearchResults(std::string_view query) const;
 
     std::filesystem::path root_;
-    int listenFd_ = -1;
-    int stopFd_ = -1;
-    int port_ = 0;
-    std::string error_;
     std::atomic<std::uint64_t> served_{0};
-    std::thread thread_;
+    LoopbackListener listener_; // last: its thread stops before the rest goes
 };
 
 // The answer's content type for a file name, by its extension.

@@ -3,13 +3,18 @@
 #include "Brief/BriefFile.h"
 #include "Platform/Dialogs.h"
 #include "Platform/Registry.h"
+#include "Gui/SkeinForm.h"
+#include "Gui/WebScrollBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
+#include <QtTest>
 #include <cstdlib>
 
 namespace gathra::test {
@@ -129,6 +134,42 @@ int LeakedTopLevels() {
         ++count;
     }
     return count;
+}
+
+TBrief Reread(const std::string& path) {
+    TBrief brief;
+    brief.FileName = path;
+    SilentDialogs silent;
+    QTest::qVerify(ReadBriefs2(brief, silent), "ReadBriefs2(brief, silent)", "brief not readable",
+                   __FILE__, __LINE__);
+    return brief;
+}
+
+std::vector<std::string> Names(const TBrief& brief) {
+    std::vector<std::string> names;
+    for (int i = 0; i < brief.WebList.Count(); ++i)
+        names.push_back(brief.WebList.Entry(i).EntryName);
+    return names;
+}
+
+QPoint RowPoint(int row, int x) {
+    return QPoint(x, row * 26 + 12);
+}
+
+Qt::DropAction DragOntoRow(TSkeinForm* target, const QMimeData& mime, int row,
+                           Qt::DropActions actions, Qt::KeyboardModifiers modifiers) {
+    QWidget* viewport = target->ScrollBox()->viewport();
+    QDragEnterEvent enter(RowPoint(row), actions, &mime, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(viewport, &enter);
+    if (!QTest::qVerify(enter.isAccepted(), "enter.isAccepted()", "", __FILE__, __LINE__))
+        return Qt::IgnoreAction;
+    QDragMoveEvent move(RowPoint(row), actions, &mime, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(viewport, &move);
+    if (!QTest::qVerify(move.isAccepted(), "move.isAccepted()", "", __FILE__, __LINE__))
+        return Qt::IgnoreAction;
+    QDropEvent drop(QPointF(RowPoint(row)), actions, &mime, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(viewport, &drop);
+    return move.dropAction();
 }
 
 } // namespace gathra::test

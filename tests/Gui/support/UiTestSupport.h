@@ -5,12 +5,19 @@
 #include "support/TempDir.h"
 
 #include <QDialog>
+#include <QPoint>
 #include <QString>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+class QMimeData;
+
+namespace gathra {
+class TSkeinForm;
+}
 
 namespace gathra::test {
 
@@ -76,6 +83,20 @@ void CloseByCloseBox(QDialog* dialog);
 // The captions of the modal dialogs answered by OnNextModal so far.
 std::vector<QString>& SeenModalCaptions();
 std::vector<QString>& SeenModalTexts();
+
+// The brief as it stands on disk (one that cannot be read fails the test).
+TBrief Reread(const std::string& path);
+// The names of a brief's entries, in order.
+std::vector<std::string> Names(const TBrief& brief);
+
+// A point in `row` of a brief window's entry list (rows are 26 pixels high).
+QPoint RowPoint(int row, int x = 100);
+// Drags `mime` onto `row` of a brief window's entry list as the drag and drop system does (Qt
+// routes the enter, the move and the drop to the widget that took the drag's entry). The enter
+// and the move must be accepted; the move's action comes back.
+Qt::DropAction DragOntoRow(TSkeinForm* target, const QMimeData& mime, int row,
+                           Qt::DropActions actions,
+                           Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
 // The top-level widgets still alive (after deferred deletes ran); tests expect none.
 int LeakedTopLevels();
