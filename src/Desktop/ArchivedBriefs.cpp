@@ -2,6 +2,7 @@
 
 #include "Run/FileNames.h"
 #include "Run/OutputFile.h"
+#include "Search/BriefSearch.h"
 
 #include <algorithm>
 #include <array>
@@ -216,6 +217,8 @@ ArchiveDeleteResult DeleteArchivedBrief(TBrief& brief, int index,
     if (index < 0 || static_cast<size_t>(index) >= brief.ArchivePaths.size()) return result;
     result = DeleteArchivedRun(ArchiveFolder(brief), brief.ArchivePaths[static_cast<size_t>(index)],
                                between);
+    result.IndexProblem =
+        RemoveRunFromIndex(brief.FileName, brief.ArchivePaths[static_cast<size_t>(index)]);
     RemoveArchiveEntry(brief, index);
     return result;
 }

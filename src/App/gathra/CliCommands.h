@@ -62,6 +62,9 @@ void AddImportCommands(CLI::App& app, CliState& state);
 
 // archive list, delete, path, view: the archived briefs of a brief file.
 void AddArchiveCommands(CLI::App& app, CliState& state);
+// search: full-text search over a brief's stored pages; search --reindex rebuilds its index.
+void AddSearchCommand(CLI::App& app, CliState& state);
+
 // The page the user's browser shows, as the answer text AddFromBrowser takes (quoted address,
 // comma, quoted title); none when no browser page is found.
 std::optional<std::string> BrowserPageAnswer();
