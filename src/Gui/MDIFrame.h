@@ -160,7 +160,7 @@ public:
     void AddPageFromBrowser();
     // "Find in Briefs...": the search window over the stored pages of the open briefs.
     void FindInBriefs();
-    TFindInBriefs* FindWindow() const { return findWindow_; }
+    TFindInBriefs* FindWindow() const;
     // Shows a stored file of one of the brief's runs (`path` relative to its folder), as View
     // Brief shows a run's summary page.
     void ViewArchivedFile(const TBrief& brief, const std::string& path);

@@ -2,14 +2,14 @@
 // Organizer Setup, and Add Page from Browser.
 #include "Gui/MDIFrame.h"
 
-#include "Gui/SkeinForm.h"
 #include "Desktop/ArchivedBriefs.h"
 #include "Desktop/BrowserBridge.h"
-#include "Imports/BrowserPage.h"
-#include "Imports/SessionStore.h"
 #include "Gui/BriefOpts.h"
 #include "Gui/FindInBriefs.h"
 #include "Gui/MessageDialogs.h"
+#include "Gui/SkeinForm.h"
+#include "Imports/BrowserPage.h"
+#include "Imports/SessionStore.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -66,6 +66,10 @@ void TMDIFrame::ShowBrief() {
 void TMDIFrame::ViewArchivedFile(const TBrief& brief, const std::string& path) {
     BrowserPort().OpenUrl(ArchiveViewAddress(ArchiveFolder(brief), path, settings_.BrowserService),
                           true);
+}
+
+TFindInBriefs* TMDIFrame::FindWindow() const {
+    return findWindow_;
 }
 
 void TMDIFrame::FindInBriefs() {

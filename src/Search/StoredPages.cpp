@@ -199,13 +199,15 @@ std::optional<std::vector<IndexedPage>> ReadRunPages(const std::string& homeFold
             nextTop = k + 1;
             break;
         }
-        if (name == summaryName || siteMaps.count(name) != 0 || !IsPlainCatalogName(name) ||
-            !seen.insert(name).second)
+        // "GAI" names are pictures and files reached from pages, never pages themselves.
+        if (name == summaryName || name.starts_with("GAI") || siteMaps.count(name) != 0 ||
+            !IsPlainCatalogName(name))
             continue;
         const std::optional<std::string> bytes = ReadSmallFile(folder + name, true);
         if (!bytes) continue;
         std::optional<StoredPageText> text = ReadStoredPage(*bytes);
-        if (!text) continue;
+        // A page fetched again deeper is recorded again under its name.
+        if (!text || !seen.insert(name).second) continue;
         if (pageBytes != nullptr) *pageBytes += bytes->size();
         pages.push_back(IndexedPage{runName + "/" + name, std::move(text->Title),
                                     std::move(text->Body), std::move(text->Address), entry});

@@ -1,7 +1,9 @@
 #include "Search/SearchIndex.h"
 #include "Run/NavigationBar.h"
 #include "Run/OutputFile.h"
+#include "Search/BriefSearch.h"
 #include "Search/StoredPages.h"
+#include "support/StoredRuns.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -248,6 +250,51 @@ TEST(SearchIndex, DamagedFilesAreToldApart) {
     TSearchIndex none;
     EXPECT_FALSE(none.Open((dir / "none.idx").string(), false));
     EXPECT_FALSE(none.Damaged());
+}
+
+TEST(SearchIndex, RunEndsReportProblemsOncePerIndex) {
+    TempDir dir;
+    const std::string brief = (dir / "B.brf").string();
+    WriteFileBytes(brief, "brief");
+    ::chmod(brief.c_str(), 0640);
+    const std::string index = TSearchIndex::PathFor(brief);
+    StoredRun run{brief, dir.Folder(),
+                  test::WriteStoredRun(
+                      dir.Folder(), 0, "News",
+                      {{"site/", "<title>Top</title>river"}, {"site/b", "<title>B</title>flood"}}),
+                  "10/1/26 9:00:00AM", false};
+    TSearchIndexer indexer;
+    // A first run makes the index quietly, with the brief's permissions.
+    EXPECT_EQ(indexer.RunStored(run), "");
+    struct stat st {};
+    ASSERT_EQ(::stat(index.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    TSearchIndex opened;
+    std::vector<SearchHit> hits;
+    ASSERT_TRUE(opened.Open(index, false));
+    ASSERT_TRUE(opened.Search(Ask("flood"), {{run.ArchivePath, run.StartStamp}}, hits));
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].Entry, "News");
+    EXPECT_EQ(hits[0].Address, "http://site/b");
+    EXPECT_EQ(hits[0].File, "0/GA1.htm");
+    EXPECT_EQ(RemoveRunFromIndex(brief, run.ArchivePath), "");
+    ASSERT_TRUE(opened.Search(Ask("flood"), {{run.ArchivePath, run.StartStamp}}, hits));
+    EXPECT_TRUE(hits.empty());
+
+    // A lost index with earlier runs: made again with this run, and said so.
+    std::filesystem::remove(index);
+    run.EarlierRuns = true;
+    EXPECT_NE(indexer.RunStored(run).find("was missing"), std::string::npos);
+    // A damaged one: said once, for this index, however many runs come.
+    TSearchIndexer fresh;
+    WriteFileBytes(index, std::string(200, 'x'));
+    const std::string problem = fresh.RunStored(run);
+    EXPECT_NE(problem.find("damaged"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("--reindex"), std::string::npos);
+    EXPECT_EQ(fresh.RunStored(run), "");
+    EXPECT_NE(RemoveRunFromIndex(brief, run.ArchivePath).find("damaged"), std::string::npos);
+    // A brief without an index has nothing to remove.
+    EXPECT_EQ(RemoveRunFromIndex((dir / "Other.brf").string(), run.ArchivePath), "");
 }
 
 } // namespace
