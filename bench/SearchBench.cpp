@@ -61,24 +61,45 @@ public:
             std::lower_bound(cumulative_.begin(), cumulative_.end(), at) - cumulative_.begin());
         return words_[std::min(i, words_.size() - 1)];
     }
-    // A page of about `bytes` bytes of HTML: a title, paragraphs with links and some markup.
+    // A page as news and blog sites make them: a head with metadata, a script and a stylesheet,
+    // a menu, paragraphs of about `bytes` bytes with links, a side list and a footer.
     std::string Page(size_t bytes, int number) {
-        std::string page = "<html><head><title>" + Word() + " " + Word() + " " + Word() +
-                           "</title><script>var n = " + std::to_string(number) +
-                           ";</script></head><body><h1>" + Word() + "</h1>\n";
-        while (page.size() < bytes) {
-            page += "<p>";
+        const std::string title = Word() + " " + Word() + " " + Word();
+        std::string page =
+            "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
+            "<meta name=\"viewport\" content=\"width=device-width\"><title>" +
+            title +
+            "</title><link rel=\"stylesheet\" href=\"/css/site.css\">"
+            "<script>window.dataLayer = window.dataLayer || []; function track(e)"
+            " { dataLayer.push({event: e, page: " +
+            std::to_string(number) +
+            "}); } document.addEventListener('click', function (e) { "
+            "track(e.target.id || 'page'); });</script></head><body class=\"article\">"
+            "<header class=\"site-header\"><nav class=\"menu\"><ul>";
+        for (int i = 0; i < 20; ++i)
+            page += "<li class=\"menu-item\"><a class=\"menu-link\" href=\"/section/" +
+                    std::to_string(i) + "/\">" + Word() + "</a></li>";
+        page += "</ul></nav></header><main><article><h1 class=\"headline\">" + title + "</h1>\n";
+        const size_t end = page.size() + bytes;
+        while (page.size() < end) {
+            page += "<p class=\"body-text\">";
             for (int i = 0; i < 40; ++i) {
                 page += Word();
                 page += i % 9 == 8 ? ". " : " ";
             }
-            page += "<a href=\"p" + std::to_string(random_() % 5000) + ".htm\">" + Word() +
-                    "</a> <b>" + Word() + "</b></p>\n";
+            page += "<a class=\"inline\" href=\"/p" + std::to_string(random_() % 5000) + ".htm\">" +
+                    Word() + "</a> <span class=\"em\">" + Word() + "</span></p>\n";
         }
         // Planted words: one page in 1,000 has the rare one, one in 10 the common one.
         if (number % 1000 == 17) page += "<p>the river flood warning</p>";
         if (number % 10 == 3) page += "<p>weather today</p>";
-        return page + "</body>";
+        page += "</article><aside class=\"related\"><ul>";
+        for (int i = 0; i < 8; ++i)
+            page += "<li><a href=\"/story/" + std::to_string(random_() % 90000) +
+                    "\" class=\"related-link\">" + Word() + " " + Word() + "</a></li>";
+        return page + "</ul></aside></main><footer class=\"site-footer\"><p>&copy; 2026 " + Word() +
+               " <a href=\"/privacy\">Privacy</a> <a href=\"/terms\">Terms</a></p>"
+               "</footer></body>";
     }
 
 private:
@@ -122,7 +143,7 @@ int main(int argc, char** argv) {
     auto start = Clock::now();
     TextMaker text;
     std::mt19937 sizes(11);
-    std::uniform_int_distribution<size_t> pageSize(2000, 9000);
+    std::uniform_int_distribution<size_t> pageSize(1500, 6000); // of text, in markup
     for (int run = 0; run < runs; ++run) {
         std::vector<test::StoredPageSpec> pages;
         for (int i = 0; i < pagesPerRun; ++i)

@@ -2,14 +2,14 @@
 // Organizer Setup, and Add Page from Browser.
 #include "Gui/MDIFrame.h"
 
+#include "Gui/SkeinForm.h"
 #include "Desktop/ArchivedBriefs.h"
 #include "Desktop/BrowserBridge.h"
+#include "Imports/BrowserPage.h"
+#include "Imports/SessionStore.h"
 #include "Gui/BriefOpts.h"
 #include "Gui/FindInBriefs.h"
 #include "Gui/MessageDialogs.h"
-#include "Gui/SkeinForm.h"
-#include "Imports/BrowserPage.h"
-#include "Imports/SessionStore.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

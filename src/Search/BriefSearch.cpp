@@ -76,12 +76,15 @@ std::string TSearchIndexer::RunStored(const StoredRun& run) {
     return {};
 }
 
-std::string RemoveRunFromIndex(const std::string& briefFile, const std::string& archivePath) {
+std::string RemoveRunFromIndex(const std::string& briefFile, const std::string& homeFolder,
+                               const std::string& archivePath) {
     if (briefFile.empty()) return {};
     const std::string path = TSearchIndex::PathFor(briefFile);
     if (::access(path.c_str(), F_OK) != 0) return {};
+    const std::optional<std::vector<IndexedPage>> pages = ReadRunPages(homeFolder, archivePath);
     TSearchIndex index;
-    if (index.Open(path, false) && index.RemoveRun(archivePath)) return {};
+    if (index.Open(path, false) && index.RemoveRun(archivePath, pages ? &*pages : nullptr))
+        return {};
     return IndexProblemText(briefFile, (index.Damaged() ? "is damaged (" : "cannot be written (") +
                                            index.Error() +
                                            "): the deleted run's pages may still "
@@ -134,7 +137,8 @@ bool SearchBrief(const TBrief& brief, const SearchRequest& request, std::vector<
     hits.clear();
     const std::string path = TSearchIndex::PathFor(brief.FileName);
     TSearchIndex index;
-    const bool ok = index.Open(path, false) && index.Search(request, LiveRuns(brief), hits);
+    const bool ok = index.Open(path, false) &&
+                    index.Search(request, LiveRuns(brief), PosixPath(HomeOf(brief)), hits);
     if (damaged != nullptr) *damaged = index.Damaged();
     if (!ok)
         error =

@@ -35,9 +35,11 @@ private:
     std::set<std::string> reported_;
 };
 
-// Drops a deleted run's pages from the brief's index. Answers a problem to report; empty when
-// it worked or the brief keeps no index.
-std::string RemoveRunFromIndex(const std::string& briefFile, const std::string& archivePath);
+// Drops a run's pages from the brief's index, before its files are deleted (its words are
+// taken out with the text read again from them). Answers a problem to report; empty when it
+// worked or the brief keeps no index.
+std::string RemoveRunFromIndex(const std::string& briefFile, const std::string& homeFolder,
+                               const std::string& archivePath);
 
 struct ReindexResult {
     bool Ok = false;

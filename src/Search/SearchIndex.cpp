@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -13,17 +14,29 @@ namespace gathra {
 
 namespace {
 
+// The full-text table keeps no copy of the text (its words only, which keeps the index well
+// under the size of the pages): titles, addresses and the rest of a page's row are in `docs`,
+// snippets are made from the stored file. Postings whose text can no longer be read back to
+// delete them (a run folder reused or gone) are left behind in `dead` ranges, which every
+// search leaves out, until the next rebuild.
 constexpr std::string_view kSchema =
     "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT);"
     "CREATE TABLE IF NOT EXISTS runs(id INTEGER PRIMARY KEY, folder TEXT NOT NULL,"
     " archive TEXT NOT NULL, stamp TEXT NOT NULL, sortable TEXT NOT NULL,"
     " first_row INTEGER NOT NULL DEFAULT 0, last_row INTEGER NOT NULL DEFAULT -1);"
-    // Title words weigh most, then the address, then the text.
-    "CREATE VIRTUAL TABLE IF NOT EXISTS pages USING fts5(title, body, address,"
-    " entry UNINDEXED, file UNINDEXED, run UNINDEXED,"
+    "CREATE TABLE IF NOT EXISTS docs(id INTEGER PRIMARY KEY, run INTEGER NOT NULL,"
+    " title TEXT, address TEXT, entry TEXT, file TEXT);"
+    "CREATE TABLE IF NOT EXISTS dead(first_row INTEGER NOT NULL, last_row INTEGER NOT NULL);"
+    "CREATE VIRTUAL TABLE IF NOT EXISTS pages USING fts5(title, body, address, content = '',"
     " tokenize = 'unicode61 remove_diacritics 2');"
+    // Title words weigh most, then the address, then the text.
     "INSERT INTO pages(pages, rank) VALUES('rank', 'bm25(8.0, 1.0, 3.0)');"
-    "INSERT OR IGNORE INTO meta VALUES('format', 'gathra-search-1');";
+    "INSERT OR IGNORE INTO meta VALUES('format', 'gathra-search-2');";
+
+constexpr std::string_view kSnippetTable =
+    "CREATE VIRTUAL TABLE IF NOT EXISTS temp.snippets USING fts5(title, body, address,"
+    " tokenize = 'unicode61 remove_diacritics 2');"
+    "DELETE FROM temp.snippets;";
 
 std::string Quoted(std::string_view text) {
     std::string out = "\"";
@@ -236,7 +249,7 @@ bool TSearchIndex::CheckSchema() {
     if (!tables.Step()) return Fail();
     if (tables.Int(0) == 0) return db_.Exec(kSchema) || Fail();
     SqliteStatement format = db_.Prepare("SELECT value FROM meta WHERE key = 'format'");
-    if (!format.Ok() || !format.Step() || format.Text(0) != "gathra-search-1") {
+    if (!format.Ok() || !format.Step() || format.Text(0) != "gathra-search-2") {
         damaged_ = true;
         return Fail(db_.Damaged() ? db_.Error() : "not a search index of this program");
     }
@@ -248,6 +261,51 @@ bool TSearchIndex::SetBulkLoading() {
            Fail();
 }
 
+// Takes a run's rows out: its postings deleted with the text they were made from when `pages`
+// holds every one of them again, else left in a dead range.
+bool TSearchIndex::DropRun(std::int64_t id, std::int64_t first, std::int64_t last,
+                           const std::vector<IndexedPage>* pages) {
+    bool deleted = false;
+    if (pages != nullptr && last >= first) {
+        std::map<std::string, const IndexedPage*> byFile;
+        for (const IndexedPage& page : *pages)
+            byFile[page.File] = &page;
+        SqliteStatement rows = db_.Prepare("SELECT id, file FROM docs WHERE run = ?");
+        SqliteStatement remove = db_.Prepare(
+            "INSERT INTO pages(pages, rowid, title, body, address) VALUES('delete', ?, ?, ?, ?)");
+        std::vector<std::pair<std::int64_t, const IndexedPage*>> found;
+        rows.Bind(1, id);
+        bool all = true;
+        while (rows.Step()) {
+            const auto page = byFile.find(rows.Text(1));
+            if (page == byFile.end())
+                all = false;
+            else
+                found.emplace_back(rows.Int(0), page->second);
+        }
+        if (rows.Failed()) return false;
+        if (all) {
+            for (const auto& [rowid, page] : found) {
+                remove.Reset();
+                if (!remove.Bind(1, rowid)
+                         .Bind(2, page->Title)
+                         .Bind(3, page->Body)
+                         .Bind(4, page->Address)
+                         .Run())
+                    return false;
+            }
+            deleted = true;
+        }
+    }
+    if (!deleted && last >= first) {
+        SqliteStatement dead = db_.Prepare("INSERT INTO dead VALUES(?, ?)");
+        if (!dead.Bind(1, first).Bind(2, last).Run()) return false;
+    }
+    SqliteStatement docs = db_.Prepare("DELETE FROM docs WHERE run = ?");
+    SqliteStatement run = db_.Prepare("DELETE FROM runs WHERE id = ?");
+    return docs.Bind(1, id).Run() && run.Bind(1, id).Run();
+}
+
 bool TSearchIndex::AddRun(const ArchivedRun& run, const std::vector<IndexedPage>& pages) {
     const std::string folder = RunFolderOf(run.ArchivePath);
     if (!db_.Exec("BEGIN IMMEDIATE")) return Fail();
@@ -257,22 +315,17 @@ bool TSearchIndex::AddRun(const ArchivedRun& run, const std::vector<IndexedPage>
         return Fail(error);
     };
     {
+        // Earlier runs of the folder: their files are this run's now.
         SqliteStatement old =
             db_.Prepare("SELECT id, first_row, last_row FROM runs WHERE folder = ?");
-        SqliteStatement dropPages = db_.Prepare("DELETE FROM pages WHERE rowid BETWEEN ? AND ?");
-        std::vector<std::int64_t> dropped;
+        std::vector<std::array<std::int64_t, 3>> earlier;
         old.Bind(1, folder);
-        while (old.Step()) {
-            dropped.push_back(old.Int(0));
-            dropPages.Reset();
-            if (!dropPages.Bind(1, old.Int(1)).Bind(2, old.Int(2)).Run()) return rollback();
-        }
+        while (old.Step())
+            earlier.push_back({old.Int(0), old.Int(1), old.Int(2)});
         if (old.Failed()) return rollback();
-        SqliteStatement dropRun = db_.Prepare("DELETE FROM runs WHERE id = ?");
-        for (std::int64_t id : dropped) {
-            dropRun.Reset();
-            if (!dropRun.Bind(1, id).Run()) return rollback();
-        }
+        for (const auto& [id, first, last] : earlier)
+            if (!DropRun(id, first, last, nullptr)) return rollback();
+
         SqliteStatement addRun =
             db_.Prepare("INSERT INTO runs(folder, archive, stamp, sortable) VALUES(?, ?, ?, ?)");
         if (!addRun.Bind(1, folder)
@@ -282,22 +335,29 @@ bool TSearchIndex::AddRun(const ArchivedRun& run, const std::vector<IndexedPage>
                  .Run())
             return rollback();
         const std::int64_t runId = db_.LastInsertId();
+        SqliteStatement doc =
+            db_.Prepare("INSERT INTO docs(run, title, address, entry, file) VALUES(?, ?, ?, ?, ?)");
         SqliteStatement add =
-            db_.Prepare("INSERT INTO pages(title, body, address, entry, file, run)"
-                        " VALUES(?, ?, ?, ?, ?, ?)");
+            db_.Prepare("INSERT INTO pages(rowid, title, body, address) VALUES(?, ?, ?, ?)");
         std::int64_t first = 0, last = -1;
         for (const IndexedPage& page : pages) {
-            add.Reset();
-            if (!add.Bind(1, page.Title)
-                     .Bind(2, page.Body)
+            doc.Reset();
+            if (!doc.Bind(1, runId)
+                     .Bind(2, page.Title)
                      .Bind(3, page.Address)
                      .Bind(4, page.Entry)
                      .Bind(5, page.File)
-                     .Bind(6, runId)
                      .Run())
                 return rollback();
             last = db_.LastInsertId();
             if (first == 0) first = last;
+            add.Reset();
+            if (!add.Bind(1, last)
+                     .Bind(2, page.Title)
+                     .Bind(3, page.Body)
+                     .Bind(4, page.Address)
+                     .Run())
+                return rollback();
         }
         SqliteStatement range =
             db_.Prepare("UPDATE runs SET first_row = ?, last_row = ? WHERE id = ?");
@@ -306,24 +366,17 @@ bool TSearchIndex::AddRun(const ArchivedRun& run, const std::vector<IndexedPage>
     return db_.Exec("COMMIT") || rollback();
 }
 
-bool TSearchIndex::RemoveRun(const std::string& archivePath) {
+bool TSearchIndex::RemoveRun(const std::string& archivePath,
+                             const std::vector<IndexedPage>* pages) {
     if (!db_.Exec("BEGIN IMMEDIATE")) return Fail();
     SqliteStatement runs = db_.Prepare("SELECT id, archive, first_row, last_row FROM runs");
-    SqliteStatement dropPages = db_.Prepare("DELETE FROM pages WHERE rowid BETWEEN ? AND ?");
-    SqliteStatement dropRun = db_.Prepare("DELETE FROM runs WHERE id = ?");
-    std::vector<std::int64_t> dropped;
-    bool ok = true;
-    while (ok && runs.Step()) {
-        if (!SameArchivePath(runs.Text(1), archivePath)) continue;
-        dropped.push_back(runs.Int(0));
-        dropPages.Reset();
-        ok = dropPages.Bind(1, runs.Int(2)).Bind(2, runs.Int(3)).Run();
-    }
-    ok = ok && !runs.Failed();
-    for (std::int64_t id : dropped) {
-        dropRun.Reset();
-        ok = ok && dropRun.Bind(1, id).Run();
-    }
+    std::vector<std::array<std::int64_t, 3>> matching;
+    while (runs.Step())
+        if (SameArchivePath(runs.Text(1), archivePath))
+            matching.push_back({runs.Int(0), runs.Int(2), runs.Int(3)});
+    bool ok = !runs.Failed();
+    for (const auto& [id, first, last] : matching)
+        ok = ok && DropRun(id, first, last, pages);
     if (ok && db_.Exec("COMMIT")) return true;
     const std::string error = db_.Error();
     db_.Exec("ROLLBACK");
@@ -335,15 +388,20 @@ bool TSearchIndex::Optimize() {
 }
 
 bool TSearchIndex::Search(const SearchRequest& request, const std::vector<ArchivedRun>& live,
-                          std::vector<SearchHit>& hits) {
+                          const std::string& homeFolder, std::vector<SearchHit>& hits) {
     hits.clear();
     const std::string expression = MatchExpression(request.Query);
     if (expression.empty()) return true;
     // The runs the brief still lists (same folder and title), from the day asked for on; the
-    // page rows of every other run are left out by their row numbers, which the full-text table
-    // answers without reading the pages.
+    // rows of every other run, and dead rows, are left out by their row numbers, which the
+    // full-text table answers without reading anything else.
     std::map<std::int64_t, const ArchivedRun*> runs;
     std::string excluded;
+    auto exclude = [&excluded](std::int64_t first, std::int64_t last) {
+        if (last >= first)
+            excluded +=
+                " AND rowid NOT BETWEEN " + std::to_string(first) + " AND " + std::to_string(last);
+    };
     {
         SqliteStatement all =
             db_.Prepare("SELECT id, archive, stamp, sortable, first_row, last_row FROM runs");
@@ -357,37 +415,74 @@ bool TSearchIndex::Search(const SearchRequest& request, const std::vector<Archiv
             }
             if (found != nullptr)
                 runs[all.Int(0)] = found;
-            else if (all.Int(5) >= all.Int(4))
-                excluded += " AND rowid NOT BETWEEN " + std::to_string(all.Int(4)) + " AND " +
-                            std::to_string(all.Int(5));
+            else
+                exclude(all.Int(4), all.Int(5));
         }
-        if (all.Failed()) return Fail();
+        SqliteStatement dead = db_.Prepare("SELECT first_row, last_row FROM dead");
+        while (dead.Step())
+            exclude(dead.Int(0), dead.Int(1));
+        if (all.Failed() || dead.Failed()) return Fail();
     }
     if (runs.empty()) return true;
-    // "ORDER BY rank" lets the full-text table sort by relevance itself, so that only the rows
-    // returned are read and get a snippet.
+    // "ORDER BY rank" lets the full-text table sort by relevance itself.
     const std::string sql =
-        "SELECT title, entry, address, file, run, snippet(pages, -1, char(2), char(3), '…', 16), "
-        "rank FROM pages WHERE pages MATCH ?1" +
-        excluded + (request.Entry.empty() ? "" : " AND entry = ?2") + " ORDER BY rank LIMIT ?3";
+        "SELECT rowid, rank FROM pages WHERE pages MATCH ?1" + excluded +
+        (request.Entry.empty() ? "" : " AND rowid IN (SELECT id FROM docs WHERE entry = ?2)") +
+        " ORDER BY rank LIMIT ?3";
     SqliteStatement query = db_.Prepare(sql);
     query.Bind(1, expression).Bind(3, std::int64_t{std::max(request.Limit, 0)});
     if (!request.Entry.empty()) query.Bind(2, request.Entry);
+    SqliteStatement doc =
+        db_.Prepare("SELECT run, title, address, entry, file FROM docs WHERE id = ?");
     while (query.Step()) {
-        const auto run = runs.find(query.Int(4));
+        doc.Reset();
+        doc.Bind(1, query.Int(0));
+        if (!doc.Step()) continue;
+        const auto run = runs.find(doc.Int(0));
         if (run == runs.end()) continue;
         SearchHit hit;
-        hit.Title = query.Text(0);
-        hit.Entry = query.Text(1);
-        hit.Address = query.Text(2);
-        hit.File = query.Text(3);
+        hit.Title = doc.Text(1);
+        hit.Address = doc.Text(2);
+        hit.Entry = doc.Text(3);
+        hit.File = doc.Text(4);
         hit.Stamp = run->second->Stamp;
         hit.ArchivePath = run->second->ArchivePath;
-        hit.Snippet = query.Text(5);
-        hit.Rank = query.Real(6);
+        hit.Rank = query.Real(1);
         hits.push_back(std::move(hit));
     }
-    return !query.Failed() || Fail();
+    if (query.Failed() || doc.Failed()) return Fail();
+    return AddSnippets(expression, homeFolder, hits);
+}
+
+// The hits' snippets, made by the same tokenizer from their stored files: a small table of
+// their texts in memory, matched again.
+bool TSearchIndex::AddSnippets(const std::string& expression, const std::string& homeFolder,
+                               std::vector<SearchHit>& hits) {
+    if (hits.empty()) return true;
+    if (!db_.Exec(kSnippetTable)) return Fail();
+    SqliteStatement add =
+        db_.Prepare("INSERT INTO temp.snippets(rowid, title, body, address) VALUES(?, ?, ?, ?)");
+    for (size_t i = 0; i < hits.size(); ++i) {
+        const std::optional<std::string> bytes = ReadPageFile(homeFolder + hits[i].File);
+        const std::optional<StoredPageText> text = bytes ? ReadStoredPage(*bytes) : std::nullopt;
+        if (!text) continue;
+        add.Reset();
+        if (!add.Bind(1, static_cast<std::int64_t>(i))
+                 .Bind(2, text->Title)
+                 .Bind(3, text->Body)
+                 .Bind(4, text->Address)
+                 .Run())
+            return Fail();
+    }
+    SqliteStatement snippets = db_.Prepare(
+        "SELECT rowid, snippet(snippets, -1, char(2), char(3), '…', 16) FROM temp.snippets "
+        "WHERE snippets MATCH ?");
+    snippets.Bind(1, expression);
+    while (snippets.Step()) {
+        const auto i = static_cast<size_t>(snippets.Int(0));
+        if (i < hits.size()) hits[i].Snippet = snippets.Text(1);
+    }
+    return !snippets.Failed() || Fail();
 }
 
 } // namespace gathra

@@ -49,9 +49,9 @@ std::string MatchExpression(std::string_view query);
 std::string SortableStamp(std::string_view stamp);
 
 // The search index of one brief: one SQLite database beside the brief file, with a full-text
-// table of the stored pages of every run (title, text and address searched; words matched
-// without regard to case or accents) and a table of the runs, each with the range of page rows
-// it owns.
+// table of the words of the stored pages of every run (title, text and address searched; words
+// matched without regard to case or accents), a table of the pages (title, address, entry,
+// file) and a table of the runs, each with the range of page rows it owns.
 class TSearchIndex {
 public:
     // "NAME.brf" gives "NAME.idx"; a name without ".brf" gets ".idx" added.
@@ -68,14 +68,16 @@ public:
     // Adds the pages of a run in one transaction, first dropping every earlier run of the same
     // folder (folder numbers are reused after a delete).
     bool AddRun(const ArchivedRun& run, const std::vector<IndexedPage>& pages);
-    // Drops a run's pages; true also when the index did not hold it.
-    bool RemoveRun(const std::string& archivePath);
+    // Drops a run's pages; true also when the index did not hold it. `pages` are the run's
+    // pages read again from its folder (none when it is gone), to take their words out.
+    bool RemoveRun(const std::string& archivePath, const std::vector<IndexedPage>* pages);
     // Merges the index into its smallest form (after a rebuild).
     bool Optimize();
 
-    // Hits ranked by relevance, best first, from the runs in `live` only.
+    // Hits ranked by relevance, best first, from the runs in `live` only; their snippets come
+    // from the stored files under `homeFolder` (the brief's folder, with its separator).
     bool Search(const SearchRequest& request, const std::vector<ArchivedRun>& live,
-                std::vector<SearchHit>& hits);
+                const std::string& homeFolder, std::vector<SearchHit>& hits);
 
     const std::string& Error() const { return error_; }
     bool Damaged() const { return damaged_; }
@@ -84,6 +86,10 @@ private:
     bool Fail();
     bool Fail(const std::string& text);
     bool CheckSchema();
+    bool DropRun(std::int64_t id, std::int64_t first, std::int64_t last,
+                 const std::vector<IndexedPage>* pages);
+    bool AddSnippets(const std::string& expression, const std::string& homeFolder,
+                     std::vector<SearchHit>& hits);
 
     SqliteDatabase db_;
     std::string error_;

@@ -126,6 +126,10 @@ std::string Between(std::string_view text, size_t from, std::string_view end, si
 
 } // namespace
 
+std::optional<std::string> ReadPageFile(const std::string& path) {
+    return ReadSmallFile(path, true);
+}
+
 std::optional<StoredPageText> ReadStoredPage(std::string_view bytes) {
     if (!EndsAsStoredPage(bytes) || bytes.starts_with(kSiteMapStart)) return std::nullopt;
     StoredPageText page;
@@ -203,7 +207,7 @@ std::optional<std::vector<IndexedPage>> ReadRunPages(const std::string& homeFold
         if (name == summaryName || name.starts_with("GAI") || siteMaps.count(name) != 0 ||
             !IsPlainCatalogName(name))
             continue;
-        const std::optional<std::string> bytes = ReadSmallFile(folder + name, true);
+        const std::optional<std::string> bytes = ReadPageFile(folder + name);
         if (!bytes) continue;
         std::optional<StoredPageText> text = ReadStoredPage(*bytes);
         // A page fetched again deeper is recorded again under its name.

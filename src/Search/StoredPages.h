@@ -25,6 +25,9 @@ struct StoredPageText {
 };
 std::optional<StoredPageText> ReadStoredPage(std::string_view bytes);
 
+// The bytes of a file when it ends as a stored page (none otherwise, or when it cannot be read).
+std::optional<std::string> ReadPageFile(const std::string& path);
+
 // The entries of a run as its summary page lists them: the name of each entry's top page file
 // and the entry's name, in run order; and every site map's file name.
 struct SummaryEntries {

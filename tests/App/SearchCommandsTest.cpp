@@ -26,11 +26,7 @@ using test::TestResponse;
 
 class SearchCommandsTest : public ::testing::Test {
 protected:
-    struct Result {
-        int Status = -1;
-        std::string Out;
-        std::string Err;
-    };
+    using Result = test::CliResult;
     void SetUp() override {
         if (const char* old = std::getenv("GATHRA_CONFIG_DIR")) oldConfig_ = old;
         ::setenv("GATHRA_CONFIG_DIR", config.Path().c_str(), 1);
@@ -43,14 +39,7 @@ protected:
         else
             ::unsetenv("GATHRA_CONFIG_DIR");
     }
-    Result Cli(std::vector<std::string> args) {
-        std::ostringstream out, err;
-        Result r;
-        r.Status = test::RunCli(args, out, err);
-        r.Out = out.str();
-        r.Err = err.str();
-        return r;
-    }
+    static Result Cli(const std::vector<std::string>& args) { return test::RunCliCaptured(args); }
     Result Search(std::vector<std::string> more) {
         std::vector<std::string> args{"search", brief};
         args.insert(args.end(), more.begin(), more.end());
@@ -66,12 +55,13 @@ protected:
         }
         return files;
     }
-    TBrief Load() {
-        TBrief b;
-        b.FileName = brief;
+    // The brief's archive paths as saved.
+    std::vector<std::string> Runs() {
+        TBrief saved;
+        saved.FileName = brief;
         test::RecordingDialogs dialogs;
-        EXPECT_TRUE(ReadBriefs2(b, dialogs));
-        return b;
+        EXPECT_TRUE(ReadBriefs2(saved, dialogs));
+        return saved.ArchivePaths;
     }
 
     test::TempDir config;
@@ -109,8 +99,7 @@ TEST_F(SearchCommandsTest, RunsAreSearchableUntilDeletedAndTheIndexIsRepaired) {
     server.Serve("/b.htm", TestResponse::Html("<title>Edition</title>A river flood warning was "
                                               "given."));
     ASSERT_EQ(Cli({"generate", brief, "--quiet"}).Status, 0);
-    const TBrief two = Load();
-    ASSERT_EQ(two.ArchivePaths.size(), 2u);
+    ASSERT_EQ(Runs().size(), 2u);
 
     // A phrase of the second run only, with every field.
     Result phrase = Search({"\"river flood\"", "--json"});
@@ -167,7 +156,7 @@ TEST_F(SearchCommandsTest, RunsAreSearchableUntilDeletedAndTheIndexIsRepaired) {
     // The next run reuses folder 0: its pages only, never the deleted run's.
     server.Serve("/b.htm", TestResponse::Html("<title>Edition</title>The first edition again."));
     ASSERT_EQ(Cli({"generate", brief, "--quiet"}).Status, 0);
-    ASSERT_EQ(Load().ArchivePaths.back().substr(0, 2), "0\\");
+    ASSERT_EQ(Runs().back().substr(0, 2), "0\\");
     Result again = Search({"\"first edition\"", "--json"});
     EXPECT_EQ(Files(again.Out).size(), 1u) << again.Out;
     EXPECT_NE(again.Out.find("again"), std::string::npos);
@@ -196,7 +185,7 @@ TEST_F(SearchCommandsTest, RunsAreSearchableUntilDeletedAndTheIndexIsRepaired) {
     EXPECT_NE(damaged.Err.find("damaged"), std::string::npos) << damaged.Err;
     Result run = Cli({"generate", brief, "--quiet"});
     EXPECT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(Load().ArchivePaths.size(), 3u);
+    EXPECT_EQ(Runs().size(), 3u);
     EXPECT_NE(run.Err.find("damaged"), std::string::npos) << run.Err;
     EXPECT_EQ(run.Err.find("damaged"), run.Err.rfind("damaged"));
     ASSERT_EQ(Search({"--reindex"}).Status, 0);
