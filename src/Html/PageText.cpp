@@ -120,8 +120,10 @@ public:
         }
     }
     void AddDecoded(std::string_view decoded) {
-        // A decoded no-break space folds like a blank.
-        if (decoded == "\xC2\xA0") return Blank();
+        // A decoded no-break space, blank, tab or line break folds like a blank.
+        if (decoded == "\xC2\xA0" ||
+            (decoded.size() == 1 && (IsWhite(decoded[0]) || decoded[0] == '\f')))
+            return Blank();
         Flush();
         out_.append(decoded);
     }
