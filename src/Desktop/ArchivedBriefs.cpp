@@ -4,6 +4,7 @@
 
 #include "Run/FileNames.h"
 #include "Run/OutputFile.h"
+#include "Search/BriefSearch.h"
 #include "Text/AsciiText.h"
 
 #include <algorithm>
@@ -221,8 +222,11 @@ ArchiveDeleteResult DeleteArchivedBrief(TBrief& brief, int index,
                                         const std::function<void()>& between) {
     ArchiveDeleteResult result;
     if (index < 0 || static_cast<size_t>(index) >= brief.ArchivePaths.size()) return result;
-    result = DeleteArchivedRun(ArchiveFolder(brief), brief.ArchivePaths[static_cast<size_t>(index)],
-                               between);
+    const std::string& path = brief.ArchivePaths[static_cast<size_t>(index)];
+    // The index first: it reads the run's pages once more to take their words out.
+    const std::string indexProblem = RemoveRunFromIndex(brief.FileName, ArchiveFolder(brief), path);
+    result = DeleteArchivedRun(ArchiveFolder(brief), path, between);
+    result.IndexProblem = indexProblem;
     RemoveArchiveEntry(brief, index);
     return result;
 }

@@ -69,6 +69,8 @@ struct ArchiveDeleteResult {
     int NamesRefused = 0; // records that were not plain file names
     int FilesFailed = 0;  // plain names that could not be deleted (missing files not counted)
     bool FolderRemoved = false;
+    // A problem with the brief's search index, to report (empty: none).
+    std::string IndexProblem;
 };
 
 // Deletes the files of the archived brief at `archivePath` (relative to `folder`, "\" or "/"
@@ -83,7 +85,8 @@ ArchiveDeleteResult DeleteArchivedRun(const std::string& folder, const std::stri
 // Removes entry `index` from ArchivePaths and ArchiveTitles; false when there is no such entry.
 bool RemoveArchiveEntry(TBrief& brief, int index);
 
-// The whole Delete Brief of one entry: the files, then the entry.
+// The whole Delete Brief of one entry: the files, the run's pages in the brief's search index,
+// then the entry.
 ArchiveDeleteResult DeleteArchivedBrief(TBrief& brief, int index,
                                         const std::function<void()>& between = {});
 

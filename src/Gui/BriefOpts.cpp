@@ -177,7 +177,8 @@ void TBriefOpts::DeleteSelected() {
     ShowArchiveState();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // A run of thousands of files takes a while: the dialog keeps painting meanwhile.
-    DeleteArchivedBrief(brief_, index, [] { QCoreApplication::processEvents(); });
+    const ArchiveDeleteResult deleted =
+        DeleteArchivedBrief(brief_, index, [] { QCoreApplication::processEvents(); });
     const int row = model_.SelectedRow();
     model_.SelectedRowDeleted();
     {
@@ -186,6 +187,7 @@ void TBriefOpts::DeleteSelected() {
     }
     ShowArchiveState();
     QApplication::restoreOverrideCursor();
+    if (!deleted.IndexProblem.empty()) ask.ShowMessage(deleted.IndexProblem, "Search Index", true);
 }
 
 void TBriefOpts::reject() {

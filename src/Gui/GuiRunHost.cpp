@@ -116,6 +116,10 @@ void GuiRunHost::AppendArchive(TBrief& brief, const std::string& path, const std
     });
 }
 
+void GuiRunHost::ShowIndexProblem(const std::string& text) {
+    OnMain([&] { frame_.Dlg().ShowMessage(text, "Search Index", true); });
+}
+
 void GuiRunHost::SaveBrief(TBrief& brief) {
     OnMain([&] {
         // Through the brief window, so that its caption shows whether the run's save worked.

@@ -29,6 +29,7 @@ public:
     void BriefReady(const std::string& briefName, const std::string& summaryName,
                     const std::string& runFolder) override;
     void AppendArchive(TBrief& brief, const std::string& path, const std::string& title) override;
+    void ShowIndexProblem(const std::string& text) override;
     void Repaint() override;
     void SaveBrief(TBrief& brief) override;
 

@@ -8,6 +8,7 @@
 #include "Desktop/RecentList.h"
 #include "Settings/Settings.h"
 #include "Desktop/WindowTables.h"
+#include "Search/BriefSearch.h"
 #include "Gui/ShellWindows.h"
 
 #include <QMainWindow>
@@ -39,6 +40,7 @@ class TBkMarks;
 class TSkeinForm;
 class TBriefProcessing;
 class TSkeinThread;
+class TFindInBriefs;
 
 // What a file dialog is asked for; tests answer it without a dialog.
 struct FileDialogRequest {
@@ -156,6 +158,12 @@ public:
     // The bookmark window that is the active child, or nullptr.
     TBkMarks* ActiveBookmarkWindow() const;
     void AddPageFromBrowser();
+    // "Find in Briefs...": the search window over the stored pages of the open briefs.
+    void FindInBriefs();
+    TFindInBriefs* FindWindow() const;
+    // Shows a stored file of one of the brief's runs (`path` relative to its folder), as View
+    // Brief shows a run's summary page.
+    void ViewArchivedFile(const TBrief& brief, const std::string& path);
 
     // True while the first start opens the preferences (their caption then asks to set up the
     // browser).
@@ -236,6 +244,8 @@ private:
     std::unique_ptr<Browser> ownBrowser_;
     std::unique_ptr<GuiRunHost> runHost_;
     QPointer<THelpWindow> help_;
+    QPointer<TFindInBriefs> findWindow_;
+    TSearchIndexer indexer_; // fills the briefs' search indexes at the end of runs
     QPointer<TAdBar> adBar_;
     QPointer<TBriefProcessing> progress_;
     SystemClock systemClock_;

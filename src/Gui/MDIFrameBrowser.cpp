@@ -8,6 +8,7 @@
 #include "Imports/BrowserPage.h"
 #include "Imports/SessionStore.h"
 #include "Gui/BriefOpts.h"
+#include "Gui/FindInBriefs.h"
 #include "Gui/MessageDialogs.h"
 
 #include <QClipboard>
@@ -63,6 +64,41 @@ void TMDIFrame::ShowBrief() {
         ArchiveViewAddress(folder, brief.ArchivePaths.back(), settings_.BrowserService), true);
 }
 
+void TMDIFrame::ViewArchivedFile(const TBrief& brief, const std::string& path) {
+    BrowserPort().OpenUrl(ArchiveViewAddress(ArchiveFolder(brief), path, settings_.BrowserService),
+                          true);
+}
+
+TFindInBriefs* TMDIFrame::FindWindow() const {
+    return findWindow_;
+}
+
+void TMDIFrame::FindInBriefs() {
+    if (findWindow_ != nullptr) {
+        findWindow_->show();
+        findWindow_->raise();
+        findWindow_->activateWindow();
+        return;
+    }
+    TFindInBriefs::Ports ports;
+    ports.Briefs = [this](bool allOpen) {
+        std::vector<const TBrief*> briefs;
+        if (allOpen) {
+            for (const TSkeinForm* form : tables_.BriefWindows())
+                briefs.push_back(&form->Brief);
+        } else if (const TSkeinForm* form = CurrentForm()) {
+            briefs.push_back(&form->Brief);
+        }
+        return briefs;
+    };
+    ports.Open = [this](const std::string& briefFile, const SearchHit& hit) {
+        for (const TSkeinForm* form : tables_.BriefWindows())
+            if (form->Brief.FileName == briefFile) return ViewArchivedFile(form->Brief, hit.File);
+    };
+    findWindow_ = new TFindInBriefs(std::move(ports), this);
+    findWindow_->show();
+}
+
 void TMDIFrame::BriefSetup() {
     QPointer<TSkeinForm> form = CurrentForm();
     if (form == nullptr) return;
@@ -70,11 +106,7 @@ void TMDIFrame::BriefSetup() {
         if (form == nullptr || index < 0 ||
             index >= static_cast<int>(form->Brief.ArchivePaths.size()))
             return;
-        const TBrief& brief = form->Brief;
-        BrowserPort().OpenUrl(ArchiveViewAddress(ArchiveFolder(brief),
-                                                 brief.ArchivePaths[static_cast<size_t>(index)],
-                                                 settings_.BrowserService),
-                              true);
+        ViewArchivedFile(form->Brief, form->Brief.ArchivePaths[static_cast<size_t>(index)]);
     };
     if (!RunBriefSetup(form->Brief, this, viewArchived, &Dlg()) || form == nullptr) return;
     form->ShowBriefHeader();

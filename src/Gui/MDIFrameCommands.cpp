@@ -125,6 +125,7 @@ void TMDIFrame::GenerateBrief() {
     options.Settings = &settings_;
     options.Host = runHost_.get();
     options.Clock = runClock_;
+    options.Index = &indexer_;
     run_ = std::make_unique<TSkeinThread>(form->Brief, options);
     TSkeinThread* run = run_.get();
     runThread_ = std::thread([this, run] {

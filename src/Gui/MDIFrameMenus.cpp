@@ -126,6 +126,11 @@ void TMDIFrame::BuildMenus() {
     edit->addAction(actions_[C::EditCopy]);
     edit->addAction(actions_[C::EditPaste]);
     edit->addSeparator();
+    QAction* find = edit->addAction(tr("Find in &Briefs..."));
+    find->setShortcut(QKeySequence(tr("Ctrl+Shift+F")));
+    find->setShortcutContext(Qt::ApplicationShortcut);
+    connect(find, &QAction::triggered, this, &TMDIFrame::FindInBriefs);
+    edit->addSeparator();
     edit->addAction(actions_[C::EditPreferences]);
 
     entryMenu_ = menuBar()->addMenu(tr("E&ntry"));

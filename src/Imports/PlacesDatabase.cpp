@@ -1,8 +1,6 @@
-// Reads the bookmarks of a Firefox profile's places.sqlite. The only user of SQLite.
-#include "Platform/SharedLibrary.h"
+// Reads the bookmarks of a Firefox profile's places.sqlite (through Platform/Sqlite).
 #include "Imports/BookmarkFile.h"
-
-#include <sqlite3.h>
+#include "Platform/Sqlite.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,48 +11,11 @@
 #include <unistd.h>
 #include <vector>
 
-#ifndef GATHRA_SQLITE_LIBRARY
-#error "GATHRA_SQLITE_LIBRARY must name SQLite's soname (set by the build)"
-#endif
-
 namespace gathra {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// The SQLite functions this file calls. The library is opened on the first read of a places
-// database, so the program does not link it: each function is a pointer of its own type, named
-// as the function, which stands in for it in every call below.
-#define GATHRA_SQLITE_FUNCTIONS(F)                                                                 \
-    F(sqlite3_close)                                                                               \
-    F(sqlite3_column_bytes)                                                                        \
-    F(sqlite3_column_int)                                                                          \
-    F(sqlite3_column_int64)                                                                        \
-    F(sqlite3_column_text)                                                                         \
-    F(sqlite3_finalize)                                                                            \
-    F(sqlite3_open_v2)                                                                             \
-    F(sqlite3_prepare_v2)                                                                          \
-    F(sqlite3_step)
-
-#define GATHRA_SQLITE_POINTER(name) decltype(&::name) name = nullptr;
-GATHRA_SQLITE_FUNCTIONS(GATHRA_SQLITE_POINTER)
-#undef GATHRA_SQLITE_POINTER
-
-// Opens the library and resolves every function, once for the process. Empty when that
-// worked; otherwise why not, as the dynamic linker said it.
-const std::string& SqliteLoadError() {
-    static const std::string error = [] {
-        // Open until the process ends.
-        static TSharedLibrary* const library = new TSharedLibrary(GATHRA_SQLITE_LIBRARY);
-        bool all = library->Loaded();
-#define GATHRA_SQLITE_RESOLVE(name) all = all && library->Resolve(#name, name);
-        GATHRA_SQLITE_FUNCTIONS(GATHRA_SQLITE_RESOLVE)
-#undef GATHRA_SQLITE_RESOLVE
-        return all ? std::string() : library->Error();
-    }();
-    return error;
-}
 
 struct PlacesRow {
     long long Id = 0;
@@ -89,60 +50,30 @@ std::string FileUri(const std::string& path, bool immutable) {
     return uri + (immutable ? "?mode=ro&immutable=1" : "");
 }
 
-class Database {
-public:
-    explicit Database(const std::string& uri, bool readOnly) {
-        int flags = SQLITE_OPEN_URI | (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
-        if (sqlite3_open_v2(uri.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-            sqlite3_close(db_);
-            db_ = nullptr;
-        }
+// Every row of moz_bookmarks with its address, grouped by parent in the browser's order; false
+// when the file is no places database.
+bool ReadRows(SqliteDatabase& db, std::map<long long, std::vector<PlacesRow>>& children,
+              long long& root) {
+    static const char* const query =
+        "SELECT b.id, b.parent, b.type, IFNULL(b.title, ''), IFNULL(p.url, ''), "
+        "IFNULL(b.guid, '') FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk "
+        "ORDER BY b.parent, b.position, b.id";
+    SqliteStatement statement = db.Prepare(query);
+    if (!statement.Ok()) return false;
+    root = -1;
+    while (statement.Step()) {
+        PlacesRow row;
+        row.Id = statement.Int(0);
+        const long long parent = statement.Int(1);
+        row.Type = static_cast<int>(statement.Int(2));
+        row.Title = statement.Text(3);
+        row.Url = statement.Text(4);
+        row.Guid = statement.Text(5);
+        if (row.Guid == "root________" || (root < 0 && parent == 0)) root = row.Id;
+        children[parent].push_back(std::move(row));
     }
-    ~Database() { sqlite3_close(db_); }
-    Database(const Database&) = delete;
-    Database& operator=(const Database&) = delete;
-
-    // Every row of moz_bookmarks with its address, grouped by parent in the browser's order;
-    // false when the file is no places database.
-    bool ReadRows(std::map<long long, std::vector<PlacesRow>>& children, long long& root) {
-        if (db_ == nullptr) return false;
-        static const char* const query =
-            "SELECT b.id, b.parent, b.type, IFNULL(b.title, ''), IFNULL(p.url, ''), "
-            "IFNULL(b.guid, '') FROM moz_bookmarks b LEFT JOIN moz_places p ON p.id = b.fk "
-            "ORDER BY b.parent, b.position, b.id";
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db_, query, -1, &statement, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(statement);
-            return false;
-        }
-        root = -1;
-        int step = SQLITE_ROW;
-        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-            PlacesRow row;
-            row.Id = sqlite3_column_int64(statement, 0);
-            const long long parent = sqlite3_column_int64(statement, 1);
-            row.Type = sqlite3_column_int(statement, 2);
-            row.Title = Text(statement, 3);
-            row.Url = Text(statement, 4);
-            row.Guid = Text(statement, 5);
-            if (row.Guid == "root________" || (root < 0 && parent == 0)) root = row.Id;
-            children[parent].push_back(std::move(row));
-        }
-        sqlite3_finalize(statement);
-        return step == SQLITE_DONE && root >= 0;
-    }
-
-private:
-    static std::string Text(sqlite3_stmt* statement, int column) {
-        const unsigned char* text = sqlite3_column_text(statement, column);
-        int bytes = sqlite3_column_bytes(statement, column);
-        return text == nullptr
-                   ? std::string()
-                   : std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(bytes));
-    }
-
-    sqlite3* db_ = nullptr;
-};
+    return !statement.Failed() && root >= 0;
+}
 
 // A private copy of the database and its write-ahead log, so that a running Firefox (which
 // holds the file locked and keeps recent changes in the log) is neither disturbed nor missed.
@@ -179,20 +110,23 @@ bool ReadRows(const std::string& path, std::map<long long, std::vector<PlacesRow
     {
         PrivateCopy copy(path);
         if (!copy.Path().empty()) {
-            Database db(FileUri(copy.Path(), false), false);
-            if (db.ReadRows(children, root)) return true;
+            SqliteDatabase db;
+            if (db.Open(FileUri(copy.Path(), false), SqliteDatabase::Mode::ReadWrite, true) &&
+                ReadRows(db, children, root))
+                return true;
             children.clear();
         }
     }
     // Without room for a copy, read the file in place without locking it.
-    Database db(FileUri(path, true), true);
-    return db.ReadRows(children, root);
+    SqliteDatabase db;
+    return db.Open(FileUri(path, true), SqliteDatabase::Mode::ReadOnly, true) &&
+           ReadRows(db, children, root);
 }
 
 } // namespace
 
 std::string_view PlacesLibraryName() {
-    return GATHRA_SQLITE_LIBRARY;
+    return SqliteLibraryName();
 }
 
 TBookmarkOutline ReadPlacesDatabase(const std::string& path, std::string* libraryError) {

@@ -9,6 +9,14 @@ namespace gathra {
 
 struct TRunContext;
 
+// How the bars begin and end in a stored page, for readers of run folders that leave them out.
+// The header's end may be followed by its rule ("<hr size=3><br>") and CR LF.
+inline constexpr std::string_view kHeaderBarStart = "<nobr>&#160 <a href=\"";
+inline constexpr std::string_view kHeaderBarEnd = " <b>by Gathra Light</b></font></nobr><br>";
+inline constexpr std::string_view kFooterBarStart = "<hr size=3><nobr><center><font size=3>";
+inline constexpr std::string_view kFooterBarEnd =
+    "</font><font size=3> Gathra<font size=1>(TM)</font> Light</font></center></nobr>\r\n";
+
 // "month/day/yy, h:m:sAM" without leading zeros, 12-hour clock (0 and 12 show as 12); the header
 // and the summary page stamp times in this form. Example: "3/7/26, 12:5:9AM".
 std::string FormatTimeStamp(const LocalTime& time);

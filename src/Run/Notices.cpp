@@ -307,4 +307,14 @@ std::string WriteLinkNotice(TRunContext& run, TOutputFile& current, std::string_
     return name;
 }
 
+bool IsNoticeTitle(std::string_view title) {
+    static constexpr std::string_view kTitles[] = {
+        "Inaccessible Page",    "Gathra Light Web page skipped", "External Link",
+        "File Not Retrieved",   "Unsupported Protocol",          "Spider Limit Exceeded",
+        "Mail Link"};
+    for (std::string_view known : kTitles)
+        if (title == known) return true;
+    return false;
+}
+
 } // namespace gathra

@@ -91,4 +91,8 @@ std::string WriteLinkNotice(TRunContext& run, TOutputFile& current, std::string_
                             std::optional<std::string_view> linkText, LinkNoticeKind kind,
                             const NoticeBarNames& bar);
 
+// True for the title of a notice page the run writes (a page it could not or would not fetch, a
+// link it did not follow): readers of run folders tell them from stored pages by it.
+bool IsNoticeTitle(std::string_view title);
+
 } // namespace gathra

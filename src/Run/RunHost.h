@@ -49,6 +49,9 @@ public:
     virtual void AppendArchive(TBrief& brief, const std::string& path,
                                const std::string& title) = 0;
     virtual void Repaint() = 0;
+    // A problem with the brief's search index (the run itself went on); once per run at most.
+    // The default does nothing, for hosts that keep no index.
+    virtual void ShowIndexProblem(const std::string& text) { (void)text; }
     // Saves the brief's files (after each stored entry and at the run's end), so that the
     // entries' run lists and the archive lists are kept even if the program ends meanwhile.
     // The default does nothing, for hosts whose briefs have no file.

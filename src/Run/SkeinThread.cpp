@@ -1,5 +1,7 @@
 #include "Run/SkeinThread.h"
 
+#include "Run/RunIndexHook.h"
+
 #include "Brief/Brief.h"
 #include "Net/HttpClient.h"
 #include "Run/Notices.h"
@@ -403,6 +405,19 @@ void TSkeinThread::ReportDiskError(const std::string& cause) {
                                    cause);
 }
 
+void TSkeinThread::IndexStoredPages() {
+    RunHost& host = *options_.Host;
+    host.SetStatusText(" Indexing");
+    StoredRun stored;
+    stored.BriefFile = brief_.FileName;
+    stored.HomeFolder = brief_.HomeFolder;
+    stored.ArchivePath = folderNumber_ + "\\" + outcome_.SummaryName;
+    stored.StartStamp = outcome_.StartStamp;
+    stored.EarlierRuns = brief_.ArchivePaths.size() > 1;
+    const std::string problem = options_.Index->RunStored(stored);
+    if (!problem.empty()) host.ShowIndexProblem(problem);
+}
+
 void TSkeinThread::Finish() {
     if (summary_) {
         try {
@@ -424,6 +439,7 @@ void TSkeinThread::Finish() {
     if (catalogOpen_)
         host.AppendArchive(brief_, folderNumber_ + "\\" + outcome_.SummaryName,
                            outcome_.StartStamp);
+    if (catalogOpen_ && options_.Index != nullptr) IndexStoredPages();
     host.SetStatusText(std::string(kIdleStatus));
     WaitForNoQuestion();
     if (progressShown_) host.FreeProgress();

@@ -14,6 +14,7 @@ namespace gathra {
 
 class Clock;
 class RunHost;
+class RunIndexHook;
 class SocketCanceller;
 class TBrief;
 struct AppSettings;
@@ -85,6 +86,8 @@ public:
         // Called on the run's thread as its very last act (after Start only), so that the
         // desktop program can let go of the thread object from its main thread without waiting.
         std::function<void()> OnFinished;
+        // Makes the stored pages searchable at the run's end; null: not indexed.
+        RunIndexHook* Index = nullptr;
     };
 
     TSkeinThread(TBrief& brief, Options options);
@@ -120,6 +123,7 @@ private:
     void WaitForNoQuestion();
     void ReportDiskError(const std::string& cause = {});
     void Finish();
+    void IndexStoredPages();
 
     TBrief& brief_;
     Options options_;

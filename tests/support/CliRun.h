@@ -2,6 +2,7 @@
 #include "App/gathra/Cli.h"
 
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,21 @@ inline int RunCli(const std::vector<std::string>& args, std::ostream& out, std::
     for (const std::string& a : args)
         argv.push_back(a.c_str());
     return RunGathraCli(static_cast<int>(argv.size()), argv.data(), out, err);
+}
+
+// What one `gathra` run in this process answered.
+struct CliResult {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+inline CliResult RunCliCaptured(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    CliResult result;
+    result.Status = RunCli(args, out, err);
+    result.Out = out.str();
+    result.Err = err.str();
+    return result;
 }
 
 } // namespace gathra::test

@@ -122,6 +122,7 @@ void RunDelete(const ArchiveOptions& o, CliState& state) {
                   << " catalogue record(s) were not plain file names and were left alone\n";
     if (r.FilesFailed > 0)
         state.Err << "gathra: " << r.FilesFailed << " file(s) could not be deleted\n";
+    if (!r.IndexProblem.empty()) state.Err << "gathra: " << r.IndexProblem << "\n";
 }
 
 void RunPath(const ArchiveOptions& o, CliState& state) {

@@ -20,6 +20,7 @@ int RunGathraCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     AddSettingsCommands(app, state);
     AddRunCommands(app, state);
     AddArchiveCommands(app, state);
+    AddSearchCommand(app, state);
     AddCheckCommand(app, state);
     AddImportCommands(app, state);
 

@@ -63,6 +63,9 @@ void AddImportCommands(CLI::App& app, CliState& state);
 
 // archive list, delete, path, view: the archived briefs of a brief file.
 void AddArchiveCommands(CLI::App& app, CliState& state);
+// search: full-text search over a brief's stored pages; search --reindex rebuilds its index.
+void AddSearchCommand(CLI::App& app, CliState& state);
+
 // The page the user's browser shows, with the page's own title; none when no browser page is
 // found.
 std::optional<BrowserPage> CurrentBrowserPage();

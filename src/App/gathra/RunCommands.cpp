@@ -10,6 +10,7 @@
 #include "Run/RunFlags.h"
 #include "Run/RunHost.h"
 #include "Run/SkeinThread.h"
+#include "Search/BriefSearch.h"
 #include "Platform/Clock.h"
 #include "Platform/Dialogs.h"
 #include "Platform/ProgramFolder.h"
@@ -87,6 +88,10 @@ public:
         brief.ArchiveTitles.push_back(title);
     }
     void Repaint() override {}
+    void ShowIndexProblem(const std::string& text) override {
+        EndLine();
+        err_ << "gathra: " << text << "\n";
+    }
     void SaveBrief(TBrief& brief) override { lastSaveFailed_ = !SaveBriefs2(brief, dialogs_); }
     // The run's last save of the brief failed: its archive entry is not on disk.
     bool LastSaveFailed() const { return lastSaveFailed_; }
@@ -317,6 +322,8 @@ int GenerateLoadedBrief(TBrief& brief, const AppSettings& settings, const Genera
     runOptions.Host = &host;
     runOptions.Clock = options.Clock != nullptr ? options.Clock : &systemClock;
     runOptions.TimeUnitMs = options.TimeUnitMs;
+    TSearchIndexer indexer;
+    if (options.Index) runOptions.Index = &indexer;
     TSkeinThread run(brief, runOptions);
     bool interrupted = false;
     {
@@ -369,9 +376,13 @@ void AddRunCommands(CLI::App& app, CliState& state) {
     generate->add_flag("--check", flags->Check,
                        "check the new folder's references afterwards (as gathra check; exit 1 "
                        "when one is broken)");
-    generate->callback([briefFile, flags, &state] {
+    auto noIndex = std::make_shared<bool>(false);
+    generate->add_flag("--no-index", *noIndex,
+                       "do not add the run's pages to the brief's search index (for measuring)");
+    generate->callback([briefFile, flags, noIndex, &state] {
         GenerateOptions options = *flags;
         options.Terminal = StderrIsTerminal(state.Err);
+        options.Index = !*noIndex;
         std::error_code ec;
         std::string path = std::filesystem::absolute(*briefFile, ec).string();
         if (ec || !std::filesystem::is_regular_file(path, ec)) {

@@ -29,6 +29,7 @@ struct GenerateOptions {
     bool Open = false;          // open the summary page in the browser afterwards
     bool CatchInterrupt = true; // Ctrl+C stops the brief (the first) or the program (the second)
     bool Check = false;         // check the run folder's references afterwards (on stderr)
+    bool Index = true;          // add the run's pages to the brief's search index
     int TimeUnitMs = 1000;
     const gathra::Clock* Clock = nullptr; // null: the system clock
 };
