@@ -1,7 +1,7 @@
 #include "Desktop/ArchivedBriefs.h"
 
 #include "Run/FileNames.h"
-#include "Run/OutputFile.h"
+#include "Platform/FilePath.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
 #pragma once
-#include "Run/FileQueue.h"
+#include "Platform/FileQueue.h"
 #include "Run/HashTable.h"
 #include "Run/LList.h"
 #include "Run/NameFixups.h"
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 #include "Run/RunFlags.h"
 #include "Run/TocList.h"
 
