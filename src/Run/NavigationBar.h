@@ -7,7 +7,7 @@
 
 namespace gathra {
 
-struct TRunContext;
+struct TRunState;
 
 // "month/day/yy, h:m:sAM" without leading zeros, 12-hour clock (0 and 12 show as 12); the header
 // and the summary page stamp times in this form. Example: "3/7/26, 12:5:9AM".
@@ -30,7 +30,7 @@ void DoHeaderImage(TOutputFile& out, std::string_view programFolder, std::string
 // empty), original link button (when `webAddressLink` is not empty), brief name, the time stamp
 // from `run.Clock`, and a rule unless `withoutRule`. Pictures come from
 // `run.Settings->ProgramFolder`. Links are written as given.
-void PrintBriefHeader(TOutputFile& out, const TRunContext& run, bool withoutRule,
+void PrintBriefHeader(TOutputFile& out, const TRunState& run, bool withoutRule,
                       std::string_view webAddressLink, std::string_view siteMapLink,
                       std::string_view briefLink, std::string_view briefName);
 // The same with the program folder and the time given directly.

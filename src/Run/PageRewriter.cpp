@@ -23,7 +23,7 @@
 
 namespace gathra {
 
-FileNameCounters& CountersOf(TRunContext& run) {
+FileNameCounters& CountersOf(const TRunState& run) {
     return run.Counters != nullptr ? *run.Counters : ProgramFileNameCounters();
 }
 
