@@ -1,5 +1,7 @@
 #include "Desktop/ArchivedBriefs.h"
 
+#include "Desktop/BrowserBridge.h"
+
 #include "Run/FileNames.h"
 #include "Platform/FilePath.h"
 
@@ -122,6 +124,14 @@ ArchiveRowText ArchiveRowTextOf(const std::string& title) {
     return text;
 }
 
+std::string ArchiveDeleteQuestion(const std::string& title) {
+    const ArchiveRowText shown = ArchiveRowTextOf(title);
+    std::string run = shown.Date;
+    if (!shown.Time.empty()) run += (run.empty() ? "" : ", ") + shown.Time;
+    if (run.empty()) return "Are you sure you want to delete this archived brief?";
+    return "Are you sure you want to delete the archived brief of " + run + "?";
+}
+
 const std::string& ArchiveFolder(const TBrief& brief) {
     return brief.Generating != 0 ? brief.HomeFolder : brief.BriefFolder;
 }
@@ -138,9 +148,7 @@ std::string ArchiveViewAddress(const std::string& folder, const std::string& arc
     for (char& c : service)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (service.find("IEXPLORE") != std::string::npos) return folder + archivePath;
-    std::string path = ArchiveStartPage(folder, archivePath);
-    // "file://" and an absolute path's own slash make the three slashes.
-    return (path.starts_with('/') ? "file://" : "file:///") + path;
+    return FileAddress(ArchiveStartPage(folder, archivePath));
 }
 
 ArchiveDeleteResult DeleteArchivedRun(const std::string& folder, const std::string& archivePath,

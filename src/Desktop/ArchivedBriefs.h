@@ -30,6 +30,12 @@ struct ArchiveRowText {
 };
 ArchiveRowText ArchiveRowTextOf(const std::string& title);
 
+// The question Delete Brief asks, naming the run by its date and time: "Are you sure you want to
+// delete the archived brief of Dec-07-98, 9:05:03 PM?" (a title that names no date gives the
+// plain question about "this archived brief").
+std::string ArchiveDeleteQuestion(const std::string& title);
+inline constexpr const char* kArchiveDeleteCaption = "Delete Archived Brief?";
+
 // "12" gives "Dec"; a value that is not a number counts as 1; other values give no text.
 std::string MonthName(const std::string& part);
 // A "0" in front of a value below 10 (not a number counts as 0), unless the part already starts
@@ -45,9 +51,8 @@ inline int ArchiveIndexOfRow(int count, int row) {
 // BriefFolder from while it is generating.
 const std::string& ArchiveFolder(const TBrief& brief);
 
-// The address that views an archived brief: "file://" + folder + archive path with "/"
-// separators, or (for a browser whose service names Internet Explorer) the joined path as it
-// stands.
+// The address that views an archived brief: the FileAddress of folder + archive path, or (for a
+// browser whose service names Internet Explorer) the joined path as it stands.
 std::string ArchiveViewAddress(const std::string& folder, const std::string& archivePath,
                                const std::string& browserService);
 

@@ -116,13 +116,38 @@ std::vector<std::string> BrowserArguments(const std::string& browserPath,
     return argv;
 }
 
+std::string FileAddress(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    auto unreserved = [](unsigned char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    };
+    std::string slashed = path;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    // A drive path ("C:/x") is absolute too: it gets the empty host's slash in front.
+    const bool drive =
+        slashed.size() >= 2 && slashed[1] == ':' &&
+        ((slashed[0] >= 'a' && slashed[0] <= 'z') || (slashed[0] >= 'A' && slashed[0] <= 'Z'));
+    std::string out = slashed.starts_with('/') ? "file://" : "file:///";
+    out.reserve(out.size() + slashed.size() * 3);
+    for (size_t i = 0; i < slashed.size(); ++i) {
+        const auto c = static_cast<unsigned char>(slashed[i]);
+        if (unreserved(c) || (drive && i == 1)) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
 std::string CommandLineAddress(const std::string& address, bool fileFlag) {
-    std::string full = address;
-    if (fileFlag && Upper(address.substr(0, 4)) != "FILE")
-        full = (address.starts_with('/') ? "file://" : "file:///") + address;
+    if (fileFlag && Upper(address.substr(0, 4)) != "FILE") return FileAddress(address);
     std::string out;
-    out.reserve(full.size());
-    for (char c : full) {
+    out.reserve(address.size());
+    for (char c : address) {
         if (c == ' ')
             out += "%20";
         else

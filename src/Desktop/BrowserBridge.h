@@ -62,9 +62,18 @@ std::vector<std::string> SplitCommandLine(const std::string& line);
 std::vector<std::string> BrowserArguments(const std::string& browserPath,
                                           const std::string& address);
 
-// The address as it goes on the browser's command line: a stored file's path gets "file://"
-// in front (once, and without doubling the path's own leading slash), and every blank becomes
-// "%20".
+// The "file://" address of a stored file, as RFC 8089 and 3986 write it: backslashes become "/",
+// and every byte but the unreserved characters (letters, digits, "-", ".", "_", "~") and "/" is
+// percent-encoded, so "#", "%", "?", blanks, quotes and the UTF-8 bytes of letters such as an
+// e with acute ("%C3%A9") are part of the path and never start a fragment or a query. A drive
+// letter keeps its colon ("file:///C:/Briefs/"). Decoding what follows "file://" gives the path
+// back. Every way of showing a stored brief (Brief Ready, View Brief, Show Brief, the command
+// line's archive view and generate --open) opens the address made here.
+std::string FileAddress(const std::string& path);
+
+// The address as it goes on the browser's command line: a stored file's path becomes its
+// FileAddress; in any other address (a web address, or one that already begins with "file")
+// every blank becomes "%20".
 std::string CommandLineAddress(const std::string& address, bool fileFlag);
 
 // The DDE item that loads an address in a new window.

@@ -169,9 +169,10 @@ void TBriefOpts::DeleteSelected() {
     if (index < 0 || !model_.DeleteEnabled()) return;
     QtDialogs shared;
     Dialogs& ask = Questions != nullptr ? *Questions : shared;
-    if (ask.Ask("Are you sure you want to delete this archived brief?",
-                "Delete Archived Brief?") != 0)
-        return;
+    const std::string title = static_cast<size_t>(index) < brief_.ArchiveTitles.size()
+                                  ? brief_.ArchiveTitles[static_cast<size_t>(index)]
+                                  : std::string();
+    if (ask.Ask(ArchiveDeleteQuestion(title), kArchiveDeleteCaption) != 0) return;
     model_.BeginDelete();
     ShowArchiveState();
     QApplication::setOverrideCursor(Qt::WaitCursor);

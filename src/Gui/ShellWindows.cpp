@@ -1,5 +1,6 @@
 #include "Gui/ShellWindows.h"
 
+#include "Desktop/BrowserBridge.h"
 #include "Platform/Browser.h"
 #include "Gui/MessageDialogs.h"
 #include "Gui/ToolIcons.h"
@@ -128,13 +129,7 @@ void TAdBar::moveEvent(QMoveEvent* event) {
 }
 
 std::string TBtnRightDlg::SummaryAddress(const std::string& runFolder, const std::string& summary) {
-    std::string path = runFolder + summary;
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    // "file:///" already carries the slash of an absolute POSIX path.
-    while (!path.empty() && path.front() == '/')
-        path.erase(path.begin());
-    return "file:///" + path;
+    return FileAddress(runFolder + summary);
 }
 
 TBtnRightDlg::TBtnRightDlg(const std::string& briefName, const std::string& summaryName,

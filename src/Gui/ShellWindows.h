@@ -63,7 +63,7 @@ public:
                  const std::string& runFolder, Browser& browser, QWidget* parent = nullptr);
     QPushButton* YesButton() const { return yes_; }
     QPushButton* NoButton() const { return no_; }
-    // The address Yes opens: "file:///" + folder + summary name, with "/" separators.
+    // The address Yes opens: the FileAddress of folder + summary name.
     static std::string SummaryAddress(const std::string& runFolder, const std::string& summary);
 
 private:

@@ -94,14 +94,9 @@ size_t ValueEnd(std::string_view text, size_t v, GtCache* nextGt) {
         size_t r = FindChar(text, q, v + 1);
         size_t g = NextGt(text, v + 1, nextGt);
         if ((g != kNone && (r == kNone || g < r)) || r == kNone) return g;
-        // A quoted value that holds a blank ends there: the first word is the value.
-        size_t i = v + 1;
-        while (i < r && IsWhite(text[i]))
-            ++i;
-        const void* blank = std::memchr(text.data() + i, ' ', r - i);
-        return blank == nullptr
-                   ? r
-                   : static_cast<size_t>(static_cast<const char*>(blank) - text.data());
+        // Blanks inside the quotes belong to the value, as browsers read it ("price list.html");
+        // where a link is resolved they are dropped at its ends and sent as "%20" inside.
+        return r;
     }
     for (size_t i = v + 1; i < text.size(); ++i) {
         char c = text[i];
@@ -172,7 +167,14 @@ std::optional<std::string> TakeBaseHref(std::string& page) {
     }
     std::fill(page.begin() + static_cast<std::ptrdiff_t>(tag + href),
               page.begin() + static_cast<std::ptrdiff_t>(tag + end), ' ');
-    return base;
+    // White space at the ends of a quoted href is no part of the address.
+    size_t first = 0;
+    while (first < base.size() && IsWhite(base[first]))
+        ++first;
+    size_t last = base.size();
+    while (last > first && IsWhite(base[last - 1]))
+        --last;
+    return base.substr(first, last - first);
 }
 
 std::optional<std::string> TitleOfPage(std::string_view page) {

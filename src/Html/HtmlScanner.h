@@ -50,9 +50,9 @@ size_t FindAttribute(std::string_view text, size_t from, size_t end, std::string
 size_t ValueStart(std::string_view text, size_t attr, size_t limit);
 
 // Where the value starting at `v` ends, within `text` (kNone when it has no end there). A value
-// in double or single quotes ends at its closing quote, or at the first blank after its first
-// word when that comes earlier, or at a ">" that comes before the closing quote; an unquoted
-// value ends at the first NUL, white space or ">".
+// in double or single quotes ends at its closing quote (blanks inside it included), or at a ">"
+// that comes before the closing quote; an unquoted value ends at the first NUL, white space or
+// ">".
 // `nextGt` remembers the last ">" found, so that many values of one tag are ended in linear
 // time; give the same cache for values of the same text taken in increasing order.
 struct GtCache {
@@ -73,8 +73,9 @@ inline size_t ValueTextStart(std::string_view text, size_t v) {
 // blanks in the copy, so that only real brackets bound tags. Linear in the page's size.
 std::string MarkTags(std::string_view page);
 
-// The href of the page's first base tag, or none. The tag stays, but its href is blanked in the
-// page (from the attribute name up to the value's end) so that it names no base any more.
+// The href of the page's first base tag (without white space at its ends), or none. The tag stays,
+// but its href is blanked in the page (from the attribute name up to the value's end) so that it
+// names no base any more.
 std::optional<std::string> TakeBaseHref(std::string& page);
 
 // The page's title: the text between the last "<title>" and the "</title>" after it, taken

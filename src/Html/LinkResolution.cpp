@@ -23,17 +23,32 @@ size_t FindSeparator(std::string_view text, size_t from) {
     return npos;
 }
 
-std::string WithoutLineSpace(std::string_view text) {
+// Tabs and line breaks dropped, blanks replaced by `blankAs`.
+std::string WithBlanksAs(std::string_view text, std::string_view blankAs) {
     // Links seldom hold any: up to the first, they are copied whole.
     size_t clean = 0;
     while (clean < text.size() && !IsLineSpace(text[clean]))
         ++clean;
     std::string out(text.substr(0, clean));
     if (clean == text.size()) return out;
-    out.reserve(text.size());
-    for (char c : text.substr(clean))
-        if (!IsLineSpace(c)) out += c;
+    out.reserve(text.size() + 8);
+    for (char c : text.substr(clean)) {
+        if (c == ' ')
+            out += blankAs;
+        else if (!IsLineSpace(c))
+            out += c;
+    }
     return out;
+}
+
+std::string WithoutLineSpace(std::string_view text) {
+    return WithBlanksAs(text, "");
+}
+
+// As a browser reads a link: tabs and line breaks inside it are dropped, blanks are sent as
+// "%20" ("price list.html" asks for "price%20list.html").
+std::string WithBlanksEncoded(std::string_view text) {
+    return WithBlanksAs(text, "%20");
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -151,7 +166,7 @@ std::string ResolveLink(std::string_view base, std::string_view value) {
     while (end > begin && IsLineSpace(value[end - 1]))
         --end;
     if (begin == end) return std::string(base);
-    std::string link = WithoutLineSpace(value.substr(begin, end - begin));
+    std::string link = WithBlanksEncoded(value.substr(begin, end - begin));
 
     bool absolute = false;
     if (link.size() >= 2 && link[0] == '/' && link[1] == '/') {
@@ -177,7 +192,8 @@ std::string ResolveLink(std::string_view base, std::string_view value) {
         result = FolderOf(base) + link;
     }
 
-    result = RemoveScheme(RemoveDotSegments(result));
+    // A base with blanks (a base href, an address typed in) is read as the link is.
+    result = RemoveScheme(RemoveDotSegments(WithBlanksEncoded(result)));
     if (FindSeparator(result, 0) == npos && !(absolute && result.find("http://") == npos))
         result += '/';
     return result;

@@ -8,7 +8,9 @@ namespace gathra {
 // engine address: resolved against `base`, dot segments removed and the scheme of a plain web
 // address dropped ("http://host/a/" becomes "host/a/"). "file:" addresses keep theirs, and so do
 // secure ones, in lower case ("HTTPS://host/a" becomes "https://host/a"): a relative link on a
-// secure page and a "//host/a" link there stay secure. An empty value yields `base` unchanged.
+// secure page and a "//host/a" link there stay secure. As browsers do, white space at the
+// value's ends is dropped, tabs and line breaks inside it too, and inner blanks become "%20"
+// ("a b.htm" gives "host/a%20b.htm"). An empty value yields `base` unchanged.
 // Linear in the sizes of base and value.
 std::string ResolveLink(std::string_view base, std::string_view value);
 

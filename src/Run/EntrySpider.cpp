@@ -96,6 +96,12 @@ std::string SiteMapLinkOf(const TWebPage& entry, const TEntryNames& names) {
 
 // A brief file may ask for any depth and a site may have no end of new pages, so the tree can
 // be as deep as the run went: it is walked with a stack of its own rather than by recursion.
+std::string LevelText(std::int64_t level, std::int32_t depth) {
+    const std::string of = " of " + std::to_string(depth);
+    if (level > depth) return std::to_string(depth) + of + ", frames";
+    return std::to_string(level) + of;
+}
+
 void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
     // Where each open child list's parent list goes on.
     std::vector<std::pair<const TOCList*, int>> resume;
@@ -278,11 +284,10 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
         for (std::int64_t level = 2;; ++level, t = OneLevelLess(t)) {
             if (run.SkipOrAbort()) break;
             run.LevelSelector = run.LevelSelector == 0 ? 1 : 0;
-            if (entry.SpiderDepth > 1)
-                ShowItem(run, ProgressLabel::CurrDepth,
-                         std::to_string(level) + " of " + std::to_string(entry.SpiderDepth));
             TLList* queue = run.LevelQueue[run.LevelSelector].get();
             if (queue == nullptr || queue->First() == nullptr) break;
+            if (entry.SpiderDepth > 1)
+                ShowItem(run, ProgressLabel::CurrDepth, LevelText(level, entry.SpiderDepth));
             for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
                 // The record is removed before the page is stored, so a copy of its text is used.
                 std::string key(record->Text);

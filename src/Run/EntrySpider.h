@@ -35,6 +35,11 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
 void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
                 std::int32_t depth, bool inFrame, bool siteMapOn);
 
+// The progress dialog's depth label for spider level `level` of an entry of `depth` levels:
+// "2 of 3". A pass after the last level only fetches the sources of frames found there; it
+// shows as the last level: "3 of 3, frames".
+std::string LevelText(std::int64_t level, std::int32_t depth);
+
 // The site map's nested list: every titled node as a list item linking to its page (with its
 // anchor), every non-empty child list nested in "<ul>" ... "</ul>". No line breaks.
 void WriteTocList(const TOCList& list, TOutputFile& siteMap);

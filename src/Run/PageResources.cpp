@@ -192,9 +192,38 @@ void WriteStylesheet(TRunContext& run, std::string_view name, std::string_view c
     file.Close();
 }
 
-// Fetches and stores one resource; its local name, or nothing when it could not be fetched.
+// The local name a reference was replaced with, without its fragment; empty for an address.
+std::string_view LocalNameOf(std::string_view replaced) {
+    if (replaced.find("://") != std::string_view::npos) return {};
+    return replaced.substr(0, replaced.find('#'));
+}
+
+// Rewrites a stylesheet's text for `page`, noting in `pictures` whether the copy depends on the
+// page's images setting: a picture it names is local or on the web by that setting, and so is
+// anything in a stylesheet it imports that depends on it.
+std::string RewriteStylesheet(TPageContext& page, std::string_view css, const std::string& address,
+                              int importDepth, bool& pictures) {
+    TRunContext& run = *page.Run;
+    return RewriteCss(css, [&](std::string_view ref, CssReferenceKind k) {
+        ResourceKind as = k == CssReferenceKind::Import ? ResourceKind::Stylesheet
+                          : k == CssReferenceKind::Font ? ResourceKind::Font
+                                                        : ResourceKind::Image;
+        std::optional<std::string> replaced =
+            ResourceReference(page, address, ref, as, importDepth + 1);
+        if (replaced && as == ResourceKind::Image) pictures = true;
+        // A stylesheet still being written (one that imports itself) counts as depending.
+        if (replaced && as == ResourceKind::Stylesheet &&
+            run.PictureStylesheets.count(std::string(LocalNameOf(*replaced))) > 0)
+            pictures = true;
+        return replaced;
+    });
+}
+
+// Fetches and stores one resource, registered under `key`; its local name, or nothing when it
+// could not be fetched.
 std::optional<std::string> FetchResource(TPageContext& page, const std::string& address,
-                                         ResourceKind kind, int importDepth) {
+                                         const std::string& key, ResourceKind kind,
+                                         int importDepth) {
     TRunContext& run = *page.Run;
     std::string fetchAddress = address;
     TResponseBuffer buffer;
@@ -216,17 +245,17 @@ std::optional<std::string> FetchResource(TPageContext& page, const std::string& 
     if (name == kNoFreeName) return std::nullopt;
     // Named before its own references are followed, so that a stylesheet that imports itself
     // (or one that imports it) points at this copy instead of fetching it again.
-    run.PageResources[address] = name;
+    run.PageResources[key] = name;
     ++run.ImagesCount;
     run.TotalBytes += static_cast<std::int64_t>(buffer.ResponseSize());
     ShowRunCounts(run);
     if (kind == ResourceKind::Stylesheet) {
-        std::string css = RewriteCss(BodyOf(buffer), [&](std::string_view ref, CssReferenceKind k) {
-            ResourceKind as = k == CssReferenceKind::Import ? ResourceKind::Stylesheet
-                              : k == CssReferenceKind::Font ? ResourceKind::Font
-                                                            : ResourceKind::Image;
-            return ResourceReference(page, fetchAddress, ref, as, importDepth + 1);
-        });
+        // Depending until its text shows otherwise.
+        run.PictureStylesheets[name] = page.LoadImages;
+        bool pictures = false;
+        std::string css =
+            RewriteStylesheet(page, BodyOf(buffer), fetchAddress, importDepth, pictures);
+        if (!pictures) run.PictureStylesheets.erase(name);
         buffer.Clear();
         WriteStylesheet(run, name, css);
     } else {
@@ -307,7 +336,17 @@ std::optional<std::string> ResourceReference(TPageContext& page, std::string_vie
     if (kind == ResourceKind::Image && !page.LoadImages) return absolute;
     if (kind == ResourceKind::Media && !page.LoadBinaries) return absolute;
     TRunContext& run = *page.Run;
-    if (auto known = run.PageResources.find(resolved); known != run.PageResources.end())
+    std::string key = resolved;
+    auto known = run.PageResources.find(key);
+    // A stylesheet made for the other images setting is not this page's: it has a copy of its own.
+    if (known != run.PageResources.end() && kind == ResourceKind::Stylesheet) {
+        auto made = run.PictureStylesheets.find(known->second);
+        if (made != run.PictureStylesheets.end() && made->second != page.LoadImages) {
+            key.insert(key.begin(), TRunContext::kOtherPicturesKey);
+            known = run.PageResources.find(key);
+        }
+    }
+    if (known != run.PageResources.end())
         return known->second.empty() ? absolute : known->second + fragment;
     // A picture the page's image tags already stored during this entry is not stored twice.
     if (kind == ResourceKind::Image && run.PageTable != nullptr) {
@@ -317,9 +356,9 @@ std::optional<std::string> ResourceReference(TPageContext& page, std::string_vie
     }
     if (run.SkipOrAbort()) return absolute;
     if (kind == ResourceKind::Stylesheet && importDepth > kMaxImportDepth) return absolute;
-    std::optional<std::string> name = FetchResource(page, resolved, kind, importDepth);
+    std::optional<std::string> name = FetchResource(page, resolved, key, kind, importDepth);
     if (!name) {
-        run.PageResources[resolved] = std::string();
+        run.PageResources[key] = std::string();
         ++run.PageResourcesFailed;
         return absolute;
     }
@@ -339,6 +378,18 @@ ResourceTag ClassifyResourceTag(std::string_view tag) {
         ContainsNoCase(tag, "style"))
         return ResourceTag::Styled;
     return ResourceTag::None;
+}
+
+bool IsPageResourceAttribute(std::string_view tag, std::string_view attribute) {
+    if (EqualsNoCase(attribute, "srcset")) return true;
+    const ResourceTag kind = ClassifyResourceTag(tag);
+    if (kind == ResourceTag::IFrame) return EqualsNoCase(attribute, "src");
+    if (kind != ResourceTag::Link && kind != ResourceTag::Script && kind != ResourceTag::Media)
+        return false;
+    const std::vector<TagAttribute> attributes = ParseAttributes(tag);
+    for (const ResourceAttribute& r : ResourceAttributes(tag, attributes))
+        if (EqualsNoCase(r.Attribute->Name, attribute)) return true;
+    return false;
 }
 
 std::string RewriteResourceTag(TPageContext& page, std::string_view tag, ResourceTag kind) {

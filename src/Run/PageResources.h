@@ -50,6 +50,12 @@ enum class ResourceTag {
 // How the rewriter treats `tag` (from its "<" through its ">").
 ResourceTag ClassifyResourceTag(std::string_view tag);
 
+// True when `attribute` of `tag` (from its "<" through its ">") names a page resource: the href
+// of a stylesheet or icon link, the src of a script, of media and of an image input, a poster,
+// an inline frame's src, any srcset. The rewriter replaces these only while the run keeps page
+// resources; otherwise they stay as the page wrote them.
+bool IsPageResourceAttribute(std::string_view tag, std::string_view attribute);
+
 // The tag as it is stored: its resource references replaced (see ResourceReference), the
 // integrity and crossorigin attributes of a reference made local left out (a file read from disk
 // passes neither check), and a style attribute's url()s rewritten.

@@ -287,6 +287,9 @@ private:
                 resume = search = listEnd;
                 continue;
             }
+            // Without page resources a srcset is a source as before: its first candidate, up to
+            // the blank before its descriptor, is the picture.
+            if (IsSrcset(tag, src)) ve = FirstWordEnd(tag, textStart, ve);
             WriteChunked(out_, tag.substr(resume, textStart - resume));
             std::string_view value = tag.substr(textStart, ve - textStart);
             bool stored = false;
@@ -308,11 +311,25 @@ private:
         out_.Write(name);
     }
 
+    // The "src" match at `src` begins the attribute "srcset".
+    static bool IsSrcset(std::string_view tag, size_t src) {
+        return src > 0 && IsWhite(tag[src - 1]) && MatchesName(tag, src + 3, "set");
+    }
+
+    // The first white space after the first word that starts at or after `from`, else `end`.
+    static size_t FirstWordEnd(std::string_view tag, size_t from, size_t end) {
+        size_t i = from;
+        while (i < end && IsWhite(tag[i]))
+            ++i;
+        while (i < end && !IsWhite(tag[i]))
+            ++i;
+        return i;
+    }
+
     // The end of the srcset value of an image tag whose "src" match at `src` begins the
     // attribute "srcset", when the run keeps page resources; else kNone (the ordinary rule).
     size_t SrcsetEnd(std::string_view tag, size_t src, size_t textStart) const {
-        if (!KeepsPageResources(ctx_) || src == 0 || !IsWhite(tag[src - 1]) ||
-            !MatchesName(tag, src + 3, "set") || textStart >= tag.size())
+        if (!KeepsPageResources(ctx_) || !IsSrcset(tag, src) || textStart >= tag.size())
             return kNone;
         char quote = tag[textStart - 1];
         size_t end = textStart;
@@ -369,7 +386,12 @@ private:
             return;
         }
         size_t textStart = ValueTextStart(tag, v);
+        // White space at the ends of a quoted value is no part of the link; it is not written.
         std::string_view value = tag.substr(textStart, ve - textStart);
+        while (!value.empty() && IsWhite(value.front()))
+            value.remove_prefix(1);
+        while (!value.empty() && IsWhite(value.back()))
+            value.remove_suffix(1);
 
         if (!isFrame) {
             size_t colon = value.find(':');
@@ -384,8 +406,7 @@ private:
             if (!flags.Has(LinkFlag::Unsupported) && !ctx_.LoadImages) {
                 size_t dot = value.rfind('.');
                 if (dot != std::string_view::npos &&
-                    (MatchesName(tag, textStart + dot + 1, "gif") ||
-                     MatchesName(tag, textStart + dot + 1, "jpg"))) {
+                    (MatchesName(value, dot + 1, "gif") || MatchesName(value, dot + 1, "jpg"))) {
                     WriteChunked(out_, tag);
                     return;
                 }

@@ -3,6 +3,7 @@
 #include "Html/CssRewriter.h"
 #include "Html/HtmlScanner.h"
 #include "Html/TagAttributes.h"
+#include "Run/PageResources.h"
 
 #include <algorithm>
 #include <fstream>
@@ -57,6 +58,16 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
+// A name the run gives what it stores: "GA" or "GAI", digits, "." and an extension.
+bool IsRunFileName(std::string_view name) {
+    size_t i = name.starts_with("GAI") ? 3 : name.starts_with("GA") ? 2 : 0;
+    if (i == 0 || i >= name.size() || name[i] < '0' || name[i] > '9') return false;
+    while (i < name.size() && name[i] >= '0' && name[i] <= '9')
+        ++i;
+    return i + 1 < name.size() && name[i] == '.' &&
+           name.find_first_of("/\\", i) == std::string_view::npos;
+}
+
 bool IsHtmlName(std::string_view name) {
     std::string lower = Lowered(name);
     return lower.ends_with(".htm") || lower.ends_with(".html");
@@ -95,7 +106,7 @@ public:
                 i = BlockEnd(page, i, "/script");
             } else if (MatchesName(tag, 1, "style")) {
                 size_t end = BlockEnd(page, i, "/style");
-                CheckCss(name, page.substr(i, end - i));
+                CheckCss(name, page.substr(i, end - i), true);
                 i = end;
             }
         }
@@ -103,7 +114,7 @@ public:
 
     void CheckStylesheet(const std::string& name, std::string_view css) {
         ++result_.Stylesheets;
-        CheckCss(name, css);
+        CheckCss(name, css, false);
     }
 
     TRunCheck Result() { return std::move(result_); }
@@ -116,11 +127,11 @@ private:
             std::string name = Lowered(a.Name);
             std::string_view value = ValueOf(tag, a);
             if (name == "href" || name == "src" || name == "poster" || name == "background") {
-                CheckReference(file, value, name);
+                CheckReference(file, value, name, IsPageResourceAttribute(tag, name));
             } else if (name == "srcset") {
                 CheckSrcset(file, value);
             } else if (name == "style") {
-                CheckCss(file, value);
+                CheckCss(file, value, true);
             }
         }
     }
@@ -136,21 +147,25 @@ private:
             size_t end = i;
             while (end > start && srcset[end - 1] == ',')
                 --end;
-            if (end > start) CheckReference(file, srcset.substr(start, end - start), "srcset");
+            if (end > start)
+                CheckReference(file, srcset.substr(start, end - start), "srcset", true);
             if (end < i) continue;
             while (i < srcset.size() && srcset[i] != ',')
                 ++i;
         }
     }
 
-    void CheckCss(const std::string& file, std::string_view css) {
+    // `ofPage`: a style block or attribute of a page, whose references are page resources.
+    void CheckCss(const std::string& file, std::string_view css, bool ofPage) {
         RewriteCss(css, [&](std::string_view address, CssReferenceKind kind) {
-            CheckReference(file, address, kind == CssReferenceKind::Import ? "@import" : "url()");
+            CheckReference(file, address, kind == CssReferenceKind::Import ? "@import" : "url()",
+                           ofPage);
             return std::optional<std::string>();
         });
     }
 
-    void CheckReference(const std::string& file, std::string_view raw, const std::string& where) {
+    void CheckReference(const std::string& file, std::string_view raw, const std::string& where,
+                        bool resource) {
         std::string_view value = Trimmed(raw);
         if (value.empty() || value.front() == '/' || value.front() == '\\') return;
         size_t colon = value.find(':');
@@ -166,7 +181,12 @@ private:
         if (!path.empty()) {
             std::error_code ec;
             if (!fs::is_regular_file(folder_ / target, ec)) {
-                result_.Broken.push_back({file, std::string(value), where, "missing file"});
+                // A run that keeps page resources names every one it stored with a name of its
+                // own and leaves the others at their web addresses.
+                if (resource && !IsRunFileName(target))
+                    result_.NotKept.push_back({file, std::string(value), where, kNotKeptProblem});
+                else
+                    result_.Broken.push_back({file, std::string(value), where, "missing file"});
                 return;
             }
         }

@@ -61,6 +61,12 @@ struct TRunState {
     // again). Failed: how many could not be fetched.
     std::unordered_map<std::string, std::string> PageResources;
     std::int64_t PageResourcesFailed = 0;
+    // Stylesheet copies whose text depends on the images setting of the entry that made them
+    // (they name pictures, or import such a stylesheet): local name -> that setting. An entry
+    // with the other setting makes a copy of its own (PageResources under kOtherPicturesKey
+    // followed by the address).
+    std::unordered_map<std::string, bool> PictureStylesheets;
+    static constexpr char kOtherPicturesKey = '\n';
 
     // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
     int TimeUnitMs = 1000;

@@ -1,12 +1,8 @@
 // Whole runs of pages shaped as today's site generators write them, with their stylesheets,
 // scripts, fonts, picture sources and inline frames on two hosts, checked off-line afterwards.
 #include "App/gathra/CliCommands.h"
-#include "App/gathra/RunCommands.h"
-#include "Brief/Brief.h"
-#include "Run/FileNames.h"
 #include "Run/RunCheck.h"
-#include "Platform/Clock.h"
-#include "Settings/AppSettings.h"
+#include "support/CliBriefRun.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -24,9 +20,7 @@ using test::TestHttpServer;
 using test::TestResponse;
 namespace fs = std::filesystem;
 
-size_t Count(const std::vector<std::string>& targets, const std::string& path) {
-    return static_cast<size_t>(std::count(targets.begin(), targets.end(), path));
-}
+using test::Count;
 
 // The text a reader sees: no tags, no script or style blocks, white space collapsed.
 std::string VisibleText(const std::string& html) {
@@ -46,12 +40,7 @@ std::string AllPages(const fs::path& folder) {
 
 class PageResourcesRun : public ::testing::Test {
 protected:
-    PageResourcesRun() {
-        settings.ProgramFolder = "/prog/";
-        settings.DiskBufferBytes = 0;
-        settings.Retries = 1;
-        ServeSites();
-    }
+    PageResourcesRun() { ServeSites(); }
 
     void Css(const std::string& path, const std::string& css) {
         site.Serve(path, TestResponse::Http(200, "text/css", css));
@@ -143,38 +132,19 @@ protected:
     // Generates a brief of the documentation (depth 2, images on) and the plain page (images
     // off) into a new folder of `dir`; answers that folder.
     fs::path Generate(test::TempDir& dir, bool check, std::string* err = nullptr) {
-        TBrief brief;
-        brief.CreateNewBrief();
-        brief.BriefName = "Docs";
-        brief.FileName = (dir / "Docs.brf").string();
-        brief.BriefFolder = dir.Folder();
-        TWebPage& docs = *brief.WebList.AddEntry(EntryKind::Web);
-        docs.EntryName = "Docs";
-        docs.Address = site.Url("/docs/index.html");
-        docs.SpiderDepth = 2;
-        docs.LoadImages = 1;
-        docs.LocalOnly = 0;
-        TWebPage& plain = *brief.WebList.AddEntry(EntryKind::Web);
-        plain.EntryName = "Plain";
-        plain.Address = site.Url("/plain/index.html");
-        plain.LoadImages = 0;
-        ProgramFileNameCounters().Reset();
-        GenerateOptions options;
-        options.CatchInterrupt = false;
-        options.TimeUnitMs = 50;
-        options.Check = check;
-        options.Clock = &clock;
-        std::ostringstream out, errText;
-        status = GenerateLoadedBrief(brief, settings, options, out, errText);
-        if (err != nullptr) *err = errText.str();
-        std::string summary = out.str();
-        return fs::path(summary.substr(0, summary.find('\n'))).parent_path();
+        run.Check = check;
+        fs::path folder =
+            run.Generate(dir.Path(), {{"Docs", site.Url("/docs/index.html"), 2, true},
+                                      {"Plain", site.Url("/plain/index.html"), 1, false}});
+        status = run.Status;
+        if (err != nullptr) *err = run.Err;
+        return folder;
     }
 
     TestHttpServer site;
     TestHttpServer cdn;
-    AppSettings settings;
-    FixedClock clock{LocalTime{2026, 3, 7, 9, 5, 3}};
+    test::CliBriefRun run;
+    AppSettings& settings = run.Settings;
     int status = -1;
 };
 

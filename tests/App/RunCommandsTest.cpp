@@ -7,6 +7,7 @@
 #include "Platform/Registry.h"
 #include "Settings/Settings.h"
 #include "support/CliRun.h"
+#include "support/FileAddressPath.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -77,11 +78,12 @@ protected:
     }
 
     // Saves a brief of the given addresses (depth 1 each) and answers its file name.
-    std::string SaveBrief(const std::vector<std::string>& addresses) {
+    std::string SaveBrief(const std::vector<std::string>& addresses,
+                          const std::filesystem::path& folder = {}) {
         TBrief brief;
         brief.CreateNewBrief();
         brief.BriefName = "Evening";
-        brief.FileName = (work / "Evening.brf").string();
+        brief.FileName = ((folder.empty() ? work.Path() : folder) / "Evening.brf").string();
         for (const std::string& address : addresses) {
             TWebPage& e = *brief.WebList.AddEntry(EntryKind::Web);
             e.EntryName = "Entry " + address.substr(address.rfind('/') + 1);
@@ -163,19 +165,29 @@ TEST_F(RunCommandsTest, MissingOrDamagedBriefsExitWithOne) {
     EXPECT_EQ(Cli({"generate"}).Status, 2);
 }
 
-TEST_F(RunCommandsTest, OpenHandsTheSummaryToTheBrowserCommand) {
+TEST_F(RunCommandsTest, OpenHandsTheSummarysFileAddressToTheBrowser) {
+    // A run folder whose path a bare or half-encoded address would cut at "#" or "?".
+    const std::filesystem::path folder = work / "Notes #1 100%? \"q\" \xC3\xA9t\xC3\xA9";
+    std::filesystem::create_directory(folder);
     std::filesystem::path script = work / "browser.sh";
     std::filesystem::path seen = work / "seen.txt";
     test::WriteFileBytes(script, "#!/bin/sh\necho \"$1\" > \"" + seen.string() + ".tmp\" && mv \"" +
                                      seen.string() + ".tmp\" \"" + seen.string() + "\"\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     Set(settings_keys::Browser, settings_keys::BrowserPath, "\"" + script.string() + "\" \"%1\"");
-    std::string file = SaveBrief({});
+    Set(settings_keys::Browser, settings_keys::BrowserService, "SH");
+    std::string file = SaveBrief({}, folder);
     CliResult r = Cli({"generate", file, "--quiet", "--open"});
     EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, (folder / "0" / "Brief0.htm").string() + "\n");
     for (int i = 0; i < 250 && !std::filesystem::exists(seen); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(test::ReadFileBytes(seen), work.Folder() + "0/Brief0.htm\n");
+    std::string address = test::ReadFileBytes(seen);
+    ASSERT_FALSE(address.empty());
+    address.pop_back();
+    EXPECT_EQ(address, "file://" + work.Folder() +
+                           "Notes%20%231%20100%25%3F%20%22q%22%20%C3%A9t%C3%A9/0/Brief0.htm");
+    EXPECT_EQ(test::FileAddressPath(address), (folder / "0" / "Brief0.htm").string());
 }
 
 TEST_F(RunCommandsTest, ARunThatCannotBeRecordedIsAFailure) {

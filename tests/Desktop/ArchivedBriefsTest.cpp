@@ -103,6 +103,20 @@ TEST(ArchiveRow, PaddingAndMonthNames) {
         EXPECT_EQ(MonthName(in), out) << in;
 }
 
+TEST(ArchiveRow, TheDeleteQuestionNamesTheRunsDateAndTime) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"12/7/98 9:05:03PM", "the archived brief of Dec-07-98, 9:05:03 PM?"},
+        {"3/7/26 9:05:03AM", "the archived brief of Mar-07-26, 9:05:03 AM?"},
+        {"12/7/98", "the archived brief of Dec-07-98?"},
+        {"", "this archived brief?"},
+        {"garbage", "this archived brief?"},
+    };
+    for (auto [title, question] : cases)
+        EXPECT_EQ(ArchiveDeleteQuestion(title),
+                  std::string("Are you sure you want to delete ") + question)
+            << title;
+}
+
 // ---- viewing ---------------------------------------------------------------------------------------
 
 TEST(ArchiveView, AddressesOfArchivedBriefs) {
@@ -112,6 +126,9 @@ TEST(ArchiveView, AddressesOfArchivedBriefs) {
               "file:///C:/Briefs/3/Brief3.htm");
     EXPECT_EQ(ArchiveViewAddress("C:\\Briefs\\", "3\\Brief3.htm", "IExplore"),
               "C:\\Briefs\\3\\Brief3.htm");
+    // A folder named with "#", "%" and "?" stays one path.
+    EXPECT_EQ(ArchiveViewAddress("/home/u/Notes #1 100%?/", "3\\Brief3.htm", "FIREFOX"),
+              "file:///home/u/Notes%20%231%20100%25%3F/3/Brief3.htm");
     TBrief b;
     b.BriefFolder = "/run/0/";
     b.HomeFolder = "/home/";

@@ -1,10 +1,12 @@
 #include "Platform/ProcessStart.h"
 #include "Desktop/BrowserBridge.h"
+#include "support/FileAddressPath.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -64,6 +66,7 @@ TEST(BrowserArguments, CommandLineAddresses) {
     const std::tuple<const char*, bool, const char*> cases[] = {
         {"/home/u/my briefs/0/Brief0.htm", true, "file:///home/u/my%20briefs/0/Brief0.htm"},
         {"C:/Briefs/0/Brief0.htm", true, "file:///C:/Briefs/0/Brief0.htm"},
+        {"/b/run #2/Brief0.htm", true, "file:///b/run%20%232/Brief0.htm"},
         {"file:///a b.htm", true, "file:///a%20b.htm"},
         {"FILE:///x.htm", true, "FILE:///x.htm"},
         {"http://a/b c", false, "http://a/b%20c"},
@@ -71,6 +74,32 @@ TEST(BrowserArguments, CommandLineAddresses) {
     };
     for (auto [in, file, out] : cases)
         EXPECT_EQ(CommandLineAddress(in, file), out) << in;
+}
+
+TEST(FileAddress, EncodesEveryByteButUnreservedOnesAndDecodesToThePath) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/home/u/briefs/0/Brief0.htm", "file:///home/u/briefs/0/Brief0.htm"},
+        {"/b/Notes #1 100%/0/Brief0.htm", "file:///b/Notes%20%231%20100%25/0/Brief0.htm"},
+        {"/b/why?/a\"b'c/x.htm", "file:///b/why%3F/a%22b%27c/x.htm"},
+        {"/b/\xC3\xA9t\xC3\xA9/x.htm", "file:///b/%C3%A9t%C3%A9/x.htm"},
+        {"/b/a~b_c-d.e/f&g=h;i+j,k@l!m$n(o)p*q/", "file:///b/a~b_c-d.e/"
+                                                  "f%26g%3Dh%3Bi%2Bj%2Ck%40l%21m%24n%28o%29p%2Aq/"},
+        {"C:\\Briefs\\my run\\Brief0.htm", "file:///C:/Briefs/my%20run/Brief0.htm"},
+        {"relative/x:y.htm", "file:///relative/x%3Ay.htm"},
+    };
+    for (auto [path, address] : cases) {
+        EXPECT_EQ(FileAddress(path), address) << path;
+        std::string slashed = path;
+        std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        EXPECT_EQ(test::FileAddressPath(FileAddress(path)),
+                  (slashed.starts_with('/') ? "" : "/") + slashed);
+    }
+    // Every byte value comes back.
+    std::string all = "/";
+    for (int c = 1; c < 256; ++c)
+        if (c != '\\') all += static_cast<char>(c);
+    EXPECT_EQ(test::FileAddressPath(FileAddress(all)), all);
+    EXPECT_EQ(FileAddress(all).find_first_of(" #?\"'<>"), std::string::npos);
 }
 
 // A DDE server that answers as told and records every exchange.

@@ -218,7 +218,8 @@ private slots:
         del->click();
         QCOMPARE(questions.Log.size(), size_t(1));
         QCOMPARE(questions.Log[0].Text,
-                 std::string("Are you sure you want to delete this archived brief?"));
+                 std::string("Are you sure you want to delete the archived brief of "
+                             "Dec-02-98, 9:05:03 PM?"));
         QCOMPARE(questions.Log[0].Caption, std::string("Delete Archived Brief?"));
         QCOMPARE(d.ArchiveList()->count(), 3);
         QVERIFY(std::filesystem::exists(dir / "2" / "GA0.htm"));

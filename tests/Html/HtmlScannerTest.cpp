@@ -1,4 +1,5 @@
 #include "Html/HtmlScanner.h"
+#include "Html/LinkResolution.h"
 
 #include "support/MarkingRule.h"
 
@@ -128,10 +129,11 @@ TEST(AttributeValues, EndWhereTheRulesSay) {
     EXPECT_EQ(value("src='a.gif'>"), "a.gif");
     EXPECT_EQ(value("src=a.gif width=3>"), "a.gif");
     EXPECT_EQ(value("src=a.gif>"), "a.gif");
-    // A blank inside the quotes ends the value at the blank.
-    EXPECT_EQ(value("src=\"a b.gif\">"), "a");
-    // Leading blanks inside the quotes are passed over before the blank is looked for.
-    EXPECT_EQ(value("src=\"  a.gif\">"), "  a.gif");
+    // A quoted value runs to its closing quote, blanks and all, as browsers read it.
+    EXPECT_EQ(value("src=\"a b.gif\">"), "a b.gif");
+    EXPECT_EQ(value("src='docs/price list.html' alt=x>"), "docs/price list.html");
+    // Blanks at its ends stay in the value; resolving the link drops them.
+    EXPECT_EQ(value("src=\"  a.gif \">"), "  a.gif ");
     // A ">" before the closing quote ends it, and so does a missing closing quote.
     EXPECT_EQ(value("src=\"a>b\">"), "a");
     EXPECT_EQ(value("src=\"a.gif>"), "a.gif");
@@ -148,6 +150,15 @@ TEST(BaseHref, IsTakenAndBlankedInThePage) {
     EXPECT_EQ(page.size(), size);
     // From "HREF" up to the closing quote, which stays with the rest of the tag.
     EXPECT_EQ(page, "<html><BASE " + std::string(25, ' ') + "\"><a href=x>" + '\0');
+}
+
+TEST(BaseHref, AQuotedHrefKeepsItsInnerBlanksAndLosesThoseAtItsEnds) {
+    std::string page = std::string("<base href=\" http://s.example/my docs/ \"><a href=x>") + '\0';
+    auto base = TakeBaseHref(page);
+    ASSERT_TRUE(base);
+    EXPECT_EQ(*base, "http://s.example/my docs/");
+    EXPECT_EQ(ResolveLink(*base, "a b.htm"), "s.example/my%20docs/a%20b.htm");
+    EXPECT_EQ(page, "<base " + std::string(33, ' ') + "\"><a href=x>" + '\0');
 }
 
 TEST(BaseHref, NeedsAClosedTagAndAValueInsideIt) {

@@ -103,14 +103,18 @@ TEST(ResolveLink, HostWithPortIsNotAScheme) {
     ExpectResolved(cases, std::size(cases));
 }
 
-TEST(ResolveLink, BlanksQuotesAndLineBreaksAreIgnored) {
+TEST(ResolveLink, BlanksQuotesAndLineBreaksAreReadAsBrowsersReadThem) {
     const Case cases[] = {
         {"site/a/b.htm", "", "site/a/b.htm"},
         {"site/a/b.htm", " \t\r\n", "site/a/b.htm"},
         {"www.x.com", "", "www.x.com"}, // returned unchanged, no slash added
         {"site/a/b.htm", "  c.htm \r\n", "site/a/c.htm"},
         {"site/a/b.htm", "c.h\r\ntm", "site/a/c.htm"},
-        {"site/a/b.htm", "c d.htm", "site/a/cd.htm"},
+        {"site/a/b.htm", "c d.htm", "site/a/c%20d.htm"}, // an inner blank is sent as %20
+        {"site/a/b.htm", " docs/price list.html#a b ", "site/a/docs/price%20list.html#a%20b"},
+        {"site/a/b.htm", "c\t d\r\n.htm", "site/a/c%20d.htm"},
+        {"host/my docs/i.htm", "x y.htm", "host/my%20docs/x%20y.htm"},
+        {"site/a/b.htm", "http://www.x.com/a b/../c d.htm", "www.x.com/c%20d.htm"},
         {"site/a/b.htm", "\"c.htm", "site/a/c.htm"},
         {"site/a/b.htm", "'c.htm", "site/a/c.htm"},
         {"site/a/b.htm", "\" http://www.x.com/", "www.x.com/"},

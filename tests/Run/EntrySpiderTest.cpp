@@ -142,7 +142,8 @@ TEST_F(EntrySpiderTest, DepthTwoStoresLinkedPagesAndTheirSiteMap) {
                                          Addr("/b.htm") + "</a></li></ul>"));
     // a.htm is queued twice but fetched once; the link back to the top page is not fetched.
     EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/index.htm", "/a.htm", "/b.htm"}));
-    EXPECT_EQ(host.depths, (std::vector<std::string>{"2 of 2", "3 of 2"}));
+    // Level 3 has nothing queued: no "3 of 2" is shown for it.
+    EXPECT_EQ(host.depths, (std::vector<std::string>{"2 of 2"}));
     EXPECT_EQ(r.Run.PagesCount, 3);
     r.Run.Catalog.Close();
     EXPECT_EQ(ParseCatalog(r.File("Brief0.cat")).FileNames,
@@ -237,10 +238,27 @@ TEST_F(EntrySpiderTest, ChainsOfFramesEndWithTheEntrysDepth) {
     for (int i = 0; i < 10; ++i)
         Page("/f" + std::to_string(i) + ".htm",
              "<frameset><frame src=\"f" + std::to_string(i + 1) + ".htm\"></frameset>");
+    WatchingHost host;
+    r.Run.Host = &host;
     RunEntry("/f0.htm", 2);
     // Frame sources keep the depth of the level that found them; each level costs one.
     EXPECT_EQ(server.Targets(),
               (std::vector<std::string>{"/f0.htm", "/f1.htm", "/f2.htm", "/f3.htm"}));
+    // The passes after the last level fetch frames only and show as that level.
+    EXPECT_EQ(host.depths, (std::vector<std::string>{"2 of 2", "2 of 2, frames", "2 of 2, frames",
+                                                     "2 of 2, frames"}));
+}
+
+TEST(LevelText, APassAfterTheLastLevelShowsAsTheLastLevelWithItsFrames) {
+    const struct {
+        std::int64_t Level;
+        std::int32_t Depth;
+        const char* Text;
+    } cases[] = {{2, 3, "2 of 3"},         {3, 3, "3 of 3"},
+                 {4, 3, "3 of 3, frames"}, {9, 3, "3 of 3, frames"},
+                 {2, 1, "1 of 1, frames"}, {2, INT32_MAX, "2 of 2147483647"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(LevelText(c.Level, c.Depth), c.Text) << c.Level << " " << c.Depth;
 }
 
 TEST_F(EntrySpiderTest, AFramesetThatFramesItselfIsStoredOnce) {

@@ -104,10 +104,9 @@ void RunDelete(const ArchiveOptions& o, CliState& state) {
     const int index = StoredIndex(brief, o.Index, "delete", state);
     if (index < 0) return;
     const std::string path = brief.ArchivePaths[static_cast<size_t>(index)];
-    if (!o.Yes && !ConfirmOnTerminal("Are you sure you want to delete this archived brief (" +
-                                         TitleAt(brief, index) + ", " + path + ")?",
-                                     state))
-        return;
+    std::string question = ArchiveDeleteQuestion(TitleAt(brief, index));
+    question.insert(question.size() - 1, " (" + path + ")");
+    if (!o.Yes && !ConfirmOnTerminal(question, state)) return;
     const ArchiveDeleteResult r = DeleteArchivedBrief(brief, index);
     if (!SaveBriefFile(brief, state)) return;
     state.Out << "deleted " << path << ": " << r.FilesDeleted << " file(s)";

@@ -7,6 +7,23 @@
 
 namespace gathra {
 
+namespace {
+
+void WriteJsonReferences(std::ostream& out, const char* name,
+                         const std::vector<TBrokenReference>& list) {
+    out << ",\n  \"" << name << "\": [";
+    for (size_t i = 0; i < list.size(); ++i) {
+        const TBrokenReference& b = list[i];
+        out << (i ? ",\n" : "\n") << "    {\"file\": " << JsonString(b.File)
+            << ", \"reference\": " << JsonString(b.Reference)
+            << ", \"where\": " << JsonString(b.Where) << ", \"problem\": " << JsonString(b.Problem)
+            << "}";
+    }
+    out << (list.empty() ? "]" : "\n  ]");
+}
+
+} // namespace
+
 int ReportRunCheck(const std::string& folder, bool json, std::ostream& out, std::ostream& err) {
     std::optional<TRunCheck> check = CheckRunFolder(folder);
     if (!check) {
@@ -16,23 +33,22 @@ int ReportRunCheck(const std::string& folder, bool json, std::ostream& out, std:
     if (json) {
         out << "{\n  \"folder\": " << JsonString(folder) << ",\n  \"pages\": " << check->Pages
             << ",\n  \"stylesheets\": " << check->Stylesheets
-            << ",\n  \"references\": " << check->References << ",\n  \"broken\": [";
-        for (size_t i = 0; i < check->Broken.size(); ++i) {
-            const TBrokenReference& b = check->Broken[i];
-            out << (i ? ",\n" : "\n") << "    {\"file\": " << JsonString(b.File)
-                << ", \"reference\": " << JsonString(b.Reference)
-                << ", \"where\": " << JsonString(b.Where)
-                << ", \"problem\": " << JsonString(b.Problem) << "}";
-        }
-        out << (check->Broken.empty() ? "]\n}\n" : "\n  ]\n}\n");
+            << ",\n  \"references\": " << check->References;
+        WriteJsonReferences(out, "broken", check->Broken);
+        WriteJsonReferences(out, "not-kept", check->NotKept);
+        out << "\n}\n";
     } else {
         for (const TBrokenReference& b : check->Broken)
+            out << b.File << ": " << b.Problem << " " << b.Reference << " (" << b.Where << ")\n";
+        // Apart from the broken ones: the run was told not to keep them.
+        for (const TBrokenReference& b : check->NotKept)
             out << b.File << ": " << b.Problem << " " << b.Reference << " (" << b.Where << ")\n";
         out << "checked " << check->Pages << " pages and " << check->Stylesheets << " stylesheets, "
             << check->References << " local references: "
             << (check->Broken.empty() ? std::string("none broken")
-                                      : std::to_string(check->Broken.size()) + " broken")
-            << "\n";
+                                      : std::to_string(check->Broken.size()) + " broken");
+        if (!check->NotKept.empty()) out << ", " << check->NotKept.size() << " " << kNotKeptProblem;
+        out << "\n";
     }
     return check->Broken.empty() ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "App/gathra/SiteServer.h"
 #include "Brief/Brief.h"
 #include "Brief/BriefFile.h"
+#include "Desktop/BrowserBridge.h"
 #include "Run/RunCancel.h"
 #include "Run/RunFlags.h"
 #include "Run/RunHost.h"
@@ -22,12 +23,9 @@
 #include <csignal>
 #include <filesystem>
 #include <iostream>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace gathra {
 
@@ -163,15 +161,14 @@ private:
     struct sigaction previous_ {};
 };
 
-void OpenInBrowser(const AppSettings& settings, const std::string& path, std::ostream& err) {
-    std::vector<std::string> words = BrowserCommand(settings.BrowserPath, path);
-    std::vector<char*> argv;
-    for (std::string& w : words)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        err << "gathra: could not start the browser " << words[0] << "\n";
+// Shows the summary page as View Brief and `archive view` do: its file address, through the
+// browser bridge.
+void OpenInBrowser(const AppSettings& settings, const std::string& path, Dialogs& dialogs) {
+    AppSettings browser = settings;
+    TBrowserBridge::Ports ports;
+    ports.Settings = &browser;
+    ports.Dlg = &dialogs;
+    TBrowserBridge(std::move(ports)).Open(FileAddress(path), true);
 }
 
 bool StderrIsTerminal(const std::ostream& err) {
@@ -341,7 +338,7 @@ int GenerateLoadedBrief(TBrief& brief, const AppSettings& settings, const Genera
     }
     if (!outcome.SummaryPath.empty()) {
         out << outcome.SummaryPath << "\n" << std::flush;
-        if (options.Open && !interrupted) OpenInBrowser(settings, outcome.SummaryPath, err);
+        if (options.Open && !interrupted) OpenInBrowser(settings, outcome.SummaryPath, dialogs);
     } else if (outcome.Started && !outcome.DiskError) {
         err << "gathra: no free summary page name in " << outcome.RunFolder << "\n";
         return 1;
