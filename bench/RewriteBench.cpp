@@ -1,6 +1,6 @@
 // Rewriting speed of generated pages of growing size: a link every ~100 bytes, depth 2 so that
 // every link gets a local name and is queued, images off. MB/s must stay roughly constant.
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 #include "Html/HtmlScanner.h"
 #include "Run/PageRewriter.h"
 #include "support/RewriteRun.h"

@@ -48,24 +48,20 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.gathralight.example/")
-# The package of a library the programs open at run time (by its soname, beside the development
-# library the build found), as this machine's package manager names it; fallback without one.
-function(gathra_package_of soname development_library fallback result)
-  set(package ${fallback})
-  get_filename_component(folder "${development_library}" DIRECTORY)
-  find_program(GATHRA_DPKG_QUERY dpkg-query)
-  if(GATHRA_DPKG_QUERY AND EXISTS "${folder}/${soname}")
-    execute_process(COMMAND ${GATHRA_DPKG_QUERY} -S "${folder}/${soname}"
-                    OUTPUT_VARIABLE owner RESULT_VARIABLE failed ERROR_QUIET)
-    if(NOT failed AND owner MATCHES "^([a-z0-9][a-z0-9.+-]*)[:,]")
-      set(package ${CMAKE_MATCH_1})
-    endif()
-  endif()
-  set(${result} ${package} PARENT_SCOPE)
-endfunction()
-gathra_package_of(${GATHRA_TLS_LIBRARY} "${OPENSSL_SSL_LIBRARY}" libssl3 GATHRA_TLS_PACKAGE)
-gathra_package_of(${GATHRA_SQLITE_LIBRARY} "${SQLite3_LIBRARY}" libsqlite3-0
-                  GATHRA_SQLITE_PACKAGE)
+# The packages of the libraries the programs open at run time, named so that the dependency
+# holds on every Debian release the package installs on (Qt 6 makes bookworm the oldest):
+# - OpenSSL 3: bookworm's libssl3 is trixie's libssl3t64 (the 64-bit time transition renamed the
+#   package, the soname libssl.so.3 stayed). Every function the program looks up is in the
+#   OPENSSL_3.0.0 symbol version, so any 3.x serves.
+# - SQLite: the search index needs FTS5, which Debian's libsqlite3-0 is built with (bookworm's
+#   3.40.1 has ENABLE_FTS5; SQLite itself has had it since 3.9).
+if(GATHRA_TLS_LIBRARY MATCHES "^libssl\\.so\\.([0-9]+)$" AND CMAKE_MATCH_1 EQUAL 3)
+  set(GATHRA_TLS_PACKAGE "libssl3t64 | libssl3 (>= 3.0.0)")
+else()
+  string(REGEX REPLACE "^libssl\\.so\\.([0-9.]+)$" "libssl\\1" GATHRA_TLS_PACKAGE
+         "${GATHRA_TLS_LIBRARY}")
+endif()
+set(GATHRA_SQLITE_PACKAGE "libsqlite3-0 (>= 3.40)")
 # The shared libraries the programs link (Qt, the C++ runtime, ...) are found by dpkg-shlibdeps.
 # Named here: OpenSSL and SQLite, which the programs open only when a run needs them (so that
 # the linker does not record them), and the programs the desktop program starts.

@@ -2,7 +2,7 @@
 #include "Brief/BriefFileFormat.h"
 
 #include "Text/ScrambleText.h"
-#include "Run/OutputFile.h"
+#include "Platform/FilePath.h"
 #include "Platform/SafeSave.h"
 
 #include <atomic>

@@ -3,7 +3,7 @@
 #include "Brief/BriefFileFormat.h"
 
 #include "Text/ScrambleText.h"
-#include "Run/OutputFile.h"
+#include "Platform/FilePath.h"
 
 #include <cerrno>
 #include <cstdint>

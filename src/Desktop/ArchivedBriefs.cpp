@@ -3,7 +3,7 @@
 #include "Desktop/BrowserBridge.h"
 
 #include "Run/FileNames.h"
-#include "Run/OutputFile.h"
+#include "Platform/FilePath.h"
 #include "Search/BriefSearch.h"
 #include "Text/AsciiText.h"
 

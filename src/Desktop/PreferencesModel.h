@@ -20,15 +20,16 @@ public:
     // dialogs.
     static Applier SettingsApplier(AppSettings& settings, Registry& registry, Dialogs& dialogs);
 
-    static constexpr std::int64_t MinDiskBuffer = 1, MaxDiskBuffer = 999999;
-    static constexpr std::int32_t MinPort = 0, MaxPort = 99999;
-    static constexpr std::int32_t MinRetries = 1, MaxRetries = 5;
+    // The ranges are the settings store's own (SettingRanges).
+    static constexpr std::int64_t MinDiskBuffer = SettingRanges::MinDiskBuffer;
+    static constexpr std::int64_t MaxDiskBuffer = SettingRanges::MaxDiskBuffer;
+    static constexpr std::int32_t MinPort = SettingRanges::MinPort;
+    static constexpr std::int32_t MaxPort = SettingRanges::MaxPort;
+    static constexpr std::int32_t MinRetries = SettingRanges::MinRetries;
+    static constexpr std::int32_t MaxRetries = SettingRanges::MaxRetries;
+    static constexpr std::size_t MaxSettingBytes = SettingRanges::MaxSettingBytes;
+    static constexpr std::size_t MaxSecretBytes = SettingRanges::MaxSecretBytes;
     static constexpr int GeneralTopic = 29, ProxyTopic = 30, BriefTopic = 31, RetrievalTopic = 32;
-    // A setting longer than this does not fit the buffer it is read back with and would be lost.
-    static constexpr std::size_t MaxSettingBytes = 499;
-    // The default credentials are stored scrambled (four bytes for three), with escapes that may
-    // double a byte, behind a count byte: this many plain bytes always fit.
-    static constexpr std::size_t MaxSecretBytes = 93;
 
     // `firstStart`: opened by the first start because no browser was found.
     // `runInProgress`: a brief run is going, so only the browser settings may change.

@@ -9,7 +9,6 @@
 #include "Gui/MessageDialogs.h"
 #include "Gui/ShellWindows.h"
 
-#include <QLabel>
 #include <QMetaObject>
 #include <QThread>
 
@@ -53,34 +52,34 @@ void GuiRunHost::UnlockControls(TBrief& brief) {
 
 void GuiRunHost::CreateProgress() {
     OnMain([&] {
-        if (frame_.progress_) frame_.progress_->Retire();
-        frame_.progress_ = new TBriefProcessing(frame_.Dlg(), ProgramRunFlags(),
-                                                ProgramSocketCanceller(), &frame_);
+        if (progress_) progress_->Retire();
+        progress_ = new TBriefProcessing(frame_.Dlg(), ProgramRunFlags(), ProgramSocketCanceller(),
+                                         &frame_);
     });
 }
 
 void GuiRunHost::ShowProgress() {
     OnMain([&] {
-        if (frame_.progress_) frame_.progress_->show();
+        if (progress_) progress_->show();
     });
 }
 
 void GuiRunHost::UpdateItem(ProgressLabel label, const std::string& text) {
     OnMain([&] {
-        if (frame_.progress_) frame_.progress_->UpdateItem(label, text);
+        if (progress_) progress_->UpdateItem(label, text);
     });
 }
 
 void GuiRunHost::UpdateProgress(int percent) {
     OnMain([&] {
-        if (frame_.progress_) frame_.progress_->UpdateProgress(percent);
+        if (progress_) progress_->UpdateProgress(percent);
     });
 }
 
 void GuiRunHost::FreeProgress() {
     OnMain([&] {
-        if (frame_.progress_) frame_.progress_->Retire();
-        frame_.progress_ = nullptr;
+        if (progress_) progress_->Retire();
+        progress_ = nullptr;
     });
 }
 

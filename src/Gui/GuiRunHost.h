@@ -2,10 +2,12 @@
 #include "Run/RunHost.h"
 #include "Desktop/CommandState.h"
 
+#include <QPointer>
 #include <functional>
 
 namespace gathra {
 
+class TBriefProcessing;
 class TMDIFrame;
 class TSkeinForm;
 
@@ -33,6 +35,9 @@ public:
     void Repaint() override;
     void SaveBrief(TBrief& brief) override;
 
+    // The run's progress dialog while it is up (a child of the main window), else null.
+    TBriefProcessing* Progress() const { return progress_; }
+
 private:
     void OnMain(const std::function<void()>& call);
     TSkeinForm* FormOf(const TBrief& brief) const;
@@ -40,6 +45,7 @@ private:
     TMDIFrame& frame_;
     RunLockSaved saved_;
     TSkeinForm* runForm_ = nullptr;
+    QPointer<TBriefProcessing> progress_;
 };
 
 } // namespace gathra

@@ -173,8 +173,12 @@ TMDIFrame::~TMDIFrame() {
     // Brief windows call back into the tables as they go, so they go while those still exist.
     delete mdiArea_;
     mdiArea_ = nullptr;
-    delete progress_;
+    delete Progress();
     if (MainForm() == this) SetMainForm(nullptr);
+}
+
+TBriefProcessing* TMDIFrame::Progress() const {
+    return runHost_ != nullptr ? runHost_->Progress() : nullptr;
 }
 
 Dialogs& TMDIFrame::Dlg() {
@@ -517,7 +521,7 @@ void TMDIFrame::closeEvent(QCloseEvent* event) {
     if (RunActive() || closing_) {
         event->ignore();
         // The run must be stopped first: show the user where.
-        if (!closing_ && progress_) progress_->BringToFront();
+        if (!closing_ && Progress() != nullptr) Progress()->BringToFront();
         return;
     }
     closing_ = true;

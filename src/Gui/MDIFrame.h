@@ -1,6 +1,7 @@
 #pragma once
 #include "Brief/WebPage.h"
 #include "Gui/BriefProcessing.h"
+#include "Gui/BriefWindowHost.h"
 #include "Platform/Clock.h"
 #include "Platform/Registry.h"
 #include "Settings/AppSettings.h"
@@ -74,7 +75,7 @@ struct FrameOptions {
 
 // The main window: toolbar, menus, status bar, the MDI area with the brief windows, the
 // window tables, the recent list, the entry buffer, start-up and exit.
-class TMDIFrame : public QMainWindow {
+class TMDIFrame : public QMainWindow, public BriefWindowHost {
     Q_OBJECT
 public:
     // Sets up a platform file dialog as the request asks.
@@ -85,22 +86,22 @@ public:
     ~TMDIFrame() override;
 
     // --- state the brief windows read and change
-    CommandState& Main() { return main_; }
+    CommandState& Main() override { return main_; }
     Tables& WindowTables() { return tables_; }
     TRecentList& Recent() { return recent_; }
     AppSettings& Settings() { return settings_; }
     Registry& SettingsRegistry() { return *registry_; }
-    Dialogs& Dlg();
-    Browser& BrowserPort();
+    Dialogs& Dlg() override;
+    Browser& BrowserPort() override;
     TWebPage& EntryBuffer() { return entryBuffer_; }
-    bool BufferFull() const { return bufferFull_; }
-    bool RunActive() const;
+    bool BufferFull() const override { return bufferFull_; }
+    bool RunActive() const override;
     bool Closing() const { return closing_; }
     TSkeinForm* CurrentForm() const { return tables_.Current(); }
     QMdiArea* MdiArea() const { return mdiArea_; }
 
     // Shows the command states on the actions and buttons.
-    void RefreshCommands();
+    void RefreshCommands() override;
     QAction* Action(Command command) const { return actions_.value(command); }
     QToolButton* Button(Command command) const { return buttons_.value(command); }
     QLabel* StatusLabel() const { return statusLabel_; }
@@ -130,24 +131,24 @@ public:
     void AddToRecent(TSkeinForm* form);
     void RecentClick(int slot);
     // A brief window closes: out of the tables and the recent list.
-    void RemoveBriefWindow(TSkeinForm* form);
-    void SetCurrentBrief(TSkeinForm* form);
+    void RemoveBriefWindow(TSkeinForm* form) override;
+    void SetCurrentBrief(TSkeinForm* form) override;
 
     // --- entry commands on the current brief
-    void AddEntry(EntryKind kind);
-    void DeleteEntry();
-    void CutEntry();
-    void CopyEntry();
-    void PasteEntry();
+    void AddEntry(EntryKind kind) override;
+    void DeleteEntry() override;
+    void CutEntry() override;
+    void CopyEntry() override;
+    void PasteEntry() override;
     void SortEntries();
-    void GenerateBrief();
-    void ShowBrief();
+    void GenerateBrief() override;
+    void ShowBrief() override;
     void LaunchEntry();
     // The commands that open the other dialogs. Each acts on CurrentForm() (the brief window
     // in slot CurrentBrief) and shows its dialog with ExecAsFrontForm, so that it is centred on
     // the main window and is the front form while shown.
-    void EntrySetup();
-    void BriefSetup();
+    void EntrySetup() override;
+    void BriefSetup() override;
     void Preferences();
     void ImportBookmarks();
     void ImportShortcuts();
@@ -173,7 +174,7 @@ public:
     void OpenHelpContents();
 
     // --- a run's view (main thread)
-    TBriefProcessing* Progress() const { return progress_; }
+    TBriefProcessing* Progress() const;
     void SetStatusText(const std::string& text);
     GuiRunHost* RunHostPort() const { return runHost_.get(); }
     // The run started by Generate Brief, until it has ended.
@@ -189,7 +190,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    friend class GuiRunHost;
     void BuildActions();
     void BuildMenus();
     void BuildToolbar();
@@ -247,7 +247,6 @@ private:
     QPointer<TFindInBriefs> findWindow_;
     TSearchIndexer indexer_; // fills the briefs' search indexes at the end of runs
     QPointer<TAdBar> adBar_;
-    QPointer<TBriefProcessing> progress_;
     SystemClock systemClock_;
     const Clock* runClock_ = &systemClock_;
     std::unique_ptr<TSkeinThread> run_;

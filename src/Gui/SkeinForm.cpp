@@ -2,12 +2,12 @@
 
 #include "Brief/BriefEditing.h"
 #include "Brief/BriefFile.h"
+#include "Gui/BriefWindowHost.h"
+#include "Gui/MessageDialogs.h"
 #include "Gui/WebScrollBox.h"
-#include "Run/FileNames.h"
 #include "Platform/Browser.h"
 #include "Platform/Dialogs.h"
-#include "Gui/MDIFrame.h"
-#include "Gui/MessageDialogs.h"
+#include "Run/FileNames.h"
 #include "Text/AsciiText.h"
 
 #include <QApplication>
@@ -33,7 +33,7 @@ QSet<const TSkeinForm*>& LiveForms() {
 
 } // namespace
 
-TSkeinForm::TSkeinForm(TMDIFrame& frame, QWidget* parent) : QWidget(parent), frame_(frame) {
+TSkeinForm::TSkeinForm(BriefWindowHost& host, QWidget* parent) : QWidget(parent), host_(host) {
     LiveForms().insert(this);
     Enabling::PopupStart(Popup);
     auto* layout = new QVBoxLayout(this);
@@ -48,17 +48,17 @@ TSkeinForm::TSkeinForm(TMDIFrame& frame, QWidget* parent) : QWidget(parent), fra
     resize(533, 366);
     // A new window starts the generated names afresh; not while a run is using them, which
     // would make it reuse names it has already written.
-    if (!frame_.RunActive()) ProgramFileNameCounters().Reset();
+    if (!host_.RunActive()) ProgramFileNameCounters().Reset();
     // FormCreate: Generate waits for entries; Show Last Brief for a new or read brief.
-    Enabling::FormCreate(frame_.Main(), Popup);
+    Enabling::FormCreate(host_.Main(), Popup);
     FormResize();
     ApplyPopupStates();
-    frame_.RefreshCommands();
+    host_.RefreshCommands();
 }
 
 TSkeinForm::~TSkeinForm() {
     LiveForms().remove(this);
-    if (!closed_) frame_.RemoveBriefWindow(this);
+    if (!closed_) host_.RemoveBriefWindow(this);
 }
 
 bool TSkeinForm::IsLive(const TSkeinForm* form) {
@@ -121,28 +121,28 @@ void TSkeinForm::BuildMenus() {
             this, [this] { Properties1Click(); });
     m->addSeparator();
     connect(PopupItem(m, tr("&Add Web Entry"), Command::PopupAddWeb), &QAction::triggered, this,
-            [this] { OnThisBrief([this] { frame_.AddEntry(EntryKind::Web); }); });
+            [this] { OnThisBrief([this] { host_.AddEntry(EntryKind::Web); }); });
     connect(PopupItem(m, tr("Add &Yahoo! Entry"), Command::PopupAddYahoo), &QAction::triggered,
-            this, [this] { OnThisBrief([this] { frame_.AddEntry(EntryKind::Search); }); });
+            this, [this] { OnThisBrief([this] { host_.AddEntry(EntryKind::Search); }); });
     connect(PopupItem(m, tr("&Delete Entry"), Command::PopupDelete), &QAction::triggered, this,
-            [this] { OnThisBrief([this] { frame_.DeleteEntry(); }); });
+            [this] { OnThisBrief([this] { host_.DeleteEntry(); }); });
     m->addSeparator();
     connect(PopupItem(m, tr("&Launch Entry in Browser"), Command::PopupLaunch), &QAction::triggered,
             this, [this] { ViewPage1Click(); });
     m->addSeparator();
     connect(PopupItem(m, tr("Cu&t"), Command::PopupCut, QKeySequence(tr("Ctrl+X"))),
-            &QAction::triggered, this, [this] { OnThisBrief([this] { frame_.CutEntry(); }); });
+            &QAction::triggered, this, [this] { OnThisBrief([this] { host_.CutEntry(); }); });
     connect(PopupItem(m, tr("&Copy"), Command::PopupCopy, QKeySequence(tr("Ctrl+C"))),
-            &QAction::triggered, this, [this] { OnThisBrief([this] { frame_.CopyEntry(); }); });
+            &QAction::triggered, this, [this] { OnThisBrief([this] { host_.CopyEntry(); }); });
     connect(PopupItem(m, tr("&Paste"), Command::PopupPaste, QKeySequence(tr("Ctrl+V"))),
-            &QAction::triggered, this, [this] { OnThisBrief([this] { frame_.PasteEntry(); }); });
+            &QAction::triggered, this, [this] { OnThisBrief([this] { host_.PasteEntry(); }); });
 
     briefPopupMenu_ = new QMenu(this);
     QMenu* b = briefPopupMenu_;
     connect(PopupItem(b, tr("&Show Last Brief"), Command::PopupShowLastBrief), &QAction::triggered,
             this, [this] {
-                frame_.SetCurrentBrief(this);
-                frame_.ShowBrief();
+                host_.SetCurrentBrief(this);
+                host_.ShowBrief();
             });
     connect(PopupItem(b, tr("&Brief Organizer Setup..."), Command::PopupBriefSetup),
             &QAction::triggered, this, [this] { BriefProperties1Click(); });
@@ -151,13 +151,13 @@ void TSkeinForm::BuildMenus() {
     connect(PopupItem(b, tr("&Generate Briefs"), Command::PopupGenerateBriefs,
                       QKeySequence(tr("Ctrl+G"))),
             &QAction::triggered, this, [this] {
-                frame_.SetCurrentBrief(this);
-                frame_.GenerateBrief();
+                host_.SetCurrentBrief(this);
+                host_.GenerateBrief();
             });
 }
 
 void TSkeinForm::OnThisBrief(const std::function<void()>& command) {
-    frame_.SetCurrentBrief(this);
+    host_.SetCurrentBrief(this);
     command();
 }
 
@@ -173,15 +173,15 @@ BriefFacts TSkeinForm::Facts() const {
     f.SelectedIsSearch =
         f.HasSelection && Brief.WebList.Entry(Brief.WebList.SelectedIndex).IsSearchEntry();
     f.Generating = Generating();
-    f.RunActive = frame_.RunActive();
-    f.BufferFull = frame_.BufferFull();
+    f.RunActive = host_.RunActive();
+    f.BufferFull = host_.BufferFull();
     return f;
 }
 
 void TSkeinForm::AfterEntriesChanged() {
     scrollBox_->ListChanged();
     ApplyPopupStates();
-    frame_.RefreshCommands();
+    host_.RefreshCommands();
 }
 
 void TSkeinForm::RepaintList() {
@@ -191,12 +191,12 @@ void TSkeinForm::RepaintList() {
 // --- the brief and its files -------------------------------------------------------------------
 
 void TSkeinForm::CreateNewBrief() {
-    frame_.Main().Enable(Command::ShowBriefButton);
-    frame_.Main().Enable(Command::FileShowLastBrief);
+    host_.Main().Enable(Command::ShowBriefButton);
+    host_.Main().Enable(Command::FileShowLastBrief);
     Brief.CreateNewBrief();
     Brief.Generating = 0;
     ShowBriefHeader();
-    Enabling::CreateNewBrief(frame_.Main(), Popup, Facts());
+    Enabling::CreateNewBrief(host_.Main(), Popup, Facts());
     AfterEntriesChanged();
 }
 
@@ -212,13 +212,13 @@ bool TSkeinForm::ReadBriefs2() {
     std::string path = Brief.FileName;
     CreateNewBrief();
     Brief.FileName = path;
-    if (!gathra::ReadBriefs2(Brief, frame_.Dlg())) return false;
+    if (!gathra::ReadBriefs2(Brief, host_.Dlg())) return false;
     Brief.FileName = path;
     Brief.BriefFolder = FolderOf(path);
     Brief.WebList.SelectedIndex = -1;
     CreateCaption(path);
     ShowBriefHeader();
-    Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());
+    Enabling::AfterCreateEntry(host_.Main(), Popup, Facts());
     AfterEntriesChanged();
     return true;
 }
@@ -228,7 +228,7 @@ bool TSkeinForm::SaveBriefs2() {
     // The saving error is shown once; while the brief stays unsaved, its caption says so and
     // further failed saves say nothing more.
     SilentDialogs silent;
-    Dialogs& dialogs = unsaved_ ? static_cast<Dialogs&>(silent) : frame_.Dlg();
+    Dialogs& dialogs = unsaved_ ? static_cast<Dialogs&>(silent) : host_.Dlg();
     const bool saved = gathra::SaveBriefs2(Brief, dialogs);
     SetUnsaved(!saved);
     return saved;
@@ -253,7 +253,7 @@ void TSkeinForm::ShowCaption() {
 
 bool TSkeinForm::RoomForEntry() {
     if (!Brief.WebList.IsFull()) return true;
-    frame_.Dlg().ShowMessage(BriefFullText, BriefFullCaption, false);
+    host_.Dlg().ShowMessage(BriefFullText, BriefFullCaption, false);
     return false;
 }
 
@@ -263,7 +263,7 @@ TWebPage* TSkeinForm::CreateNewWebEntry(int index, EntryKind kind) {
     if (!RoomForEntry()) return nullptr;
     TWebPage* entry = Brief.WebList.InsertEntry(index, kind);
     if (entry == nullptr) return nullptr;
-    Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());
+    Enabling::AfterCreateEntry(host_.Main(), Popup, Facts());
     AfterEntriesChanged();
     return entry;
 }
@@ -271,13 +271,13 @@ TWebPage* TSkeinForm::CreateNewWebEntry(int index, EntryKind kind) {
 bool TSkeinForm::DeleteCurrWebEntry(const std::string& verb, bool deleteCommand) {
     TWebList& list = Brief.WebList;
     if (list.SelectedIndex < 0) return false;
-    int answer = frame_.Dlg().Ask("Are you sure you want to " + Lowered(verb) +
-                                      " this Web Entry and all of its properties?",
-                                  verb + " a Web Entry");
+    int answer = host_.Dlg().Ask("Are you sure you want to " + Lowered(verb) +
+                                     " this Web Entry and all of its properties?",
+                                 verb + " a Web Entry");
     if (answer != 0 || list.SelectedIndex < 0) return false;
     list.DeleteEntry(list.SelectedIndex);
     if (list.SelectedIndex >= 0) SelectEntry(list.SelectedIndex);
-    Enabling::AfterDelete(frame_.Main(), Popup, Facts(), deleteCommand);
+    Enabling::AfterDelete(host_.Main(), Popup, Facts(), deleteCommand);
     AfterEntriesChanged();
     SaveBriefs2();
     return true;
@@ -308,7 +308,7 @@ void TSkeinForm::FinishDragDrop(TSkeinForm& source, int row, bool copy) {
     if ((!sameBrief || copy) && !RoomForEntry()) return;
     int before = Brief.WebList.Count();
     if (!DropEntry(Brief.WebList, dragged, row, sameBrief, copy)) return;
-    if (Brief.WebList.Count() != before) Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());
+    if (Brief.WebList.Count() != before) Enabling::AfterCreateEntry(host_.Main(), Popup, Facts());
     if (Brief.WebList.SelectedIndex >= 0) SelectEntry(Brief.WebList.SelectedIndex);
     AfterEntriesChanged();
     SaveBriefs2();
@@ -316,7 +316,7 @@ void TSkeinForm::FinishDragDrop(TSkeinForm& source, int row, bool copy) {
 
 void TSkeinForm::DropBookmarks(const std::vector<BookmarkEntry>& bookmarks, int row) {
     if (Generating() || gathra::DropBookmarks(Brief.WebList, bookmarks, row) == 0) return;
-    Enabling::AfterCreateEntry(frame_.Main(), Popup, Facts());
+    Enabling::AfterCreateEntry(host_.Main(), Popup, Facts());
     if (Brief.WebList.SelectedIndex >= 0) SelectEntry(Brief.WebList.SelectedIndex);
     AfterEntriesChanged();
     SaveBriefs2();
@@ -326,10 +326,10 @@ void TSkeinForm::SelectEntry(int index) {
     TWebList& list = Brief.WebList;
     if (index < 0 || index >= list.Count()) return;
     list.SelectEntry(index);
-    Enabling::SelectEntry(frame_.Main(), Popup, Facts());
+    Enabling::SelectEntry(host_.Main(), Popup, Facts());
     scrollBox_->viewport()->update();
     ApplyPopupStates();
-    frame_.RefreshCommands();
+    host_.RefreshCommands();
 }
 
 void TSkeinForm::MoveSelection(int delta) {
@@ -368,21 +368,21 @@ void TSkeinForm::SortEntries() {
 void TSkeinForm::ViewPage1Click() {
     const TWebPage* entry = Brief.WebList.Selected();
     if (entry == nullptr || entry->Address.empty()) return;
-    frame_.BrowserPort().OpenUrl(entry->Address, false);
+    host_.BrowserPort().OpenUrl(entry->Address, false);
 }
 
 void TSkeinForm::Properties1Click() {
-    frame_.SetCurrentBrief(this);
-    frame_.EntrySetup();
+    host_.SetCurrentBrief(this);
+    host_.EntrySetup();
 }
 
 void TSkeinForm::BriefProperties1Click() {
-    frame_.SetCurrentBrief(this);
-    frame_.BriefSetup();
+    host_.SetCurrentBrief(this);
+    host_.BriefSetup();
 }
 
 void TSkeinForm::ShowRowPopup(const QPoint& globalPos) {
-    Enabling::RowPopup(Popup, frame_.Main(), Facts());
+    Enabling::RowPopup(Popup, host_.Main(), Facts());
     ApplyPopupStates();
     webEntryMenu_->popup(globalPos);
 }
@@ -390,7 +390,7 @@ void TSkeinForm::ShowRowPopup(const QPoint& globalPos) {
 void TSkeinForm::Panel3MouseDown(Qt::MouseButton button, const QPoint& globalPos) {
     if (button != Qt::RightButton) return;
     CommandState remembered = Popup;
-    Popup = Enabling::EmptyAreaPopup(Popup, frame_.Main(), Facts());
+    Popup = Enabling::EmptyAreaPopup(Popup, host_.Main(), Facts());
     ApplyPopupStates();
     Popup = remembered;
     // The menu hides before it triggers the chosen item, and a disabled item does not trigger:
@@ -404,10 +404,10 @@ void TSkeinForm::Panel3MouseDown(Qt::MouseButton button, const QPoint& globalPos
 
 void TSkeinForm::FormActivate() {
     if (!Generating()) Brief.BriefFolder = FolderOf(Brief.FileName);
-    frame_.SetCurrentBrief(this);
-    Enabling::FormActivate(frame_.Main(), Popup, Facts());
+    host_.SetCurrentBrief(this);
+    Enabling::FormActivate(host_.Main(), Popup, Facts());
     ApplyPopupStates();
-    frame_.RefreshCommands();
+    host_.RefreshCommands();
 }
 
 // --- window events -----------------------------------------------------------------------------
@@ -419,7 +419,7 @@ void TSkeinForm::closeEvent(QCloseEvent* event) {
     }
     if (!closed_) {
         closed_ = true;
-        frame_.RemoveBriefWindow(this);
+        host_.RemoveBriefWindow(this);
     }
     event->accept();
 }

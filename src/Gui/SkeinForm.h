@@ -16,7 +16,7 @@ class QMdiSubWindow;
 
 namespace gathra {
 
-class TMDIFrame;
+class BriefWindowHost;
 
 inline constexpr const char* BriefFullCaption = "Brief Full";
 inline constexpr const char* BriefFullText =
@@ -29,7 +29,8 @@ class TWebScrollBox;
 class TSkeinForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TSkeinForm(TMDIFrame& frame, QWidget* parent = nullptr);
+    // host: the window that holds this one (the main window), which outlives it.
+    explicit TSkeinForm(BriefWindowHost& host, QWidget* parent = nullptr);
     ~TSkeinForm() override;
 
     TBrief Brief;
@@ -113,7 +114,7 @@ private:
     // False, after telling the user, when the brief already holds as many entries as it can.
     bool RoomForEntry();
 
-    TMDIFrame& frame_;
+    BriefWindowHost& host_;
     QWidget* topPanel_ = nullptr;
     QLabel* briefNameLabel_ = nullptr;
     QLabel* headerBriefName_ = nullptr;

@@ -1,7 +1,7 @@
 #include "Net/BodySpool.h"
 
 #include "Run/FileNames.h"
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 
 #include <atomic>
 #include <cerrno>

@@ -15,7 +15,8 @@ std::string LastError(const std::string& fallback) {
 
 } // namespace
 
-TSharedLibrary::TSharedLibrary(std::string name) : name_(std::move(name)) {
+TSharedLibrary::TSharedLibrary(std::string name, std::string symbolVersion)
+    : name_(std::move(name)), version_(std::move(symbolVersion)) {
     dlerror();
     // Everything bound now, so that a library that lacks one of its own dependencies fails
     // here rather than at some later call; kept to itself, so that its symbols never stand in
@@ -31,7 +32,8 @@ TSharedLibrary::~TSharedLibrary() {
 void* TSharedLibrary::Symbol(const char* symbol) {
     if (handle_ == nullptr) return nullptr;
     dlerror();
-    void* address = dlsym(handle_, symbol);
+    void* address = version_.empty() ? nullptr : dlvsym(handle_, symbol, version_.c_str());
+    if (address == nullptr) address = dlsym(handle_, symbol);
     if (address == nullptr) error_ = LastError(name_ + ": undefined symbol: " + symbol);
     return address;
 }

@@ -6,14 +6,21 @@ namespace gathra {
 // A shared library opened at run time by its file name (a soname such as "libssl.so.3", looked
 // for where the dynamic linker looks), for libraries that only some runs need: a run that never
 // asks for one does not pay for mapping and relocating it at start-up.
+//
+// A library that versions its symbols (OpenSSL: "OPENSSL_3.0.0") is asked for the version the
+// program was built against, so that a later release that adds an incompatible version of a
+// function as the default still hands this program the one it was compiled for.
 class TSharedLibrary {
 public:
-    explicit TSharedLibrary(std::string name);
+    // symbolVersion: the version node the symbols are looked up in ("" for none); a symbol
+    // without that version (a library built without versions) is taken unversioned.
+    explicit TSharedLibrary(std::string name, std::string symbolVersion = {});
     ~TSharedLibrary();
     TSharedLibrary(const TSharedLibrary&) = delete;
     TSharedLibrary& operator=(const TSharedLibrary&) = delete;
 
     const std::string& Name() const { return name_; }
+    const std::string& SymbolVersion() const { return version_; }
     bool Loaded() const { return handle_ != nullptr; }
     // Why the library could not be opened or the last symbol not found, as the dynamic linker
     // said it; empty while nothing failed.
@@ -31,6 +38,7 @@ public:
 
 private:
     std::string name_;
+    std::string version_;
     void* handle_ = nullptr;
     std::string error_;
 };

@@ -24,6 +24,9 @@
 #ifndef GATHRA_TLS_LIBRARY
 #error "GATHRA_TLS_LIBRARY must name the TLS library's soname (set by the build)"
 #endif
+#ifndef GATHRA_TLS_SYMBOL_VERSION
+#error "GATHRA_TLS_SYMBOL_VERSION must name the TLS library's symbol version (set by the build)"
+#endif
 
 namespace gathra {
 namespace {
@@ -86,7 +89,8 @@ GATHRA_TLS_FUNCTIONS(GATHRA_TLS_POINTER)
 bool TlsLoaded() {
     static const bool loaded = [] {
         // Open until the process ends: contexts and sessions live as long.
-        static TSharedLibrary* const library = new TSharedLibrary(GATHRA_TLS_LIBRARY);
+        static TSharedLibrary* const library =
+            new TSharedLibrary(GATHRA_TLS_LIBRARY, GATHRA_TLS_SYMBOL_VERSION);
         bool all = library->Loaded();
 #define GATHRA_TLS_RESOLVE(name) all = all && library->Resolve(#name, name);
         GATHRA_TLS_FUNCTIONS(GATHRA_TLS_RESOLVE)
@@ -258,6 +262,10 @@ bool IsCertificateProblem(TlsProblem problem) {
 
 std::string_view TlsLibraryName() {
     return GATHRA_TLS_LIBRARY;
+}
+
+std::string_view TlsSymbolVersion() {
+    return GATHRA_TLS_SYMBOL_VERSION;
 }
 
 TTlsStream::TTlsStream(TSocket& socket) : socket_(socket) {}

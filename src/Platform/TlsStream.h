@@ -33,6 +33,8 @@ bool IsCertificateProblem(TlsProblem problem);
 // The TLS library (OpenSSL's libssl, by its soname) is loaded on the first handshake, not at
 // start-up: runs that read no secure page never map it.
 std::string_view TlsLibraryName();
+// The symbol version its functions are looked up in ("OPENSSL_3.0.0").
+std::string_view TlsSymbolVersion();
 
 // What a TLS client trusts.
 struct TlsTrust {

@@ -23,16 +23,16 @@ namespace gathra {
 
 namespace {
 
-void ShowItem(TRunContext& run, ProgressLabel label, const std::string& text) {
+void ShowItem(const TRunState& run, ProgressLabel label, const std::string& text) {
     if (run.Host != nullptr) run.Host->UpdateItem(label, text);
 }
 
-void SetStatus(TRunContext& run, const std::string& text) {
+void SetStatus(const TRunState& run, const std::string& text) {
     if (run.Host != nullptr) run.Host->SetStatusText(text);
 }
 
 // The page's title, else `address`; a found title is shown as the current page.
-std::string TitleOrAddress(TRunContext& run, std::string_view page, std::string_view address) {
+std::string TitleOrAddress(const TRunState& run, std::string_view page, std::string_view address) {
     std::optional<std::string> title = TitleOfPage(page);
     // An empty title would leave the page out of the site map, which lists titled pages only.
     if (!title || title->empty()) return std::string(address);

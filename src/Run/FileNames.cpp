@@ -96,13 +96,6 @@ FileNameCounters& ProgramFileNameCounters() {
     return counters;
 }
 
-std::string InFolder(std::string_view folder, std::string_view name) {
-    std::string path(folder);
-    if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
-    path.append(name.data(), name.size());
-    return path;
-}
-
 RunFolderName RunFolder(std::string_view briefFolder) {
     for (std::int64_t n = 0;; ++n) {
         std::string number = std::to_string(n);

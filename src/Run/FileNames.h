@@ -1,5 +1,5 @@
 #pragma once
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 
 #include <atomic>
 #include <cstdint>
@@ -51,9 +51,6 @@ struct FileNameCounters {
 
 // The program's one set of counters (tests make their own).
 FileNameCounters& ProgramFileNameCounters();
-
-// `folder` + `name`; a "/" is put between them when the folder does not end with "/" or "\".
-std::string InFolder(std::string_view folder, std::string_view name);
 
 // The smallest number n from 0 up for which nothing named `briefFolder` + n exists, and that
 // path. `briefFolder` ends with a separator ("/" or "\"). Does not create the folder.

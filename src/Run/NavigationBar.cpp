@@ -127,7 +127,7 @@ void PrintBriefHeader(TOutputFile& out, std::string_view programFolder, const Lo
                         : " <b>by Gathra Light</b></font></nobr><br><hr size=3><br>\r\n");
 }
 
-void PrintBriefHeader(TOutputFile& out, const TRunContext& run, bool withoutRule,
+void PrintBriefHeader(TOutputFile& out, const TRunState& run, bool withoutRule,
                       std::string_view webAddressLink, std::string_view siteMapLink,
                       std::string_view briefLink, std::string_view briefName) {
     std::string_view folder;

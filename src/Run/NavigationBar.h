@@ -1,5 +1,5 @@
 #pragma once
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 #include "Platform/Clock.h"
 
 #include <string>
@@ -7,7 +7,7 @@
 
 namespace gathra {
 
-struct TRunContext;
+struct TRunState;
 
 // How the bars begin and end in a stored page, for readers of run folders that leave them out.
 // The header's end may be followed by its rule ("<hr size=3><br>") and CR LF.
@@ -38,7 +38,7 @@ void DoHeaderImage(TOutputFile& out, std::string_view programFolder, std::string
 // empty), original link button (when `webAddressLink` is not empty), brief name, the time stamp
 // from `run.Clock`, and a rule unless `withoutRule`. Pictures come from
 // `run.Settings->ProgramFolder`. Links are written as given.
-void PrintBriefHeader(TOutputFile& out, const TRunContext& run, bool withoutRule,
+void PrintBriefHeader(TOutputFile& out, const TRunState& run, bool withoutRule,
                       std::string_view webAddressLink, std::string_view siteMapLink,
                       std::string_view briefLink, std::string_view briefName);
 // The same with the program folder and the time given directly.

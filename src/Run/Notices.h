@@ -1,5 +1,5 @@
 #pragma once
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 #include "Net/ResponseBuffer.h"
 
 #include <optional>

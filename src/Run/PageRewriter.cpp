@@ -24,7 +24,7 @@
 
 namespace gathra {
 
-FileNameCounters& CountersOf(TRunContext& run) {
+FileNameCounters& CountersOf(const TRunState& run) {
     return run.Counters != nullptr ? *run.Counters : ProgramFileNameCounters();
 }
 
@@ -33,6 +33,53 @@ namespace {
 std::string_view CutFragment(std::string_view address) {
     size_t hash = address.find('#');
     return hash == std::string_view::npos ? address : address.substr(0, hash);
+}
+
+// What a link's tag says about the link, for writing its new value.
+enum class LinkFlag : unsigned {
+    Frame = 1u << 0,       // the source of a frame or an inline frame
+    InlineFrame = 1u << 1, // an inline frame: a frame source in any page
+    Unsupported = 1u << 2, // a scheme the run does not fetch
+    Mail = 1u << 3,        // a "mailto:" link
+    LeavesFrame = 1u << 4, // target "_blank" or "_top"
+    ImageMap = 1u << 5,    // an area of an image map: written as an absolute address
+};
+
+class LinkFlags {
+public:
+    LinkFlags& Set(LinkFlag flag, bool on = true) {
+        if (on) bits_ |= static_cast<unsigned>(flag);
+        return *this;
+    }
+    bool Has(LinkFlag flag) const { return (bits_ & static_cast<unsigned>(flag)) != 0; }
+
+private:
+    unsigned bits_ = 0;
+};
+
+// A link value's fragment: where a link to the page itself leads, and what a local name keeps.
+struct LinkFragment {
+    bool Present = false;
+    std::string_view Name;     // without its "#"
+    std::string_view FromHash; // the value's text from that "#" on
+};
+
+LinkFragment FragmentOf(std::string_view value) {
+    LinkFragment fragment;
+    size_t cut = value.find('?');
+    std::string_view head = value.substr(0, cut);
+    size_t hash = head.rfind('#');
+    // "page.html?lang=fr#top": a fragment after the query is the link's fragment too.
+    if (hash == std::string_view::npos && cut != std::string_view::npos) {
+        hash = value.find('#', cut);
+        head = value;
+    }
+    if (hash != std::string_view::npos) {
+        fragment.Present = true;
+        fragment.Name = head.substr(hash + 1);
+        fragment.FromHash = value.substr(hash);
+    }
+    return fragment;
 }
 
 void WriteChunked(TOutputFile& out, std::string_view bytes) {
@@ -315,8 +362,11 @@ private:
     }
 
     void LinkRule(std::string_view tag, TagKind kind, bool imageMap) {
-        const bool iframe = kind == TagKind::IFrame;
-        const bool isFrame = kind == TagKind::Frame || iframe;
+        LinkFlags flags;
+        flags.Set(LinkFlag::InlineFrame, kind == TagKind::IFrame)
+            .Set(LinkFlag::Frame, kind == TagKind::Frame || kind == TagKind::IFrame)
+            .Set(LinkFlag::ImageMap, imageMap);
+        const bool isFrame = flags.Has(LinkFlag::Frame);
         size_t attr = FindAttribute(tag, 0, tag.size(), isFrame ? "src" : "href");
         size_t v = attr == kNone ? kNone : ValueStart(tag, attr, tag.size());
         // A value that would begin at the closing ">" lies outside the tag.
@@ -333,17 +383,17 @@ private:
         while (!value.empty() && IsWhite(value.back()))
             value.remove_suffix(1);
 
-        bool unsupported = false;
-        bool mail = false;
         if (!isFrame) {
             size_t colon = value.find(':');
             if (colon != std::string_view::npos &&
                 value.substr(0, colon).find_first_of("/\\") == std::string_view::npos) {
-                unsupported = !(colon >= 4 && EqualsNoCase(value.substr(colon - 4, 4), "http")) &&
-                              !IsSecureAddress(value);
-                mail = colon >= 6 && EqualsNoCase(value.substr(colon - 6, 6), "mailto");
+                flags.Set(LinkFlag::Unsupported,
+                          !(colon >= 4 && EqualsNoCase(value.substr(colon - 4, 4), "http")) &&
+                              !IsSecureAddress(value));
+                flags.Set(LinkFlag::Mail,
+                          colon >= 6 && EqualsNoCase(value.substr(colon - 6, 6), "mailto"));
             }
-            if (!unsupported && !ctx_.LoadImages) {
+            if (!flags.Has(LinkFlag::Unsupported) && !ctx_.LoadImages) {
                 size_t dot = value.rfind('.');
                 if (dot != std::string_view::npos &&
                     (MatchesName(value, dot + 1, "gif") || MatchesName(value, dot + 1, "jpg"))) {
@@ -353,17 +403,18 @@ private:
             }
         }
 
-        bool leaves = LeavesFrame(tag);
+        flags.Set(LinkFlag::LeavesFrame, LeavesFrame(tag));
         WriteChunked(out_, tag.substr(0, textStart));
-        WriteNewValue(value, isFrame, unsupported, mail, leaves, imageMap, iframe);
+        WriteNewValue(value, flags);
         WriteChunked(out_, tag.substr(ve));
     }
 
     // An inline frame is a frame source in any page: stored without a bar, reused as frames are.
-    void WriteNewValue(std::string_view value, bool isFrame, bool unsupported, bool mail,
-                       bool leaves, bool imageMap, bool iframe) {
+    void WriteNewValue(std::string_view value, LinkFlags flags) {
+        const bool isFrame = flags.Has(LinkFlag::Frame);
+        const bool leaves = flags.Has(LinkFlag::LeavesFrame);
         std::string resolved = ResolveLink(ctx_.BaseAddress, value);
-        if (imageMap || stopping_) {
+        if (flags.Has(LinkFlag::ImageMap) || stopping_) {
             size_t http = resolved.find("http://");
             size_t slash = resolved.find('/');
             if ((http == std::string::npos || slash < http) && !IsSecureAddress(resolved))
@@ -374,53 +425,45 @@ private:
         // A local file named by a page from the network (itself or through the page's base) is
         // never read: it gets the notice of an unsupported link.
         if (!run_.LocalEntry && EqualsNoCase(std::string_view(resolved).substr(0, 5), "file:"))
-            unsupported = true;
+            flags.Set(LinkFlag::Unsupported);
+        const bool unsupported = flags.Has(LinkFlag::Unsupported);
         std::string_view address = CutFragment(resolved);
         PageRecord* known = isFrame ? nullptr : run_.PageTable->Find(address);
 
-        bool hasFragment = false;
-        std::string_view fragment; // without its "#"
-        std::string_view fromHash; // the value's text from that "#" on
-        if (!unsupported) {
-            size_t cut = value.find('?');
-            std::string_view head = value.substr(0, cut);
-            size_t hash = head.rfind('#');
-            // "page.html?lang=fr#top": a fragment after the query is the link's fragment too.
-            if (hash == std::string_view::npos && cut != std::string_view::npos) {
-                hash = value.find('#', cut);
-                head = value;
-            }
-            if (hash != std::string_view::npos) {
-                hasFragment = true;
-                fragment = head.substr(hash + 1);
-                fromHash = value.substr(hash);
-            }
-        }
+        const LinkFragment fragment = unsupported ? LinkFragment{} : FragmentOf(value);
         // Only the top page itself may point into itself with a bare fragment: on any other
         // page "#x" would name a place in that page.
         const std::string& self = ctx_.PageAddress.empty() ? ctx_.BaseAddress : ctx_.PageAddress;
-        bool samePage = hasFragment && EqualsNoCase(address, CutFragment(ctx_.EntryAddress)) &&
+        bool samePage = fragment.Present && EqualsNoCase(address, CutFragment(ctx_.EntryAddress)) &&
                         EqualsNoCase(address, CutFragment(self));
         bool depthExhausted = ctx_.RemainingDepth <= 1 && !samePage && !isFrame;
 
         if (depthExhausted || unsupported) {
             if (known != nullptr && Reusable(*known, true, leaves)) {
                 WritePageName(known->LocalName(), known->Loaded == 0);
-                if (hasFragment) WriteChunked(out_, fromHash);
+                if (fragment.Present) WriteChunked(out_, fragment.FromHash);
                 return;
             }
-            LinkNoticeKind kind = mail          ? LinkNoticeKind::MailLink
-                                  : unsupported ? LinkNoticeKind::UnsupportedProtocol
-                                                : LinkNoticeKind::SpiderLimit;
+            LinkNoticeKind kind = flags.Has(LinkFlag::Mail) ? LinkNoticeKind::MailLink
+                                  : unsupported             ? LinkNoticeKind::UnsupportedProtocol
+                                                            : LinkNoticeKind::SpiderLimit;
             NoticeBarNames bar{run_.BriefName, ctx_.EntryName, ctx_.SummaryName, ctx_.SiteMapName};
             WriteLinkNotice(run_, out_, ctx_.BaseAddress, value, kind, bar);
             return;
         }
         if (samePage) {
-            WriteChunked(out_, fromHash);
+            WriteChunked(out_, fragment.FromHash);
             return;
         }
+        WriteFollowedLink(value, address, known, fragment, flags);
+    }
 
+    // A link the spider follows: the local name of its page (a new one when the page is not
+    // known yet) and its fragment; the page is queued for the next level.
+    void WriteFollowedLink(std::string_view value, std::string_view address, PageRecord* known,
+                           const LinkFragment& fragment, LinkFlags flags) {
+        const bool leaves = flags.Has(LinkFlag::LeavesFrame);
+        const bool iframe = flags.Has(LinkFlag::InlineFrame);
         const bool frameContext =
             (ctx_.IsFrameset || ctx_.InFrame || iframe) && !leaves && !inNoFrames_;
         std::string key;
@@ -442,15 +485,15 @@ private:
                 if (run_.CurrentTocList != nullptr) {
                     run_.CurrentTocList->Append("");
                     node = run_.CurrentTocList->Last();
-                    if (hasFragment) node->SetAnchor("#" + std::string(fragment));
+                    if (fragment.Present) node->SetAnchor("#" + std::string(fragment.Name));
                 }
                 run_.PageTable->Add(key, name, 0, OneLevelLess(ctx_.RemainingDepth), 0, node,
                                     frameContext ? 1 : 0);
             }
         }
-        if (hasFragment) {
+        if (fragment.Present) {
             out_.Write("#");
-            WriteChunked(out_, fragment);
+            WriteChunked(out_, fragment.Name);
         }
         TLList* next = run_.LevelQueue[run_.LevelSelector == 1 ? 0 : 1].get();
         if (next != nullptr) next->Append(key, frameContext ? 1 : 0);

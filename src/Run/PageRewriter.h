@@ -1,5 +1,5 @@
 #pragma once
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 #include "Net/ResponseBuffer.h"
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 namespace gathra {
 
 struct TRunContext;
+struct TRunState;
 struct FileNameCounters;
 
 // What RewritePage needs to know about one stored page.
@@ -98,9 +99,9 @@ inline std::int32_t OneLevelLess(std::int32_t depth) {
 }
 
 // The progress dialog's pages, images and kilobytes labels from the run's counts.
-void ShowRunCounts(TRunContext& run);
+void ShowRunCounts(const TRunState& run);
 
 // The run's file name counters (the program's own when the run names none).
-FileNameCounters& CountersOf(TRunContext& run);
+FileNameCounters& CountersOf(const TRunState& run);
 
 } // namespace gathra

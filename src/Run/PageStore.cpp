@@ -20,7 +20,7 @@ namespace gathra {
 
 namespace {
 
-void SetStatus(TRunContext& run, const std::string& text) {
+void SetStatus(const TRunState& run, const std::string& text) {
     if (run.Host != nullptr) run.Host->SetStatusText(text);
 }
 
@@ -49,7 +49,7 @@ std::string ImageExtensionOf(std::string_view address) {
 
 } // namespace
 
-void ShowRunCounts(TRunContext& run) {
+void ShowRunCounts(const TRunState& run) {
     if (run.Host == nullptr) return;
     run.Host->UpdateItem(ProgressLabel::PagesLoaded, std::to_string(run.PagesCount));
     run.Host->UpdateItem(ProgressLabel::ImagesLoaded, std::to_string(run.ImagesCount));

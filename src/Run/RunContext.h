@@ -1,9 +1,9 @@
 #pragma once
-#include "Run/FileQueue.h"
+#include "Platform/FileQueue.h"
+#include "Platform/OutputFile.h"
 #include "Run/HashTable.h"
 #include "Run/LList.h"
 #include "Run/NameFixups.h"
-#include "Run/OutputFile.h"
 #include "Run/RunFlags.h"
 #include "Run/TocList.h"
 
@@ -24,10 +24,9 @@ class TBrief;
 struct AppSettings;
 struct FileNameCounters;
 
-// Everything one brief run works with, handed to the routines of the engine and the page
-// rewriter (the HTTP client, the notice pages, the scanner, the spider). One run at a time; only
-// the run thread touches it.
-struct TRunContext {
+// What lives for the whole run: its settings and ports, the run folder and catalogue, the
+// bounds of its transfers, and what it gathers across entries.
+struct TRunState {
     const AppSettings* Settings = nullptr;
     TBrief* Brief = nullptr;
     RunFlags* Flags = nullptr; // ProgramRunFlags() in the program
@@ -42,29 +41,13 @@ struct TRunContext {
     // The run catalogue: every file written into the run folder is recorded here first.
     TOutputFile Catalog;
 
-    // Per entry.
-    std::unique_ptr<THashTable> PageTable;
-    std::unique_ptr<TOCList> TocRoot;
-    TOCList* CurrentTocList = nullptr;
-    // Per run: links found on the current level and on the next one.
-    std::unique_ptr<TLList> LevelQueue[2];
-    int LevelSelector = 1;
-
-    // Per run: addresses of images whose fetch failed; they are not asked for again.
+    // Addresses of images whose fetch failed; they are not asked for again.
     std::unordered_set<std::string> FailedImages;
-    // Per entry: references to page names that may still change (applied when the entry ends).
-    TNameFixups NameFixups;
-    // Writes notice pages on a thread of its own. Set while a page is rewritten (RewritePage
-    // waits for its files before it returns) or, with NoticesAcrossPages, while an entry is
-    // spidered (its notices are all on disk when the spidering ends); elsewhere a notice is on
-    // disk when WriteLinkNotice returns.
-    TFileQueue* NoticeQueue = nullptr;
     // The whole entry's notices flow to the writer, a block of many at a time, and pages do not
     // wait for theirs: the writer creates files while this thread waits for the network.
     bool NoticesAcrossPages = false;
-    // Notices of the page being rewritten so far: the first kDirectNotices of a page are written
-    // at once, as handing them over would cost more than writing them for a page of few links.
-    int PageNotices = 0;
+    // The first kDirectNotices notices of a page are written at once, as handing them over would
+    // cost more than writing them for a page of few links.
     static constexpr int kDirectNotices = 32;
     std::unique_ptr<TFileQueue> NoticeWriter; // made by the first page that is rewritten
 
@@ -84,10 +67,6 @@ struct TRunContext {
     // followed by the address).
     std::unordered_map<std::string, bool> PictureStylesheets;
     static constexpr char kOtherPicturesKey = '\n';
-
-    // The current entry's own address is a local file: only then may the run read local files
-    // ("file://" addresses). A page fetched over the network cannot lead the run to them.
-    bool LocalEntry = false;
 
     // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
     int TimeUnitMs = 1000;
@@ -128,5 +107,37 @@ struct TRunContext {
 
     bool SkipOrAbort() const { return Flags != nullptr && Flags->SkipOrAbort(); }
 };
+
+// What lives for one entry: made afresh when an entry begins (TSkeinThread::ResetEntryTables).
+struct TEntryState {
+    std::unique_ptr<THashTable> PageTable;
+    std::unique_ptr<TOCList> TocRoot;
+    // Links found on the current level and on the next one.
+    std::unique_ptr<TLList> LevelQueue[2];
+    int LevelSelector = 1;
+    // References to page names that may still change (applied when the entry ends).
+    TNameFixups NameFixups;
+    // The entry's own address is a local file: only then may the run read local files
+    // ("file://" addresses). A page fetched over the network cannot lead the run to them.
+    bool LocalEntry = false;
+};
+
+// What belongs to the page being stored.
+struct TPageState {
+    // The site-map list its links are added to (that of the page's own node).
+    TOCList* CurrentTocList = nullptr;
+    // Writes notice pages on a thread of its own. Set while a page is rewritten (RewritePage
+    // waits for its files before it returns) or, with NoticesAcrossPages, while an entry is
+    // spidered (its notices are all on disk when the spidering ends); elsewhere a notice is on
+    // disk when WriteLinkNotice returns.
+    TFileQueue* NoticeQueue = nullptr;
+    // Notices of the page so far (see kDirectNotices).
+    int PageNotices = 0;
+};
+
+// Everything one brief run works with, handed to the routines of the engine and the page
+// rewriter (the HTTP client, the notice pages, the scanner, the spider). One run at a time; only
+// the run thread touches it. A routine that needs only one part, or only reads, takes that.
+struct TRunContext : TRunState, TEntryState, TPageState {};
 
 } // namespace gathra

@@ -55,8 +55,7 @@ std::string WriteSummaryHead(TOutputFile& summary, std::string_view programFolde
     return stamp;
 }
 
-std::string WriteSummaryHead(TOutputFile& summary, const TRunContext& run,
-                             std::string_view briefName,
+std::string WriteSummaryHead(TOutputFile& summary, const TRunState& run, std::string_view briefName,
                              const std::optional<std::string>& comments) {
     LocalTime now = run.Clock != nullptr ? run.Clock->Now() : SystemClock().Now();
     std::string folder = run.Settings != nullptr ? run.Settings->ProgramFolder : std::string();

@@ -1,5 +1,5 @@
 #pragma once
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 #include "Platform/Clock.h"
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 
 namespace gathra {
 
-struct TRunContext;
+struct TRunState;
 
 // The run's start stamp: "m/d/yy h:mm:ssAM", 12-hour clock (0 and 12 show as 12), minutes and
 // seconds with two digits, "AM" or "PM" right after the seconds. Example: "3/7/26 9:05:03AM".
@@ -26,8 +26,7 @@ std::string WriteSummaryHead(TOutputFile& summary, std::string_view programFolde
                              const LocalTime& now, std::string_view briefName,
                              const std::optional<std::string>& comments);
 // The same with the program folder from `run.Settings` and the time from `run.Clock`.
-std::string WriteSummaryHead(TOutputFile& summary, const TRunContext& run,
-                             std::string_view briefName,
+std::string WriteSummaryHead(TOutputFile& summary, const TRunState& run, std::string_view briefName,
                              const std::optional<std::string>& comments);
 
 // "<hr size=1>", written before every entry block but the first.

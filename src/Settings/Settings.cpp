@@ -1,7 +1,6 @@
 #include "Settings/Settings.h"
 
 #include "Text/ScrambleText.h"
-#include "Desktop/PreferencesModel.h"
 #include "Text/AsciiText.h"
 
 #include <charconv>
@@ -13,7 +12,7 @@ namespace keys = settings_keys;
 namespace {
 
 // Read buffer sizes, terminator included: a longer value counts as absent.
-constexpr size_t kSettingBuffer = 500;
+constexpr size_t kSettingBuffer = SettingRanges::MaxSettingBytes + 1;
 constexpr size_t kOpenBriefsBuffer = 9999;
 constexpr size_t kPreviousBriefsBuffer = 1499;
 constexpr size_t kFirstStartBuffer = 299;
@@ -195,11 +194,11 @@ std::optional<std::string> ReadTextSetting(AppSettings& settings, const Registry
 } // namespace
 
 void LoadSettings(AppSettings& settings, Registry& registry) {
-    using Model = TPreferencesModel;
+    using Range = SettingRanges;
     settings.OutOfRange.clear();
     std::int64_t megaBytes = settings.DiskBufferBytes / kBytesPerMegaByte;
     ReadNumberSetting<std::int64_t>(settings, registry, keys::DiskBuffer, keys::MegaBytes,
-                                    Model::MinDiskBuffer, Model::MaxDiskBuffer, 1, megaBytes);
+                                    Range::MinDiskBuffer, Range::MaxDiskBuffer, 1, megaBytes);
     settings.DiskBufferBytes = megaBytes * kBytesPerMegaByte;
 
     if (auto path = ReadTextSetting(settings, registry, keys::Browser, keys::BrowserPath)) {
@@ -214,10 +213,10 @@ void LoadSettings(AppSettings& settings, Registry& registry) {
 
     if (auto server = ReadTextSetting(settings, registry, keys::Proxy, keys::ProxyServer))
         settings.ProxyServer = *server;
-    ReadNumberSetting(settings, registry, keys::Proxy, keys::ProxyPort, Model::MinPort,
-                      Model::MaxPort, 80, settings.ProxyPort);
-    ReadNumberSetting(settings, registry, keys::Briefs, keys::Retries, Model::MinRetries,
-                      Model::MaxRetries, 3, settings.Retries);
+    ReadNumberSetting(settings, registry, keys::Proxy, keys::ProxyPort, Range::MinPort,
+                      Range::MaxPort, 80, settings.ProxyPort);
+    ReadNumberSetting(settings, registry, keys::Briefs, keys::Retries, Range::MinRetries,
+                      Range::MaxRetries, 3, settings.Retries);
     // Only an explicit "No" turns the checks off; a damaged value keeps them on.
     if (auto check = ReadSetting(registry, keys::Briefs, keys::CheckCertificates))
         settings.CheckCertificates = *check != "No";

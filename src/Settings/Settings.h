@@ -4,6 +4,7 @@
 #include "Settings/AppSettings.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -38,6 +39,19 @@ inline constexpr std::string_view PreviousBriefs = "Previous Briefs";
 } // namespace settings_keys
 
 inline constexpr std::int64_t kBytesPerMegaByte = 1048576;
+
+// The values the store accepts: a stored number outside its range keeps the default, and the
+// preferences dialog offers no more than this.
+struct SettingRanges {
+    static constexpr std::int64_t MinDiskBuffer = 1, MaxDiskBuffer = 999999; // megabytes
+    static constexpr std::int32_t MinPort = 0, MaxPort = 99999;
+    static constexpr std::int32_t MinRetries = 1, MaxRetries = 5;
+    // A setting longer than this does not fit the buffer it is read back with and would be lost.
+    static constexpr std::size_t MaxSettingBytes = 499;
+    // The default credentials are stored scrambled (four bytes for three), with escapes that may
+    // double a byte, behind a count byte: this many plain bytes always fit.
+    static constexpr std::size_t MaxSecretBytes = 93;
+};
 
 // Fills `settings` from the Disk Buffer, Browser, Proxy and Briefs groups, in that order; absent,
 // empty, oversized or unparsable values keep the defaults of AppSettings. When no browser path is

@@ -1,12 +1,14 @@
 // The brief window and its entry list, driven through real widgets on the offscreen platform.
 #include "Brief/BriefFile.h"
-#include "Gui/SkeinForm.h"
-#include "Gui/WebScrollBox.h"
-#include "Run/RunFlags.h"
-#include "Platform/Dialogs.h"
+#include "Gui/BriefWindowHost.h"
 #include "Gui/GuiRunHost.h"
 #include "Gui/MessageDialogs.h"
+#include "Gui/SkeinForm.h"
+#include "Gui/WebScrollBox.h"
 #include "Gui/support/UiTestSupport.h"
+#include "Platform/Dialogs.h"
+#include "Run/RunFlags.h"
+#include "support/RecordingDialogs.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -26,6 +28,39 @@ using namespace gathra::test;
 namespace {
 
 using C = Command;
+
+// A host that is no main window: it records what the brief window asks of it.
+class RecordingHost : public BriefWindowHost, public Browser {
+public:
+    CommandState& Main() override { return main_; }
+    Dialogs& Dlg() override { return dialogs_; }
+    Browser& BrowserPort() override { return *this; }
+    bool RunActive() const override { return false; }
+    bool BufferFull() const override { return true; }
+    void RefreshCommands() override {}
+    void SetCurrentBrief(TSkeinForm* form) override {
+        Calls.push_back(form != nullptr ? "current" : "none");
+    }
+    void RemoveBriefWindow(TSkeinForm*) override { Calls.push_back("removed"); }
+    void AddEntry(EntryKind kind) override {
+        Calls.push_back(kind == EntryKind::Web ? "add web" : "add search");
+    }
+    void DeleteEntry() override { Calls.push_back("delete"); }
+    void CutEntry() override { Calls.push_back("cut"); }
+    void CopyEntry() override { Calls.push_back("copy"); }
+    void PasteEntry() override { Calls.push_back("paste"); }
+    void ShowBrief() override { Calls.push_back("show brief"); }
+    void GenerateBrief() override { Calls.push_back("generate"); }
+    void EntrySetup() override { Calls.push_back("entry setup"); }
+    void BriefSetup() override { Calls.push_back("brief setup"); }
+    void OpenUrl(const std::string& address, bool) override { Calls.push_back("open " + address); }
+
+    std::vector<std::string> Calls;
+
+private:
+    CommandState main_;
+    RecordingDialogs dialogs_;
+};
 
 void ClickRow(TSkeinForm* form, int row, int x = 100,
               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -73,6 +108,44 @@ private slots:
     void cleanup() {
         h.reset();
         QCOMPARE(LeakedTopLevels(), 0);
+    }
+
+    // A brief window needs nothing of the main window but its host: each pop-up item makes the
+    // window the current brief and runs the host's command, and a closing window leaves it.
+    void aBriefWindowNeedsOnlyItsHost() {
+        RecordingHost host;
+        auto* form = new TSkeinForm(host);
+        TWebPage* entry = form->CreateNewWebEntry(0, EntryKind::Web);
+        QVERIFY(entry != nullptr);
+        entry->Address = "http://example.test/a.html";
+        form->SelectEntry(0);
+        const struct {
+            Command Item;
+            std::vector<std::string> Calls;
+        } cases[] = {
+            {C::PopupAddWeb, {"current", "add web"}},
+            {C::PopupAddYahoo, {"current", "add search"}},
+            {C::PopupDelete, {"current", "delete"}},
+            {C::PopupCut, {"current", "cut"}},
+            {C::PopupCopy, {"current", "copy"}},
+            {C::PopupPaste, {"current", "paste"}},
+            {C::PopupShowLastBrief, {"current", "show brief"}},
+            {C::PopupGenerateBriefs, {"current", "generate"}},
+            {C::PopupEntrySetup, {"current", "entry setup"}},
+            {C::PopupBriefSetup, {"current", "brief setup"}},
+            {C::PopupLaunch, {"open http://example.test/a.html"}},
+        };
+        for (const auto& c : cases) {
+            host.Calls.clear();
+            form->Popup.Enable(c.Item);
+            form->ApplyPopupStates();
+            QVERIFY(form->PopupAction(c.Item) != nullptr);
+            form->PopupAction(c.Item)->trigger();
+            QCOMPARE(host.Calls, c.Calls);
+        }
+        host.Calls.clear();
+        delete form;
+        QCOMPARE(host.Calls, std::vector<std::string>{"removed"});
     }
 
     void commandsFollowNewAddSelectLockAndDelete() {

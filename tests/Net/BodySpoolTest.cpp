@@ -1,6 +1,6 @@
 #include "Net/BodySpool.h"
 
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

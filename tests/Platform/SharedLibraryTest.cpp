@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <string>
 
 namespace gathra {
@@ -58,6 +59,49 @@ TEST(SharedLibrary, OpensTheProgramsLibrariesByNameAndSaysWhyOneFails) {
     EXPECT_NE(absent.Error().find("libgathra-no-such-library.so.7"), std::string::npos)
         << absent.Error();
     EXPECT_EQ(absent.Symbol("SSL_new"), nullptr);
+}
+
+// A versioned lookup gets the version it asks for, not the library's default, and falls back to
+// the unversioned one where the library has no such version (or no versions at all).
+TEST(SharedLibrary, LooksSymbolsUpInTheirVersion) {
+    const struct {
+        const char* Library;
+        std::string Version;
+        const char* Symbol;
+        int Answer; // what the function found answers
+    } cases[] = {
+        {GATHRA_VERSIONED_LIBRARY, "GATHRA_1", "gathra_versioned", 1},
+        {GATHRA_VERSIONED_LIBRARY, "GATHRA_2", "gathra_versioned", 2},
+        {GATHRA_VERSIONED_LIBRARY, "", "gathra_versioned", 2},
+        {GATHRA_VERSIONED_LIBRARY, "GATHRA_9", "gathra_versioned", 2},
+        {GATHRA_DECOY_LIBRARY, "GATHRA_1", "gathra_decoy_library", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Library) + " " + c.Version);
+        TSharedLibrary library(c.Library, c.Version);
+        ASSERT_TRUE(library.Loaded()) << library.Error();
+        EXPECT_EQ(library.SymbolVersion(), c.Version);
+        int (*function)() = nullptr;
+        ASSERT_TRUE(library.Resolve(c.Symbol, function)) << library.Error();
+        EXPECT_EQ(function(), c.Answer);
+        EXPECT_EQ(library.Error(), "");
+        EXPECT_EQ(library.Symbol("gathra_no_such_function"), nullptr);
+    }
+
+    // The TLS library has the version the program asks for, for its own functions and those of
+    // libcrypto, which it brings along.
+    const std::string version(TlsSymbolVersion());
+    TSharedLibrary tls{std::string(TlsLibraryName()), version};
+    ASSERT_TRUE(tls.Loaded()) << tls.Error();
+    void* handle = dlopen(std::string(TlsLibraryName()).c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr);
+    for (const char* symbol : {"SSL_new", "SSL_CTX_new", "OpenSSL_version_num", "X509_free"}) {
+        SCOPED_TRACE(symbol);
+        void* versioned = dlvsym(handle, symbol, version.c_str());
+        EXPECT_NE(versioned, nullptr) << "no " << symbol << "@" << version;
+        EXPECT_EQ(tls.Symbol(symbol), versioned);
+    }
+    dlclose(handle);
 }
 
 } // namespace

@@ -48,6 +48,35 @@ update-mime-database "$work/mime" || fail "update-mime-database"
 grep -q 'application/x-gathra-brief' "$work/mime/globs2" || fail "no *.brf glob"
 grep -q 'SKBF-QRW' "$work/mime/magic" || fail "no SKBF-QRW magic"
 
+# The package's dependencies on the libraries the programs open at run time hold here: the
+# package that holds each library is one of the alternatives named, at a version they allow.
+depends_hold() { # soname
+  local path owner version clause alternative name relation
+  path=$(ldconfig -p | awk -v lib="$1" '$1 == lib { print $NF; exit }')
+  [ -n "$path" ] || fail "$1 is not installed"
+  owner=$(dpkg-query -S "$(readlink -f "$path")" 2>/dev/null | head -1 | cut -d: -f1 || true)
+  [ -n "$owner" ] || fail "no package holds $path"
+  version=$(dpkg-query -W -f='${Version}' "$owner")
+  clause=$(tr ',' '\n' <<<"$depends" | grep -E "(^| )${1%%.so*}[0-9-]" || true)
+  clause=${clause# }
+  [ -n "$clause" ] || fail "the package names no dependency for $1"
+  while read -r alternative; do
+    name=${alternative%% *}
+    [ "$name" = "$owner" ] || continue
+    relation=$(sed -n 's/.*(\(.*\) \(.*\))/\1 \2/p' <<<"$alternative")
+    [ -z "$relation" ] && return 0
+    # shellcheck disable=SC2086
+    dpkg --compare-versions "$version" $(sed 's/>=/ge/;s/<=/le/;s/>>/gt/;s/<</lt/;s/=/eq/' <<<"$relation") &&
+      return 0
+  done < <(tr '|' '\n' <<<"$clause" | sed 's/^ *//;s/ *$//')
+  fail "$1 comes from $owner $version, which \"$clause\" does not allow"
+}
+if command -v dpkg-query >/dev/null && [ -f "$build/CPackConfig.cmake" ]; then
+  depends=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_DEPENDS "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+  depends_hold libssl.so.3
+  depends_hold libsqlite3.so.0
+fi
+
 missing=()
 # Neither program links OpenSSL or SQLite: both are opened when a run first needs them.
 if command -v objdump >/dev/null; then

@@ -1,25 +1,14 @@
 #pragma once
+#include "Platform/DiskError.h"
+#include "Platform/FilePath.h"
+
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace gathra {
 
 class TFileQueue;
-
-// A file input/output failure inside a brief run ("Disk Full" included). It is caught once, at
-// the run level, which then shows the "Disk Error" message.
-class TDiskError : public std::runtime_error {
-public:
-    // cause: the system's own words for the failure, empty when the program found it itself.
-    explicit TDiskError(const std::string& what, std::string cause = {})
-        : std::runtime_error(what), cause_(std::move(cause)) {}
-    const std::string& Cause() const { return cause_; }
-
-private:
-    std::string cause_;
-};
 
 // A file of the run folder being written. Every failure throws TDiskError.
 //
@@ -70,8 +59,5 @@ private:
     std::string buffer_;
     std::uint64_t written_ = 0;
 };
-
-// The path as the POSIX file system wants it: every "\" becomes "/".
-std::string PosixPath(std::string_view path);
 
 } // namespace gathra

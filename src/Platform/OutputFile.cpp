@@ -1,6 +1,6 @@
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 
-#include "Run/FileQueue.h"
+#include "Platform/FileQueue.h"
 
 #include <cerrno>
 #include <cstring>
@@ -19,13 +19,6 @@ constexpr std::size_t kFirstBufferBytes = 8192;
 thread_local std::uint64_t tBytesWritten = 0;
 
 } // namespace
-
-std::string PosixPath(std::string_view path) {
-    std::string p(path);
-    for (char& c : p)
-        if (c == '\\') c = '/';
-    return p;
-}
 
 std::uint64_t TOutputFile::BytesWritten() {
     return tBytesWritten;

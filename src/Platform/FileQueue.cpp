@@ -1,6 +1,6 @@
-#include "Run/FileQueue.h"
+#include "Platform/FileQueue.h"
 
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 
 #include <cerrno>
 #include <cstdint>

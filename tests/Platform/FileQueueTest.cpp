@@ -1,5 +1,5 @@
-#include "Run/FileQueue.h"
-#include "Run/OutputFile.h"
+#include "Platform/FileQueue.h"
+#include "Platform/OutputFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
