@@ -1,7 +1,7 @@
 #include "Search/BriefSearch.h"
 
 #include "Brief/Brief.h"
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

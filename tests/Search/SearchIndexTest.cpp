@@ -1,6 +1,6 @@
 #include "Search/SearchIndex.h"
 #include "Run/NavigationBar.h"
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 #include "Search/BriefSearch.h"
 #include "Search/StoredPages.h"
 #include "support/StoredRuns.h"

@@ -2,7 +2,7 @@
 
 #include "Run/FileNames.h"
 #include "Run/NavigationBar.h"
-#include "Run/OutputFile.h"
+#include "Platform/OutputFile.h"
 
 #include <filesystem>
 
