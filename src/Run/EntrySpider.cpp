@@ -137,11 +137,11 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
 
     TResponseBuffer buffer;
     buffer.SetSpoolsFiles(true);
-    std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
-    int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
-    TFetchResult fetched = FetchDocument(
-        address, buffer, entry.UserName, entry.Password, names.EntryAddress, entry.LocalOnly != 0,
-        proxy, proxyPort, entry.LoadImages != 0, entry.LoadBinaries != 0, entry.AgentComment, run);
+    TFetchResult fetched =
+        FetchDocument(RunFetchRequest(run, entry, address, names.EntryAddress,
+                                      entry.LoadImages != 0, entry.LoadBinaries != 0),
+                      buffer, run);
+    address = fetched.Address;
     if (fetched.Result == 0) {
         SetStatus(run, " Gathra Light");
         return;

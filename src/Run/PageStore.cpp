@@ -9,6 +9,7 @@
 #include "Html/HtmlScanner.h"
 #include "Html/LinkResolution.h"
 #include "Settings/AppSettings.h"
+#include "Brief/WebPage.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -71,14 +72,9 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     }
     // A picture that failed once fails again: every page of a site may show the same missing one.
     if (run.FailedImages.count(address) != 0) return false;
-    std::string fetchAddress = address;
     TResponseBuffer buffer;
     buffer.SetSpoolsFiles(true);
-    std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
-    int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
-    TFetchResult fetched =
-        FetchDocument(fetchAddress, buffer, page.UserName, page.Password, page.EntryAddress, false,
-                      proxy, proxyPort, true, true, page.AgentComment, run);
+    TFetchResult fetched = FetchDocument(PageFetchRequest(page, address), buffer, run);
     SetStatus(run, " Gathra Light");
     // A notice standing in for the picture is no picture: the caller writes its fallback rather
     // than storing an error page under an image name.
@@ -140,6 +136,52 @@ void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileN
         ++blocks;
     }
     file.Close();
+}
+
+TFetchRequest RunFetchRequest(const TRunContext& run, const TWebPage& entry,
+                              const std::string& address, const std::string& baseAddress,
+                              bool loadImages, bool loadBinaries) {
+    TFetchRequest request;
+    request.Address = address;
+    request.UserName = entry.UserName;
+    request.Password = entry.Password;
+    request.BaseAddress = baseAddress;
+    request.LocalOnly = entry.LocalOnly != 0;
+    if (run.Settings != nullptr) {
+        request.ProxyHost = run.Settings->ProxyServer;
+        request.ProxyPort = run.Settings->ProxyPort;
+    }
+    request.LoadImages = loadImages;
+    request.LoadBinaries = loadBinaries;
+    request.AgentComment = entry.AgentComment;
+    request.AllowLocalFiles = run.LocalEntry;
+    return request;
+}
+
+TFetchRequest PageFetchRequest(const TPageContext& page, const std::string& address) {
+    const TRunContext& run = *page.Run;
+    TFetchRequest request;
+    request.Address = address;
+    request.UserName = page.UserName;
+    request.Password = page.Password;
+    request.BaseAddress = page.EntryAddress;
+    if (run.Settings != nullptr) {
+        request.ProxyHost = run.Settings->ProxyServer;
+        request.ProxyPort = run.Settings->ProxyPort;
+    }
+    request.LoadImages = true;
+    request.LoadBinaries = true;
+    request.AgentComment = page.AgentComment;
+    request.AllowLocalFiles = run.LocalEntry;
+    return request;
+}
+
+TransferObserver* TRunContext::Observer() const {
+    return Host;
+}
+
+void TRunContext::CheckFreeSpace() const {
+    RequireFreeSpace(*this);
 }
 
 void RequireFreeSpace(const TRunContext& run) {

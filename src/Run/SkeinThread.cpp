@@ -285,10 +285,11 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
     std::string fetchAddress = target.FetchAddress;
     TFetchResult fetched;
     if (!target.NonHttp) {
-        const AppSettings& s = *options_.Settings;
-        fetched = FetchDocument(fetchAddress, buffer, entry.UserName, entry.Password,
-                                target.FetchAddress, false, s.ProxyServer, s.ProxyPort,
-                                entry.LoadImages != 0, false, entry.AgentComment, run_);
+        TFetchRequest request = RunFetchRequest(run_, entry, target.FetchAddress,
+                                                target.FetchAddress, entry.LoadImages != 0, false);
+        request.LocalOnly = false;
+        fetched = FetchDocument(request, buffer, run_);
+        fetchAddress = fetched.Address;
         options_.Host->SetStatusText(std::string(kIdleStatus));
         if (fetched.Result == 0) {
             if (flags_.SkipOrAbort()) return EntryInterrupted();

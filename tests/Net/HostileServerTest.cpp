@@ -10,6 +10,7 @@
 #include "Platform/Clock.h"
 #include "Platform/SocketCanceller.h"
 #include "Settings/AppSettings.h"
+#include "support/FetchRequest.h"
 #include "support/BriefRun.h"
 #include "support/QuietHost.h"
 #include "support/TempDir.h"
@@ -102,8 +103,7 @@ protected:
         run.TimeUnitMs = 5;
     }
     TFetchResult Fetch(std::string address) {
-        return FetchDocument(address, buffer, "", "", server.HostPort(), false, "", 80, false,
-                             false, "", run);
+        return FetchDocument(test::FetchOf(address, server.HostPort(), false, false), buffer, run);
     }
 
     TestHttpServer server;
@@ -202,8 +202,7 @@ TEST_F(HostileRedirects, TransfersWithoutAnEndFailAndPagesAreCut) {
     EXPECT_NE(buffer.Bytes().find(kPageCutNotice), std::string::npos);
     // A picture is not a page: only the response bound applies to it.
     std::string address = server.Address("/large.gif");
-    r = FetchDocument(address, buffer, "", "", server.HostPort(), false, "", 80, true, false, "",
-                      run);
+    r = FetchDocument(test::FetchOf(address, server.HostPort(), true, false), buffer, run);
     EXPECT_TRUE(r.IsContent);
     EXPECT_TRUE(r.IsBinary);
     EXPECT_EQ(buffer.Bytes().find(kPageCutNotice), std::string::npos);

@@ -82,9 +82,21 @@ protected:
     }
 
     TFetchResult Fetch(std::string& address, const Options& o = {}) {
-        return FetchDocument(address, buffer, o.UserName, o.Password,
-                             o.Base.empty() ? server.HostPort() : o.Base, o.LocalOnly, o.ProxyHost,
-                             o.ProxyPort, o.LoadImages, o.LoadBinaries, o.AgentComment, run);
+        TFetchRequest request;
+        request.Address = address;
+        request.UserName = o.UserName;
+        request.Password = o.Password;
+        request.BaseAddress = o.Base.empty() ? server.HostPort() : o.Base;
+        request.LocalOnly = o.LocalOnly;
+        request.ProxyHost = o.ProxyHost;
+        request.ProxyPort = o.ProxyPort;
+        request.LoadImages = o.LoadImages;
+        request.LoadBinaries = o.LoadBinaries;
+        request.AgentComment = o.AgentComment;
+        request.AllowLocalFiles = run.LocalEntry;
+        TFetchResult result = FetchDocument(request, buffer, run);
+        address = result.Address;
+        return result;
     }
     TFetchResult Fetch(const std::string& path, const Options& o = {}) {
         std::string address = server.Address(path);
