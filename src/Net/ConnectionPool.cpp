@@ -92,6 +92,12 @@ SocketStatus TConnectionPool::Connect(TSocket& socket, const std::string& host, 
     return last;
 }
 
+void TConnectionPool::Remember(const std::string& host, std::uint16_t port,
+                               std::vector<std::string> addresses) {
+    std::lock_guard lock(mutex_);
+    addresses_[host + ":" + std::to_string(port)] = std::move(addresses);
+}
+
 bool TConnectionPool::AcquireWith(const std::string& host, bool (*stop)(const void*),
                                   const void* context) {
     std::unique_lock lock(mutex_);

@@ -47,6 +47,9 @@ public:
     SocketStatus Connect(TSocket& socket, const std::string& host, std::uint16_t port,
                          int timeoutMs);
 
+    // Takes addresses (packed socket addresses) as the lookup of host for port, as if looked up.
+    void Remember(const std::string& host, std::uint16_t port, std::vector<std::string> addresses);
+
     // Waits for a free slot of host (and for its pause), at most until stop() says so; false when
     // stopped. Every true is matched by one Release.
     template <typename Stop> bool Acquire(const std::string& host, Stop stop);

@@ -6,6 +6,7 @@ namespace gathra {
 
 class SocketCanceller;
 class TConnectionPool;
+class TFetchAhead;
 struct AppSettings;
 
 // Where the client shows what a transfer is doing: the status bar text and the progress bar.
@@ -32,6 +33,8 @@ struct TNetContext {
     // Kept connections and the requests of the fast mode; null: every request on a new
     // connection of its own, one at a time, exactly as the classic client sends it.
     TConnectionPool* Pool = nullptr;
+    // Fetches what the run will ask for next (fast mode); null: every fetch when it is asked for.
+    TFetchAhead* Ahead = nullptr;
     // PEM text of the certificate authorities that secure pages are checked against; empty: the
     // system's trust store (tests give their own authority here).
     std::string TrustedAuthorities;

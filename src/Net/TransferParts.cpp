@@ -232,13 +232,13 @@ Received ReceiveAnswer(TStream& stream, const TTransferRequest& req, TResponseBu
             }
             if (step != TResponseReader::Step::More) return fail(step);
         }
-        if (status == SocketStatus::Closed || ended) break;
+        if (status == SocketStatus::Closed) break;
         if (net.SkipOrAbort()) {
             buffer.Clear();
-            ended = false;
             break;
         }
         progress.Show(reader);
+        if (ended) break;
     }
     const bool cut = framing != nullptr && framing->CutShort();
     if (!noticeWritten && !net.SkipOrAbort() &&

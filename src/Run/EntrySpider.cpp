@@ -1,21 +1,23 @@
 #include "Run/EntrySpider.h"
 
 #include "Brief/WebPage.h"
-#include "Run/FileNames.h"
-#include "Net/HttpClient.h"
-#include "Run/Notices.h"
-#include "Run/RunContext.h"
-#include "Run/RunHost.h"
 #include "Html/HtmlScanner.h"
+#include "Net/FetchAhead.h"
+#include "Net/HttpClient.h"
+#include "Run/FileNames.h"
 #include "Run/NavigationBar.h"
+#include "Run/Notices.h"
 #include "Run/PageFrame.h"
 #include "Run/PageRewriter.h"
+#include "Run/RunContext.h"
+#include "Run/RunHost.h"
 #include "Settings/AppSettings.h"
 
 #include <filesystem>
 #include <optional>
 #include <system_error>
 #include <tuple>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -124,6 +126,27 @@ void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
     }
 }
 
+// Names the pages of a level that SpiderPage will fetch, in its order, so that they are fetched
+// ahead (fast transfers): each address once, and none that is stored deeply enough already.
+void ExpectLevel(TRunContext& run, const TWebPage& entry, const TEntryNames& names,
+                 const TLList& queue, std::int32_t t) {
+    if (run.Ahead == nullptr || run.PageTable == nullptr) return;
+    std::unordered_set<std::string> named;
+    for (const TextRecord* record = queue.First(); record != nullptr; record = record->Next) {
+        const std::string_view key(record->Text);
+        const std::int32_t depth = record->Flag == 1 ? t : OneLevelLess(t);
+        std::string tableKey(key.substr(0, key.find('#')));
+        if (depth < 0 || !named.insert(tableKey).second) continue;
+        const PageRecord* stored = run.PageTable->Find(tableKey);
+        if (stored != nullptr && stored->Loaded == 1 && stored->Depth >= depth) continue;
+        std::string address(
+            key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
+        run.Ahead->Expect(RunFetchRequest(run, entry, address, names.EntryAddress,
+                                          entry.LoadImages != 0, entry.LoadBinaries != 0),
+                          true);
+    }
+}
+
 void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
                 std::int32_t depth, bool inFrame, bool siteMapOn) {
     if (run.SkipOrAbort() || depth < 0 || run.PageTable == nullptr) return;
@@ -138,9 +161,9 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     TResponseBuffer buffer;
     buffer.SetSpoolsFiles(true);
     TFetchResult fetched =
-        FetchDocument(RunFetchRequest(run, entry, address, names.EntryAddress,
-                                      entry.LoadImages != 0, entry.LoadBinaries != 0),
-                      buffer, run);
+        FetchInTurn(RunFetchRequest(run, entry, address, names.EntryAddress, entry.LoadImages != 0,
+                                    entry.LoadBinaries != 0),
+                    buffer, run);
     address = fetched.Address;
     if (fetched.Result == 0) {
         SetStatus(run, " Gathra Light");
@@ -283,6 +306,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
                          std::to_string(level) + " of " + std::to_string(entry.SpiderDepth));
             TLList* queue = run.LevelQueue[run.LevelSelector].get();
             if (queue == nullptr || queue->First() == nullptr) break;
+            ExpectLevel(run, entry, names, *queue, t);
             for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
                 // The record is removed before the page is stored, so a copy of its text is used.
                 std::string key(record->Text);

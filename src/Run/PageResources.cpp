@@ -1,6 +1,7 @@
 #include "Run/PageResources.h"
 
 #include "Run/FileNames.h"
+#include "Net/FetchAhead.h"
 #include "Net/HttpClient.h"
 #include "Run/RunContext.h"
 #include "Run/RunHost.h"
@@ -200,7 +201,7 @@ std::optional<std::string> FetchResource(TPageContext& page, const std::string& 
     TResponseBuffer buffer;
     // A stylesheet is rewritten, so held whatever type its server gives it.
     buffer.SetSpoolsFiles(kind != ResourceKind::Stylesheet);
-    TFetchResult fetched = FetchDocument(PageFetchRequest(page, fetchAddress), buffer, run);
+    TFetchResult fetched = FetchInTurn(PageFetchRequest(page, fetchAddress), buffer, run);
     fetchAddress = fetched.Address;
     if (run.Host != nullptr) run.Host->SetStatusText(" Gathra Light");
     if (fetched.Result == 0 || !fetched.IsContent) return std::nullopt;

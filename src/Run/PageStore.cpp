@@ -2,6 +2,7 @@
 
 #include "Net/BodySpool.h"
 #include "Run/FileNames.h"
+#include "Net/FetchAhead.h"
 #include "Net/HttpClient.h"
 #include "Run/Notices.h"
 #include "Run/RunContext.h"
@@ -74,7 +75,7 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     if (run.FailedImages.count(address) != 0) return false;
     TResponseBuffer buffer;
     buffer.SetSpoolsFiles(true);
-    TFetchResult fetched = FetchDocument(PageFetchRequest(page, address), buffer, run);
+    TFetchResult fetched = FetchInTurn(PageFetchRequest(page, address), buffer, run);
     SetStatus(run, " Gathra Light");
     // A notice standing in for the picture is no picture: the caller writes its fallback rather
     // than storing an error page under an image name.

@@ -29,6 +29,9 @@ inline constexpr std::string_view Password = "Password";
 inline constexpr std::string_view UserName = "UserName";
 inline constexpr std::string_view CheckCertificates = "Check Certificates";
 inline constexpr std::string_view PageResources = "Page Resources";
+inline constexpr std::string_view ClassicTransfers = "Classic Transfers";
+inline constexpr std::string_view ConnectionsPerSite = "Connections Per Site";
+inline constexpr std::string_view RequestPause = "Request Pause";
 inline constexpr std::string_view Startup = "Startup";
 inline constexpr std::string_view FirstStart = "First Start";
 inline constexpr std::string_view OpenBriefs = "Open Briefs";
@@ -67,7 +70,10 @@ struct PreferencesInput {
     std::string Confirm;
     bool UserNameEdited = false; // changed since the dialog opened
     bool PasswordEdited = false;
-    bool KeepPageResources = true; // "Keep page styles and scripts"
+    bool KeepPageResources = true;       // "Keep page styles and scripts"
+    bool ClassicTransfers = false;       // "Classic transfers"
+    std::int32_t ConnectionsPerSite = 6; // "Connections per site"
+    std::int32_t RequestPauseMs = 0;     // "Pause between requests"
 };
 
 // The dialog's values as they stand when it opens from `settings` (nothing edited yet).
