@@ -249,8 +249,8 @@ TEST(ContentDecoder, EveryCutShortStreamFails) {
 }
 
 TEST(ContentDecoder, StopsABombAtTheLimitWithoutDecodingTheRest) {
-    const std::string packed = Compress(std::string(64 << 20, 'a'), Packing::Gzip);
-    ASSERT_LT(packed.size(), 200000u);
+    const std::string packed = Compress(std::string(32 << 20, 'a'), Packing::Gzip);
+    ASSERT_LT(packed.size(), 100000u);
     for (size_t piece : {packed.size(), size_t{4096}}) {
         Content decoder(Content::Coding::Gzip, 1 << 20);
         const std::string out =
