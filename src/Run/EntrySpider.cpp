@@ -126,13 +126,17 @@ void WriteTocList(const TOCList& list, TOutputFile& siteMap) {
     }
 }
 
-// Names the pages of a level that SpiderPage will fetch, in its order, so that they are fetched
-// ahead (fast transfers): each address once, and none that is stored deeply enough already.
-void ExpectLevel(TRunContext& run, const TWebPage& entry, const TEntryNames& names,
+// Names the next pages of a level that SpiderPage will fetch, in its order, so that they are
+// fetched ahead (fast transfers): as many as may wait, each address once, and none that is stored
+// deeply enough already. Called before each page, so that what the pages before it stored is
+// seen.
+void ExpectAhead(TRunContext& run, const TWebPage& entry, const TEntryNames& names,
                  const TLList& queue, std::int32_t t) {
     if (run.Ahead == nullptr || run.PageTable == nullptr) return;
     std::unordered_set<std::string> named;
-    for (const TextRecord* record = queue.First(); record != nullptr; record = record->Next) {
+    std::size_t left = run.Ahead->Window();
+    for (const TextRecord* record = queue.First(); record != nullptr && left > 0;
+         record = record->Next, --left) {
         const std::string_view key(record->Text);
         const std::int32_t depth = record->Flag == 1 ? t : OneLevelLess(t);
         std::string tableKey(key.substr(0, key.find('#')));
@@ -306,8 +310,8 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
                          std::to_string(level) + " of " + std::to_string(entry.SpiderDepth));
             TLList* queue = run.LevelQueue[run.LevelSelector].get();
             if (queue == nullptr || queue->First() == nullptr) break;
-            ExpectLevel(run, entry, names, *queue, t);
             for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
+                ExpectAhead(run, entry, names, *queue, t);
                 // The record is removed before the page is stored, so a copy of its text is used.
                 std::string key(record->Text);
                 bool frame = record->Flag == 1;

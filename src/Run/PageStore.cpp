@@ -1,16 +1,16 @@
 #include "Run/PageRewriter.h"
 
+#include "Brief/WebPage.h"
+#include "Html/HtmlScanner.h"
+#include "Html/LinkResolution.h"
 #include "Net/BodySpool.h"
-#include "Run/FileNames.h"
 #include "Net/FetchAhead.h"
 #include "Net/HttpClient.h"
+#include "Run/FileNames.h"
 #include "Run/Notices.h"
 #include "Run/RunContext.h"
 #include "Run/RunHost.h"
-#include "Html/HtmlScanner.h"
-#include "Html/LinkResolution.h"
 #include "Settings/AppSettings.h"
-#include "Brief/WebPage.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -139,41 +139,44 @@ void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileN
     file.Close();
 }
 
-TFetchRequest RunFetchRequest(const TRunContext& run, const TWebPage& entry,
-                              const std::string& address, const std::string& baseAddress,
-                              bool loadImages, bool loadBinaries) {
+namespace {
+
+// A fetch with the run's proxy, local files only for a local entry.
+TFetchRequest FetchFor(const TRunContext& run, const std::string& address,
+                       const std::string& userName, const std::string& password,
+                       const std::string& baseAddress, const std::string& agentComment) {
     TFetchRequest request;
     request.Address = address;
-    request.UserName = entry.UserName;
-    request.Password = entry.Password;
+    request.UserName = userName;
+    request.Password = password;
     request.BaseAddress = baseAddress;
-    request.LocalOnly = entry.LocalOnly != 0;
     if (run.Settings != nullptr) {
         request.ProxyHost = run.Settings->ProxyServer;
         request.ProxyPort = run.Settings->ProxyPort;
     }
-    request.LoadImages = loadImages;
-    request.LoadBinaries = loadBinaries;
-    request.AgentComment = entry.AgentComment;
+    request.AgentComment = agentComment;
     request.AllowLocalFiles = run.LocalEntry;
     return request;
 }
 
+} // namespace
+
+TFetchRequest RunFetchRequest(const TRunContext& run, const TWebPage& entry,
+                              const std::string& address, const std::string& baseAddress,
+                              bool loadImages, bool loadBinaries) {
+    TFetchRequest request =
+        FetchFor(run, address, entry.UserName, entry.Password, baseAddress, entry.AgentComment);
+    request.LocalOnly = entry.LocalOnly != 0;
+    request.LoadImages = loadImages;
+    request.LoadBinaries = loadBinaries;
+    return request;
+}
+
 TFetchRequest PageFetchRequest(const TPageContext& page, const std::string& address) {
-    const TRunContext& run = *page.Run;
-    TFetchRequest request;
-    request.Address = address;
-    request.UserName = page.UserName;
-    request.Password = page.Password;
-    request.BaseAddress = page.EntryAddress;
-    if (run.Settings != nullptr) {
-        request.ProxyHost = run.Settings->ProxyServer;
-        request.ProxyPort = run.Settings->ProxyPort;
-    }
+    TFetchRequest request = FetchFor(*page.Run, address, page.UserName, page.Password,
+                                     page.EntryAddress, page.AgentComment);
     request.LoadImages = true;
     request.LoadBinaries = true;
-    request.AgentComment = page.AgentComment;
-    request.AllowLocalFiles = run.LocalEntry;
     return request;
 }
 
