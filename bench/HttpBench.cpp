@@ -30,7 +30,7 @@ struct LoopbackFetch {
     bool Fetch(const std::string& path, size_t atLeast) {
         std::string address = server->Address(path);
         TFetchResult r =
-            FetchDocument(address, buffer, "", "", address, false, "", 80, false, false, "", run);
+            FetchDocument(TFetchRequest{address, "", "", address}, buffer, run);
         return r.IsContent && buffer.Size() >= atLeast;
     }
 

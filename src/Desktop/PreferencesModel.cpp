@@ -33,6 +33,9 @@ TPreferencesModel::SettingsApplier(AppSettings& settings, Registry& registry, Di
         assign(settings.Retries, updated.Retries);
         assign(settings.CheckCertificates, updated.CheckCertificates);
         assign(settings.KeepPageResources, updated.KeepPageResources);
+        assign(settings.ClassicTransfers, updated.ClassicTransfers);
+        assign(settings.ConnectionsPerSite, updated.ConnectionsPerSite);
+        assign(settings.RequestPauseMs, updated.RequestPauseMs);
         assign(settings.DiskBufferBytes, updated.DiskBufferBytes);
         assign(settings.DefaultUserName, updated.DefaultUserName);
         assign(settings.DefaultPassword, updated.DefaultPassword);
@@ -81,6 +84,17 @@ void TPreferencesModel::EditRetries(std::int32_t retries) {
 void TPreferencesModel::EditKeepPageResources(bool checked) {
     if (!RunFieldsEnabled()) return;
     values_.KeepPageResources = checked;
+    MarkChanged();
+}
+void TPreferencesModel::EditClassicTransfers(bool checked) {
+    if (!RunFieldsEnabled()) return;
+    values_.ClassicTransfers = checked;
+    MarkChanged();
+}
+void TPreferencesModel::EditConnectionsPerSite(std::int32_t count) {
+    if (!RunFieldsEnabled()) return;
+    values_.ConnectionsPerSite =
+        std::clamp(count, AppSettings::MinConnectionsPerSite, AppSettings::MaxConnectionsPerSite);
     MarkChanged();
 }
 void TPreferencesModel::EditUserName(std::string text) {

@@ -53,6 +53,8 @@ public:
     void EditRetries(std::int32_t retries);
     void EditCheckCertificates(bool checked);
     void EditKeepPageResources(bool checked);
+    void EditClassicTransfers(bool checked);
+    void EditConnectionsPerSite(std::int32_t count);
     void EditUserName(std::string text);
     void EditPassword(std::string text);
     void EditConfirm(std::string text);

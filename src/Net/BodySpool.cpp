@@ -1,6 +1,6 @@
 #include "Net/BodySpool.h"
 
-#include "Run/FileNames.h"
+#include "Platform/FilePath.h"
 #include "Platform/OutputFile.h"
 
 #include <atomic>

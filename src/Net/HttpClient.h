@@ -1,4 +1,5 @@
 #pragma once
+#include "Net/NetContext.h"
 #include "Net/ResponseBuffer.h"
 
 #include <cstddef>
@@ -8,8 +9,6 @@
 
 namespace gathra {
 
-struct TRunContext;
-
 // The fixed host of the search service: search entries are sent there, and pages on its site
 // get their images even when the entry's images are off.
 inline constexpr std::string_view kSearchHost = "search.yahoo.com";
@@ -18,8 +17,30 @@ inline constexpr std::string_view kSearchHost = "search.yahoo.com";
 // status code, so that a redirect loop ends by itself.
 inline constexpr int kMaxRedirects = 20;
 
-// A local file larger than this is not loaded (responses: TRunContext::MaxResponseBytes).
+// A local file larger than this is not loaded (responses: TNetContext::MaxResponseBytes).
 inline constexpr std::size_t kMaxResponseBytes = std::size_t(1) << 30;
+
+// What one FetchDocument call asks for.
+struct TFetchRequest {
+    // An engine address (usually without "http://"), or a "file://" address of a local file.
+    std::string Address;
+    // The entry's user name and password; when both are empty, the settings' defaults.
+    std::string UserName;
+    std::string Password;
+    // The address the same-site test compares with (the entry's address).
+    std::string BaseAddress;
+    // Links to other sites are not followed: they get the external-link notice.
+    bool LocalOnly = false;
+    // Empty: no proxy.
+    std::string ProxyHost;
+    int ProxyPort = 80;
+    bool LoadImages = false;
+    bool LoadBinaries = false;
+    // Added to the User-Agent line in brackets when not empty.
+    std::string AgentComment;
+    // The entry is itself a local file: only then may "file://" addresses be read.
+    bool AllowLocalFiles = false;
+};
 
 // The outcome of one FetchDocument call.
 struct TFetchResult {
@@ -36,34 +57,53 @@ struct TFetchResult {
     bool IsText = false;
     // The address was refused as lying on another site (an external-link notice stands).
     bool WasExternal = false;
+    // The address asked for, or the target of the last redirect followed.
+    std::string Address;
 };
 
-// Retrieves one address into buffer, which is emptied first. address is an engine address
-// (usually without "http://"), or a "file://" address of a local file; after redirects it holds
-// the final address. Never throws for network trouble: a notice page stands in the buffer instead.
-// When the buffer allows it (SpoolsFiles) and the run has a folder, the body of a file (a binary
-// or non-HTML text document) is written to a spool file as it arrives: then the result is
+// Retrieves one address into buffer, which is emptied first. Never throws for network trouble: a
+// notice page stands in the buffer instead.
+// When the buffer allows it (SpoolsFiles) and net has a spool folder, the body of a file (a
+// binary or non-HTML text document) is written to a spool file as it arrives: then the result is
 // IsContent and IsBinary or IsText, the buffer holds only the header and the closing NUL, and
 // StoreBody gives the file its name.
-// Writing that file checks the run's free space (throws TDiskError "Disk Full" like any write
-// of the run); a body that cannot be written ends as a failed transfer with a notice.
-// Settings (retries, default user name and password) come from run.Settings when set; waits are
-// counted in units of run.TimeUnitMs.
-TFetchResult FetchDocument(std::string& address, TResponseBuffer& buffer,
-                           const std::string& userName, const std::string& password,
-                           const std::string& baseAddress, bool localOnly,
-                           const std::string& proxyHost, int proxyPort, bool loadImages,
-                           bool loadBinaries, const std::string& agentComment, TRunContext& run);
+// Writing that file checks the free space (net.CheckFreeSpace throws, as any write of the run);
+// a body that cannot be written ends as a failed transfer with a notice.
+// Settings (retries, default user name and password) come from net.Settings when set; waits are
+// counted in units of net.TimeUnitMs. With net.Pool, requests go over kept connections.
+TFetchResult FetchDocument(const TFetchRequest& request, TResponseBuffer& buffer, TNetContext& net);
 
-// Sends request to connectTo ("host[:port]") and receives the answer into buffer (which ends
-// with one NUL byte and is rewound). Returns 0 when the transfer failed or was refused (the caller
-// writes the notice), else 1 with the response or a notice in the buffer. Sets isBinary when the
-// response declares a content type that is not text. When the content type is refused,
-// *refusedType (when given) receives it.
-std::uint8_t TransferResponse(const std::string& connectTo, const std::string& request,
-                              int timeoutSeconds, bool loadImages, bool loadBinaries,
-                              const std::string& displayAddress, TResponseBuffer& buffer,
-                              bool& isBinary, TRunContext& run, std::string* refusedType = nullptr);
+// What one TransferResponse call sends, and where.
+struct TTransferRequest {
+    std::string ConnectTo;  // "host[:port]": the server, or the proxy
+    std::string Request;    // the request's bytes
+    int TimeoutSeconds = 5; // the wait for the first byte of the answer
+    bool LoadImages = false;
+    bool LoadBinaries = false;
+    // What earlier responses of the same fetch found (a redirect's type carries on).
+    bool IsBinary = false;
+    std::string DisplayAddress; // shown by the notices
+};
+
+// The outcome of one TransferResponse call.
+struct TTransferResult {
+    // 0: the transfer failed or was refused (the caller writes the notice); 1: the response or a
+    // notice stands in the buffer.
+    std::uint8_t Transferred = 0;
+    // The response declared a content type that is not text.
+    bool IsBinary = false;
+    // The content type that was turned down (empty unless it was).
+    std::string RefusedType;
+    // The body could not be written to its file.
+    bool Unstored = false;
+    // The seconds of the answer's Retry-After line (kept connections only; -1: none).
+    int RetryAfterSeconds = -1;
+};
+
+// Sends the request and receives the answer into buffer (which ends with one NUL byte and is
+// rewound).
+TTransferResult TransferResponse(const TTransferRequest& request, TResponseBuffer& buffer,
+                                 TNetContext& net);
 
 // Readies an HTML response for scanning: removes the response header (only when the buffer
 // says it has one), blanks comments and "<!" markup outside scripts when blankComments is set,

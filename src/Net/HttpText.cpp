@@ -1,9 +1,9 @@
 #include "Net/HttpText.h"
 #include "Net/HttpClient.h"
 
-#include "Text/Base64.h"
 #include "Html/LinkResolution.h"
 #include "Text/AsciiText.h"
+#include "Text/Base64.h"
 
 #include <algorithm>
 #include <cstring>
@@ -189,6 +189,17 @@ std::string BuildRequest(std::string_view hostAndPath, bool viaProxy, bool autho
     }
     request += "\r\n";
     return request;
+}
+
+std::string KeptRequest(std::string classic) {
+    const std::size_t lineEnd = classic.find("\r\n");
+    constexpr std::string_view kOld = " HTTP/1.0";
+    if (lineEnd != std::string::npos && lineEnd >= kOld.size() &&
+        classic.compare(lineEnd - kOld.size(), kOld.size(), kOld) == 0)
+        classic.replace(lineEnd - kOld.size(), kOld.size(), " HTTP/1.1");
+    if (classic.size() >= 2)
+        classic.insert(classic.size() - 2, "Accept-Encoding: gzip, deflate\r\n");
+    return classic;
 }
 
 bool IsSendableAddress(std::string_view hostAndPath) {

@@ -63,6 +63,11 @@ std::string BuildRequest(std::string_view hostAndPath, bool viaProxy, bool autho
                          const std::string& userName, const std::string& password,
                          const std::string& agentComment);
 
+// The request of kept connections made from a classic one: HTTP/1.1 (whose connections stay open
+// by default, through proxies too, and whose bodies always tell their end) and compressed
+// answers accepted.
+std::string KeptRequest(std::string classic);
+
 // True when a request for hostAndPath may be sent: no control byte anywhere (it could end the
 // request line and add header lines of the server's choosing) and no blank in the host. Blanks in
 // the path are sent as "%20".

@@ -69,6 +69,8 @@ public:
     const std::string& RefusedType() const { return refusedType_; }
     // The body goes to the sink: it is a file's, past SpoolAfterBytes.
     bool Spooling() const { return spooling_; }
+    // The body is a file's (stored as it came) rather than a page's.
+    bool IsFileBody() const { return fileBody_; }
     // Every byte fed so far, header and body, wherever they went.
     std::uint64_t Received() const { return received_; }
     // A file's body (one stored as it came) that is shorter than the length its header announced:

@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <system_error>
@@ -37,6 +38,15 @@ TSocket::~TSocket() {
 bool TSocket::Open() {
     Close();
     fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+    return fd_ >= 0;
+}
+
+bool TSocket::OpenFor(const std::string& address) {
+    Close();
+    if (address.size() < sizeof(sa_family_t)) return false;
+    sa_family_t family;
+    std::memcpy(&family, address.data(), sizeof family);
+    fd_ = socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
     return fd_ >= 0;
 }
 
@@ -81,33 +91,49 @@ bool TSocket::ParseDottedAddress(std::string_view host, std::uint32_t& address) 
     return true;
 }
 
-SocketStatus TSocket::LookupHost(const std::string& host, std::uint32_t& address,
-                                 SocketCanceller* canceller) {
+namespace {
+
+// getaddrinfo on a helper thread, waited for at most timeoutMs (-1: without bound) or until the
+// canceller fires; the addresses packed as socket addresses with port.
+SocketStatus Resolve(const std::string& host, int family, std::uint16_t port,
+                     SocketCanceller* canceller, int timeoutMs,
+                     std::vector<std::string>& addresses) {
     if (host.empty()) return SocketStatus::Failed;
     if (canceller != nullptr && canceller->Cancelled()) return SocketStatus::Cancelled;
 
     // Shared with the helper, which may outlive this call when it is cancelled.
     struct Lookup {
         std::string Host;
-        std::atomic<bool> Found{false};
-        std::uint32_t Address = 0;
+        int Family = AF_UNSPEC;
+        std::uint16_t Port = 0;
+        std::vector<std::string> Found; // written before DoneFd is signalled
         int DoneFd = -1;
         ~Lookup() { close(DoneFd); }
     };
     auto lookup = std::make_shared<Lookup>();
     lookup->Host = host;
+    lookup->Family = family;
+    lookup->Port = port;
     lookup->DoneFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (lookup->DoneFd < 0) return SocketStatus::Failed;
     try {
         std::thread([lookup] {
             addrinfo hints{};
-            hints.ai_family = AF_INET;
+            hints.ai_family = lookup->Family;
             hints.ai_socktype = SOCK_STREAM;
             addrinfo* found = nullptr;
-            if (getaddrinfo(lookup->Host.c_str(), nullptr, &hints, &found) == 0 && found) {
-                lookup->Address =
-                    ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-                lookup->Found.store(true);
+            if (getaddrinfo(lookup->Host.c_str(), nullptr, &hints, &found) == 0) {
+                for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
+                    if (a->ai_family == AF_INET) {
+                        sockaddr_in in = *reinterpret_cast<sockaddr_in*>(a->ai_addr);
+                        in.sin_port = htons(lookup->Port);
+                        lookup->Found.emplace_back(reinterpret_cast<char*>(&in), sizeof in);
+                    } else if (a->ai_family == AF_INET6) {
+                        sockaddr_in6 in6 = *reinterpret_cast<sockaddr_in6*>(a->ai_addr);
+                        in6.sin6_port = htons(lookup->Port);
+                        lookup->Found.emplace_back(reinterpret_cast<char*>(&in6), sizeof in6);
+                    }
+                }
             }
             if (found) freeaddrinfo(found);
             std::uint64_t one = 1;
@@ -120,15 +146,35 @@ SocketStatus TSocket::LookupHost(const std::string& host, std::uint32_t& address
     pollfd fds[2] = {{lookup->DoneFd, POLLIN, 0},
                      {canceller != nullptr ? canceller->WakeFd() : -1, POLLIN, 0}};
     for (;;) {
-        int n = poll(fds, 2, -1);
+        int n = poll(fds, 2, timeoutMs);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return SocketStatus::Failed;
+        if (n == 0) return SocketStatus::TimedOut;
         if (fds[0].revents != 0) break;
         if (fds[1].revents != 0) return SocketStatus::Cancelled;
     }
-    if (!lookup->Found.load()) return SocketStatus::Failed;
-    address = lookup->Address;
+    if (lookup->Found.empty()) return SocketStatus::Failed;
+    addresses = lookup->Found;
     return SocketStatus::Ok;
+}
+
+} // namespace
+
+SocketStatus TSocket::LookupHost(const std::string& host, std::uint32_t& address,
+                                 SocketCanceller* canceller) {
+    std::vector<std::string> found;
+    SocketStatus status = Resolve(host, AF_INET, 0, canceller, -1, found);
+    if (status != SocketStatus::Ok) return status;
+    sockaddr_in in{};
+    std::memcpy(&in, found.front().data(), std::min(found.front().size(), sizeof in));
+    address = ntohl(in.sin_addr.s_addr);
+    return SocketStatus::Ok;
+}
+
+SocketStatus TSocket::LookupAll(const std::string& host, std::uint16_t port,
+                                std::vector<std::string>& addresses, SocketCanceller* canceller,
+                                int timeoutMs) {
+    return Resolve(host, AF_UNSPEC, port, canceller, timeoutMs, addresses);
 }
 
 SocketStatus TSocket::Wait(short events, int timeoutMs, short* revents) {
@@ -152,7 +198,17 @@ SocketStatus TSocket::Connect(std::uint32_t address, std::uint16_t port, int tim
     target.sin_family = AF_INET;
     target.sin_addr.s_addr = htonl(address);
     target.sin_port = htons(port);
-    if (connect(fd_, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0)
+    return ConnectTo(std::string(reinterpret_cast<const char*>(&target), sizeof target), timeoutMs);
+}
+
+SocketStatus TSocket::ConnectTo(const std::string& address, int timeoutMs) {
+    if (fd_ < 0) return SocketStatus::Failed;
+    if (canceller_ && canceller_->Cancelled()) return SocketStatus::Cancelled;
+    sockaddr_storage target{};
+    if (address.size() > sizeof target) return SocketStatus::Failed;
+    std::memcpy(&target, address.data(), address.size());
+    if (connect(fd_, reinterpret_cast<sockaddr*>(&target),
+                static_cast<socklen_t>(address.size())) == 0)
         return SocketStatus::Ok;
     if (errno != EINPROGRESS && errno != EINTR) return StatusOfErrno(errno);
     short revents = 0;

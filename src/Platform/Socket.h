@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace gathra {
 
@@ -21,6 +22,8 @@ public:
     TSocket& operator=(const TSocket&) = delete;
 
     bool Open();
+    // Opens a socket of the family of a packed socket address (as LookupAll gives them).
+    bool OpenFor(const std::string& address);
     bool IsOpen() const { return fd_ >= 0; }
     void Close();
 
@@ -38,6 +41,16 @@ public:
                                    SocketCanceller* canceller);
 
     SocketStatus Connect(std::uint32_t address, std::uint16_t port, int timeoutMs);
+    // Connects to a packed socket address (IPv4 or IPv6) of LookupAll; the socket must have been
+    // opened for its family (OpenFor).
+    SocketStatus ConnectTo(const std::string& address, int timeoutMs);
+    // Every address of host (a name, or an IPv4 or IPv6 address), IPv6 and IPv4 in the order the
+    // system prefers, each packed with port. The system's resolver cannot be interrupted: it runs
+    // on a helper thread while this call waits at most timeoutMs for it, or for a cancel; a helper
+    // that is not waited for ends by itself when the resolver gives up.
+    static SocketStatus LookupAll(const std::string& host, std::uint16_t port,
+                                  std::vector<std::string>& addresses, SocketCanceller* canceller,
+                                  int timeoutMs);
     // Sends all of data, or fails.
     SocketStatus Send(std::string_view data) override;
     SocketStatus WaitReadable(int timeoutMs) override;

@@ -1,21 +1,23 @@
 #include "Run/EntrySpider.h"
 
 #include "Brief/WebPage.h"
-#include "Run/FileNames.h"
-#include "Net/HttpClient.h"
-#include "Run/Notices.h"
-#include "Run/RunContext.h"
-#include "Run/RunHost.h"
 #include "Html/HtmlScanner.h"
+#include "Net/FetchAhead.h"
+#include "Net/HttpClient.h"
+#include "Run/FileNames.h"
 #include "Run/NavigationBar.h"
+#include "Run/Notices.h"
 #include "Run/PageFrame.h"
 #include "Run/PageRewriter.h"
+#include "Run/RunContext.h"
+#include "Run/RunHost.h"
 #include "Settings/AppSettings.h"
 
 #include <filesystem>
 #include <optional>
 #include <system_error>
 #include <tuple>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -158,6 +160,31 @@ void StoreAsItCame(TRunContext& run, PageRecord* record, TResponseBuffer& buffer
 
 } // namespace
 
+// Names the next pages of a level that SpiderPage will fetch, in its order, so that they are
+// fetched ahead (fast transfers): as many as may wait, each address once, and none that is stored
+// deeply enough already. Called before each page, so that what the pages before it stored is
+// seen.
+void ExpectAhead(TRunContext& run, const TWebPage& entry, const TEntryNames& names,
+                 const TLList& queue, std::int32_t t) {
+    if (run.Ahead == nullptr || run.PageTable == nullptr) return;
+    std::unordered_set<std::string> named;
+    std::size_t left = run.Ahead->Window();
+    for (const TextRecord* record = queue.First(); record != nullptr && left > 0;
+         record = record->Next, --left) {
+        const std::string_view key(record->Text);
+        const std::int32_t depth = record->Flag == 1 ? t : OneLevelLess(t);
+        std::string tableKey(key.substr(0, key.find('#')));
+        if (depth < 0 || !named.insert(tableKey).second) continue;
+        const PageRecord* stored = run.PageTable->Find(tableKey);
+        if (stored != nullptr && stored->Loaded == 1 && stored->Depth >= depth) continue;
+        std::string address(
+            key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
+        run.Ahead->Expect(RunFetchRequest(run, entry, address, names.EntryAddress,
+                                          entry.LoadImages != 0, entry.LoadBinaries != 0),
+                          true);
+    }
+}
+
 void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
                 std::int32_t depth, bool inFrame, bool siteMapOn) {
     if (run.SkipOrAbort() || depth < 0 || run.PageTable == nullptr) return;
@@ -171,11 +198,11 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
 
     TResponseBuffer buffer;
     buffer.SetSpoolsFiles(true);
-    std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
-    int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
-    TFetchResult fetched = FetchDocument(
-        address, buffer, entry.UserName, entry.Password, names.EntryAddress, entry.LocalOnly != 0,
-        proxy, proxyPort, entry.LoadImages != 0, entry.LoadBinaries != 0, entry.AgentComment, run);
+    TFetchResult fetched =
+        FetchInTurn(RunFetchRequest(run, entry, address, names.EntryAddress, entry.LoadImages != 0,
+                                    entry.LoadBinaries != 0),
+                    buffer, run);
+    address = fetched.Address;
     if (fetched.Result == 0) {
         SetStatus(run, " Gathra Light");
         return;
@@ -300,6 +327,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
             if (entry.SpiderDepth > 1)
                 ShowItem(run, ProgressLabel::CurrDepth, LevelText(level, entry.SpiderDepth));
             for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
+                ExpectAhead(run, entry, names, *queue, t);
                 // The record is removed before the page is stored, so a copy of its text is used.
                 std::string key(record->Text);
                 bool frame = record->Flag == 1;

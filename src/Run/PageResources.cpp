@@ -1,6 +1,7 @@
 #include "Run/PageResources.h"
 
 #include "Run/FileNames.h"
+#include "Net/FetchAhead.h"
 #include "Net/HttpClient.h"
 #include "Run/RunContext.h"
 #include "Run/RunHost.h"
@@ -207,11 +208,8 @@ std::optional<std::string> FetchResource(TPageContext& page, const std::string& 
     TResponseBuffer buffer;
     // A stylesheet is rewritten, so held whatever type its server gives it.
     buffer.SetSpoolsFiles(kind != ResourceKind::Stylesheet);
-    std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
-    int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
-    TFetchResult fetched =
-        FetchDocument(fetchAddress, buffer, page.UserName, page.Password, page.EntryAddress, false,
-                      proxy, proxyPort, true, true, page.AgentComment, run);
+    TFetchResult fetched = FetchInTurn(PageFetchRequest(page, fetchAddress), buffer, run);
+    fetchAddress = fetched.Address;
     if (run.Host != nullptr) run.Host->SetStatusText(" Gathra Light");
     if (fetched.Result == 0 || !fetched.IsContent) return std::nullopt;
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "Platform/OutputFile.h"
+#include "Net/HttpClient.h"
 #include "Net/ResponseBuffer.h"
 
 #include <cstdint>
@@ -10,6 +11,7 @@ namespace gathra {
 
 struct TRunContext;
 struct TRunState;
+struct TWebPage;
 struct FileNameCounters;
 
 // What RewritePage needs to know about one stored page.
@@ -90,7 +92,16 @@ void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileN
 // larger than the settings' disk buffer. The file system is asked again only once the program
 // has written half of the room the last answer left above the buffer (at most 4 MB): callers
 // check as often as they like.
-void RequireFreeSpace(const TRunContext& run);
+void RequireFreeSpace(const TRunState& run);
+
+// The fetch of an address for the entry: its user name, password, agent comment and LocalOnly,
+// the run's proxy, and local files only for a local entry.
+TFetchRequest RunFetchRequest(const TRunContext& run, const TWebPage& entry,
+                              const std::string& address, const std::string& baseAddress,
+                              bool loadImages, bool loadBinaries);
+// The fetch of a picture, file or resource of a page (images and files always on, external
+// links allowed).
+TFetchRequest PageFetchRequest(const TPageContext& page, const std::string& address);
 
 // One level less than `depth`; the smallest depth stays as it is. A brief file may carry any
 // depth, and the spider must not wrap round to a huge one.

@@ -1,13 +1,15 @@
 #include "Run/PageRewriter.h"
 
+#include "Brief/WebPage.h"
+#include "Html/HtmlScanner.h"
+#include "Html/LinkResolution.h"
 #include "Net/BodySpool.h"
-#include "Run/FileNames.h"
+#include "Net/FetchAhead.h"
 #include "Net/HttpClient.h"
+#include "Run/FileNames.h"
 #include "Run/Notices.h"
 #include "Run/RunContext.h"
 #include "Run/RunHost.h"
-#include "Html/HtmlScanner.h"
-#include "Html/LinkResolution.h"
 #include "Settings/AppSettings.h"
 #include "Text/AsciiText.h"
 
@@ -68,14 +70,9 @@ bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     }
     // A picture that failed once fails again: every page of a site may show the same missing one.
     if (run.FailedImages.count(address) != 0) return false;
-    std::string fetchAddress = address;
     TResponseBuffer buffer;
     buffer.SetSpoolsFiles(true);
-    std::string proxy = run.Settings != nullptr ? run.Settings->ProxyServer : std::string();
-    int proxyPort = run.Settings != nullptr ? run.Settings->ProxyPort : 80;
-    TFetchResult fetched =
-        FetchDocument(fetchAddress, buffer, page.UserName, page.Password, page.EntryAddress, false,
-                      proxy, proxyPort, true, true, page.AgentComment, run);
+    TFetchResult fetched = FetchInTurn(PageFetchRequest(page, address), buffer, run);
     SetStatus(run, " Gathra Light");
     // A notice standing in for the picture is no picture: the caller writes its fallback rather
     // than storing an error page under an image name.
@@ -139,7 +136,56 @@ void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileN
     file.Close();
 }
 
-void RequireFreeSpace(const TRunContext& run) {
+namespace {
+
+// A fetch with the run's proxy, local files only for a local entry.
+TFetchRequest FetchFor(const TRunContext& run, const std::string& address,
+                       const std::string& userName, const std::string& password,
+                       const std::string& baseAddress, const std::string& agentComment) {
+    TFetchRequest request;
+    request.Address = address;
+    request.UserName = userName;
+    request.Password = password;
+    request.BaseAddress = baseAddress;
+    if (run.Settings != nullptr) {
+        request.ProxyHost = run.Settings->ProxyServer;
+        request.ProxyPort = run.Settings->ProxyPort;
+    }
+    request.AgentComment = agentComment;
+    request.AllowLocalFiles = run.LocalEntry;
+    return request;
+}
+
+} // namespace
+
+TFetchRequest RunFetchRequest(const TRunContext& run, const TWebPage& entry,
+                              const std::string& address, const std::string& baseAddress,
+                              bool loadImages, bool loadBinaries) {
+    TFetchRequest request =
+        FetchFor(run, address, entry.UserName, entry.Password, baseAddress, entry.AgentComment);
+    request.LocalOnly = entry.LocalOnly != 0;
+    request.LoadImages = loadImages;
+    request.LoadBinaries = loadBinaries;
+    return request;
+}
+
+TFetchRequest PageFetchRequest(const TPageContext& page, const std::string& address) {
+    TFetchRequest request = FetchFor(*page.Run, address, page.UserName, page.Password,
+                                     page.EntryAddress, page.AgentComment);
+    request.LoadImages = true;
+    request.LoadBinaries = true;
+    return request;
+}
+
+TransferObserver* TRunState::Observer() const {
+    return Host;
+}
+
+void TRunState::CheckFreeSpace() const {
+    RequireFreeSpace(*this);
+}
+
+void RequireFreeSpace(const TRunState& run) {
     // Each look allows half the room above the buffer to be written before the next one, and at
     // most kMostBetweenLooks: the other half covers what the file system spends besides the
     // bytes, and the cap keeps other writers to the same disk in view. So a run still stops

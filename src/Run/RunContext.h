@@ -1,4 +1,5 @@
 #pragma once
+#include "Net/NetContext.h"
 #include "Platform/FileQueue.h"
 #include "Platform/OutputFile.h"
 #include "Run/HashTable.h"
@@ -26,8 +27,7 @@ struct FileNameCounters;
 
 // What lives for the whole run: its settings and ports, the run folder and catalogue, the
 // bounds of its transfers, and what it gathers across entries.
-struct TRunState {
-    const AppSettings* Settings = nullptr;
+struct TRunState : TNetContext {
     TBrief* Brief = nullptr;
     RunFlags* Flags = nullptr; // ProgramRunFlags() in the program
     RunHost* Host = nullptr;   // may be null in tests: status and progress then go nowhere
@@ -68,33 +68,6 @@ struct TRunState {
     std::unordered_map<std::string, bool> PictureStylesheets;
     static constexpr char kOtherPicturesKey = '\n';
 
-    // The unit of the HTTP client's waits, in milliseconds (tests shorten it).
-    int TimeUnitMs = 1000;
-    // Ends the run's blocking socket call when the user stops or skips; null means
-    // ProgramSocketCanceller().
-    SocketCanceller* Canceller = nullptr;
-    // PEM text of the certificate authorities that secure pages are checked against; empty: the
-    // system's trust store (tests give their own authority here).
-    std::string TrustedAuthorities;
-    // A single response held in memory larger than this is refused (tests lower it). The body of
-    // a file (binary, or text that is not HTML) written as it arrives has no bound but the disk
-    // buffer.
-    std::size_t MaxResponseBytes = std::size_t(1) << 30;
-    // Such a body is written to an unnamed file of the run folder where the file system allows
-    // it; false: always to a hidden ".part" file, as where it does not (tests take both paths).
-    bool UnnamedSpoolFiles = true;
-    // A file's body smaller than this is held and written whole, as pages are: a spool file is
-    // only worth its cost for a large one.
-    std::size_t SpoolAfterBytes = std::size_t(64) << 10;
-    // A page (a text response, held in memory to be rewritten) is cut at this size, with a
-    // notice at its end.
-    std::size_t MaxPageBytes = std::size_t(64) << 20;
-    // A transfer fails when its header is not complete after this many time units, or when a
-    // stretch of RateStretchUnits after the header brings fewer than MinStretchBytes.
-    int HeaderTimeUnits = 60;
-    int RateStretchUnits = 30;
-    std::size_t MinStretchBytes = 1024;
-
     // Answers the free bytes of the run folder's file system; null: std::filesystem::space.
     // Tests count the checks through it.
     std::function<std::uintmax_t()> FreeSpaceProbe;
@@ -105,7 +78,10 @@ struct TRunState {
     mutable std::uint64_t SpaceLookedAtBytes = 0;
     mutable bool SpaceLooked = false;
 
-    bool SkipOrAbort() const { return Flags != nullptr && Flags->SkipOrAbort(); }
+    bool SkipOrAbort() const override { return Flags != nullptr && Flags->SkipOrAbort(); }
+    TransferObserver* Observer() const override;
+    const std::string& SpoolFolder() const override { return BriefFolder; }
+    void CheckFreeSpace() const override;
 };
 
 // What lives for one entry: made afresh when an entry begins (TSkeinThread::ResetEntryTables).

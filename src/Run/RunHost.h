@@ -1,4 +1,6 @@
 #pragma once
+#include "Net/NetContext.h"
+
 #include <string>
 
 namespace gathra {
@@ -18,7 +20,7 @@ enum class ProgressLabel {
 
 // Everything a brief run asks of the main thread. The desktop program carries out each call on
 // the main thread while the run waits; the command line carries them out in place.
-class RunHost {
+class RunHost : public TransferObserver {
 public:
     virtual ~RunHost() = default;
     // Sets Generating and disables the brief's edit commands, remembering their states.
@@ -28,10 +30,9 @@ public:
     virtual void CreateProgress() = 0;
     virtual void ShowProgress() = 0;
     virtual void UpdateItem(ProgressLabel label, const std::string& text) = 0;
-    virtual void UpdateProgress(int percent) = 0;
     virtual void FreeProgress() = 0;
-    // The main window's status bar text.
-    virtual void SetStatusText(const std::string& text) = 0;
+    // UpdateProgress: the progress dialog's bar; SetStatusText: the main window's status bar
+    // (both from TransferObserver).
     // "Disk Error" after a beep.
     virtual void ShowDiskError(const std::string& text, const std::string& caption) = 0;
     // The same with the cause the system reported ("Permission denied"; empty when the run found

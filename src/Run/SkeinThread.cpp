@@ -4,13 +4,13 @@
 
 #include "Brief/Brief.h"
 #include "Net/HttpClient.h"
-#include "Run/Notices.h"
-#include "Run/RunHost.h"
+#include "Platform/SocketCanceller.h"
 #include "Run/EntrySpider.h"
 #include "Run/NavigationBar.h"
+#include "Run/Notices.h"
 #include "Run/PageRewriter.h"
+#include "Run/RunHost.h"
 #include "Run/SummaryPage.h"
-#include "Platform/SocketCanceller.h"
 #include "Settings/AppSettings.h"
 #include "Text/AsciiText.h"
 
@@ -149,6 +149,21 @@ void TSkeinThread::Run() {
     run_.TrustedAuthorities = options_.TrustedAuthorities;
     run_.BriefName = brief_.BriefName;
     run_.SpaceLooked = false;
+    // Fast transfers share one pool of kept connections for the whole run; classic ones open a
+    // connection per request.
+    ahead_.reset();
+    pool_.reset();
+    if (options_.Settings != nullptr && !options_.Settings->ClassicTransfers) {
+        pool_ = std::make_unique<TConnectionPool>(options_.Settings->ConnectionsPerSite,
+                                                  options_.Settings->RequestPauseMs);
+        run_.Pool = pool_.get();
+        // Several connections at once: the pages of a level are fetched while earlier ones are
+        // stored.
+        if (options_.Settings->ConnectionsPerSite > 1)
+            ahead_ = std::make_unique<TFetchAhead>(run_, options_.Settings->ConnectionsPerSite);
+    }
+    run_.Pool = pool_.get();
+    run_.Ahead = ahead_.get();
 
     brief_.HomeFolder = brief_.BriefFolder;
     std::optional<std::uint64_t> free =
@@ -242,6 +257,9 @@ void TSkeinThread::ResetEntryTables() {
 }
 
 void TSkeinThread::FreeEntryTables() {
+    // Nothing fetched ahead and no idle connection is kept from one entry to the next.
+    if (ahead_ != nullptr) ahead_->Forget();
+    if (pool_ != nullptr) pool_->CloseIdle();
     run_.CurrentTocList = nullptr;
     run_.TocRoot.reset();
     run_.PageTable.reset();
@@ -277,10 +295,11 @@ TSkeinThread::EntryEnd TSkeinThread::RunEntry(TWebPage& entry, bool firstActive)
     std::string fetchAddress = target.FetchAddress;
     TFetchResult fetched;
     if (!target.NonHttp) {
-        const AppSettings& s = *options_.Settings;
-        fetched = FetchDocument(fetchAddress, buffer, entry.UserName, entry.Password,
-                                target.FetchAddress, false, s.ProxyServer, s.ProxyPort,
-                                entry.LoadImages != 0, false, entry.AgentComment, run_);
+        TFetchRequest request = RunFetchRequest(run_, entry, target.FetchAddress,
+                                                target.FetchAddress, entry.LoadImages != 0, false);
+        request.LocalOnly = false;
+        fetched = FetchDocument(request, buffer, run_);
+        fetchAddress = fetched.Address;
         options_.Host->SetStatusText(std::string(kIdleStatus));
         if (fetched.Result == 0) {
             if (flags_.SkipOrAbort()) return EntryInterrupted();

@@ -1,6 +1,8 @@
 #pragma once
-#include "Run/FileNames.h"
+#include "Net/ConnectionPool.h"
+#include "Net/FetchAhead.h"
 #include "Net/ResponseBuffer.h"
+#include "Run/FileNames.h"
 #include "Run/RunContext.h"
 
 #include <atomic>
@@ -131,6 +133,8 @@ private:
     SocketCanceller& canceller_;
     FileNameCounters& counters_;
     TRunContext run_;
+    std::unique_ptr<TConnectionPool> pool_; // fast transfers only
+    std::unique_ptr<TFetchAhead> ahead_;    // uses pool_, so goes first
     RunOutcome outcome_;
     std::thread thread_;
 

@@ -3,6 +3,7 @@
 #include "Text/ScrambleText.h"
 #include "Text/AsciiText.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace gathra {
@@ -223,6 +224,14 @@ void LoadSettings(AppSettings& settings, Registry& registry) {
     // On unless switched off: briefs made before the setting existed get the better copies.
     if (auto keep = ReadSetting(registry, keys::Briefs, keys::PageResources))
         settings.KeepPageResources = *keep != "No";
+    // Only an explicit "Yes" turns the fast transfers off.
+    if (auto classic = ReadSetting(registry, keys::Briefs, keys::ClassicTransfers))
+        settings.ClassicTransfers = *classic == "Yes";
+    ReadNumberSetting(settings, registry, keys::Briefs, keys::ConnectionsPerSite,
+                      AppSettings::MinConnectionsPerSite, AppSettings::MaxConnectionsPerSite, 6,
+                      settings.ConnectionsPerSite);
+    ReadNumberSetting(settings, registry, keys::Briefs, keys::RequestPause, 0,
+                      AppSettings::MaxRequestPauseMs, 0, settings.RequestPauseMs);
     if (auto password = LoadSecret(registry, keys::Password)) settings.DefaultPassword = *password;
     if (auto user = LoadSecret(registry, keys::UserName)) settings.DefaultUserName = *user;
 }
@@ -239,6 +248,9 @@ PreferencesInput PreferencesFrom(const AppSettings& settings) {
     input.UserName = settings.DefaultUserName;
     input.Password = settings.DefaultPassword;
     input.KeepPageResources = settings.KeepPageResources;
+    input.ClassicTransfers = settings.ClassicTransfers;
+    input.ConnectionsPerSite = settings.ConnectionsPerSite;
+    input.RequestPauseMs = settings.RequestPauseMs;
     return input;
 }
 
@@ -271,6 +283,16 @@ bool ApplyPreferences(AppSettings& settings, Registry& registry, const Preferenc
                         settings.CheckCertificates ? "Yes" : "No");
     registry.WriteValue(keys::Briefs, keys::PageResources, input.KeepPageResources ? "Yes" : "No");
     settings.KeepPageResources = input.KeepPageResources;
+    settings.ClassicTransfers = input.ClassicTransfers;
+    settings.ConnectionsPerSite =
+        std::clamp(input.ConnectionsPerSite, AppSettings::MinConnectionsPerSite,
+                   AppSettings::MaxConnectionsPerSite);
+    settings.RequestPauseMs = std::clamp(input.RequestPauseMs, 0, AppSettings::MaxRequestPauseMs);
+    registry.WriteValue(keys::Briefs, keys::ClassicTransfers,
+                        settings.ClassicTransfers ? "Yes" : "No");
+    registry.WriteValue(keys::Briefs, keys::ConnectionsPerSite,
+                        std::to_string(settings.ConnectionsPerSite));
+    registry.WriteValue(keys::Briefs, keys::RequestPause, std::to_string(settings.RequestPauseMs));
     if (!input.UserNameEdited && !input.PasswordEdited) return true;
     if (input.PasswordEdited && input.Password != input.Confirm) {
         dialogs.ShowMessage("Password not correctly confirmed.", "Password Error", false);

@@ -32,6 +32,9 @@ inline constexpr std::string_view CheckCertificates = "Check Certificates";
 inline constexpr std::string_view PageResources = "Page Resources";
 // The folder of the brief chosen last in the open and save dialogs, where they start next time.
 inline constexpr std::string_view LastBriefFolder = "Last Folder";
+inline constexpr std::string_view ClassicTransfers = "Classic Transfers";
+inline constexpr std::string_view ConnectionsPerSite = "Connections Per Site";
+inline constexpr std::string_view RequestPause = "Request Pause";
 inline constexpr std::string_view Startup = "Startup";
 inline constexpr std::string_view FirstStart = "First Start";
 inline constexpr std::string_view OpenBriefs = "Open Briefs";
@@ -83,7 +86,10 @@ struct PreferencesInput {
     std::string Confirm;
     bool UserNameEdited = false; // changed since the dialog opened
     bool PasswordEdited = false;
-    bool KeepPageResources = true; // "Keep page styles and scripts"
+    bool KeepPageResources = true;       // "Keep page styles and scripts"
+    bool ClassicTransfers = false;       // "Classic transfers"
+    std::int32_t ConnectionsPerSite = 6; // "Connections per site"
+    std::int32_t RequestPauseMs = 0;     // "Pause between requests"
 };
 
 // The dialog's values as they stand when it opens from `settings` (nothing edited yet).

@@ -10,6 +10,7 @@
 #include "Platform/Clock.h"
 #include "Platform/SocketCanceller.h"
 #include "Settings/AppSettings.h"
+#include "support/FetchRequest.h"
 #include "support/BriefRun.h"
 #include "support/HttpClientFixture.h"
 #include "support/QuietHost.h"

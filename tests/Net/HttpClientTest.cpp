@@ -183,19 +183,18 @@ TEST_F(HttpClientTest, AServerThatNeverAnswersGivesBusyPassesThenTheStatusNotice
 
 TEST_F(HttpClientTest, TheTransferWritesTheBusyNoticeForTheHostItCouldNotReach) {
     server.SetDefault(TestResponse::Silent());
-    bool isBinary = false;
-    std::string request = "GET / HTTP/1.0\r\n\r\n";
-    EXPECT_EQ(TransferResponse(server.HostPort(), request, 5, false, false, "http://shown/", buffer,
-                               isBinary, run),
-              1);
+    TTransferRequest request;
+    request.ConnectTo = server.HostPort();
+    request.Request = "GET / HTTP/1.0\r\n\r\n";
+    request.DisplayAddress = "http://shown/";
+    EXPECT_EQ(TransferResponse(request, buffer, run).Transferred, 1);
     EXPECT_TRUE(Holds(buffer, kNetworkBusy));
     EXPECT_TRUE(Holds(buffer, "HTTP/1.0 500"));
     EXPECT_TRUE(Holds(buffer, server.HostPort()));
 
     std::string refused = "127.0.0.1:" + std::to_string(TestHttpServer::UnusedPort());
-    EXPECT_EQ(
-        TransferResponse(refused, request, 5, false, false, "http://shown/", buffer, isBinary, run),
-        1);
+    request.ConnectTo = refused;
+    EXPECT_EQ(TransferResponse(request, buffer, run).Transferred, 1);
     EXPECT_TRUE(Holds(buffer, kNetworkBusy));
     EXPECT_TRUE(Holds(buffer, refused));
 }

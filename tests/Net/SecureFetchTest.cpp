@@ -4,6 +4,7 @@
 #include "Run/RunContext.h"
 #include "Platform/SocketCanceller.h"
 #include "Settings/AppSettings.h"
+#include "support/FetchRequest.h"
 #include "support/TestHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +37,12 @@ protected:
 
     TFetchResult Fetch(std::string& address, const std::string& proxyHost = {}, int proxyPort = 0,
                        bool loadImages = false) {
-        return FetchDocument(address, buffer, "", "", address, false, proxyHost, proxyPort,
-                             loadImages, false, "", run);
+        TFetchRequest request = test::FetchOf(address, address, loadImages, false);
+        request.ProxyHost = proxyHost;
+        request.ProxyPort = proxyPort;
+        TFetchResult result = FetchDocument(request, buffer, run);
+        address = result.Address;
+        return result;
     }
 
     TestHttpServer secure{TestCertificate::Valid};

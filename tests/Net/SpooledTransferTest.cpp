@@ -8,6 +8,7 @@
 #include "Run/SkeinThread.h"
 #include "Run/PageRewriter.h"
 #include "Platform/SocketCanceller.h"
+#include "support/FetchRequest.h"
 #include "support/BriefRun.h"
 #include "support/QuietHost.h"
 #include "support/RewriteRun.h"
@@ -108,8 +109,7 @@ protected:
 
     TFetchResult Fetch(const std::string& path) {
         std::string address = server.Address(path);
-        return FetchDocument(address, buffer, "", "", server.HostPort(), false, "", 80, true, true,
-                             "", r.Run);
+        return FetchDocument(test::FetchOf(address, server.HostPort(), true, true), buffer, r.Run);
     }
 
     test::RewriteRun r;

@@ -8,6 +8,7 @@
 #include "Run/TocList.h"
 #include "Run/NavigationBar.h"
 #include "Run/PageFrame.h"
+#include "support/FetchRequest.h"
 #include "support/QuietHost.h"
 #include "support/RewriteRun.h"
 #include "support/TestHttpServer.h"
@@ -65,10 +66,9 @@ protected:
         entry.Address = server.Url(path);
         entry.SpiderDepth = depth;
         std::string address = Addr(path);
-        std::string fetched = address;
         TResponseBuffer top;
-        TFetchResult result = FetchDocument(fetched, top, "", "", address, false, "", 80,
-                                            entry.LoadImages != 0, false, "", r.Run);
+        TFetchResult result = FetchDocument(
+            test::FetchOf(address, address, entry.LoadImages != 0, false), top, r.Run);
         ASSERT_EQ(result.Result, 1);
         names.SummaryName = "Brief0.htm";
         names.TopPageName = NewPageName(r.Counters, r.Run.BriefFolder, "htm");

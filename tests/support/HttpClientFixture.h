@@ -3,12 +3,12 @@
 // and a host that records the status and progress the client shows.
 #include "Net/HttpClient.h"
 
-#include "Text/Base64.h"
+#include "Platform/SocketCanceller.h"
 #include "Run/RunCancel.h"
 #include "Run/RunContext.h"
 #include "Run/RunHost.h"
-#include "Platform/SocketCanceller.h"
 #include "Settings/AppSettings.h"
+#include "Text/Base64.h"
 #include "support/QuietHost.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -40,16 +40,9 @@ public:
     std::vector<int> progress;
 };
 
-struct Options {
-    std::string UserName;
-    std::string Password;
-    std::string Base; // empty: the test server's own address
-    bool LocalOnly = false;
-    std::string ProxyHost;
-    int ProxyPort = 80;
-    bool LoadImages = false;
-    bool LoadBinaries = false;
-    std::string AgentComment;
+// A fetch's request as the tests give it; Base empty: the test server's own address.
+struct Options : TFetchRequest {
+    std::string Base;
 };
 
 // The notices, told apart by a phrase of their own.
@@ -82,9 +75,13 @@ protected:
     }
 
     TFetchResult Fetch(std::string& address, const Options& o = {}) {
-        return FetchDocument(address, buffer, o.UserName, o.Password,
-                             o.Base.empty() ? server.HostPort() : o.Base, o.LocalOnly, o.ProxyHost,
-                             o.ProxyPort, o.LoadImages, o.LoadBinaries, o.AgentComment, run);
+        TFetchRequest request = o;
+        request.Address = address;
+        request.BaseAddress = o.Base.empty() ? server.HostPort() : o.Base;
+        request.AllowLocalFiles = run.LocalEntry;
+        TFetchResult result = FetchDocument(request, buffer, run);
+        address = result.Address;
+        return result;
     }
     TFetchResult Fetch(const std::string& path, const Options& o = {}) {
         std::string address = server.Address(path);

@@ -106,6 +106,7 @@ TestResponse TestResponse::Hangup() {
 
 struct TestHttpServer::Connection {
     int Fd = -1;
+    bool KeepOpen = false; // more answers follow on this connection
     std::unique_ptr<TestTlsServer::Session> Tls;
 };
 
@@ -305,30 +306,45 @@ void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> 
             return;
         }
     }
-    std::string request;
-    bool complete = false;
-    while (request.size() < kRequestLimit) {
-        ssize_t n = ReadSome(connection, block, sizeof block);
-        if (n <= 0) break;
-        request.append(block, static_cast<size_t>(n));
-        size_t end = HeaderEnd(request);
-        if (end != std::string::npos) {
-            complete = true;
+    // Kept connections: up to keepAlive_ answers on one connection (0: one, then the close).
+    std::string pending;
+    for (int answers = 1;; ++answers) {
+        std::string request = std::move(pending);
+        pending.clear();
+        bool complete = HeaderEnd(request) != std::string::npos;
+        while (!complete && request.size() < kRequestLimit) {
+            ssize_t n = ReadSome(connection, block, sizeof block);
+            if (n <= 0) break;
+            request.append(block, static_cast<size_t>(n));
+            size_t end = HeaderEnd(request);
+            if (end != std::string::npos) complete = true;
+        }
+        if (complete) {
+            pending = request.substr(HeaderEnd(request));
+            request.resize(HeaderEnd(request));
+        }
+        std::shared_ptr<const TestResponse> chosen;
+        if (!request.empty()) {
+            std::string target = TargetOf(request);
+            {
+                std::lock_guard lock(mutex_);
+                requests_.push_back(request);
+                targets_.push_back(target);
+            }
+            arrived_.notify_all();
+            if (complete && !tls_ && request.compare(0, 8, "CONNECT ") == 0) {
+                Tunnel(connection, target);
+            } else if (complete) {
+                chosen = Choose(target);
+                // As servers do, only an HTTP/1.1 request gets a connection that stays open.
+                connection.KeepOpen = answers < std::max(keepAlive_.load(), 1) &&
+                                      request.find(" HTTP/1.1\r\n") < request.find('\n');
+                Answer(connection, *chosen);
+            }
+        }
+        if (chosen == nullptr || !connection.KeepOpen || chosen->CloseWithoutAnswer ||
+            chosen->NeverAnswer || chosen->CloseAfter != TestResponse::kWhole || chosen->ResetAtEnd)
             break;
-        }
-    }
-    if (!request.empty()) {
-        std::string target = TargetOf(request);
-        {
-            std::lock_guard lock(mutex_);
-            requests_.push_back(request);
-            targets_.push_back(target);
-        }
-        arrived_.notify_all();
-        if (complete && !tls_ && request.compare(0, 8, "CONNECT ") == 0)
-            Tunnel(connection, target);
-        else if (complete)
-            Answer(connection, *Choose(target));
     }
     connection.Tls.reset();
     close(fd);
@@ -420,7 +436,9 @@ void TestHttpServer::Answer(Connection& connection, const TestResponse& response
         setsockopt(connection.Fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
         return;
     }
-    // A graceful end: the client reads the whole answer before it sees the close.
+    // A graceful end: the client reads the whole answer before it sees the close. A kept
+    // connection stays open for the next request.
+    if (connection.KeepOpen) return;
     if (connection.Tls) connection.Tls->Close();
     shutdown(connection.Fd, SHUT_WR);
 }

@@ -83,6 +83,10 @@ public:
     enum class Handshake { Complete, Stall, Refuse };
     void SetHandshake(Handshake mode) { handshake_.store(mode); }
 
+    // Serves up to answers requests on one connection before it closes it (1, the default: one
+    // request per connection). A misbehaving answer (a hang-up, a cut) still ends it.
+    void SetKeepAlive(int answers) { keepAlive_.store(answers); }
+
     void Enqueue(TestResponse response);
     // Answers every request whose target path (the proxy form's host is ignored) is path.
     void Serve(std::string path, TestResponse response);
@@ -121,6 +125,7 @@ private:
     LoopbackListener listener_; // its stop wakes every wait of the server
     std::unique_ptr<TestTlsServer> tls_;
     std::atomic<Handshake> handshake_{Handshake::Complete};
+    std::atomic<int> keepAlive_{1};
 
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;

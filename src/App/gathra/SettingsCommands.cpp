@@ -44,6 +44,9 @@ void PrintText(const LoadedSettings& loaded, const Registry& registry, std::ostr
         << "user: " << s.DefaultUserName << "\n"
         << "password: " << (s.DefaultPassword.empty() ? "not set" : "set") << "\n"
         << "page-resources: " << (s.KeepPageResources ? "yes" : "no") << "\n"
+        << "classic-transfers: " << (s.ClassicTransfers ? "yes" : "no") << "\n"
+        << "connections-per-site: " << s.ConnectionsPerSite << "\n"
+        << "request-pause-ms: " << s.RequestPauseMs << "\n"
         << "program-folder: " << s.ProgramFolder << "\n"
         << "first-start: " << (loaded.Startup.FirstStart ? "yes" : "no") << "\n";
     for (size_t i = 0; i < loaded.Startup.PreviousBriefs.Slots.size(); ++i)
@@ -66,6 +69,9 @@ void PrintJson(const LoadedSettings& loaded, const Registry& registry, std::ostr
         << "  \"user\": " << JsonString(s.DefaultUserName) << ",\n"
         << "  \"password-set\": " << (s.DefaultPassword.empty() ? "false" : "true") << ",\n"
         << "  \"page-resources\": " << (s.KeepPageResources ? "true" : "false") << ",\n"
+        << "  \"classic-transfers\": " << (s.ClassicTransfers ? "true" : "false") << ",\n"
+        << "  \"connections-per-site\": " << s.ConnectionsPerSite << ",\n"
+        << "  \"request-pause-ms\": " << s.RequestPauseMs << ",\n"
         << "  \"program-folder\": " << JsonString(s.ProgramFolder) << ",\n"
         << "  \"first-start\": " << (loaded.Startup.FirstStart ? "true" : "false") << ",\n"
         << "  \"recent-briefs\": [";
@@ -103,6 +109,17 @@ std::optional<std::string> EditField(PreferencesInput& input, const std::string&
         return yesNo(input.CheckCertificates);
     } else if (name == "page-resources") {
         return yesNo(input.KeepPageResources);
+    } else if (name == "classic-transfers") {
+        return yesNo(input.ClassicTransfers);
+    } else if (name == "connections-per-site") {
+        auto count =
+            NumberIn(value, AppSettings::MinConnectionsPerSite, AppSettings::MaxConnectionsPerSite);
+        if (!count) return outOfRange("1 to 16");
+        input.ConnectionsPerSite = *count;
+    } else if (name == "request-pause-ms") {
+        auto pause = NumberIn(value, 0, AppSettings::MaxRequestPauseMs);
+        if (!pause) return outOfRange("0 to 60000");
+        input.RequestPauseMs = *pause;
     } else if (name == "proxy-server") {
         input.ProxyServer = value;
     } else if (name == "proxy-port") {
@@ -145,7 +162,8 @@ void AddSettingsCommands(CLI::App& app, CliState& state) {
         ->required()
         ->check(CLI::IsMember({"browser", "autoload", "proxy-server", "proxy-port", "retries",
                                "check-certificates", "disk-buffer-mb", "user", "password",
-                               "page-resources"}));
+                               "page-resources", "classic-transfers", "connections-per-site",
+                               "request-pause-ms"}));
     set->add_option("VALUE", *value, "Its new value")->required();
 
     set->callback([&state, name, value] {

@@ -1,0 +1,193 @@
+#include "Net/FetchAhead.h"
+
+#include "Settings/AppSettings.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace gathra {
+namespace {
+
+// Answers waiting in memory per fetch under way.
+constexpr std::size_t kWindowPerWorker = 3;
+// A fetch ahead looks at the free space each time it has spooled this much.
+constexpr std::uint64_t kSpaceLookBytes = std::uint64_t(1) << 20;
+
+// The disk filled while a body was fetched ahead: the run's own check decides what it means.
+struct AheadDiskFull {};
+
+// What a fetch ahead runs with: the run's bounds, pool, canceller and flags, but no status or
+// progress (they belong to what the run stores now), and a free-space check of its own, since
+// the run's is the run thread's.
+class AheadContext : public TNetContext {
+public:
+    explicit AheadContext(const TNetContext& run) : run_(run) {
+        TNetContext::operator=(run);
+        Ahead = nullptr;
+    }
+    bool SkipOrAbort() const override { return run_.SkipOrAbort(); }
+    const std::string& SpoolFolder() const override { return run_.SpoolFolder(); }
+    void CheckFreeSpace() const override {
+        if (++blocks_ % (kSpaceLookBytes / 10000 + 1) != 1) return;
+        std::error_code error;
+        const auto space =
+            std::filesystem::space(SpoolFolder().empty() ? std::string(".") : SpoolFolder(), error);
+        const std::int64_t limit = Settings != nullptr ? Settings->DiskBufferBytes : 0;
+        if (!error &&
+            space.available <= static_cast<std::uintmax_t>(std::max<std::int64_t>(limit, 0)))
+            throw AheadDiskFull{};
+    }
+
+private:
+    const TNetContext& run_;
+    mutable std::uint64_t blocks_ = 0;
+};
+
+} // namespace
+
+TFetchAhead::TFetchAhead(TNetContext& net, int workers)
+    : net_(net), window_(static_cast<std::size_t>(std::max(1, workers)) * kWindowPerWorker) {
+    for (int i = 0; i < std::max(1, workers); ++i)
+        workers_.emplace_back([this] { Work(); });
+}
+
+TFetchAhead::~TFetchAhead() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_)
+        worker.join();
+}
+
+std::string TFetchAhead::KeyOf(const TFetchRequest& r, bool spoolsFiles) {
+    std::string key = r.Address;
+    for (const std::string* part :
+         {&r.BaseAddress, &r.UserName, &r.Password, &r.ProxyHost, &r.AgentComment}) {
+        key += '\n';
+        key += *part;
+    }
+    key += '\n';
+    key += std::to_string(r.ProxyPort);
+    key += r.LocalOnly ? 'L' : '-';
+    key += r.LoadImages ? 'I' : '-';
+    key += r.LoadBinaries ? 'B' : '-';
+    key += r.AllowLocalFiles ? 'F' : '-';
+    key += spoolsFiles ? 'S' : '-';
+    return key;
+}
+
+void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
+    // Local files are read where they are asked for; there is nothing to win ahead.
+    if (request.Address.rfind("file:", 0) == 0) return;
+    const std::string key = KeyOf(request, spoolsFiles);
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_ || jobs_.count(key) != 0) return;
+        auto job = std::make_shared<Job>();
+        job->Seq = ++expected_;
+        job->Request = request;
+        job->Buffer.SetSpoolsFiles(spoolsFiles);
+        jobs_.emplace(key, job);
+        queue_.push_back(job);
+    }
+    changed_.notify_all();
+}
+
+void TFetchAhead::Work() {
+    AheadContext context(net_);
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] {
+            if (stopping_) return true;
+            if (queue_.empty()) return false;
+            std::size_t waiting = 0;
+            for (const auto& [key, job] : jobs_)
+                waiting += job->Started ? 1 : 0;
+            return waiting < window_;
+        });
+        if (stopping_) return;
+        std::shared_ptr<Job> job = queue_.front();
+        queue_.pop_front();
+        job->Started = true;
+        ++running_;
+        lock.unlock();
+        try {
+            job->Result = FetchDocument(job->Request, job->Buffer, context);
+        } catch (...) {
+            job->Buffer.Clear();
+            job->Error = std::current_exception();
+        }
+        lock.lock();
+        --running_;
+        job->Done = true;
+        changed_.notify_all();
+    }
+}
+
+TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& buffer) {
+    const std::string key = KeyOf(request, buffer.SpoolsFiles());
+    std::shared_ptr<Job> job;
+    {
+        std::unique_lock lock(mutex_);
+        auto found = jobs_.find(key);
+        if (found != jobs_.end()) {
+            job = found->second;
+            jobs_.erase(found);
+            DropBefore(job->Seq);
+            if (!job->Started) {
+                // Not begun yet: fetched here instead, and nothing waits for it any more.
+                queue_.erase(std::find(queue_.begin(), queue_.end(), job));
+                job.reset();
+            } else {
+                changed_.wait(lock, [&] { return job->Done; });
+            }
+            changed_.notify_all();
+        }
+    }
+    if (job == nullptr) return FetchDocument(request, buffer, net_);
+    if (job->Error != nullptr) {
+        // The disk filled while the body came: the run's own check says so the run's way; if
+        // it finds room after all, the fetch is made again here.
+        net_.CheckFreeSpace();
+        return FetchDocument(request, buffer, net_);
+    }
+    buffer = std::move(job->Buffer);
+    return job->Result;
+}
+
+void TFetchAhead::DropBefore(std::uint64_t seq) {
+    // What was expected before and not asked for when its turn came will not be asked for: it
+    // is dropped (unstarted, it is never fetched), so that it holds no room of the window.
+    for (auto at = jobs_.begin(); at != jobs_.end();) {
+        if (at->second->Seq >= seq) {
+            ++at;
+            continue;
+        }
+        if (!at->second->Started) queue_.erase(std::find(queue_.begin(), queue_.end(), at->second));
+        at = jobs_.erase(at);
+    }
+}
+
+std::size_t TFetchAhead::Ready() {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::size_t>(std::count_if(
+        jobs_.begin(), jobs_.end(), [](const auto& entry) { return entry.second->Done; }));
+}
+
+void TFetchAhead::Forget() {
+    std::unique_lock lock(mutex_);
+    queue_.clear();
+    changed_.wait(lock, [&] { return running_ == 0; });
+    jobs_.clear();
+    changed_.notify_all();
+}
+
+TFetchResult FetchInTurn(const TFetchRequest& request, TResponseBuffer& buffer, TNetContext& net) {
+    return net.Ahead != nullptr ? net.Ahead->Fetch(request, buffer)
+                                : FetchDocument(request, buffer, net);
+}
+
+} // namespace gathra

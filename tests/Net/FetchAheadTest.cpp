@@ -1,0 +1,118 @@
+// Fetching ahead over several kept connections: answers come back in the order asked for, a
+// stalled transfer holds up none of the others, and Stop or Skip ends every transfer under way.
+#include "Net/FetchAhead.h"
+#include "Net/ConnectionPool.h"
+#include "support/FetchRequest.h"
+#include "support/HttpClientFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace gathra {
+namespace {
+
+using namespace test;
+
+class FetchAheadTest : public HttpClientTest {
+protected:
+    FetchAheadTest() {
+        run.Pool = &pool;
+        server.SetKeepAlive(100);
+    }
+    TFetchRequest Request(const std::string& path) {
+        return FetchOf(server.Address(path), server.HostPort(), false, false);
+    }
+    void ExpectAll(TFetchAhead& ahead, const std::vector<std::string>& paths) {
+        for (const std::string& path : paths)
+            ahead.Expect(Request(path), false);
+    }
+
+    TConnectionPool pool{6, 0};
+};
+
+TEST_F(FetchAheadTest, OneTransferStallsWhileTheOthersGoOnAndAnswersComeInOrder) {
+    server.Serve("/slow", TestResponse::Silent());
+    for (int i = 1; i <= 5; ++i)
+        server.Serve("/p" + std::to_string(i), TestResponse::Html("page " + std::to_string(i)));
+    run.TimeUnitMs = 10000; // the stalled answer is waited for far longer than the test lasts
+    TFetchAhead ahead(run, 6);
+    const std::vector<std::string> paths = {"/slow", "/p1", "/p2", "/p3", "/p4", "/p5"};
+    ExpectAll(ahead, paths);
+    // The five behind the stalled one are asked for and answered meanwhile.
+    ASSERT_TRUE(server.WaitForRequests(6));
+    for (int i = 0; i < 1000 && ahead.Ready() < 5; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(ahead.Ready(), 5u);
+    // Skip ends the stalled one; the others were stored ahead and come in their order.
+    flags.SkipFlag = 1;
+    canceller.Cancel();
+    for (const std::string& path : paths) {
+        TResponseBuffer answer;
+        TFetchResult r = ahead.Fetch(Request(path), answer);
+        EXPECT_EQ(r.IsContent, path != "/slow") << path;
+        EXPECT_TRUE(
+            Holds(answer, path == "/slow" ? std::string(kSkipped) : "page " + path.substr(2)))
+            << path;
+    }
+    EXPECT_EQ(server.RequestCount(), 6u);
+    // An address not expected is fetched when asked for.
+    flags.SkipFlag = 0;
+    canceller.Reset();
+    TResponseBuffer late;
+    EXPECT_TRUE(ahead.Fetch(Request("/p1"), late).IsContent);
+    EXPECT_EQ(server.RequestCount(), 7u);
+}
+
+TEST_F(FetchAheadTest, AnAddressExpectedButPassedOverIsNotFetched) {
+    server.SetDefault(TestResponse::Html("x"));
+    TFetchAhead ahead(run, 1);
+    // One worker and a window of three: the later ones wait; asking for the last drops the
+    // ones before it that were never begun.
+    std::vector<std::string> paths;
+    for (int i = 0; i < 12; ++i)
+        paths.push_back("/q" + std::to_string(i));
+    ExpectAll(ahead, paths);
+    TResponseBuffer answer;
+    EXPECT_TRUE(ahead.Fetch(Request("/q11"), answer).IsContent);
+    ahead.Forget();
+    EXPECT_LE(server.RequestCount(), 1u + ahead.Window());
+    const std::vector<std::string> targets = server.Targets();
+    EXPECT_EQ(std::count(targets.begin(), targets.end(), "/q11"), 1);
+    for (int i = 4; i < 11; ++i)
+        EXPECT_EQ(std::count(targets.begin(), targets.end(), "/q" + std::to_string(i)), 0) << i;
+}
+
+struct StopCase {
+    const char* Name;
+    bool Skip;
+};
+
+class FetchAheadStopTest : public FetchAheadTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(FetchAheadStopTest, EndsEveryTransferUnderWay) {
+    server.SetDefault(TestResponse::Silent());
+    run.TimeUnitMs = 1000; // waits that would last long: only the cancel ends them
+    TFetchAhead ahead(run, 6);
+    const std::vector<std::string> paths = {"/s1", "/s2", "/s3", "/s4", "/s5", "/s6"};
+    ExpectAll(ahead, paths);
+    ASSERT_TRUE(server.WaitForRequests(6));
+    (GetParam().Skip ? flags.SkipFlag : flags.AbortFlag) = 1;
+    canceller.Cancel();
+    for (const std::string& path : paths) {
+        TResponseBuffer answer;
+        EXPECT_FALSE(ahead.Fetch(Request(path), answer).IsContent) << path;
+        EXPECT_TRUE(Holds(answer, kSkipped)) << path;
+    }
+    ahead.Forget();
+    EXPECT_EQ(server.RequestCount(), 6u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, FetchAheadStopTest,
+                         ::testing::Values(StopCase{"Stop", false}, StopCase{"Skip", true}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
+} // namespace gathra
