@@ -177,6 +177,21 @@ void TSKPrefs::BuildRetrievalPage(QWidget* page) {
     AddRetrievalCheck("&Keep page styles and scripts", "KeepPageResources",
                       &PreferencesInput::KeepPageResources,
                       &TPreferencesModel::EditKeepPageResources);
+    // How pages are fetched: kept connections, several at once, unless the classic way is asked.
+    AddRetrievalCheck("C&lassic transfers (a new connection for every request)", "ClassicTransfers",
+                      &PreferencesInput::ClassicTransfers,
+                      &TPreferencesModel::EditClassicTransfers);
+    connections_ = MakeSpin("ConnectionsPerSite", retrieval_, AppSettings::MinConnectionsPerSite,
+                            AppSettings::MaxConnectionsPerSite, QRect(0, 0, 60, 24));
+    AddRetrievalRow(connections_, new QLabel("Co&nnections per site:", retrieval_), [this] {
+        connections_->setValue(model_.Values().ConnectionsPerSite);
+        connections_->setEnabled(model_.RunFieldsEnabled() && !model_.Values().ClassicTransfers);
+    });
+    connect(connections_, &QSpinBox::valueChanged, this, [this](int v) {
+        if (refreshing_) return;
+        model_.EditConnectionsPerSite(v);
+        Refresh();
+    });
 }
 
 void TSKPrefs::AddRetrievalRow(QWidget* field, QLabel* label, std::function<void()> show) {

@@ -79,6 +79,7 @@ private:
     std::vector<std::function<void()>> retrievalShow_; // each row shows its value
     QLabel* retriesLabel_ = nullptr;
     QSpinBox* retries_ = nullptr;
+    QSpinBox* connections_ = nullptr;
     QLabel* userLabel_ = nullptr;
     QLineEdit* user_ = nullptr;
     QLabel* passwordLabel_ = nullptr;

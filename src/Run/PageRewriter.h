@@ -92,7 +92,7 @@ void StoreBody(TRunContext& run, TResponseBuffer& buffer, std::string_view fileN
 // larger than the settings' disk buffer. The file system is asked again only once the program
 // has written half of the room the last answer left above the buffer (at most 4 MB): callers
 // check as often as they like.
-void RequireFreeSpace(const TRunState& run);
+void RequireFreeSpace(const TRunContext& run);
 
 // The fetch of an address for the entry: its user name, password, agent comment and LocalOnly,
 // the run's proxy, and local files only for a local entry.

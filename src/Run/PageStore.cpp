@@ -177,15 +177,15 @@ TFetchRequest PageFetchRequest(const TPageContext& page, const std::string& addr
     return request;
 }
 
-TransferObserver* TRunState::Observer() const {
+TransferObserver* TRunContext::Observer() const {
     return Host;
 }
 
-void TRunState::CheckFreeSpace() const {
+void TRunContext::CheckFreeSpace() const {
     RequireFreeSpace(*this);
 }
 
-void RequireFreeSpace(const TRunState& run) {
+void RequireFreeSpace(const TRunContext& run) {
     // Each look allows half the room above the buffer to be written before the next one, and at
     // most kMostBetweenLooks: the other half covers what the file system spends besides the
     // bytes, and the cap keeps other writers to the same disk in view. So a run still stops

@@ -78,10 +78,6 @@ struct TRunState : TNetContext {
     mutable std::uint64_t SpaceLookedAtBytes = 0;
     mutable bool SpaceLooked = false;
 
-    bool SkipOrAbort() const override { return Flags != nullptr && Flags->SkipOrAbort(); }
-    TransferObserver* Observer() const override;
-    const std::string& SpoolFolder() const override { return BriefFolder; }
-    void CheckFreeSpace() const override;
 };
 
 // What lives for one entry: made afresh when an entry begins (TSkeinThread::ResetEntryTables).
@@ -114,6 +110,12 @@ struct TPageState {
 // Everything one brief run works with, handed to the routines of the engine and the page
 // rewriter (the HTTP client, the notice pages, the scanner, the spider). One run at a time; only
 // the run thread touches it. A routine that needs only one part, or only reads, takes that.
-struct TRunContext : TRunState, TEntryState, TPageState {};
+struct TRunContext : TRunState, TEntryState, TPageState {
+    // What the HTTP client asks of the run.
+    bool SkipOrAbort() const override { return Flags != nullptr && Flags->SkipOrAbort(); }
+    TransferObserver* Observer() const override;
+    const std::string& SpoolFolder() const override { return BriefFolder; }
+    void CheckFreeSpace() const override;
+};
 
 } // namespace gathra

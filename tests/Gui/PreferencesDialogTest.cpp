@@ -237,7 +237,7 @@ private slots:
         QCOMPARE(group->parentWidget(), page);
         QVERIFY(d.OkButtons()[3]->isDefault());
         int lastBottom = 0;
-        for (const char* name : {"CheckCertificates", "KeepPageResources"}) {
+        for (const char* name : {"CheckCertificates", "KeepPageResources", "ClassicTransfers"}) {
             auto* row = Find<QCheckBox>(&d, name);
             QCOMPARE(row->parentWidget(), group);
             QVERIFY2(row->isVisible(), name);
@@ -254,10 +254,32 @@ private slots:
             const qsizetype amp = b->text().indexOf('&');
             if (amp >= 0) keys << b->text().mid(amp + 1, 1).toLower();
         }
-        QCOMPARE(keys.size(), 6);
+        QCOMPARE(keys.size(), 7);
         QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
         // Nothing of them is left on the Proxy tab.
         QVERIFY(d.Pages()->widget(1)->findChildren<QCheckBox*>().isEmpty());
+    }
+
+    void transferSettingsAreAppliedFromTheRetrievalTab() {
+        SettingsStore store;
+        TSKPrefs d(Sample(), false, false, store.Applier());
+        d.show();
+        d.Pages()->setCurrentIndex(3);
+        auto* connections = Find<QSpinBox>(&d, "ConnectionsPerSite");
+        auto* classic = Find<QCheckBox>(&d, "ClassicTransfers");
+        QCOMPARE(connections->value(), 6);
+        QVERIFY(connections->isEnabled());
+        QVERIFY(!classic->isChecked());
+        connections->setValue(3);
+        d.ApplyButtons()[3]->click();
+        QCOMPARE(store.Settings.ConnectionsPerSite, 3);
+        QVERIFY(!store.Settings.ClassicTransfers);
+        // The classic way fetches one page at a time: the count no longer applies.
+        classic->click();
+        QVERIFY(!connections->isEnabled());
+        d.ApplyButtons()[3]->click();
+        QVERIFY(store.Settings.ClassicTransfers);
+        QCOMPARE(store.Settings.ConnectionsPerSite, 3);
     }
 
     void cancelAfterApplyKeepsTheAppliedValues() {
