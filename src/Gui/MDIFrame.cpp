@@ -51,7 +51,7 @@ std::string UserFolderForBriefs(const std::string& programFolder) {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
     return UserBriefsFolder(programFolder, dataHome != nullptr ? dataHome : "",
-                            home != nullptr ? home : "", FolderIsWritable);
+                            home != nullptr ? home : "", FolderIsUsers);
 }
 
 int WindowStateNumber(Qt::WindowStates state) {
@@ -110,9 +110,7 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
     setWindowTitle(tr("Gathra Light"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     SetMainForm(this);
-    auto dialogs = std::make_unique<QtDialogs>();
-    dialogs->ShowCause = [this](const std::string& cause) { SetStatusText(" " + cause); };
-    dialogs_ = std::move(dialogs);
+    dialogs_ = std::make_unique<QtDialogs>();
     runHost_ = std::make_unique<GuiRunHost>(*this);
     registry_ = std::make_unique<Registry>(Registry::DefaultFile());
     // A user without a settings file has never started the program: nothing else writes the
@@ -228,7 +226,7 @@ void TMDIFrame::FirstActivation() {
         // changes to them can be saved.
         if (auto samples =
                 SampleBriefPaths(settings_.ProgramFolder,
-                                 UserFolderForBriefs(settings_.ProgramFolder), FolderIsWritable))
+                                 UserFolderForBriefs(settings_.ProgramFolder), FolderIsUsers))
             for (const std::string& path : *samples)
                 OpenBriefFile(path);
         OpenHelpTopic(48);
@@ -417,17 +415,20 @@ void TMDIFrame::OpenBrief() {
 }
 
 void TMDIFrame::SaveBriefAs() {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr) return;
+    SaveBriefAs(CurrentForm());
+}
+
+bool TMDIFrame::SaveBriefAs(TSkeinForm* form) {
+    if (form == nullptr) return false;
     QString title =
         QStringLiteral("Save ") + FromStored(form->Brief.FileName) + QStringLiteral(" As");
     QString path = ChooseFile({true, title, QString::fromLatin1(BriefSaveFilter), BriefsFolder(),
                                QString::fromLatin1(BriefSuffix), 7});
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) return false;
     path = WithBriefExtension(path);
     form->CreateCaption(path.toStdString());
     form->Brief.FileName = path.toStdString();
-    form->SaveBriefs2();
+    return form->SaveBriefs2();
 }
 
 void TMDIFrame::CloseBrief() {
@@ -496,9 +497,22 @@ void TMDIFrame::WriteStartupRecords() {
 void TMDIFrame::closeEvent(QCloseEvent* event) {
     if (RunActive() || closing_) {
         event->ignore();
-        // The run must be stopped first: show the user where.
-        if (!closing_ && progress_) progress_->BringToFront();
+        if (closing_) return;
+        // The run must be stopped first: say so, and show the user where.
+        Dlg().ShowMessage("A brief is being generated. Stop it with \"Stop Brief\" in its "
+                          "progress window (or wait until it is ready), then exit.",
+                          "Brief Running", true);
+        if (progress_) progress_->BringToFront();
         return;
+    }
+    // Briefs whose changes could not be saved are asked about first; Cancel keeps the program
+    // open with nothing closed.
+    for (QMdiSubWindow* sub : tables_.WindowList()) {
+        auto* form = qobject_cast<TSkeinForm*>(sub->widget());
+        if (form != nullptr && !form->MayClose()) {
+            event->ignore();
+            return;
+        }
     }
     closing_ = true;
     WriteStartupRecords();
