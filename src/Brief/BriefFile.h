@@ -2,6 +2,7 @@
 #include "Brief/Brief.h"
 #include "Platform/Dialogs.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,9 @@ namespace gathra {
 inline constexpr const char* kBriefLoadingErrorCaption = "Brief Organizer File Loading Error";
 inline constexpr const char* kBriefLoadingErrorText =
     "This file is either corrupt or is not a Brief Organizer file. Gathra Light cannot load it.";
+// A brief file that is not there or may not be read; the system's reason goes with it.
+inline constexpr const char* kBriefOpeningErrorText =
+    "Gathra Light cannot open this Brief Organizer file.";
 inline constexpr const char* kBriefSavingErrorCaption = "Brief Organizer File Saving Error";
 inline constexpr const char* kBriefSavingErrorText = "Failed to save Brief Organizer File.";
 
@@ -32,11 +36,17 @@ inline constexpr int kMaxBriefText = 32767;
 bool SaveBriefs2(TBrief& brief, Dialogs& dialogs);
 
 // Reads the files named by brief.FileName into `brief` (which starts over as a new brief). Sets
-// BriefFolder from FileName. Returns false when the load failed: after the loading error for a
-// corrupt file, silently for a header that counts fewer than two words. A missing or unreadable
+// BriefFolder from FileName. Returns false when the load failed: after the opening error (with
+// the system's reason) for a file that cannot be read, after the loading error for a corrupt
+// file, after its own message for a file (or ".cat") too large to be a brief, silently for a
+// header that counts fewer than two words. A missing or unreadable
 // ".cat" gives empty archive lists. A file that held plain-text credentials is saved again at
 // once so that they are stored scrambled. No entry is selected afterwards.
 bool ReadBriefs2(TBrief& brief, Dialogs& dialogs);
+
+// The message for a brief file (or, with `catalogue`, its ".cat" file) of `size` bytes, past the
+// size any brief can have: such a file is refused before it is read.
+std::string BriefTooLargeText(std::uint64_t size, bool catalogue);
 
 // Empty when the brief fits the format, else what does not fit (for a more helpful message
 // than the saving error): texts over 32767 bytes, scrambled texts over 32767 bytes (plain texts

@@ -4,6 +4,8 @@
 
 #include "Text/ScrambleText.h"
 #include "Platform/FilePath.h"
+#include "Platform/OutputFile.h"
+#include "Platform/WholeFile.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -19,34 +21,6 @@ namespace gathra {
 namespace {
 
 using namespace brieffile;
-
-// Reads a whole regular file; nothing when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        errno = error;
-        return std::nullopt;
-    }
-    std::string bytes;
-    bytes.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return bytes;
-}
 
 // ---- reading ------------------------------------------------------------------------------------
 
@@ -302,14 +276,16 @@ private:
 
 // The archived briefs. A pair whose path is empty names nothing and is dropped whole, so that
 // paths and titles stay in step; an empty title is kept. Any fault empties both lists.
-void ReadCatalogue(TBrief& brief) {
+// Answers the catalogue's size when it is too large to be read (nothing is read then).
+std::optional<std::uint64_t> ReadCatalogue(TBrief& brief) {
     brief.ArchivePaths.clear();
     brief.ArchiveTitles.clear();
     std::string path = PosixPath(CatFileName(brief.FileName));
-    if (path == PosixPath(brief.FileName)) return;
-    std::optional<std::string> bytes = ReadWholeFile(path);
-    if (!bytes) return;
-    ByteReader in(*bytes);
+    if (path == PosixPath(brief.FileName)) return std::nullopt;
+    WholeFile file = ReadWholeFile(path);
+    if (file.Result == WholeFile::Outcome::TooLarge) return file.Size;
+    if (!file.Ok()) return std::nullopt;
+    ByteReader in(file.Bytes);
     int count = 0;
     bool ok = in.Word(count) && count >= 0;
     std::vector<std::string> paths;
@@ -323,9 +299,10 @@ void ReadCatalogue(TBrief& brief) {
             titles.emplace_back(title);
         }
     }
-    if (!ok) return;
+    if (!ok) return std::nullopt;
     brief.ArchivePaths = std::move(paths);
     brief.ArchiveTitles = std::move(titles);
+    return std::nullopt;
 }
 
 // Checks the 20-byte header. Corrupt for a wrong magic, a short header or a newer file that
@@ -362,26 +339,47 @@ bool ReadBriefs2(TBrief& brief, Dialogs& dialogs) {
     };
     bool needsResave = false;
     try {
-        std::optional<std::string> bytes = ReadWholeFile(PosixPath(brief.FileName));
-        if (!bytes) return corrupt(errno != 0 ? errno : EIO);
-        ByteReader in(*bytes);
+        WholeFile file = ReadWholeFile(PosixPath(brief.FileName));
+        if (file.Result == WholeFile::Outcome::TooLarge) {
+            dialogs.ShowMessage(BriefTooLargeText(file.Size, false), kBriefLoadingErrorCaption,
+                                false);
+            return false;
+        }
+        if (!file.Ok()) {
+            // Not a damaged brief: a file that is not there or may not be read.
+            dialogs.ShowFailure(kBriefOpeningErrorText, kBriefLoadingErrorCaption,
+                                std::strerror(file.Error != 0 ? file.Error : EIO));
+            return false;
+        }
+        ByteReader in(file.Bytes);
         Outcome header = ReadHeader(in);
         if (header == Outcome::Refused) return false;
         if (header == Outcome::Corrupt) return corrupt();
 
         brief.CreateNewBrief();
-        ReadCatalogue(brief);
+        if (std::optional<std::uint64_t> catSize = ReadCatalogue(brief)) {
+            dialogs.ShowMessage(BriefTooLargeText(*catSize, true), kBriefLoadingErrorCaption,
+                                false);
+            return false;
+        }
         RecordReader records(brief, in);
         if (records.ReadAll() == Outcome::Corrupt) return corrupt();
         needsResave = records.NeedsResave();
     } catch (const std::bad_alloc&) {
-        // A file far larger than any brief could be.
-        return corrupt();
+        // Memory ran out for a file within the limit: nothing was loaded.
+        return corrupt(ENOMEM);
     }
     // Plain-text credentials of older files are replaced by scrambled ones at once.
     if (needsResave) SaveBriefs2(brief, dialogs);
     brief.WebList.UnselectEntry();
     return true;
+}
+
+std::string BriefTooLargeText(std::uint64_t size, bool catalogue) {
+    return std::string(catalogue ? "The archive list of this brief (its \".cat\" file)"
+                                 : "This file") +
+           " is " + SizeText(size) + ", larger than any Brief Organizer file can be (at most " +
+           SizeText(kWholeFileLimit) + "). Gathra Light cannot load it.";
 }
 
 } // namespace gathra

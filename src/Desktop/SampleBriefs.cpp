@@ -1,5 +1,7 @@
 #include "Desktop/SampleBriefs.h"
 
+#include "Platform/ProgramFolder.h"
+
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
@@ -9,6 +11,20 @@ namespace fs = std::filesystem;
 
 bool FolderIsWritable(const std::string& folder) {
     return ::access(folder.c_str(), W_OK) == 0;
+}
+
+bool FolderIsUsers(const std::string& folder) {
+    std::error_code error;
+    fs::path path = fs::weakly_canonical(folder, error);
+    if (error) path = fs::path(folder).lexically_normal();
+    const fs::path installed = InstalledShareFolder().lexically_normal();
+    for (fs::path at = path; !at.empty(); at = at.parent_path()) {
+        if (at == installed ||
+            (at.filename() == "gathralight" && at.parent_path().filename() == "share"))
+            return false;
+        if (at == at.parent_path()) break;
+    }
+    return FolderIsWritable(folder);
 }
 
 std::string UserBriefsFolder(const std::string& programFolder, const std::string& documentsFolder,

@@ -10,6 +10,10 @@ namespace gathra {
 using WritableProbe = std::function<bool(const std::string& folder)>;
 // access(2) with W_OK.
 bool FolderIsWritable(const std::string& folder);
+// Whether the user's briefs may live in a folder of the program: where the user may write, but
+// never inside an installed program's share folder ($prefix/share/gathralight), which belongs to
+// the system even for root, whom access(2) lets write anywhere.
+bool FolderIsUsers(const std::string& folder);
 
 // The sample briefs a first start opens, in this order.
 inline const char* const kSampleBriefs[] = {"Leisure.brf", "Sports.brf", "News.brf", "Gov.brf"};

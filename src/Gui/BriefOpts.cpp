@@ -78,8 +78,17 @@ void TBriefOpts::BuildPropertiesPage(QWidget* page) {
     connect(comments_, &QPlainTextEdit::textChanged, this, [this] {
         // A memo longer than the brief file can store is cut back to what fits.
         std::string text = ToStored(comments_->toPlainText());
-        if (CommentsForBrief(text).size() > MaxStoredTextBytes) {
+        if (const size_t bytes = CommentsForBrief(text).size(); bytes > MaxStoredTextBytes) {
             comments_->undo();
+            // Said once the edit that was refused has been taken back.
+            const std::string said = "The comments can hold at most " +
+                                     std::to_string(MaxStoredTextBytes) +
+                                     " bytes, and this would have made them " +
+                                     std::to_string(bytes) + " bytes long. The text was not added.";
+            if (Questions != nullptr)
+                Questions->ShowMessage(said, "Comments Too Long", false);
+            else
+                ShowMessage(said, "Comments Too Long", false);
             return;
         }
         model_.EditComments(std::move(text));

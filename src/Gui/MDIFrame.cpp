@@ -50,7 +50,7 @@ using C = Command;
 
 // The user's own briefs folder, as UserBriefsFolder finds it in this session's environment.
 std::string UserFolderForBriefs(const std::string& programFolder) {
-    return UserBriefsFolder(programFolder, UserFolder("DOCUMENTS", "Documents"), FolderIsWritable);
+    return UserBriefsFolder(programFolder, UserFolder("DOCUMENTS", "Documents"), FolderIsUsers);
 }
 
 int WindowStateNumber(Qt::WindowStates state) {
@@ -109,9 +109,7 @@ TMDIFrame::TMDIFrame(FrameOptions options, QWidget* parent)
     setWindowTitle(tr("Gathra Light"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     SetMainForm(this);
-    auto dialogs = std::make_unique<QtDialogs>();
-    dialogs->ShowCause = [this](const std::string& cause) { SetStatusText(" " + cause); };
-    dialogs_ = std::move(dialogs);
+    dialogs_ = std::make_unique<QtDialogs>();
     runHost_ = std::make_unique<GuiRunHost>(*this);
     registry_ = std::make_unique<Registry>(Registry::DefaultFile());
     // A user without a settings file has never started the program: nothing else writes the
@@ -231,7 +229,7 @@ void TMDIFrame::FirstActivation() {
         // changes to them can be saved.
         if (auto samples =
                 SampleBriefPaths(settings_.ProgramFolder,
-                                 UserFolderForBriefs(settings_.ProgramFolder), FolderIsWritable))
+                                 UserFolderForBriefs(settings_.ProgramFolder), FolderIsUsers))
             for (const std::string& path : *samples)
                 OpenBriefFile(path);
         OpenHelpTopic(48);
@@ -440,18 +438,21 @@ void TMDIFrame::OpenBrief() {
 }
 
 void TMDIFrame::SaveBriefAs() {
-    TSkeinForm* form = CurrentForm();
-    if (form == nullptr) return;
+    SaveBriefAs(CurrentForm());
+}
+
+bool TMDIFrame::SaveBriefAs(TSkeinForm* form) {
+    if (form == nullptr) return false;
     QString title =
         QStringLiteral("Save ") + FromStored(form->Brief.FileName) + QStringLiteral(" As");
     QString path = ChooseFile({true, title, QString::fromLatin1(BriefSaveFilter), BriefsFolder(),
                                QString::fromLatin1(BriefSuffix), 7});
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) return false;
     RememberBriefsFolder(path);
     path = WithBriefExtension(path);
     form->CreateCaption(path.toStdString());
     form->Brief.FileName = path.toStdString();
-    form->SaveBriefs2();
+    return form->SaveBriefs2();
 }
 
 void TMDIFrame::CloseBrief() {
@@ -520,9 +521,22 @@ void TMDIFrame::WriteStartupRecords() {
 void TMDIFrame::closeEvent(QCloseEvent* event) {
     if (RunActive() || closing_) {
         event->ignore();
-        // The run must be stopped first: show the user where.
-        if (!closing_ && Progress() != nullptr) Progress()->BringToFront();
+        if (closing_) return;
+        // The run must be stopped first: say so, and show the user where.
+        Dlg().ShowMessage("A brief is being generated. Stop it with \"Stop Brief\" in its "
+                          "progress window (or wait until it is ready), then exit.",
+                          "Brief Running", true);
+        if (Progress() != nullptr) Progress()->BringToFront();
         return;
+    }
+    // Briefs whose changes could not be saved are asked about first; Cancel keeps the program
+    // open with nothing closed.
+    for (QMdiSubWindow* sub : tables_.WindowList()) {
+        auto* form = qobject_cast<TSkeinForm*>(sub->widget());
+        if (form != nullptr && !form->MayClose()) {
+            event->ignore();
+            return;
+        }
     }
     closing_ = true;
     WriteStartupRecords();

@@ -127,6 +127,8 @@ public:
     TSkeinForm* NewBrief();
     void OpenBrief();
     void SaveBriefAs();
+    // Save As for `form`: true when the brief was saved under the chosen name.
+    bool SaveBriefAs(TSkeinForm* form);
     void CloseBrief();
     void AddToRecent(TSkeinForm* form);
     void RecentClick(int slot);

@@ -57,9 +57,21 @@ void TMDIFrame::ShowBrief() {
     TSkeinForm* form = CurrentForm();
     if (form == nullptr) return;
     const TBrief& brief = form->Brief;
-    if (brief.ArchivePaths.empty()) return;
+    if (brief.ArchivePaths.empty()) {
+        Dlg().ShowMessage("\"" + brief.BriefName +
+                              "\" has not been generated yet. Generate Brief retrieves its "
+                              "entries; Show Brief then shows what it retrieved.",
+                          "No Brief Yet", true);
+        return;
+    }
     const std::string& folder = ArchiveFolder(brief);
-    if (!std::filesystem::exists(ArchiveStartPage(folder, brief.ArchivePaths.back()))) return;
+    const std::string start = ArchiveStartPage(folder, brief.ArchivePaths.back());
+    if (!std::filesystem::exists(start)) {
+        Dlg().ShowMessage("The last generated brief of \"" + brief.BriefName +
+                              "\" is no longer on the disk: " + start + " is missing.",
+                          "Brief Not Found", false);
+        return;
+    }
     BrowserPort().OpenUrl(
         ArchiveViewAddress(folder, brief.ArchivePaths.back(), settings_.BrowserService), true);
 }

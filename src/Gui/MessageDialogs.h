@@ -88,13 +88,12 @@ public:
     int Ask(const std::string& text, const std::string& caption) override {
         return gathra::Ask(text, caption);
     }
-    // The cause is shown in the status bar (through ShowCause), the message as ever.
+    // The cause goes on a line of its own under the program's message, as the command line
+    // writes it.
     void ShowFailure(const std::string& text, const std::string& caption,
                      const std::string& cause) override {
-        if (ShowCause && !cause.empty()) ShowCause(cause);
-        gathra::ShowMessage(text, caption, false);
+        gathra::ShowMessage(cause.empty() ? text : text + "\n" + cause, caption, false);
     }
-    std::function<void(const std::string&)> ShowCause;
 };
 
 } // namespace gathra

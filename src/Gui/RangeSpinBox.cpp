@@ -14,7 +14,14 @@ TRangeSpinBox::TRangeSpinBox(int minimum, int maximum, QWidget* parent) : QSpinB
     connect(this, &QSpinBox::valueChanged, this, [this] {
         if (refusing_) ShowHint(false);
     });
-    connect(this, &TRangeSpinBox::Refused, this, [this] { ShowHint(true); });
+    // Any accepted edit ends the refusal, even one that keeps the value.
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] {
+        if (refusing_) ShowHint(false);
+    });
+    connect(this, &TRangeSpinBox::Refused, this, [this](const QString& typed) {
+        lastRefused_ = typed.trimmed();
+        ShowHint(true);
+    });
 }
 
 void TRangeSpinBox::SetHint(QLabel* hint) {

@@ -19,6 +19,8 @@ public:
     QString RangeText() const;
     QString RefusalText() const;
     bool Refusing() const { return refusing_; }
+    // What the user typed that was refused last (empty for an emptied field).
+    const QString& LastRefused() const { return lastRefused_; }
 
 signals:
     void Refused(const QString& typed);
@@ -31,6 +33,7 @@ private:
     void ShowHint(bool refused);
     QLabel* hint_ = nullptr;
     bool refusing_ = false;
+    QString lastRefused_;
 };
 
 } // namespace gathra

@@ -4,6 +4,7 @@
 #include "Gui/DialogParts.h"
 #include "Gui/HelpTopics.h"
 #include "Gui/MessageDialogs.h"
+#include "Gui/RangeSpinBox.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -51,10 +52,10 @@ void FitGroup(QGroupBox* group) {
     group->setGeometry(GroupLeft, 10, GroupWidth, height);
 }
 
+// A number field that refuses numbers outside its range as they are typed (see RefusedNumber).
 QSpinBox* MakeSpin(const char* name, QWidget* parent, int min, int max, QRect geometry) {
-    auto* spin = new QSpinBox(parent);
+    auto* spin = new TRangeSpinBox(min, max, parent);
     spin->setObjectName(name);
-    spin->setRange(min, max);
     spin->setGeometry(geometry);
     return spin;
 }
@@ -253,12 +254,14 @@ void TSKPrefs::AddButtonRow(QWidget* page, int index, const char* applyName) {
     apply_[i] = row.Apply;
     help_[i] = row.Help;
     connect(ok_[i], &QPushButton::clicked, this, [this] {
+        if (RefusedNumber()) return;
         const bool close = model_.Ok();
         Refresh();
         if (close) accept();
     });
     connect(cancel_[i], &QPushButton::clicked, this, &QDialog::reject);
     connect(apply_[i], &QPushButton::clicked, this, [this] {
+        if (RefusedNumber()) return;
         model_.Apply();
         Refresh();
     });
@@ -269,6 +272,30 @@ void TSKPrefs::AddButtonRow(QWidget* page, int index, const char* applyName) {
     connect(help_[i], &QPushButton::clicked, this, [this, topic] {
         if (OnHelp) OnHelp(topic);
     });
+}
+
+bool TSKPrefs::RefusedNumber() {
+    const std::pair<QSpinBox*, QLabel*> fields[] = {
+        {disk_, diskLabel_}, {port_, portLabel_}, {retries_, retriesLabel_}};
+    for (const auto& [spin, label] : fields) {
+        auto* range = qobject_cast<TRangeSpinBox*>(spin);
+        if (range == nullptr || !range->Refusing()) continue;
+        QString name = label->text().remove('&');
+        if (name.endsWith(':')) name.chop(1);
+        const QString typed = range->LastRefused().isEmpty()
+                                  ? tr("an empty field")
+                                  : QStringLiteral("\"%1\"").arg(range->LastRefused());
+        for (QWidget* w = spin; w != nullptr; w = w->parentWidget())
+            if (pages_->indexOf(w) >= 0) pages_->setCurrentWidget(w);
+        ShowMessage(ToStored(tr("\"%1\" takes a number from %2 only, so %3 was not taken. "
+                                "Type a number in that range, or choose Cancel.")
+                                 .arg(name, range->RangeText(), typed)),
+                    "Preferences Error", false);
+        spin->setFocus();
+        spin->selectAll();
+        return true;
+    }
+    return false;
 }
 
 void TSKPrefs::Refresh() {

@@ -58,6 +58,9 @@ private:
                                  void (TPreferencesModel::*edit)(bool));
     void AddButtonRow(QWidget* page, int index, const char* applyName);
     void Refresh();
+    // True, after naming the field and the numbers it takes, when a number field refused what
+    // was typed last: OK and Apply then do nothing, so that the value is not dropped unseen.
+    bool RefusedNumber();
 
     TPreferencesModel model_;
     std::string programFolder_;

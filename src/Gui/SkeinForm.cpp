@@ -17,7 +17,9 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSet>
 #include <QStandardItemModel>
 #include <QTimer>
@@ -225,11 +227,13 @@ bool TSkeinForm::ReadBriefs2() {
 
 bool TSkeinForm::SaveBriefs2() {
     if (Brief.FileName.empty()) return false;
-    // The saving error is shown once; while the brief stays unsaved, its caption says so and
-    // further failed saves say nothing more.
+    // The saving error is shown once per file; while the brief stays unsaved, its caption says
+    // so and further failed saves to the same file say nothing more.
     SilentDialogs silent;
-    Dialogs& dialogs = unsaved_ ? static_cast<Dialogs&>(silent) : host_.Dlg();
+    const bool quiet = unsaved_ && failedPath_ == Brief.FileName;
+    Dialogs& dialogs = quiet ? static_cast<Dialogs&>(silent) : host_.Dlg();
     const bool saved = gathra::SaveBriefs2(Brief, dialogs);
+    failedPath_ = saved ? std::string() : Brief.FileName;
     SetUnsaved(!saved);
     return saved;
 }
@@ -412,8 +416,30 @@ void TSkeinForm::FormActivate() {
 
 // --- window events -----------------------------------------------------------------------------
 
+bool TSkeinForm::MayClose() {
+    while (unsaved_ && !discarded_) {
+        QMessageBox question(QMessageBox::Warning, tr("Brief Not Saved"),
+                             tr("The changes to %1 could not be saved to %2. Save the brief "
+                                "under another name, or close it without the changes?")
+                                 .arg(FromStored(Brief.BriefName), FromStored(Brief.FileName)),
+                             QMessageBox::NoButton, this);
+        QPushButton* saveAs = question.addButton(tr("&Save As..."), QMessageBox::AcceptRole);
+        QPushButton* discard = question.addButton(tr("&Discard"), QMessageBox::DestructiveRole);
+        question.addButton(tr("&Cancel"), QMessageBox::RejectRole);
+        question.setDefaultButton(saveAs);
+        ExecAsFrontForm(question);
+        if (question.clickedButton() == discard)
+            discarded_ = true;
+        else if (question.clickedButton() == saveAs)
+            frame_.SaveBriefAs(this); // saved: the loop ends; else the question comes again
+        else
+            return false;
+    }
+    return true;
+}
+
 void TSkeinForm::closeEvent(QCloseEvent* event) {
-    if (Generating()) {
+    if (Generating() || (!closed_ && !MayClose())) {
         event->ignore();
         return;
     }

@@ -49,6 +49,10 @@ public:
     // The caption from the file name; a brief whose last save failed is marked "(not saved)".
     void CreateCaption(const std::string& path);
     bool Unsaved() const { return unsaved_; }
+    // Whether the window may close: always, unless the brief's last save failed; then the user
+    // chooses to save it under another name, to discard the changes (the window may then
+    // close), or to cancel.
+    bool MayClose();
     // Shows the brief's name and Active state in the header.
     void ShowBriefHeader();
 
@@ -126,6 +130,8 @@ private:
     QMap<Command, QAction*> popupActions_;
     bool closed_ = false;
     bool unsaved_ = false;
+    bool discarded_ = false; // the user chose to close without the unsaved changes
+    std::string failedPath_; // the file the last save failed to write
     std::string caption_;
 };
 

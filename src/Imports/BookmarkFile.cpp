@@ -2,16 +2,15 @@
 
 #include "Html/CharacterReferences.h"
 #include "Html/HtmlScanner.h"
+#include "Platform/WholeFile.h"
 #include "Text/AsciiText.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <new>
-#include <system_error>
+#include <stdexcept>
 
 namespace gathra {
 
@@ -151,34 +150,38 @@ BookmarkFileKind SniffBookmarkFile(std::string_view head) {
     return BookmarkFileKind::ExportedPage;
 }
 
+std::string BookmarkFileTooLargeText(std::uint64_t size) {
+    return "This file is " + SizeText(size) + ", larger than any bookmark file can be (at most " +
+           SizeText(kWholeFileLimit) + "). Gathra Light cannot load it.";
+}
+
 std::optional<TBookmarkOutline> LoadBookmarkFile(const std::string& path, Dialogs& dialogs) {
     std::optional<TBookmarkOutline> outline;
     std::string libraryError;
+    std::string cause; // the system's reason when the file could not be read
     try {
-        std::error_code error;
-        std::ifstream file;
-        if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::binary);
-        if (file) {
-            std::string text((std::istreambuf_iterator<char>(file)),
-                             std::istreambuf_iterator<char>());
-            if (!file.bad()) {
-                TBookmarkOutline read;
-                switch (SniffBookmarkFile(std::string_view(text).substr(0, 64))) {
-                case BookmarkFileKind::PlacesDatabase:
-                    text.clear();
-                    read = ReadPlacesDatabase(path, &libraryError);
-                    break;
-                case BookmarkFileKind::ChromiumJson:
-                    read = ReadChromiumBookmarks(text);
-                    break;
-                case BookmarkFileKind::ExportedPage:
-                    ScanBookmarks(text, read);
-                    if (std::optional<std::string> title = TitleOfPage(text))
-                        read.Title = DecodeCharacterReferences(*title);
-                    break;
-                }
-                if (!read.Empty()) outline = std::move(read);
+        // A places database is read by SQLite from a copy: only its first bytes are read here.
+        if (SniffBookmarkFile(ReadFileHead(path, 64)) == BookmarkFileKind::PlacesDatabase) {
+            TBookmarkOutline read = ReadPlacesDatabase(path, &libraryError);
+            if (!read.Empty()) outline = std::move(read);
+        } else {
+            WholeFile file = ReadWholeFile(path);
+            if (file.Result == WholeFile::Outcome::TooLarge) {
+                dialogs.ShowMessage(BookmarkFileTooLargeText(file.Size),
+                                    kBookmarkLoadingErrorCaption, false);
+                return std::nullopt;
             }
+            if (!file.Ok()) cause = std::strerror(file.Error != 0 ? file.Error : EIO);
+            TBookmarkOutline read;
+            if (file.Ok() && SniffBookmarkFile(std::string_view(file.Bytes).substr(0, 64)) ==
+                                 BookmarkFileKind::ChromiumJson) {
+                read = ReadChromiumBookmarks(file.Bytes);
+            } else if (file.Ok()) {
+                ScanBookmarks(file.Bytes, read);
+                if (std::optional<std::string> title = TitleOfPage(file.Bytes))
+                    read.Title = DecodeCharacterReferences(*title);
+            }
+            if (!read.Empty()) outline = std::move(read);
         }
     } catch (const std::bad_alloc&) {
         outline.reset();
@@ -191,7 +194,7 @@ std::optional<TBookmarkOutline> LoadBookmarkFile(const std::string& path, Dialog
                                 std::string(PlacesLibraryName()) + " could not be loaded.",
                             kBookmarkLoadingErrorCaption, libraryError);
     else if (!outline)
-        dialogs.ShowMessage(kBookmarkLoadingErrorText, kBookmarkLoadingErrorCaption, false);
+        dialogs.ShowFailure(kBookmarkLoadingErrorText, kBookmarkLoadingErrorCaption, cause);
     return outline;
 }
 

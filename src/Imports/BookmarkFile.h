@@ -3,6 +3,7 @@
 #include "Imports/BookmarkOutline.h"
 #include "Html/CharacterReferences.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,10 @@ BookmarkFileKind SniffBookmarkFile(std::string_view head);
 // Linear in the text's length. True when the page held at least one item.
 bool ScanBookmarks(std::string_view text, TBookmarkOutline& outline);
 
+// The message for a bookmark file of `size` bytes, past the size any bookmark file can have:
+// such a file is refused before it is read.
+std::string BookmarkFileTooLargeText(std::uint64_t size);
+
 // Reads a bookmark file of any kind. Without a tree (unreadable, not a bookmark file, or no
 // item at all) the loading error is shown and nothing is returned. A places database read
 // while SQLite cannot be loaded gets its own message (with the same caption), which names the
@@ -50,6 +55,9 @@ std::string BookmarkWindowCaption(const std::string& path, const std::optional<s
 // A places database is read with SQLite, which is loaded on the first read; when it cannot be,
 // the tree is empty and libraryError (when given) says why.
 TBookmarkOutline ReadPlacesDatabase(const std::string& path, std::string* libraryError = nullptr);
+// The mkdtemp(3) pattern of the folder a places database is copied into while it is read: in
+// $TMPDIR, else /tmp. mkdtemp makes it for this user alone; it is removed after the read.
+std::string PlacesCopyFolderPattern();
 // The file name (soname) of the SQLite library ReadPlacesDatabase loads.
 std::string_view PlacesLibraryName();
 TBookmarkOutline ReadChromiumBookmarks(std::string_view json);

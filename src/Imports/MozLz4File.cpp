@@ -1,10 +1,9 @@
 #include "Imports/MozLz4File.h"
+#include "Platform/WholeFile.h"
 
 #include <lz4.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 
 namespace gathra {
 
@@ -36,15 +35,9 @@ std::optional<std::string> DecodeMozLz4(const std::string& bytes) {
 }
 
 std::optional<std::string> ReadMozLz4File(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length < 0 || static_cast<std::uintmax_t>(length) > MaxFileBytes) return std::nullopt;
-    in.seekg(0);
-    std::string bytes(static_cast<size_t>(length), '\0');
-    if (!in.read(bytes.data(), length)) return std::nullopt;
-    return DecodeMozLz4(bytes);
+    WholeFile file = ReadWholeFile(path, MaxFileBytes);
+    if (!file.Ok()) return std::nullopt;
+    return DecodeMozLz4(file.Bytes);
 }
 
 } // namespace gathra

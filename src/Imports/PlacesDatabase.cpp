@@ -75,13 +75,27 @@ bool ReadRows(SqliteDatabase& db, std::map<long long, std::vector<PlacesRow>>& c
     return !statement.Failed() && root >= 0;
 }
 
+} // namespace
+
+std::string PlacesCopyFolderPattern() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder + "/gathra-places-XXXXXX";
+}
+
+namespace {
+
 // A private copy of the database and its write-ahead log, so that a running Firefox (which
 // holds the file locked and keeps recent changes in the log) is neither disturbed nor missed.
 class PrivateCopy {
 public:
     explicit PrivateCopy(const std::string& path) {
-        char pattern[] = "/tmp/gathra-places-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) return;
+        // A folder only this user may enter ($TMPDIR, else /tmp), as the copy holds the user's
+        // bookmarks and history.
+        std::string pattern = PlacesCopyFolderPattern();
+        if (mkdtemp(pattern.data()) == nullptr) return;
         folder_ = pattern;
         std::error_code error;
         const fs::path copy = folder_ / "places.sqlite";

@@ -1,11 +1,13 @@
 #include "Imports/SessionStore.h"
 
 #include "Imports/MozLz4File.h"
+#include "Platform/WholeFile.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <pwd.h>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -22,10 +24,7 @@ constexpr const char* BrowserRoots[] = {
 };
 
 std::string ReadSmallFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::move(ReadWholeFile(path.string()).Bytes);
 }
 
 } // namespace

@@ -1,22 +1,18 @@
 #include "Platform/Registry.h"
 
 #include "Platform/ExecLine.h"
+#include "Platform/ProcessStart.h"
 #include "Platform/SafeSave.h"
+#include "Platform/WholeFile.h"
 #include "Text/AsciiText.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace gathra {
 
@@ -25,8 +21,6 @@ namespace {
 constexpr std::string_view kHeader =
     "# Gathra Light registry. One key per line: its path below HKEY_CURRENT_USER, \"=\", and its\n"
     "# default value in double quotes (\\\\ \\\" \\0 \\t \\r \\n \\xHH escape the other bytes).\n";
-
-constexpr size_t kMaxCommandOutput = 1 << 20;
 
 bool IsHeaderLine(std::string_view line) {
     std::string_view header = kHeader;
@@ -196,40 +190,7 @@ std::string ExecProgram(std::string_view text) {
 }
 
 std::optional<std::string> RunCommand(const std::vector<std::string>& argv) {
-    if (argv.empty()) return std::nullopt;
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    std::vector<char*> args;
-    for (const std::string& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    pid_t child = 0;
-    int spawned = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (spawned != 0) {
-        close(pipeFds[0]);
-        return std::nullopt;
-    }
-    std::string output;
-    char buffer[4096];
-    for (;;) {
-        ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        if (output.size() < kMaxCommandOutput) output.append(buffer, static_cast<size_t>(got));
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return output;
+    return RunCommandWithin(argv, kHelperProgramBound);
 }
 
 std::vector<std::filesystem::path> DesktopApplicationFolders() {
@@ -364,16 +325,13 @@ Registry::Contents Registry::Load() const {
         contents.Readable = !error;
         return contents;
     }
-    std::ifstream in(file_, std::ios::binary);
-    if (!in || std::filesystem::is_directory(file_, error)) {
+    // A settings file past the limit is no settings file: it is neither read nor rewritten.
+    WholeFile file = ReadWholeFile(file_.string());
+    if (!file.Ok()) {
         contents.Readable = false;
         return contents;
     }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        contents.Readable = false;
-        return contents;
-    }
+    const std::string& text = file.Bytes;
     std::map<std::string, std::string> folded; // folded key -> key as first written
     std::string_view rest(text);
     while (!rest.empty()) {
@@ -519,10 +477,9 @@ std::optional<std::string> Registry::HtmlHandlerCommand(std::string_view desktop
     if (EqualsNoCase(desktopId, kFallbackClass)) return std::nullopt;
     for (const std::filesystem::path& folder : applicationFolders_) {
         std::filesystem::path file = folder / std::string(desktopId);
-        std::ifstream in(file, std::ios::binary);
-        if (!in) continue;
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::string program = ExecProgram(text);
+        WholeFile desktopFile = ReadWholeFile(file.string());
+        if (!desktopFile.Ok()) continue;
+        std::string program = ExecProgram(desktopFile.Bytes);
         if (program.empty()) continue;
         return ProgramOnPath(program) + " \"%1\"";
     }

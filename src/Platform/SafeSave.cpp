@@ -45,17 +45,25 @@ std::string NameOfPath(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// How a new file gets its permissions: made with createMode (which the umask trims), then set to
+// setMode when there is one (the mode of the file it replaces, or a fixed mode).
+struct FileMode {
+    mode_t createMode = 0666;
+    std::optional<mode_t> setMode;
+};
+
 // Fills, sets the mode of and flushes an open file.
-bool FillFile(int fd, std::string_view bytes, mode_t mode) {
-    return WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+bool FillFile(int fd, std::string_view bytes, const FileMode& mode) {
+    return WriteAll(fd, bytes) && (!mode.setMode || ::fchmod(fd, *mode.setMode) == 0) &&
+           ::fsync(fd) == 0;
 }
 
 // An unnamed file in path's folder, filled and flushed, then linked under a temporary name.
 // Nothing when the file system has no unnamed files (errno EOPNOTSUPP or EISDIR) or on failure.
 std::optional<std::string> WriteUnnamed(const std::string& path, std::string_view bytes,
-                                        mode_t mode, std::atomic<unsigned>& counter) {
+                                        const FileMode& mode, std::atomic<unsigned>& counter) {
 #ifdef O_TMPFILE
-    int fd = ::open(FolderOfPath(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    int fd = ::open(FolderOfPath(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode.createMode);
     if (fd < 0) return std::nullopt;
     if (!FillFile(fd, bytes, mode)) {
         CloseKeepingErrno(fd);
@@ -111,22 +119,27 @@ std::string FileToReplace(const std::string& path) {
 std::optional<std::string> WriteBeside(const std::string& path, std::string_view bytes, mode_t mode,
                                        bool keepOldMode) {
     static std::atomic<unsigned> counter{0};
+    // A new file gets mode less the umask, as any program's new file does; a replaced file keeps
+    // its own mode; without keepOldMode the file gets exactly mode.
+    FileMode fileMode{mode, std::nullopt};
     struct stat old {};
-    if (keepOldMode && ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        mode = old.st_mode & 07777;
+    if (!keepOldMode)
+        fileMode.setMode = mode;
+    else if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        fileMode.setMode = old.st_mode & 07777;
 
-    std::optional<std::string> unnamed = WriteUnnamed(path, bytes, mode, counter);
+    std::optional<std::string> unnamed = WriteUnnamed(path, bytes, fileMode, counter);
     if (unnamed) return unnamed;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return std::nullopt;
 
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = TemporaryName(path, ::getpid(), counter.fetch_add(1));
-        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, fileMode.createMode);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return std::nullopt;
         }
-        bool ok = FillFile(fd, bytes, mode);
+        bool ok = FillFile(fd, bytes, fileMode);
         if (!ok) CloseKeepingErrno(fd);
         if (ok && ::close(fd) != 0) ok = false;
         if (!ok) {

@@ -15,9 +15,9 @@ namespace gathra {
 std::string FileToReplace(const std::string& path);
 
 // Writes bytes to a new file beside path and flushes it to disk. Returns the new file's name,
-// or nothing (and no file left behind) on failure. The new file takes the old file's permissions
-// (mode when there is no old file, or always when keepOldMode is false), so that replacing a file
-// does not change who may read it.
+// or nothing (and no file left behind) on failure. The new file takes the old file's permissions,
+// so that replacing a file does not change who may read it; when there is no old file it gets mode
+// less the process's umask. With keepOldMode false it always gets exactly mode.
 // The file is written unnamed where the file system allows it and only given its name once
 // complete, so a process killed while writing leaves nothing behind.
 std::optional<std::string> WriteBeside(const std::string& path, std::string_view bytes,

@@ -281,6 +281,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
     bool isFrameset = false;
     bool diskFailed = false;
     std::string diskCause;
+    std::optional<SpaceBelowBuffer> diskSpace;
     std::string siteMapLink;
     // The entry's notices flow to the writer while it is spidered; they are all on disk when
     // the spidering ends, also when it fails.
@@ -340,6 +341,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
     } catch (const TDiskError& error) {
         diskFailed = true;
         diskCause = error.Cause();
+        diskSpace = error.Space();
     }
 
     if (siteMapStarted) {
@@ -349,7 +351,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
         siteMap << "</body></html>\r\n";
         siteMap.Close();
     }
-    if (diskFailed) throw TDiskError("Disk Full", diskCause);
+    if (diskFailed) throw TDiskError("Disk Full", diskCause, diskSpace);
     return isFrameset;
 }
 

@@ -1,12 +1,12 @@
 #include "Run/FileNames.h"
 #include "Text/AsciiText.h"
 
+#include "Platform/WholeFile.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 
 namespace gathra {
@@ -242,11 +242,9 @@ CatalogContents ParseCatalog(std::string_view bytes) {
 }
 
 std::optional<CatalogContents> ReadCatalog(std::string_view path) {
-    std::ifstream in(PosixPath(path), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return ParseCatalog(bytes);
+    WholeFile file = ReadWholeFile(PosixPath(path));
+    if (!file.Ok()) return std::nullopt;
+    return ParseCatalog(file.Bytes);
 }
 
 bool IsPlainCatalogName(std::string_view name) {

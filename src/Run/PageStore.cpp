@@ -211,7 +211,8 @@ void RequireFreeSpace(const TRunContext& run) {
     if (limit < 0) limit = 0;
     if (available <= static_cast<std::uintmax_t>(limit)) {
         run.SpaceLooked = false;
-        throw TDiskError("Disk Full");
+        throw TDiskError("Disk Full", {},
+                         SpaceBelowBuffer{available, static_cast<std::uint64_t>(limit)});
     }
     run.SpaceLooked = true;
     run.SpaceLookedAtBytes = written;

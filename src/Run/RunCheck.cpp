@@ -3,12 +3,11 @@
 #include "Html/CssRewriter.h"
 #include "Html/HtmlScanner.h"
 #include "Html/TagAttributes.h"
+#include "Platform/WholeFile.h"
 #include "Run/PageResources.h"
 #include "Text/AsciiText.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 
@@ -19,9 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 
 std::optional<std::string> ReadWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    WholeFile file = ReadWholeFile(path.string());
+    if (!file.Ok()) return std::nullopt;
+    return std::move(file.Bytes);
 }
 
 std::string PercentDecoded(std::string_view text) {

@@ -1,11 +1,25 @@
 #pragma once
 #include "Net/NetContext.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace gathra {
 
 class TBrief;
+
+inline constexpr std::string_view kDiskErrorText =
+    "Gathra Light was unable to complete the retrieval. Your disk appears to be full.";
+inline constexpr std::string_view kDiskErrorCaption = "Disk Error";
+// The disk buffer setting as the desktop program names it.
+inline constexpr std::string_view kDiskBufferSetting =
+    "the \"Minimum disk space\" setting (Edit, Preferences)";
+
+// The message of a run stopped by the disk buffer: the free space, the buffer asked for and the
+// setting (`setting`) that asks for it, each size in megabytes.
+std::string DiskBufferText(std::uint64_t freeBytes, std::uint64_t bufferBytes,
+                           std::string_view setting);
 
 // The labels of the progress dialog that a run writes.
 enum class ProgressLabel {
@@ -41,6 +55,12 @@ public:
                                  const std::string& cause) {
         (void)cause;
         ShowDiskError(text, caption);
+    }
+    // The run stopped, or did not start, because the free space came down to the disk buffer
+    // setting: both in bytes. The message names the setting as the desktop program shows it.
+    virtual void ShowDiskBufferReached(std::uint64_t freeBytes, std::uint64_t bufferBytes) {
+        ShowDiskFailure(DiskBufferText(freeBytes, bufferBytes, kDiskBufferSetting),
+                        std::string(kDiskErrorCaption), {});
     }
     // The "Brief Ready" question of the run's end; Yes opens the summary page.
     virtual void BriefReady(const std::string& briefName, const std::string& summaryName,

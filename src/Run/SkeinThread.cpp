@@ -171,8 +171,12 @@ void TSkeinThread::Run() {
     // Unknown free space counts as none: a folder that cannot even be examined will not take a
     // brief either.
     const std::int64_t buffer = options_.Settings->DiskBufferBytes;
-    if (!free || (buffer >= 0 && *free <= static_cast<std::uint64_t>(buffer))) {
+    if (!free) {
         ReportDiskError();
+        return;
+    }
+    if (buffer >= 0 && *free <= static_cast<std::uint64_t>(buffer)) {
+        ReportDiskError({}, SpaceBelowBuffer{*free, static_cast<std::uint64_t>(buffer)});
         return;
     }
 
@@ -205,7 +209,7 @@ void TSkeinThread::Run() {
     try {
         RunBody();
     } catch (const TDiskError& error) {
-        ReportDiskError(error.Cause());
+        ReportDiskError(error.Cause(), error.Space());
     }
     Finish();
 }
@@ -418,10 +422,31 @@ void TSkeinThread::ReplaceProgressDialog() {
     ShowStatistics();
 }
 
-void TSkeinThread::ReportDiskError(const std::string& cause) {
+void TSkeinThread::ReportDiskError(const std::string& cause,
+                                   const std::optional<SpaceBelowBuffer>& space) {
     outcome_.DiskError = true;
-    options_.Host->ShowDiskFailure(std::string(kDiskErrorText), std::string(kDiskErrorCaption),
-                                   cause);
+    if (space)
+        options_.Host->ShowDiskBufferReached(space->FreeBytes, space->BufferBytes);
+    else
+        options_.Host->ShowDiskFailure(std::string(kDiskErrorText), std::string(kDiskErrorCaption),
+                                       cause);
+}
+
+namespace {
+// Whole megabytes with thousands separators: "78,123 MB".
+std::string MegaBytesText(std::uint64_t bytes) {
+    std::string digits = std::to_string(bytes >> 20);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits + " MB";
+}
+} // namespace
+
+std::string DiskBufferText(std::uint64_t freeBytes, std::uint64_t bufferBytes,
+                           std::string_view setting) {
+    return "Gathra Light stopped the retrieval: the disk has " + MegaBytesText(freeBytes) +
+           " free, and " + std::string(setting) + " keeps " + MegaBytesText(bufferBytes) +
+           " free. Lower that setting or make room on the disk.";
 }
 
 void TSkeinThread::IndexStoredPages() {

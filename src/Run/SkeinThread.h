@@ -23,9 +23,6 @@ struct AppSettings;
 struct RunFlags;
 struct TWebPage;
 
-inline constexpr std::string_view kDiskErrorText =
-    "Gathra Light was unable to complete the retrieval. Your disk appears to be full.";
-inline constexpr std::string_view kDiskErrorCaption = "Disk Error";
 inline constexpr std::string_view kIdleStatus = " Gathra Light";
 
 // How an entry's address is fetched.
@@ -123,7 +120,8 @@ private:
     void ReplaceProgressDialog();
     void ShowStatistics();
     void WaitForNoQuestion();
-    void ReportDiskError(const std::string& cause = {});
+    void ReportDiskError(const std::string& cause = {},
+                         const std::optional<SpaceBelowBuffer>& space = std::nullopt);
     void Finish();
     void IndexStoredPages();
 

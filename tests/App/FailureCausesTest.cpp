@@ -3,6 +3,7 @@
 // a full disk.
 #include "App/gathra/Cli.h"
 #include "Brief/BriefFile.h"
+#include "Imports/BookmarkFile.h"
 #include "support/CliRun.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <linux/fs.h>
 #include <sstream>
 #include <sys/ioctl.h>
@@ -70,9 +72,12 @@ TEST(FailureCauses, LoadingAndSavingErrorsNameTheSystemsCause) {
     const std::string missing = (dir / "missing.brf").string();
     std::ostringstream err;
     EXPECT_EQ(RunCli({"add", missing, "--url", "www.a.com"}, err), 1);
-    EXPECT_NE(err.str().find(std::string(kBriefLoadingErrorText) + "\nNo such file or directory\n"),
+    // A missing brief is not called corrupt: the program's own message, then the system's reason.
+    EXPECT_NE(err.str().find(std::string(kBriefLoadingErrorCaption) + ": " +
+                             kBriefOpeningErrorText + "\nNo such file or directory\n"),
               std::string::npos)
         << err.str();
+    EXPECT_EQ(err.str().find("corrupt"), std::string::npos) << err.str();
 
     // A file that is there but no brief has no system cause: the message stands alone.
     test::WriteFileBytes(dir / "bad.brf", "not a brief");
@@ -91,7 +96,66 @@ TEST(FailureCauses, LoadingAndSavingErrorsNameTheSystemsCause) {
     dialogs.Log.clear();
     EXPECT_FALSE(ReadBriefs2(folder, dialogs));
     ASSERT_EQ(dialogs.Log.size(), 1u);
+    EXPECT_EQ(dialogs.Log[0].Text, kBriefOpeningErrorText);
     EXPECT_EQ(dialogs.Log[0].Cause, std::strerror(EISDIR));
+}
+
+// A file far larger than any brief or bookmark file (here a 3 GB file without blocks, as a disk
+// image chosen by mistake) is refused before it is read, with a message of its own kind that
+// says how large it is; the brief beside a huge catalogue is refused the same way, not emptied.
+TEST(FailureCauses, HugeFilesAreRefusedUnreadWithTheirOwnMessage) {
+    test::TempDir dir;
+    auto sparse = [&](const std::string& name) {
+        const std::string path = (dir / name).string();
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::ftruncate(fd, 3ll << 30), 0);
+        ::close(fd);
+        return path;
+    };
+    TBrief small;
+    small.CreateNewBrief();
+    small.FileName = (dir / "small.brf").string();
+    test::RecordingDialogs saving;
+    ASSERT_TRUE(SaveBriefs2(small, saving));
+    sparse("small.cat");
+    struct Case {
+        std::string Path;
+        bool Bookmarks;
+        std::string Text;
+        std::string Caption;
+    } cases[] = {
+        {sparse("huge.brf"), false,
+         "This file is 3 GB, larger than any Brief Organizer file can be (at most 256 MB). "
+         "Gathra Light cannot load it.",
+         kBriefLoadingErrorCaption},
+        {small.FileName, false,
+         "The archive list of this brief (its \".cat\" file) is 3 GB, larger than any Brief "
+         "Organizer file can be (at most 256 MB). Gathra Light cannot load it.",
+         kBriefLoadingErrorCaption},
+        {sparse("huge.html"), true,
+         "This file is 3 GB, larger than any bookmark file can be (at most 256 MB). Gathra "
+         "Light cannot load it.",
+         kBookmarkLoadingErrorCaption},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Path);
+        test::RecordingDialogs dialogs;
+        if (c.Bookmarks) {
+            EXPECT_FALSE(LoadBookmarkFile(c.Path, dialogs).has_value());
+        } else {
+            TBrief brief;
+            brief.FileName = c.Path;
+            EXPECT_FALSE(ReadBriefs2(brief, dialogs));
+        }
+        ASSERT_EQ(dialogs.Log.size(), 1u);
+        EXPECT_EQ(dialogs.Log[0].Text, c.Text);
+        EXPECT_EQ(dialogs.Log[0].Caption, c.Caption);
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir / "small.cat"), 3ull << 30);
+    std::ostringstream err;
+    EXPECT_EQ(RunCli({"show", cases[0].Path}, err), 1);
+    EXPECT_EQ(err.str(), std::string(kBriefLoadingErrorCaption) + ": " + cases[0].Text + "\n");
 }
 
 TEST(FailureCauses, ARunIntoAReadOnlyFolderSaysWhyInsteadOfDiskFull) {

@@ -148,9 +148,15 @@ TEST_F(RunCommandsTest, DiskErrorExitsWithOneAndSaysSo) {
     CliResult r = Cli({"generate", file, "--quiet"});
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Out, "");
-    EXPECT_NE(r.Err.find("Disk Error: Gathra Light was unable to complete the retrieval. Your "
-                         "disk appears to be full.\n"),
-              std::string::npos);
+    // The buffer is what stops the run: the message names the setting as this tool calls it.
+    EXPECT_NE(r.Err.find("Disk Error: Gathra Light stopped the retrieval: the disk has "),
+              std::string::npos)
+        << r.Err;
+    EXPECT_NE(r.Err.find(" MB free, and the disk-buffer-mb setting (gathra settings set "
+                         "disk-buffer-mb) keeps 999,999 MB free. Lower that setting or make room "
+                         "on the disk.\n"),
+              std::string::npos)
+        << r.Err;
     EXPECT_FALSE(std::filesystem::exists(work / "0"));
 }
 

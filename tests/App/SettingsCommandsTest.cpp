@@ -116,6 +116,73 @@ TEST_F(SettingsCommand, PasswordsAndUserNamesFromTheCommandLineCountAsConfirmed)
     EXPECT_EQ(out_.str().find("s3cr"), std::string::npos);
 }
 
+// A password left off the command line stays out of the process list and the shell's history:
+// it is read from standard input, or typed twice at prompts that do not echo it. The old form
+// still works, with a warning.
+TEST_F(SettingsCommand, APasswordLeftOffTheCommandLineIsReadUnseen) {
+    ASSERT_EQ(Run({"settings", "set", "password", "before"}), 0);
+    EXPECT_NE(err_.str().find("gathra: warning: a password given on the command line can be "
+                              "seen by other users"),
+              std::string::npos)
+        << err_.str();
+    struct Case {
+        std::vector<std::string> Words;
+        std::string Input;
+        bool Terminal;
+        int Status;
+        std::string Stored; // the password afterwards
+        std::string Said;   // on standard error
+        std::vector<bool> Echo;
+    } cases[] = {
+        {{"password"}, "piped\nnot this\n", false, 0, "piped", "", {}},
+        {{"password"}, "crlf\r\n", false, 0, "crlf", "", {}},
+        {{"password"}, "no line end", false, 0, "no line end", "", {}},
+        {{"password"}, "\n", false, 0, "", "", {}},
+        {{"password"}, "", false, 2, "", "no password on standard input", {}},
+        {{"password"},
+         "typed\ntyped\n",
+         true,
+         0,
+         "typed",
+         "Password: \nPassword again: \n",
+         {false, true, false, true}},
+        {{"password"},
+         "one\ntwo\n",
+         true,
+         2,
+         "typed",
+         "the two passwords differ",
+         {false, true, false, true}},
+        {{"password"}, "", true, 2, "typed", "no password typed", {false, true}},
+        {{"retries"}, "3\n", false, 2, "typed", "retries needs a value", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Input);
+        std::vector<std::string> words{"settings", "set"};
+        words.insert(words.end(), c.Words.begin(), c.Words.end());
+        std::vector<const char*> argv{"gathra"};
+        for (const std::string& w : words)
+            argv.push_back(w.c_str());
+        std::istringstream in(c.Input);
+        std::vector<bool> echo;
+        CliInput input{&in, c.Terminal, [&echo](bool on) { echo.push_back(on); }};
+        out_.str("");
+        err_.str("");
+        EXPECT_EQ(RunGathraCli(static_cast<int>(argv.size()), argv.data(), out_, err_, input),
+                  c.Status);
+        EXPECT_NE(err_.str().find(c.Said), std::string::npos) << err_.str();
+        EXPECT_EQ(err_.str().find("warning"), std::string::npos) << err_.str();
+        EXPECT_EQ(echo, c.Echo);
+        // An empty password is stored as an empty value.
+        EXPECT_EQ(Stored(keys::Briefs, keys::Password),
+                  c.Stored.empty() ? "" : FrameStoredSecret(ScrambleText(c.Stored)));
+        // Nothing typed shows on standard output.
+        if (!c.Stored.empty()) {
+            EXPECT_EQ(out_.str().find(c.Stored), std::string::npos);
+        }
+    }
+}
+
 TEST_F(SettingsCommand, BadValuesAreUsageErrorsThatWriteNothing) {
     for (std::vector<std::string> words :
          std::vector<std::vector<std::string>>{{"settings", "set", "retries", "6"},

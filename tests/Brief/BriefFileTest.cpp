@@ -340,14 +340,21 @@ TEST_F(BriefFileTest, CorruptFilesGiveTheLoadingError) {
     }
 }
 
-TEST_F(BriefFileTest, MissingFileOrAFolderGivesTheLoadingError) {
-    loaded.FileName = (dir / "absent.brf").string();
-    EXPECT_FALSE(ReadBriefs2(loaded, dialogs));
-    EXPECT_TRUE(SaidLoadingError());
-    dialogs.Log.clear();
-    loaded.FileName = dir.Path().string();
-    EXPECT_FALSE(ReadBriefs2(loaded, dialogs));
-    EXPECT_TRUE(SaidLoadingError());
+// A file that cannot be read is not called corrupt: the opening error, with the system's reason.
+TEST_F(BriefFileTest, MissingFileOrAFolderGivesTheOpeningError) {
+    const std::pair<std::string, std::string> cases[] = {
+        {(dir / "absent.brf").string(), "No such file or directory"},
+        {dir.Path().string(), "Is a directory"},
+    };
+    for (const auto& [path, cause] : cases) {
+        dialogs.Log.clear();
+        loaded.FileName = path;
+        EXPECT_FALSE(ReadBriefs2(loaded, dialogs));
+        ASSERT_EQ(dialogs.Log.size(), 1u);
+        EXPECT_EQ(dialogs.Log[0].Caption, kBriefLoadingErrorCaption);
+        EXPECT_EQ(dialogs.Log[0].Text, kBriefOpeningErrorText);
+        EXPECT_EQ(dialogs.Log[0].Cause, cause);
+    }
 }
 
 // ---- the catalogue ------------------------------------------------------------------------------

@@ -86,5 +86,38 @@ TEST(SampleBriefs, AnInstalledProgramsSamplesAreOpenedFromTheUsersCopies) {
     EXPECT_FALSE(SampleBriefPaths(s.Program, s.User, s.Writable).has_value());
 }
 
+// The samples of an installed program are copied for root as for everyone: root may write into
+// the installed share folder, but it is the system's, not the user's. A program folder of the
+// user's own (a build or unpacked tree) keeps its samples; a link to the share folder is seen
+// through.
+TEST(SampleBriefs, AnInstalledProgramsFolderIsNeverTheUsersEvenWhereTheUserMayWrite) {
+    Installed s;
+    const std::string tree = s.Dir.Folder() + "tree/";
+    fs::create_directories(tree + "Briefs");
+    fs::create_directory_symlink(s.Program, s.Dir / "linked");
+    struct Case {
+        std::string Folder;
+        bool Users;
+    } cases[] = {
+        {s.Program + "Briefs", false},
+        {s.Program, false},
+        {s.Dir.Folder() + "linked/Briefs", false},
+        {tree + "Briefs", true},
+        {s.Dir.Folder() + "share/gathralight2/Briefs", true},
+    };
+    for (const Case& c : cases) {
+        fs::create_directories(c.Folder);
+        ASSERT_TRUE(FolderIsWritable(c.Folder)) << c.Folder; // a temporary folder of our own
+        EXPECT_EQ(FolderIsUsers(c.Folder), c.Users) << c.Folder;
+    }
+    auto paths = SampleBriefPaths(s.Program, s.User, FolderIsUsers);
+    ASSERT_TRUE(paths.has_value());
+    EXPECT_EQ(paths->front(), s.User + "Leisure.brf");
+    EXPECT_EQ(test::ReadFileBytes(paths->front()), "brief Leisure.brf");
+    EXPECT_EQ(UserBriefsFolder(s.Program, "/data", "/home/u", FolderIsUsers),
+              "/data/gathralight/Briefs/");
+    EXPECT_EQ(UserBriefsFolder(tree, "/data", "/home/u", FolderIsUsers), tree + "Briefs/");
+}
+
 } // namespace
 } // namespace gathra

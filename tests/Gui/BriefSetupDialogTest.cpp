@@ -193,12 +193,18 @@ private slots:
             for (int i = 0; i < 10923; ++i)
                 fits += i ? "\na" : "a";
             memo->insertPlainText(fits);
-            memo->insertPlainText("\n"); // two more stored bytes: refused
+            memo->insertPlainText("\n"); // two more stored bytes: refused, and the user told
             d->findChild<QPushButton*>("ApplyButton")->click();
         });
-        QVERIFY(RunBriefSetup(b, nullptr));
+        test::RecordingDialogs dialogs;
+        QVERIFY(RunBriefSetup(b, nullptr, {}, &dialogs));
         QVERIFY(b.Comments.has_value());
         QCOMPARE(b.Comments->size(), size_t(32767));
+        QCOMPARE(dialogs.Log.size(), size_t(1));
+        QCOMPARE(dialogs.Log[0].Caption, std::string("Comments Too Long"));
+        QCOMPARE(dialogs.Log[0].Text,
+                 std::string("The comments can hold at most 32767 bytes, and this would have "
+                             "made them 32769 bytes long. The text was not added."));
     }
 
     void whileGeneratingOnlyViewingIsPossible() {

@@ -99,8 +99,10 @@ private slots:
         TSkeinForm* form = h->Frame().OpenBriefFile(path);
         QVERIFY(form != nullptr);
 
-        // Show Brief: only when the newest run's start page is there.
+        // Show Brief: only when the newest run's start page is there; else it says so.
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&OK"); });
         h->Frame().ShowBrief();
+        QCOMPARE(SeenModalCaptions().back(), QString("Brief Not Found"));
         QCOMPARE(h->BrowserCalls.Opened.size(), size_t(0));
         std::filesystem::create_directories(h->Dir() / "1");
         WriteFileBytes(h->Dir() / "1" / "Brief1.htm", "s");

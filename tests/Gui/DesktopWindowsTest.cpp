@@ -215,10 +215,12 @@ private slots:
         progress->AbortButton()->click();
         QCOMPARE(questionOwner, f.windowHandle());
         QTRY_COMPARE(QGuiApplication::focusWindow(), progress->windowHandle());
-        // A refused exit shows the user the run to stop.
+        // A refused exit says why and shows the user the run to stop.
         f.activateWindow();
         QTRY_COMPARE(QGuiApplication::focusWindow(), f.windowHandle());
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&OK"); });
         QVERIFY(!f.close());
+        QCOMPARE(SeenModalCaptions().back(), QString("Brief Running"));
         QTRY_COMPARE(QGuiApplication::focusWindow(), progress->windowHandle());
         OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&Yes"); });
         progress->AbortButton()->click();

@@ -60,8 +60,11 @@ private slots:
         bool readyAnswered = false;
         OnNextModal([&](QDialog* d) {
             readyAnswered = d->windowTitle() == "Brief Ready";
-            // The run is still in progress while the question is shown: exit is refused.
+            // The run is still in progress while the question is shown: exit is refused, with a
+            // word on how to stop the run.
+            OnNextModal([](QDialog* said) { ClickButtonNamed(said, "&OK"); });
             QVERIFY(!h->Frame().close());
+            QCOMPARE(SeenModalCaptions().back(), QString("Brief Running"));
             ClickButtonNamed(d, "&Yes");
         });
         h->Frame().GenerateBrief();
@@ -183,7 +186,12 @@ private slots:
         h->Frame().GenerateBrief();
         QTRY_VERIFY_WITH_TIMEOUT(!h->Frame().RunInProgress(), 30000);
         QCOMPARE(SeenModalCaptions().back(), QString("Disk Error"));
-        QVERIFY(SeenModalTexts().back().contains("Your disk appears to be full."));
+        // The buffer, not the disk, stopped the run: the setting and both sizes are named.
+        const QString said = SeenModalTexts().back();
+        QVERIFY2(said.contains("the disk has ") &&
+                     said.contains(" MB free, and the \"Minimum disk space\" setting (Edit, "
+                                   "Preferences) keeps 1,099,511,627,776 MB free."),
+                 qPrintable(said));
         QVERIFY(form->Brief.ArchivePaths.empty());
         QCOMPARE(server.RequestCount(), size_t(0));
         QVERIFY(h->Frame().Button(Command::GenerateBriefsButton)->isEnabled());

@@ -301,7 +301,11 @@ private slots:
 
     void exitIsRefusedDuringARun() {
         ProgramRunFlags().RunActive = 1;
+        // Refused with a word: a run is going, and how to stop it.
+        OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&OK"); });
         QVERIFY(!h->Frame().close());
+        QCOMPARE(SeenModalCaptions().back(), QString("Brief Running"));
+        QVERIFY(SeenModalTexts().back().contains("Stop Brief"));
         QVERIFY(!h->Frame().Closing());
         ProgramRunFlags().RunActive = 0;
         QVERIFY(h->Frame().close());

@@ -3,6 +3,7 @@
 #include "Gui/SKPrefs.h"
 #include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
+#include "Gui/support/UiTestSupport.h"
 #include "Gui/support/WindowLeakCheck.h"
 
 #include <QAbstractButton>
@@ -159,6 +160,55 @@ private slots:
         QCOMPARE(ApplyEnabledCount(d), 4); // a failed apply keeps Apply on
         d.CancelButtons()[0]->click();
         QCOMPARE(d.result(), int(QDialog::Rejected));
+    }
+
+    // A number a field refused ("0" for the disk space) is not dropped unseen on OK or Apply:
+    // the field is named with the numbers it takes, its page comes to the front and the dialog
+    // stays open with nothing applied; a number in range then goes through.
+    void aRefusedNumberIsNamedAndKeepsTheDialogOpen() {
+        struct Case {
+            const char* Field;
+            const char* Typed;
+            int Page;
+            const char* Said;
+        } cases[] = {
+            {"DiskBuffer", "0", 0,
+             "\"Minimum disk space (MB)\" takes a number from 1 to 999999 only, so \"0\" was not "
+             "taken."},
+            {"NumRetries", "9", 2,
+             "\"Number of Retries\" takes a number from 1 to 5 only, so \"9\" was not taken."},
+            {"ProxyPort", "-", 1,
+             "\"Port\" takes a number from 0 to 99999 only, so \"-\" was not taken."},
+        };
+        for (const Case& c : cases) {
+            SettingsStore store;
+            TSKPrefs d(Sample(), false, false, store.Applier());
+            d.show();
+            auto* field = Find<QSpinBox>(&d, c.Field);
+            const int before = field->value();
+            d.Pages()->setCurrentIndex((c.Page + 1) % 3);
+            field->selectAll();
+            QTest::keyClicks(field, c.Typed);
+            for (QPushButton* button : {d.OkButtons()[0], d.ApplyButtons()[1]}) {
+                const size_t seen = test::SeenModalCaptions().size();
+                test::OnNextModal([](QDialog* m) { test::ClickButtonNamed(m, "&OK"); });
+                button->setEnabled(true);
+                button->click();
+                QCOMPARE(test::SeenModalCaptions().size(), seen + 1);
+                QCOMPARE(test::SeenModalCaptions().back(), QString("Preferences Error"));
+                QVERIFY2(test::SeenModalTexts().back().contains(c.Said),
+                         qPrintable(test::SeenModalTexts().back()));
+                QVERIFY(d.isVisible());
+                QCOMPARE(d.Pages()->currentIndex(), c.Page);
+                QCOMPARE(store.Applies, 0);
+                QCOMPARE(field->value(), before);
+            }
+            field->selectAll();
+            QTest::keyClicks(field, "3");
+            d.OkButtons()[0]->click();
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+            QCOMPARE(store.Applies, 1);
+        }
     }
 
     void changingOnlyTheUserNameStoresBothCredentials() {

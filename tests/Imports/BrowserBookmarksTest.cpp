@@ -8,6 +8,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace gathra {
@@ -85,16 +87,21 @@ TEST(PlacesDatabase, ReadsTheFoldersAndBookmarksInTheBrowsersOrder) {
     EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
 }
 
+// Write-ahead logging, as Firefox keeps it, with the bookmark "Recent" still only in the log.
+void AddRecentInTheLog(PlacesFile& places) {
+    places.Exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;"
+                "INSERT INTO moz_places VALUES (7, 'https://recent.example/', NULL, 0);"
+                "INSERT INTO moz_bookmarks (id, type, fk, parent, position, title, guid) VALUES"
+                "(20, 1, 7, 3, 1, 'Recent', 'b5');");
+}
+
 TEST(PlacesDatabase, ReadsADatabaseThatARunningBrowserHoldsLocked) {
     TempDir dir;
     const std::string path = (dir / "places.sqlite").string();
     PlacesFile places(path);
     // Like a running Firefox: write-ahead logging, a recent change still in the log, and an
     // exclusive lock held.
-    places.Exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;"
-                "INSERT INTO moz_places VALUES (7, 'https://recent.example/', NULL, 0);"
-                "INSERT INTO moz_bookmarks (id, type, fk, parent, position, title, guid) VALUES"
-                "(20, 1, 7, 3, 1, 'Recent', 'b5');");
+    AddRecentInTheLog(places);
     ASSERT_TRUE(std::filesystem::exists(path + "-wal"));
     places.Exec("BEGIN EXCLUSIVE; UPDATE moz_bookmarks SET title = 'Pending' WHERE id = 20;");
 
@@ -104,6 +111,39 @@ TEST(PlacesDatabase, ReadsADatabaseThatARunningBrowserHoldsLocked) {
               std::string::npos)
         << tree;
     places.Exec("COMMIT;");
+}
+
+// The copy of the database (the user's bookmarks and history) goes to a folder of its own under
+// $TMPDIR that only this user may enter, and is gone after the read.
+TEST(PlacesDatabase, TheCopyGoesToAPrivateFolderInTmpdirAndIsRemoved) {
+    TempDir dir;
+    TempDir tmp;
+    const std::string path = (dir / "places.sqlite").string();
+    PlacesFile places(path);
+    // A change still in the write-ahead log is seen only through the copy.
+    AddRecentInTheLog(places);
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old != nullptr ? old : "";
+    struct Case {
+        std::string Tmpdir;
+        bool Copied;
+    } cases[] = {
+        {tmp.Path().string() + "/", true},
+        {(tmp / "missing").string(), false}, // no room for a copy: read in place
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Tmpdir);
+        setenv("TMPDIR", c.Tmpdir.c_str(), 1);
+        EXPECT_EQ(PlacesCopyFolderPattern(),
+                  tmp.Path().string() + (c.Copied ? "" : "/missing") + "/gathra-places-XXXXXX");
+        const std::string tree = Tree(ReadPlacesDatabase(path));
+        EXPECT_EQ(tree.find("Recent <https://recent.example/>") != std::string::npos, c.Copied)
+            << tree;
+        EXPECT_TRUE(std::filesystem::is_empty(tmp.Path()));
+    }
+    unsetenv("TMPDIR");
+    EXPECT_EQ(PlacesCopyFolderPattern(), "/tmp/gathra-places-XXXXXX");
+    if (old != nullptr) setenv("TMPDIR", saved.c_str(), 1);
 }
 
 TEST(ChromiumBookmarks, ReadsTheRootsAndTheirFoldersInTheBrowsersOrder) {

@@ -1,9 +1,12 @@
 #include "Platform/Registry.h"
+#include "Platform/ProcessStart.h"
 
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -324,6 +327,49 @@ TEST(ExecLine, FirstWordOfTheDesktopEntryGroup) {
     // Split as a browser path is: a backslash outside quotes and single quotes group too.
     EXPECT_EQ(ExecProgram("[Desktop Entry]\nExec=/opt/my\\\\ web/run %u\n"), "/opt/my web/run");
     EXPECT_EQ(ExecProgram("[Desktop Entry]\nExec='/opt/a b/run' %u\n"), "/opt/a b/run");
+}
+
+// An xdg-mime that never answers (a hung desktop session bus, say) must not hold up the start:
+// after the bound the default handler is used, and the stand-in is gone with what it started.
+TEST_F(HtmlAssociation, AnXdgMimeThatNeverAnswersIsGivenUpForTheDefault) {
+    const char* scripts[] = {
+        "echo $$ > \"$PIDFILE\"; exec sleep 600",                     // says nothing, never ends
+        "echo $$ > \"$PIDFILE\"; echo webby.desktop; exec sleep 600", // answers, never ends
+        "echo $$ > \"$PIDFILE\"; exec >&-; exec sleep 600",           // closes its output, lingers
+        "sleep 600 & echo $! > \"$PIDFILE\"; wait",                   // leaves a child behind
+    };
+    AddDesktopFile("webby.desktop", "[Desktop Entry]\nExec=/usr/bin/webby %u\n");
+    for (const char* script : scripts) {
+        SCOPED_TRACE(script);
+        TempDir bin;
+        WriteFileBytes(bin / "xdg-mime", std::string("#!/bin/sh\n") + script + "\n");
+        std::filesystem::permissions(bin / "xdg-mime", std::filesystem::perms::owner_all);
+        const std::string path = bin.Path().string() + ":" + std::getenv("PATH");
+        ScopedEnv onPath("PATH", path.c_str());
+        ScopedEnv pidFile("PIDFILE", (bin / "pid").c_str());
+        Registry registry(config_ / "registry",
+                          [](const std::vector<std::string>& argv) {
+                              return RunCommandWithin(argv, std::chrono::milliseconds(200));
+                          },
+                          {apps_.Path()});
+        EXPECT_EQ(registry.ReadClassesRoot(".htm"), "htmlfile");
+        const long pid = std::atol(ReadFileBytes(bin / "pid").c_str());
+        ASSERT_GT(pid, 0);
+        // Killed with its process group; a child left to another parent may take a moment to be
+        // reaped, but it no longer runs.
+        for (int i = 0; i < 500 && ::kill(static_cast<pid_t>(pid), 0) == 0; ++i) {
+            std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+            std::string pidText, name, state;
+            stat >> pidText >> name >> state;
+            if (state == "Z" || !stat) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string pidText, name, state;
+        if (stat >> pidText >> name >> state) {
+            EXPECT_EQ(state, "Z");
+        }
+    }
 }
 
 TEST(CommandRunning, OutputOfASuccessfulProgramOnly) {

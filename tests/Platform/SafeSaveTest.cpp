@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -83,6 +84,44 @@ TEST(SafeSave, WriteBesideKeepsTheOldModeAndLeavesOnlyTheNewFile) {
                                                                std::filesystem::perms::owner_write |
                                                                std::filesystem::perms::group_read);
     EXPECT_EQ(FileNames(dir.Path()), (std::set<std::string>{"settings"}));
+}
+
+// A brief saved for the first time gets the usual mode of a new file (0666 less the umask), so
+// that its user names and passwords are not writable by others; a save over it keeps whatever
+// mode the user gave it since. The settings file stays private whatever the umask.
+TEST(SafeSave, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {
+    struct Case {
+        mode_t Umask;
+        unsigned NewMode;
+    } cases[] = {{022, 0644}, {077, 0600}, {002, 0664}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Umask);
+        TempDir dir;
+        const mode_t before = ::umask(c.Umask);
+        TBrief brief;
+        brief.CreateNewBrief();
+        brief.FileName = (dir / "x.brf").string();
+        test::RecordingDialogs dialogs;
+        const bool saved = SaveBriefs2(brief, dialogs);
+        auto settings = WriteBeside((dir / "settings").string(), "s", 0600, false);
+        ::umask(before);
+        ASSERT_TRUE(saved);
+        ASSERT_TRUE(settings);
+        const auto modeOf = [](const std::filesystem::path& p) {
+            return static_cast<unsigned>(std::filesystem::status(p).permissions());
+        };
+        EXPECT_EQ(modeOf(dir / "x.brf"), c.NewMode);
+        EXPECT_EQ(modeOf(dir / "x.cat"), c.NewMode);
+        EXPECT_EQ(modeOf(*settings), 0600u);
+        std::filesystem::permissions(dir / "x.brf", std::filesystem::perms(0640));
+        std::filesystem::permissions(dir / "x.cat", std::filesystem::perms(0604));
+        ::umask(c.Umask);
+        const bool again = SaveBriefs2(brief, dialogs);
+        ::umask(before);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(modeOf(dir / "x.brf"), 0640u);
+        EXPECT_EQ(modeOf(dir / "x.cat"), 0604u);
+    }
 }
 
 // Saves killed at random moments leave the brief whole, and the next save leaves no temporary

@@ -123,16 +123,22 @@ TEST_F(SkeinThreadTest, StopFromTheProgressDialogWaitsForTheQuestionThenEnds) {
 
 TEST_F(SkeinThreadTest, DiskBufferAboveFreeSpaceRecordsNothing) {
     AddWeb("Alpha", server.Address("/a.htm"));
-    settings.DiskBufferBytes = 4096;
+    // A buffer set above the free space is what stops the run, not a full disk: the message
+    // names the setting and both sizes.
+    settings.DiskBufferBytes = std::int64_t(100000) << 20;
     TSkeinThread::Options options = Options();
-    options.FreeSpace = [](const std::string&) { return std::optional<std::uint64_t>(4096); };
+    options.FreeSpace = [](const std::string&) {
+        return std::optional<std::uint64_t>((std::uint64_t(78123) << 20) + 5);
+    };
     TSkeinThread run(brief, options);
     ASSERT_TRUE(run.RunHere());
     EXPECT_TRUE(run.Outcome().DiskError);
     EXPECT_FALSE(run.Outcome().Started);
     ASSERT_EQ(host.dialogs.Log.size(), 1u);
     EXPECT_EQ(host.dialogs.Log[0].Text,
-              "Gathra Light was unable to complete the retrieval. Your disk appears to be full.");
+              "Gathra Light stopped the retrieval: the disk has 78,123 MB free, and the \"Minimum "
+              "disk space\" setting (Edit, Preferences) keeps 100,000 MB free. Lower that setting "
+              "or make room on the disk.");
     EXPECT_EQ(host.dialogs.Log[0].Caption, "Disk Error");
     EXPECT_FALSE(host.dialogs.Log[0].Information);
     EXPECT_FALSE(std::filesystem::exists(dir / "0"));

@@ -1,4 +1,5 @@
 #pragma once
+#include "App/gathra/Cli.h"
 #include "App/gathra/CliDialogs.h"
 #include "Brief/Brief.h"
 #include "Imports/BrowserPage.h"
@@ -25,6 +26,7 @@ struct CliState {
     std::ostream& Out;
     std::ostream& Err;
     CliDialogs Messages;
+    CliInput Input;
     int Status = CliExitOk;
 
     // Writes "gathra: TEXT" to standard error and sets the exit status.

@@ -82,6 +82,13 @@ public:
         EndLine();
         dialogs_.ShowFailure(text, caption, cause);
     }
+    // The setting by the name the settings command gives it.
+    void ShowDiskBufferReached(std::uint64_t freeBytes, std::uint64_t bufferBytes) override {
+        ShowDiskFailure(DiskBufferText(freeBytes, bufferBytes,
+                                       "the disk-buffer-mb setting (gathra settings set "
+                                       "disk-buffer-mb)"),
+                        std::string(kDiskErrorCaption), {});
+    }
     void BriefReady(const std::string&, const std::string&, const std::string&) override {}
     void AppendArchive(TBrief& brief, const std::string& path, const std::string& title) override {
         brief.ArchivePaths.push_back(path);

@@ -6,7 +6,9 @@
 #include "Text/AsciiText.h"
 
 #include <cctype>
+#include <istream>
 #include <memory>
+#include <optional>
 
 namespace gathra {
 
@@ -146,6 +148,46 @@ std::optional<std::string> EditField(PreferencesInput& input, const std::string&
     return std::nullopt;
 }
 
+// One line of input without its line end; nothing at the end of the input.
+std::optional<std::string> ReadLine(std::istream& in) {
+    std::string line;
+    if (!std::getline(in, line) && line.empty()) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+// The password when it is left off the command line: the first line of standard input, or, on
+// a terminal, typed twice at prompts that do not echo it. Nothing (after saying why) when none
+// was given.
+std::optional<std::string> ReadPassword(CliState& state) {
+    CliInput& input = state.Input;
+    if (!input.Terminal) {
+        std::optional<std::string> line = ReadLine(*input.In);
+        if (!line) state.Fail(CliExitUsage, "settings set password: no password on standard input");
+        return line;
+    }
+    auto prompted = [&](const char* prompt) {
+        state.Err << prompt << std::flush;
+        if (input.SetEcho) input.SetEcho(false);
+        std::optional<std::string> line = ReadLine(*input.In);
+        if (input.SetEcho) input.SetEcho(true);
+        state.Err << "\n";
+        return line;
+    };
+    std::optional<std::string> first = prompted("Password: ");
+    std::optional<std::string> again = first ? prompted("Password again: ") : std::nullopt;
+    if (!first || !again) {
+        state.Fail(CliExitUsage, "settings set password: no password typed");
+        return std::nullopt;
+    }
+    if (*first != *again) {
+        state.Fail(CliExitUsage, "settings set password: the two passwords differ; nothing was "
+                                 "changed");
+        return std::nullopt;
+    }
+    return first;
+}
+
 } // namespace
 
 void AddSettingsCommands(CLI::App& app, CliState& state) {
@@ -164,9 +206,25 @@ void AddSettingsCommands(CLI::App& app, CliState& state) {
                                "check-certificates", "disk-buffer-mb", "user", "password",
                                "page-resources", "classic-transfers", "connections-per-site",
                                "request-pause-ms"}));
-    set->add_option("VALUE", *value, "Its new value")->required();
+    CLI::Option* valueOption = set->add_option(
+        "VALUE", *value,
+        "Its new value. Leave it out for the password: it is then read from standard input, or "
+        "typed unseen at a prompt");
 
-    set->callback([&state, name, value] {
+    set->callback([&state, name, value, valueOption] {
+        if (valueOption->count() == 0) {
+            if (*name != "password") {
+                state.Fail(CliExitUsage, "settings set: " + *name + " needs a value");
+                return;
+            }
+            std::optional<std::string> typed = ReadPassword(state);
+            if (!typed) return;
+            *value = *typed;
+        } else if (*name == "password") {
+            state.Err << "gathra: warning: a password given on the command line can be seen by "
+                         "other users in the process list and stays in the shell's history; "
+                         "leave it out to type it unseen, or pipe it in\n";
+        }
         // A bad value is refused before loading, which may write a detected browser.
         PreferencesInput trial;
         if (auto problem = EditField(trial, *name, *value)) {
