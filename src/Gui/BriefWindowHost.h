@@ -37,6 +37,8 @@ public:
     virtual void GenerateBrief() = 0;
     virtual void EntrySetup() = 0;
     virtual void BriefSetup() = 0;
+    // Saves the brief of `form` under a name the user chooses; false when nothing was saved.
+    virtual bool SaveBriefAs(TSkeinForm* form) = 0;
 
 protected:
     ~BriefWindowHost() = default;

@@ -128,7 +128,7 @@ public:
     void OpenBrief();
     void SaveBriefAs();
     // Save As for `form`: true when the brief was saved under the chosen name.
-    bool SaveBriefAs(TSkeinForm* form);
+    bool SaveBriefAs(TSkeinForm* form) override;
     void CloseBrief();
     void AddToRecent(TSkeinForm* form);
     void RecentClick(int slot);

@@ -179,7 +179,7 @@ void TSKPrefs::BuildRetrievalPage(QWidget* page) {
                       &PreferencesInput::KeepPageResources,
                       &TPreferencesModel::EditKeepPageResources);
     // How pages are fetched: kept connections, several at once, unless the classic way is asked.
-    AddRetrievalCheck("C&lassic transfers (a new connection for every request)", "ClassicTransfers",
+    AddRetrievalCheck("C&lassic transfers", "ClassicTransfers",
                       &PreferencesInput::ClassicTransfers,
                       &TPreferencesModel::EditClassicTransfers);
     connections_ = MakeSpin("ConnectionsPerSite", retrieval_, AppSettings::MinConnectionsPerSite,

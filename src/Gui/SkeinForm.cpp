@@ -431,7 +431,7 @@ bool TSkeinForm::MayClose() {
         if (question.clickedButton() == discard)
             discarded_ = true;
         else if (question.clickedButton() == saveAs)
-            frame_.SaveBriefAs(this); // saved: the loop ends; else the question comes again
+            host_.SaveBriefAs(this); // saved: the loop ends; else the question comes again
         else
             return false;
     }

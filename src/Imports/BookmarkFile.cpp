@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <stdexcept>
 
@@ -122,12 +123,7 @@ bool ScanBookmarks(std::string_view text, TBookmarkOutline& outline) {
 
 std::string BookmarkWindowCaption(const std::string& path,
                                   const std::optional<std::string>& title) {
-    auto lowered = [](std::string text) {
-        for (char& c : text)
-            c = Lower(c);
-        return text;
-    };
-    if (title && !title->empty() && lowered(*title) != "bookmarks") return *title;
+    if (title && !title->empty() && !EqualsNoCase(*title, "bookmarks")) return *title;
     const std::filesystem::path file(path);
     const std::string name = file.filename().string();
     const std::filesystem::path profile = file.parent_path();

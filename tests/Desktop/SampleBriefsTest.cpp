@@ -114,9 +114,8 @@ TEST(SampleBriefs, AnInstalledProgramsFolderIsNeverTheUsersEvenWhereTheUserMayWr
     ASSERT_TRUE(paths.has_value());
     EXPECT_EQ(paths->front(), s.User + "Leisure.brf");
     EXPECT_EQ(test::ReadFileBytes(paths->front()), "brief Leisure.brf");
-    EXPECT_EQ(UserBriefsFolder(s.Program, "/data", "/home/u", FolderIsUsers),
-              "/data/gathralight/Briefs/");
-    EXPECT_EQ(UserBriefsFolder(tree, "/data", "/home/u", FolderIsUsers), tree + "Briefs/");
+    EXPECT_EQ(UserBriefsFolder(s.Program, "/docs", FolderIsUsers), "/docs/Gathra Light/");
+    EXPECT_EQ(UserBriefsFolder(tree, "/docs", FolderIsUsers), tree + "Briefs/");
 }
 
 } // namespace

@@ -53,6 +53,10 @@ public:
     void GenerateBrief() override { Calls.push_back("generate"); }
     void EntrySetup() override { Calls.push_back("entry setup"); }
     void BriefSetup() override { Calls.push_back("brief setup"); }
+    bool SaveBriefAs(TSkeinForm*) override {
+        Calls.push_back("save as");
+        return false;
+    }
     void OpenUrl(const std::string& address, bool) override { Calls.push_back("open " + address); }
 
     std::vector<std::string> Calls;

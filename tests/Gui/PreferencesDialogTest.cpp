@@ -234,12 +234,13 @@ private slots:
         for (const char* name : {"Browser", "AutoLoad", "FindButton"})
             QVERIFY2(Find<QWidget>(&d, name)->isEnabled(), name);
         for (const char* name : {"ProxyServer", "ProxyPort", "NumRetries", "DiskBuffer", "UserName",
-                                 "Password", "Confirm", "CheckCertificates", "KeepPageResources"})
+                                 "Password", "Confirm", "CheckCertificates", "KeepPageResources",
+                                 "ClassicTransfers", "ConnectionsPerSite"})
             QVERIFY2(!Find<QWidget>(&d, name)->isEnabled(), name);
         int disabledLabels = 0;
         for (QLabel* l : d.findChildren<QLabel*>())
             disabledLabels += l->isEnabled() ? 0 : 1;
-        QCOMPARE(disabledLabels, 7); // the six of the locked fields and the confirmation's
+        QCOMPARE(disabledLabels, 8); // the seven of the locked fields and the confirmation's
         QTest::keyClicks(Find<QLineEdit>(&d, "Browser"), "2");
         d.OkButtons()[0]->click();
         QCOMPARE(store.Settings.BrowserPath, std::string("/usr/bin/firefox2"));

@@ -42,7 +42,8 @@ BASE = {
     "App/gathralight/main.cpp": '#include "Gui/Window.h"\n#include <QApplication>\n',
 }
 
-ORDER = "Text → Platform → Html → Brief → Settings → Net → Run → Imports → Desktop → Gui → App"
+ORDER = ("Text → Platform → Html → Brief → Settings → Net → Run → Imports → Search → Desktop → "
+         "Gui → App")
 
 
 class CheckLayersTest(unittest.TestCase):
@@ -62,8 +63,8 @@ class CheckLayersTest(unittest.TestCase):
             ("an include in a comment",
              {"Net/Client.cpp": '/*\n#include "Run/Spider.h"\n*/\n// #include <QString>\n'},
              0, [], 0),
-            ("a folder the order does not name", {"Search/Index.h": "#pragma once\n"}, 1,
-             ["src/Search: a folder the order does not name"], 1),
+            ("a folder the order does not name", {"Misc/Index.h": "#pragma once\n"}, 1,
+             ["src/Misc: a folder the order does not name"], 1),
             ("system and unknown quoted includes are not the program's",
              {"Text/x.cpp": '#include <qrcode.h>\n#include "zlib.h"\n'}, 0, [], 0),
         ]
