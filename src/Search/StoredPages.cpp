@@ -176,25 +176,51 @@ std::string RunFolderOf(std::string_view archivePath) {
                                            : std::string(archivePath.substr(0, slash));
 }
 
+TRunPages::TRunPages(const std::string& homeFolder, std::string runName, std::string summaryName,
+                     const std::vector<std::string>& siteMaps)
+    : runName_(std::move(runName)), summaryName_(std::move(summaryName)),
+      folder_(PosixPath(homeFolder) + runName_ + "/"), siteMaps_(siteMaps.begin(), siteMaps.end()) {
+}
+
+std::optional<IndexedPage> TRunPages::Read(const std::string& name, const std::string& entry,
+                                           std::uint64_t* pageBytes) {
+    // "GAI" names are pictures and files reached from pages, never pages themselves.
+    if (name == summaryName_ || name.starts_with("GAI") || siteMaps_.count(name) != 0 ||
+        !IsPlainCatalogName(name) || seen_.count(name) != 0)
+        return std::nullopt;
+    const std::optional<std::string> bytes = ReadPageFile(folder_ + name);
+    if (!bytes) return std::nullopt;
+    std::optional<StoredPageText> text = ReadStoredPage(*bytes);
+    // A page fetched again deeper is recorded again under its name.
+    if (!text) return std::nullopt;
+    seen_.insert(name);
+    if (pageBytes != nullptr) *pageBytes += bytes->size();
+    return IndexedPage{runName_ + "/" + name, std::move(text->Title), std::move(text->Body),
+                       std::move(text->Address), entry};
+}
+
+bool SplitArchivePath(const std::string& archivePath, std::string& runName,
+                      std::string& summaryName) {
+    runName = RunFolderOf(archivePath);
+    summaryName = archivePath.substr(std::min(archivePath.size(), runName.size() + 1));
+    return IsPlainCatalogName(runName) && IsPlainCatalogName(summaryName);
+}
+
 std::optional<std::vector<IndexedPage>> ReadRunPages(const std::string& homeFolder,
                                                      const std::string& archivePath,
                                                      std::uint64_t* pageBytes) {
-    const std::string runName = RunFolderOf(archivePath);
-    const std::string summaryName =
-        archivePath.substr(std::min(archivePath.size(), runName.size() + 1));
-    if (!IsPlainCatalogName(runName) || !IsPlainCatalogName(summaryName)) return std::nullopt;
+    std::string runName, summaryName;
+    if (!SplitArchivePath(archivePath, runName, summaryName)) return std::nullopt;
     const std::string folder = PosixPath(homeFolder) + runName + "/";
     std::optional<CatalogContents> catalogue = ReadCatalog(folder + CatalogFileName(summaryName));
     if (!catalogue || catalogue->FolderName != runName) return std::nullopt;
 
     const std::optional<std::string> summary = ReadSmallFile(folder + summaryName, false);
     const SummaryEntries entries = summary ? ReadSummaryEntries(*summary) : SummaryEntries{};
-    const std::unordered_set<std::string> siteMaps(entries.SiteMaps.begin(),
-                                                   entries.SiteMaps.end());
+    TRunPages reader(homeFolder, runName, summaryName, entries.SiteMaps);
     size_t nextTop = 0;
     std::string entry;
     std::vector<IndexedPage> pages;
-    std::unordered_set<std::string> seen;
     for (const std::string& name : catalogue->FileNames) {
         // Entries store in summary order, each beginning with its top page.
         for (size_t k = nextTop; k < entries.TopPages.size(); ++k) {
@@ -203,18 +229,8 @@ std::optional<std::vector<IndexedPage>> ReadRunPages(const std::string& homeFold
             nextTop = k + 1;
             break;
         }
-        // "GAI" names are pictures and files reached from pages, never pages themselves.
-        if (name == summaryName || name.starts_with("GAI") || siteMaps.count(name) != 0 ||
-            !IsPlainCatalogName(name))
-            continue;
-        const std::optional<std::string> bytes = ReadPageFile(folder + name);
-        if (!bytes) continue;
-        std::optional<StoredPageText> text = ReadStoredPage(*bytes);
-        // A page fetched again deeper is recorded again under its name.
-        if (!text || !seen.insert(name).second) continue;
-        if (pageBytes != nullptr) *pageBytes += bytes->size();
-        pages.push_back(IndexedPage{runName + "/" + name, std::move(text->Title),
-                                    std::move(text->Body), std::move(text->Address), entry});
+        if (std::optional<IndexedPage> page = reader.Read(name, entry, pageBytes))
+            pages.push_back(std::move(*page));
     }
     return pages;
 }
