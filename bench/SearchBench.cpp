@@ -207,8 +207,9 @@ int main(int argc, char** argv) {
                              "kamiro*", "ka ro mi", "ka flood", "ka OR flood"})
         for (int bound : {0, kRankedAtMost})
             queries.push_back({text, bound});
-    for (int bound : {1000, 2000, 10000, 20000})
-        queries.push_back({"ka", bound});
+    for (const char* text : {"ka", "ka ro mi", "ka OR flood"})
+        for (int bound : {1000, 2000, 3000, 5000, 10000, 20000})
+            if (bound != kRankedAtMost) queries.push_back({text, bound});
     for (const auto& [query, bound] : queries) {
         std::vector<double> times, cpus;
         size_t found = 0;
