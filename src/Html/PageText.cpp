@@ -156,8 +156,11 @@ bool BreaksWords(std::string_view tag) {
 
 // Text up to `end` (exclusive), references decoded, into `folded`.
 void AddText(std::string_view page, size_t from, size_t end, FoldedText& folded) {
+    // Only up to `end` is looked at: searching the rest of the page for the next "&" at every
+    // piece of text would read a page without one once for each of its tags.
+    const std::string_view text = page.substr(0, end);
     while (from < end) {
-        const size_t amp = page.find('&', from);
+        const size_t amp = text.find('&', from);
         const size_t stop = std::min(amp, end);
         folded.Add(page.substr(from, stop - from));
         if (stop == end) return;

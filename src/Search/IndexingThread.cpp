@@ -36,11 +36,15 @@ void TIndexingThread::EntryStarted(const std::string& entryName) {
 }
 
 void TIndexingThread::PageStored(const std::string& fileName) {
+    bool wake = false;
     {
         std::lock_guard lock(mutex_);
         pages_.push_back({fileName, entry_});
+        wake = pages_.size() == kWakeAfter;
     }
-    wake_.notify_one();
+    // The thread is woken for a few pages at a time: once per page, waking it would cost this
+    // thread about as much as the thread's own work on a small page.
+    if (wake) wake_.notify_one();
 }
 
 std::string TIndexingThread::Finish(const StoredRun& run) {
@@ -63,7 +67,7 @@ void TIndexingThread::Work() {
         bool last = false;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return finishing_ || !pages_.empty(); });
+            wake_.wait(lock, [this] { return finishing_ || pages_.size() >= kWakeAfter; });
             if (abandon_) return;
             taken.assign(std::make_move_iterator(pages_.begin()),
                          std::make_move_iterator(pages_.end()));

@@ -30,6 +30,7 @@ public:
     void PageStored(const std::string& fileName) override;
     std::string Finish(const StoredRun& run) override;
 
+    static constexpr size_t kWakeAfter = 16; // pages handed over
     static constexpr size_t kPartPages = 200;
     static constexpr size_t kPartBytes = 4u << 20; // of text
 

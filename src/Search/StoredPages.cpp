@@ -20,6 +20,7 @@ namespace {
 
 // Stored pages are cut far below this by the run; a bigger file is no page of it.
 constexpr std::uint64_t kLargestPage = 256ull << 20;
+constexpr size_t kSmallFile = 256u << 10;
 
 constexpr std::string_view kSiteMapStart =
     "<html><body bgcolor=#FFFFFF text=\"0000FF\" link=\"FF0000\"><title>Site Map</title>";
@@ -91,11 +92,12 @@ std::optional<std::string> ReadSmallFile(const std::string& path, bool onlyPages
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
         static_cast<std::uint64_t>(st.st_size) <= kLargestPage) {
         const auto size = static_cast<size_t>(st.st_size);
-        // A page ends as the run closes it: look at its end before reading all of it.
+        // A page ends as the run closes it: look at the end of a large file before reading all
+        // of it (a small one is read in one go and looked at after).
         char tail[24] = {};
         const size_t tailSize = std::min(size, sizeof tail);
-        const bool page =
-            !onlyPages || (::pread(fd, tail, tailSize, static_cast<off_t>(size - tailSize)) ==
+        const bool page = !onlyPages || size <= kSmallFile ||
+                          (::pread(fd, tail, tailSize, static_cast<off_t>(size - tailSize)) ==
                                static_cast<ssize_t>(tailSize) &&
                            EndsAsStoredPage(std::string_view(tail, tailSize)));
         if (page) {
@@ -107,7 +109,7 @@ std::optional<std::string> ReadSmallFile(const std::string& path, bool onlyPages
                 if (n <= 0) break;
                 got += static_cast<size_t>(n);
             }
-            if (got == size) bytes = std::move(all);
+            if (got == size && (!onlyPages || EndsAsStoredPage(all))) bytes = std::move(all);
         }
     }
     ::close(fd);
@@ -133,10 +135,11 @@ std::optional<std::string> ReadPageFile(const std::string& path) {
 std::optional<StoredPageText> ReadStoredPage(std::string_view bytes) {
     if (!EndsAsStoredPage(bytes) || bytes.starts_with(kSiteMapStart)) return std::nullopt;
     StoredPageText page;
-    const std::string cut = WithoutBars(bytes, page.Address);
-    const std::string utf8 = PageBytesAsUtf8(cut);
-    PageText text = ExtractPageText(utf8);
-    if (IsNoticePage(utf8, text.Title)) return std::nullopt;
+    std::string text8 = WithoutBars(bytes, page.Address);
+    // Most pages are UTF-8 already: they are read where they are.
+    if (!IsValidUtf8(text8)) text8 = PageBytesAsUtf8(text8);
+    PageText text = ExtractPageText(text8);
+    if (IsNoticePage(text8, text.Title)) return std::nullopt;
     // A header frame holds nothing but its bar.
     if (text.Title.empty() && text.Body.empty()) return std::nullopt;
     page.Title = std::move(text.Title);

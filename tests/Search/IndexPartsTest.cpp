@@ -87,10 +87,9 @@ TEST(SearchIndex, CommonWordsRankTheNewestMatchesOnly) {
         {"common", 500, "", 3, 36}, // far below it
         {"rare", 3, "", 3, 3},      // a rare word below a small bound
         {"common", 7, "", 3, 7},    // the bound reached
-        {"common", 1, "", 3, 1},
-        {"rare", 2, "", 3, 2},
-        {"common", 5, "E1", 3, 5},  // counted among the entry's pages only
-        {"common", 5, "", 2, 5},    // and among the runs listed only
+        {"common", 1, "", 3, 1},        {"rare", 2, "", 3, 2},
+        {"common", 5, "E1", 3, 5}, // counted among the entry's pages only
+        {"common", 5, "", 2, 5},   // and among the runs listed only
         {"common filler", 4, "", 3, 4},
     };
     for (const auto& c : cases) {
@@ -164,19 +163,18 @@ protected:
         run.BriefFile = brief;
         run.HomeFolder = dir.Folder();
         run.StartStamp = "10/1/26 9:00:00AM";
-        run.ArchivePath = test::WriteStoredRun(
-            dir.Folder(), 0, "News",
-            {{"site/", "<title>Top</title>river flood"},
-             {"site/b", "<title>B</title>flood warning, flood"},
-             {"site/c", "<title>Caf\xE9</title>cr\xE8me"}});
+        run.ArchivePath = test::WriteStoredRun(dir.Folder(), 0, "News",
+                                               {{"site/", "<title>Top</title>river flood"},
+                                                {"site/b", "<title>B</title>flood warning, flood"},
+                                                {"site/c", "<title>Caf\xE9</title>cr\xE8me"}});
     }
     // Hands over the run's pages as a run would (its top page last, a file named twice, files
     // that are no pages) and waits for them.
     std::string IndexAsTheRunGoes(TSearchIndexer& indexer) {
         std::unique_ptr<RunIndexing> indexing = indexer.RunStarted(run);
         indexing->EntryStarted("News");
-        for (const char* name : {"GA1.htm", "GA2.htm", "GA1.htm", "GAI3.gif", "Brief0.htm",
-                                 "missing.htm", "GA0.htm"})
+        for (const char* name :
+             {"GA1.htm", "GA2.htm", "GA1.htm", "GAI3.gif", "Brief0.htm", "missing.htm", "GA0.htm"})
             indexing->PageStored(name);
         return indexing->Finish(run);
     }
