@@ -84,6 +84,24 @@ bool IsNoticePage(std::string_view page, const std::string& title) {
     return MatchesName(page, at, "<h2>");
 }
 
+// The text of the title a page opens with (after white space and its html and body tags), as
+// it stands; none when anything else comes first. The run's notices open so.
+std::optional<std::string_view> OpeningTitle(std::string_view page) {
+    size_t at = 0;
+    for (;;) {
+        while (at < page.size() && IsWhite(page[at]))
+            ++at;
+        if (!MatchesName(page, at, "<html") && !MatchesName(page, at, "<body")) break;
+        const size_t gt = page.find('>', at);
+        if (gt == std::string_view::npos) return std::nullopt;
+        at = gt + 1;
+    }
+    if (!MatchesName(page, at, "<title>")) return std::nullopt;
+    const size_t end = page.find('<', at + 7);
+    if (end == std::string_view::npos || !MatchesName(page, end, "</title>")) return std::nullopt;
+    return page.substr(at + 7, end - at - 7);
+}
+
 std::optional<std::string> ReadSmallFile(const std::string& path, bool onlyPages) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return std::nullopt;
@@ -136,6 +154,11 @@ std::optional<StoredPageText> ReadStoredPage(std::string_view bytes) {
     if (!EndsAsStoredPage(bytes) || bytes.starts_with(kSiteMapStart)) return std::nullopt;
     StoredPageText page;
     std::string text8 = WithoutBars(bytes, page.Address);
+    // A notice is known by its opening (a notice title is plain text) before the work of
+    // reading the whole page; a page that does not open so is looked at whole below.
+    if (const std::optional<std::string_view> title = OpeningTitle(text8);
+        title && IsNoticePage(text8, std::string(*title)))
+        return std::nullopt;
     // Most pages are UTF-8 already: they are read where they are.
     if (!IsValidUtf8(text8)) text8 = PageBytesAsUtf8(text8);
     PageText text = ExtractPageText(text8);

@@ -1,6 +1,6 @@
 #include "Search/SearchIndex.h"
-#include "Run/NavigationBar.h"
 #include "Platform/OutputFile.h"
+#include "Run/NavigationBar.h"
 #include "Search/BriefSearch.h"
 #include "Search/StoredPages.h"
 #include "support/StoredRuns.h"
@@ -63,6 +63,9 @@ TEST(StoredPages, WhatAStoredFileGivesTheIndex) {
         {"link notice", StoredPageBytes(dir, "",
                                         "<html><body><title>Spider Limit Exceeded</title>"
                                         "<h2>Spider Search Limit Exceeded</h2>This")},
+        {"notice in capitals", StoredPageBytes(dir, "x/",
+                                               "\r\n<HTML> <Body bgcolor=white><TITLE>Mail Link"
+                                               "</TITLE>\r\n<body><h2>Mail</h2>")},
         {"header frame", StoredPageBytes(dir, "x/", "")},
         {"site map", "<html><body bgcolor=#FFFFFF text=\"0000FF\" link=\"FF0000\"><title>Site "
                      "Map</title><ul><li>a</li></ul></body></html>\r\n"},
@@ -73,6 +76,8 @@ TEST(StoredPages, WhatAStoredFileGivesTheIndex) {
         EXPECT_FALSE(ReadStoredPage(s.Bytes)) << s.Name;
     // A page that only borrows a notice's title is a page.
     EXPECT_TRUE(ReadStoredPage(StoredPageBytes(dir, "x/", "<title>External Link</title>text")));
+    EXPECT_TRUE(ReadStoredPage(
+        StoredPageBytes(dir, "x/", "<title>External Link<b>s</b></title><h2>Links</h2>")));
 }
 
 TEST(StoredPages, SummaryNamesEntriesAndSiteMaps) {
