@@ -1,6 +1,7 @@
 // The index filled in parts while a run stores its pages, and the ranking of words found on
 // nearly every page.
 #include "Brief/Brief.h"
+#include "HitFiles.h"
 #include "Search/BriefSearch.h"
 #include "Search/IndexingThread.h"
 #include "Search/SearchIndex.h"
@@ -18,6 +19,7 @@
 namespace gathra {
 namespace {
 
+using test::Files;
 using test::TempDir;
 using test::WriteFileBytes;
 
@@ -28,13 +30,6 @@ SearchRequest Ask(std::string query, int rankedAtMost, std::string entry = {}) {
     request.Entry = std::move(entry);
     request.RankedAtMost = rankedAtMost;
     return request;
-}
-
-std::vector<std::string> Files(const std::vector<SearchHit>& hits) {
-    std::vector<std::string> files;
-    for (const SearchHit& hit : hits)
-        files.push_back(hit.File);
-    return files;
 }
 
 // Page i of run r: "common" i + 1 times in a text of the same length, so that every page has a

@@ -1,4 +1,5 @@
 #include "Search/SearchIndex.h"
+#include "HitFiles.h"
 #include "Platform/OutputFile.h"
 #include "Run/NavigationBar.h"
 #include "Search/BriefSearch.h"
@@ -15,6 +16,7 @@
 namespace gathra {
 namespace {
 
+using test::Files;
 using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
@@ -142,13 +144,6 @@ SearchRequest Ask(std::string query, int limit = 20, std::string entry = {},
     request.Entry = std::move(entry);
     request.Since = std::move(since);
     return request;
-}
-
-std::vector<std::string> Files(const std::vector<SearchHit>& hits) {
-    std::vector<std::string> files;
-    for (const SearchHit& hit : hits)
-        files.push_back(hit.File);
-    return files;
 }
 
 TEST(SearchIndex, AddSearchReuseAndRemove) {
