@@ -79,6 +79,17 @@ std::string TFetchAhead::KeyOf(const TFetchRequest& r, bool spoolsFiles) {
     return key;
 }
 
+std::shared_ptr<TFetchAhead::Job> TFetchAhead::NewJob(const TFetchRequest& request,
+                                                      bool spoolsFiles, const std::string& key,
+                                                      std::int64_t seq) {
+    auto job = std::make_shared<Job>();
+    job->Seq = seq;
+    job->Request = request;
+    job->Buffer.SetSpoolsFiles(spoolsFiles);
+    jobs_.emplace(key, job);
+    return job;
+}
+
 void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
     // Local files are read where they are asked for; there is nothing to win ahead.
     if (request.Address.rfind("file:", 0) == 0) return;
@@ -86,12 +97,27 @@ void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
     {
         std::lock_guard lock(mutex_);
         if (stopping_ || jobs_.count(key) != 0) return;
-        auto job = std::make_shared<Job>();
-        job->Seq = ++expected_;
-        job->Request = request;
-        job->Buffer.SetSpoolsFiles(spoolsFiles);
-        jobs_.emplace(key, job);
-        queue_.push_back(job);
+        queue_.push_back(NewJob(request, spoolsFiles, key, ++expected_));
+    }
+    changed_.notify_all();
+}
+
+void TFetchAhead::ExpectFirst(const std::vector<std::pair<TFetchRequest, bool>>& requests) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) return;
+        // Numbered below everything expected so far, in their own order; they go to the front of
+        // what waits to begin, in that order.
+        first_ -= static_cast<std::int64_t>(requests.size());
+        std::int64_t seq = first_;
+        auto at = queue_.begin();
+        for (const auto& [request, spoolsFiles] : requests) {
+            const std::string key = KeyOf(request, spoolsFiles);
+            if (request.Address.rfind("file:", 0) == 0 || jobs_.count(key) != 0) continue;
+            auto job = NewJob(request, spoolsFiles, key, seq++);
+            job->First = true;
+            at = std::next(queue_.insert(at, job));
+        }
     }
     changed_.notify_all();
 }
@@ -103,10 +129,14 @@ void TFetchAhead::Work() {
         changed_.wait(lock, [&] {
             if (stopping_) return true;
             if (queue_.empty()) return false;
+            // The run waits for an address asked for; what a page about to be stored names
+            // is asked for next, and may go past the window by one per worker.
+            const Job& next = *queue_.front();
+            if (next.Asked) return true;
             std::size_t waiting = 0;
             for (const auto& [key, job] : jobs_)
                 waiting += job->Started ? 1 : 0;
-            return waiting < window_;
+            return waiting < window_ + (next.First ? workers_.size() : 0);
         });
         if (stopping_) return;
         std::shared_ptr<Job> job = queue_.front();
@@ -138,12 +168,18 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
             jobs_.erase(found);
             DropBefore(job->Seq);
             if (!job->Started) {
-                // Not begun yet: fetched here instead, and nothing waits for it any more.
                 queue_.erase(std::find(queue_.begin(), queue_.end(), job));
-                job.reset();
-            } else {
-                changed_.wait(lock, [&] { return job->Done; });
+                if (running_ < static_cast<int>(workers_.size())) {
+                    // Not begun yet: the next fetch of a worker that is free.
+                    job->Asked = true;
+                    queue_.push_front(job);
+                    changed_.notify_all();
+                } else {
+                    // Every worker is busy: fetched here instead.
+                    job.reset();
+                }
             }
+            if (job != nullptr) changed_.wait(lock, [&] { return job->Done; });
             changed_.notify_all();
         }
     }
@@ -158,7 +194,7 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
     return job->Result;
 }
 
-void TFetchAhead::DropBefore(std::uint64_t seq) {
+void TFetchAhead::DropBefore(std::int64_t seq) {
     // What was expected before and not asked for when its turn came will not be asked for: it
     // is dropped (unstarted, it is never fetched), so that it holds no room of the window.
     for (auto at = jobs_.begin(); at != jobs_.end();) {
@@ -169,6 +205,11 @@ void TFetchAhead::DropBefore(std::uint64_t seq) {
         if (!at->second->Started) queue_.erase(std::find(queue_.begin(), queue_.end(), at->second));
         at = jobs_.erase(at);
     }
+}
+
+std::size_t TFetchAhead::Pending() {
+    std::lock_guard lock(mutex_);
+    return jobs_.size();
 }
 
 std::size_t TFetchAhead::Ready() {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace gathra {
@@ -34,6 +35,9 @@ public:
     // The run will ask for request (a buffer that spools files as spoolsFiles says). An address
     // already expected is not fetched twice.
     void Expect(const TFetchRequest& request, bool spoolsFiles);
+    // The run will ask for these next, in this order, before anything expected so far (what a
+    // page about to be stored refers to). An address already expected keeps its place.
+    void ExpectFirst(const std::vector<std::pair<TFetchRequest, bool>>& requests);
     // The answer to request: the one fetched ahead, waited for, or else a fetch made now on the
     // calling thread. A disk error of a fetch ahead is thrown here, as the fetch itself would.
     TFetchResult Fetch(const TFetchRequest& request, TResponseBuffer& buffer);
@@ -41,6 +45,8 @@ public:
     void Forget();
     // Answers fetched and not yet asked for.
     std::size_t Ready();
+    // Addresses expected and not yet asked for: waiting, under way or fetched.
+    std::size_t Pending();
     // How many answers may wait at once.
     std::size_t Window() const { return window_; }
 
@@ -50,13 +56,18 @@ private:
         TResponseBuffer Buffer;
         TFetchResult Result;
         std::exception_ptr Error;
-        std::uint64_t Seq = 0; // the order of Expect
+        // The order the run asks in: Expect counts up, ExpectFirst places before everything.
+        std::int64_t Seq = 0;
+        bool First = false; // expected by ExpectFirst
+        bool Asked = false; // the run waits for it
         bool Started = false;
         bool Done = false;
     };
     static std::string KeyOf(const TFetchRequest& request, bool spoolsFiles);
     void Work();
-    void DropBefore(std::uint64_t seq);
+    void DropBefore(std::int64_t seq);
+    std::shared_ptr<Job> NewJob(const TFetchRequest& request, bool spoolsFiles,
+                                const std::string& key, std::int64_t seq);
 
     TNetContext& net_;
     const std::size_t window_;
@@ -65,7 +76,8 @@ private:
     std::map<std::string, std::shared_ptr<Job>> jobs_; // by key: waiting, under way or done
     std::deque<std::shared_ptr<Job>> queue_;           // not started yet, in the run's order
     int running_ = 0;
-    std::uint64_t expected_ = 0;
+    std::int64_t expected_ = 0; // the last Seq of Expect
+    std::int64_t first_ = 0;    // the first Seq of the last ExpectFirst
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

@@ -17,7 +17,6 @@
 #include <optional>
 #include <system_error>
 #include <tuple>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -160,30 +159,73 @@ void StoreAsItCame(TRunContext& run, PageRecord* record, TResponseBuffer& buffer
 
 } // namespace
 
-// Names the next pages of a level that SpiderPage will fetch, in its order, so that they are
-// fetched ahead (fast transfers): as many as may wait, each address once, and none that is stored
-// deeply enough already. Called before each page, so that what the pages before it stored is
-// seen.
-void ExpectAhead(TRunContext& run, const TWebPage& entry, const TEntryNames& names,
-                 const TLList& queue, std::int32_t t) {
-    if (run.Ahead == nullptr || run.PageTable == nullptr) return;
-    std::unordered_set<std::string> named;
-    std::size_t left = run.Ahead->Window();
-    for (const TextRecord* record = queue.First(); record != nullptr && left > 0;
-         record = record->Next, --left) {
-        const std::string_view key(record->Text);
-        const std::int32_t depth = record->Flag == 1 ? t : OneLevelLess(t);
-        std::string tableKey(key.substr(0, key.find('#')));
-        if (depth < 0 || !named.insert(tableKey).second) continue;
-        const PageRecord* stored = run.PageTable->Find(tableKey);
-        if (stored != nullptr && stored->Loaded == 1 && stored->Depth >= depth) continue;
+namespace {
+
+// Names the pages SpiderPage will fetch next, in its order, so that they are fetched ahead (fast
+// transfers): as many as may wait, each address once, and none that is stored deeply enough
+// already. It goes on from the page it looked at last, so each queued page is looked at once;
+// when a level's queue is looked through, it goes on into the next level's queue, which the pages
+// of this level fill as they are stored. Every page of the level before the next level's first
+// was looked at first, so one stored by this level is named once, for this level.
+class TLookAhead {
+public:
+    TLookAhead(TRunContext& run, const TWebPage& entry, const TEntryNames& names)
+        : run_(run), entry_(entry), names_(names) {}
+
+    // Called before each page of level `level` (whose pages of Flag 1 have depth t), so that
+    // what the pages before it stored is seen.
+    void Expect(std::int64_t level, std::int32_t t) {
+        if (run_.Ahead == nullptr || run_.PageTable == nullptr) return;
+        if (level_ < level) {
+            level_ = level;
+            last_ = nullptr;
+        }
+        while (run_.Ahead->Pending() < run_.Ahead->Window()) {
+            const bool thisLevel = level_ == level;
+            const TLList* queue =
+                run_.LevelQueue[thisLevel ? run_.LevelSelector : 1 - run_.LevelSelector].get();
+            const TextRecord* record = last_ != nullptr   ? last_->Next
+                                       : queue != nullptr ? queue->First()
+                                                          : nullptr;
+            if (record == nullptr) {
+                if (!thisLevel) return;
+                level_ = level + 1;
+                last_ = nullptr;
+                continue;
+            }
+            last_ = record;
+            ExpectPage(*record, thisLevel ? t : OneLevelLess(t));
+        }
+    }
+
+    // The first record of level `level`'s queue is about to be removed.
+    void Removing(std::int64_t level, const TextRecord* record) {
+        if (level_ == level && last_ == record) last_ = nullptr;
+    }
+
+private:
+    void ExpectPage(const TextRecord& record, std::int32_t t) {
+        const std::string_view key(record.Text);
+        const std::int32_t depth = record.Flag == 1 ? t : OneLevelLess(t);
+        if (depth < 0) return;
+        const PageRecord* stored = run_.PageTable->Find(key.substr(0, key.find('#')));
+        if (stored != nullptr && stored->Loaded == 1 && stored->Depth >= depth) return;
         std::string address(
             key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
-        run.Ahead->Expect(RunFetchRequest(run, entry, address, names.EntryAddress,
-                                          entry.LoadImages != 0, entry.LoadBinaries != 0),
-                          true);
+        // An address expected already and not asked for yet is not expected again.
+        run_.Ahead->Expect(RunFetchRequest(run_, entry_, address, names_.EntryAddress,
+                                           entry_.LoadImages != 0, entry_.LoadBinaries != 0),
+                           true);
     }
-}
+
+    TRunContext& run_;
+    const TWebPage& entry_;
+    const TEntryNames& names_;
+    std::int64_t level_ = 0;           // the level of the queue looked at
+    const TextRecord* last_ = nullptr; // the record of that queue looked at last; none: its first
+};
+
+} // namespace
 
 void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
                 std::int32_t depth, bool inFrame, bool siteMapOn) {
@@ -319,6 +361,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
         // The levels below never read the top page again: its memory is not held through them.
         std::string().swap(page);
 
+        TLookAhead lookAhead(run, entry, names);
         std::int32_t t = entry.SpiderDepth;
         for (std::int64_t level = 2;; ++level, t = OneLevelLess(t)) {
             if (run.SkipOrAbort()) break;
@@ -328,10 +371,11 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
             if (entry.SpiderDepth > 1)
                 ShowItem(run, ProgressLabel::CurrDepth, LevelText(level, entry.SpiderDepth));
             for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
-                ExpectAhead(run, entry, names, *queue, t);
+                lookAhead.Expect(level, t);
                 // The record is removed before the page is stored, so a copy of its text is used.
                 std::string key(record->Text);
                 bool frame = record->Flag == 1;
+                lookAhead.Removing(level, record);
                 queue->Remove(record);
                 SpiderPage(run, entry, names, key, frame ? t : OneLevelLess(t), frame,
                            entry.SpiderDepth > 1);

@@ -1,11 +1,14 @@
 #pragma once
-#include "Platform/OutputFile.h"
 #include "Net/HttpClient.h"
 #include "Net/ResponseBuffer.h"
+#include "Platform/OutputFile.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace gathra {
 
@@ -13,6 +16,22 @@ struct TRunContext;
 struct TRunState;
 struct TWebPage;
 struct FileNameCounters;
+
+// The fetches the rewrite of a page will make, found before it by a scan that fetches and writes
+// nothing (fast transfers fetch them ahead), in the order the rewrite makes them. Only fetches
+// that are certain are listed: one that an earlier fetch of the same rewrite may make needless
+// (the same address again, anything a stylesheet's own references may name) is left to be made
+// when asked for.
+struct TFetchPlan {
+    std::vector<std::pair<TFetchRequest, bool>> Fetches; // each with whether it spools files
+    std::unordered_set<std::string> Addresses;           // listed, or no longer certain
+    bool AfterStylesheet = false; // a stylesheet is listed: resources after it are not certain
+
+    // Lists the fetch of address (when nothing listed it before) for a request made by `make`.
+    template <typename Make> void Add(const std::string& address, bool spoolsFiles, Make make) {
+        if (Addresses.insert(address).second) Fetches.emplace_back(make(), spoolsFiles);
+    }
+};
 
 // What RewritePage needs to know about one stored page.
 struct TPageContext {
@@ -56,6 +75,10 @@ struct TPageContext {
     std::string SummaryName;
     std::string SiteMapName; // may be empty
     std::string EntryName;
+
+    // Set while the page is scanned for its fetches: nothing is fetched or written, what would
+    // be fetched is listed here.
+    TFetchPlan* Plan = nullptr;
 };
 
 // The placeholder written for an image that is not retrieved.
@@ -73,6 +96,9 @@ std::string EntryAddressOf(std::string_view address);
 // page's first byte or after its last; the closing NUL is not written. Linear in the page size.
 // Throws TDiskError for "Disk Full" and write failures.
 void RewritePage(TPageContext& page);
+// Fast transfers: names to the run's fetch-ahead, before the rewrite, the pictures and resources
+// the rewrite of the page will fetch (RewritePage does this itself).
+void ExpectPageFetches(TPageContext& page);
 inline constexpr size_t kReleasedPageBytes = 4u << 20;
 
 // Stores the image whose value runs from `valueStart` to `valueEnd` in `value`, resolved against
@@ -80,6 +106,8 @@ inline constexpr size_t kReleasedPageBytes = 4u << 20;
 // stored during the entry is not fetched again. False (nothing written) when it could not be
 // fetched or named.
 bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page);
+// Lists in page.Plan the fetch StoreImage would make for `value` now.
+void PlanImage(std::string_view value, TPageContext& page);
 
 // Records `fileName` in the catalogue, creates it in the run folder and copies the response into
 // it without its header and without the closing NUL. The free space is checked before the
