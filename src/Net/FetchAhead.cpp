@@ -79,47 +79,77 @@ std::string TFetchAhead::KeyOf(const TFetchRequest& r, bool spoolsFiles) {
     return key;
 }
 
-std::shared_ptr<TFetchAhead::Job> TFetchAhead::NewJob(const TFetchRequest& request,
-                                                      bool spoolsFiles, const std::string& key,
-                                                      std::int64_t seq) {
+std::shared_ptr<TFetchAhead::Job> TFetchAhead::Add(const TFetchRequest& request, bool spoolsFiles,
+                                                   Seq order) {
+    // Local files are read where they are asked for; there is nothing to win ahead.
+    if (request.Address.rfind("file:", 0) == 0) return nullptr;
+    const std::string key = KeyOf(request, spoolsFiles);
+    if (stopping_ || jobs_.count(key) != 0) return nullptr;
     auto job = std::make_shared<Job>();
-    job->Seq = seq;
+    job->Order = order;
     job->Request = request;
     job->Buffer.SetSpoolsFiles(spoolsFiles);
     jobs_.emplace(key, job);
+    // Mostly at the end or near the front: looked for from the end.
+    auto at = queue_.end();
+    while (at != queue_.begin() && order < (*std::prev(at))->Order)
+        --at;
+    queue_.insert(at, job);
     return job;
 }
 
 void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
-    // Local files are read where they are asked for; there is nothing to win ahead.
-    if (request.Address.rfind("file:", 0) == 0) return;
-    const std::string key = KeyOf(request, spoolsFiles);
     {
         std::lock_guard lock(mutex_);
-        if (stopping_ || jobs_.count(key) != 0) return;
-        queue_.push_back(NewJob(request, spoolsFiles, key, ++expected_));
+        Add(request, spoolsFiles, {expected_ + 1, 0});
+        expected_ += 1;
     }
     changed_.notify_all();
 }
 
-void TFetchAhead::ExpectFirst(const std::vector<std::pair<TFetchRequest, bool>>& requests) {
+void TFetchAhead::AddAll(const Requests& requests, std::int64_t page, bool first) {
+    for (const auto& [request, spoolsFiles] : requests)
+        if (auto job = Add(request, spoolsFiles, {page, ++after_})) job->First = first;
+}
+
+void TFetchAhead::ExpectFirst(const Requests& requests) {
     {
         std::lock_guard lock(mutex_);
-        if (stopping_) return;
-        // Numbered below everything expected so far, in their own order; they go to the front of
-        // what waits to begin, in that order.
-        first_ -= static_cast<std::int64_t>(requests.size());
-        std::int64_t seq = first_;
-        auto at = queue_.begin();
-        for (const auto& [request, spoolsFiles] : requests) {
-            const std::string key = KeyOf(request, spoolsFiles);
-            if (request.Address.rfind("file:", 0) == 0 || jobs_.count(key) != 0) continue;
-            auto job = NewJob(request, spoolsFiles, key, seq++);
-            job->First = true;
-            at = std::next(queue_.insert(at, job));
-        }
+        AddAll(requests, asked_, true);
     }
     changed_.notify_all();
+}
+
+bool TFetchAhead::ExpectAfter(const TFetchRequest& page, bool spoolsFiles,
+                              const Requests& requests) {
+    {
+        std::lock_guard lock(mutex_);
+        auto found = jobs_.find(KeyOf(page, spoolsFiles));
+        if (found == jobs_.end() || found->second->Order.second != 0) return false;
+        AddAll(requests, found->second->Order.first, false);
+    }
+    changed_.notify_all();
+    return true;
+}
+
+TFetchAhead::Peeked TFetchAhead::Peek(const TFetchRequest& page, bool spoolsFiles,
+                                      std::size_t maxBytes) {
+    Peeked peeked;
+    std::lock_guard lock(mutex_);
+    auto found = jobs_.find(KeyOf(page, spoolsFiles));
+    if (found == jobs_.end()) return peeked;
+    const Job& job = *found->second;
+    if (!job.Done) {
+        peeked.State = Peeked::Waiting;
+        return peeked;
+    }
+    if (job.Error != nullptr || job.Buffer.Spool() != nullptr || job.Buffer.Size() > maxBytes)
+        return peeked;
+    peeked.State = Peeked::Ready;
+    peeked.Result = job.Result;
+    peeked.Bytes = job.Buffer.Bytes();
+    peeked.HasHeader = job.Buffer.HasHeader();
+    return peeked;
 }
 
 void TFetchAhead::Work() {
@@ -166,7 +196,11 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
         if (found != jobs_.end()) {
             job = found->second;
             jobs_.erase(found);
-            DropBefore(job->Seq);
+            // A page asked for passes over what was expected before it.
+            if (job->Order.second == 0) {
+                DropBefore(job->Order);
+                asked_ = job->Order.first;
+            }
             if (!job->Started) {
                 queue_.erase(std::find(queue_.begin(), queue_.end(), job));
                 if (running_ < static_cast<int>(workers_.size())) {
@@ -194,11 +228,11 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
     return job->Result;
 }
 
-void TFetchAhead::DropBefore(std::int64_t seq) {
+void TFetchAhead::DropBefore(Seq order) {
     // What was expected before and not asked for when its turn came will not be asked for: it
     // is dropped (unstarted, it is never fetched), so that it holds no room of the window.
     for (auto at = jobs_.begin(); at != jobs_.end();) {
-        if (at->second->Seq >= seq) {
+        if (!(at->second->Order < order)) {
             ++at;
             continue;
         }

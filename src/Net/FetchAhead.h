@@ -20,6 +20,11 @@ namespace gathra {
 // ahead or, for an address not named before, what is fetched there and then. So the run stores,
 // names and numbers everything in the same order whatever the number of connections.
 //
+// The run's order is one of pages (Expect), each followed by what its storing fetches
+// (ExpectFirst for the page being stored, ExpectAfter for a page after it). Asking for a page
+// drops whatever was expected before it and not asked for (the run passed it over); a page's
+// pictures asked for out of their order (another page named one of them first) drop nothing.
+//
 // The fetches ahead run on threads of their own over the run's connection pool, which keeps to
 // its connections per host; at most Window() answers wait in memory (a file's body over the
 // spool threshold waits on disk). Stop and Skip end them with the run's flags and canceller;
@@ -35,9 +40,24 @@ public:
     // The run will ask for request (a buffer that spools files as spoolsFiles says). An address
     // already expected is not fetched twice.
     void Expect(const TFetchRequest& request, bool spoolsFiles);
-    // The run will ask for these next, in this order, before anything expected so far (what a
-    // page about to be stored refers to). An address already expected keeps its place.
-    void ExpectFirst(const std::vector<std::pair<TFetchRequest, bool>>& requests);
+    // The run will ask for these next, in this order, before any page expected so far (what the
+    // page being stored fetches). An address already expected keeps its place.
+    using Requests = std::vector<std::pair<TFetchRequest, bool>>; // each with spoolsFiles
+    void ExpectFirst(const Requests& requests);
+    // The run will ask for these, in this order, right after page (expected with spoolsFiles),
+    // before the pages expected after it. False when that page is not expected.
+    bool ExpectAfter(const TFetchRequest& page, bool spoolsFiles, const Requests& requests);
+
+    // A copy of what was fetched ahead for page (expected with spoolsFiles): Ready with its
+    // result and bytes when it is fetched and held in memory, at most maxBytes; Waiting while it
+    // is being fetched or waits to be; None when it is not expected (or held elsewhere).
+    struct Peeked {
+        enum { None, Waiting, Ready } State = None;
+        TFetchResult Result;
+        std::string Bytes;
+        bool HasHeader = false;
+    };
+    Peeked Peek(const TFetchRequest& page, bool spoolsFiles, std::size_t maxBytes);
     // The answer to request: the one fetched ahead, waited for, or else a fetch made now on the
     // calling thread. A disk error of a fetch ahead is thrown here, as the fetch itself would.
     TFetchResult Fetch(const TFetchRequest& request, TResponseBuffer& buffer);
@@ -51,13 +71,15 @@ public:
     std::size_t Window() const { return window_; }
 
 private:
+    // The place in the run's order: the page's number (in the order of Expect) and, after the
+    // page itself (0), what its storing fetches.
+    using Seq = std::pair<std::int64_t, std::int64_t>;
     struct Job {
         TFetchRequest Request;
         TResponseBuffer Buffer;
         TFetchResult Result;
         std::exception_ptr Error;
-        // The order the run asks in: Expect counts up, ExpectFirst places before everything.
-        std::int64_t Seq = 0;
+        Seq Order;
         bool First = false; // expected by ExpectFirst
         bool Asked = false; // the run waits for it
         bool Started = false;
@@ -65,9 +87,10 @@ private:
     };
     static std::string KeyOf(const TFetchRequest& request, bool spoolsFiles);
     void Work();
-    void DropBefore(std::int64_t seq);
-    std::shared_ptr<Job> NewJob(const TFetchRequest& request, bool spoolsFiles,
-                                const std::string& key, std::int64_t seq);
+    void DropBefore(Seq order);
+    // Makes and queues (in the run's order) a job unless request is expected already.
+    std::shared_ptr<Job> Add(const TFetchRequest& request, bool spoolsFiles, Seq order);
+    void AddAll(const Requests& requests, std::int64_t page, bool first);
 
     TNetContext& net_;
     const std::size_t window_;
@@ -76,8 +99,9 @@ private:
     std::map<std::string, std::shared_ptr<Job>> jobs_; // by key: waiting, under way or done
     std::deque<std::shared_ptr<Job>> queue_;           // not started yet, in the run's order
     int running_ = 0;
-    std::int64_t expected_ = 0; // the last Seq of Expect
-    std::int64_t first_ = 0;    // the first Seq of the last ExpectFirst
+    std::int64_t expected_ = 0; // the number of the last page expected
+    std::int64_t asked_ = 0;    // the number of the last page asked for
+    std::int64_t after_ = 0;    // the last number given to what a page's storing fetches
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

@@ -17,6 +17,7 @@
 #include <optional>
 #include <system_error>
 #include <tuple>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -198,24 +199,90 @@ public:
         }
     }
 
+    // Names the pictures that the storing of this level's pages fetched ahead (from the next
+    // page on, in their order, up to the first still being fetched) will fetch, so that they are
+    // fetched while the pages before them are stored. Called after Expect.
+    void PlanPictures(std::int64_t level, std::int32_t t) {
+        if (run_.Ahead == nullptr || run_.PageTable == nullptr) return;
+        if (plannedLevel_ != level) {
+            plannedLevel_ = level;
+            planned_ = nullptr;
+        }
+        const TLList* queue = run_.LevelQueue[run_.LevelSelector].get();
+        for (;;) {
+            // Only pages Expect looked at: one not expected yet is not fetched yet either.
+            if (level_ == level && (last_ == nullptr || planned_ == last_)) return;
+            const TextRecord* record = planned_ != nullptr ? planned_->Next
+                                       : queue != nullptr  ? queue->First()
+                                                           : nullptr;
+            if (record == nullptr) return;
+            std::optional<TFetchRequest> request = RequestOf(*record, t);
+            TFetchAhead::Peeked peeked;
+            if (request) peeked = run_.Ahead->Peek(*request, true, kMostPlannedBytes);
+            if (peeked.State == TFetchAhead::Peeked::Waiting) return;
+            planned_ = record;
+            if (peeked.State == TFetchAhead::Peeked::Ready)
+                PlanPage(*request, peeked, record->Flag == 1);
+        }
+    }
+
     // The first record of level `level`'s queue is about to be removed.
     void Removing(std::int64_t level, const TextRecord* record) {
         if (level_ == level && last_ == record) last_ = nullptr;
+        if (plannedLevel_ == level && planned_ == record) planned_ = nullptr;
     }
 
 private:
-    void ExpectPage(const TextRecord& record, std::int32_t t) {
+    // A page larger than this is only looked at when it is stored.
+    static constexpr std::size_t kMostPlannedBytes = std::size_t(1) << 20;
+
+    // The fetch SpiderPage will make for record, on a level whose frames have depth t; none
+    // when it will not fetch the page (too deep, or stored deeply enough already).
+    std::optional<TFetchRequest> RequestOf(const TextRecord& record, std::int32_t t) const {
         const std::string_view key(record.Text);
         const std::int32_t depth = record.Flag == 1 ? t : OneLevelLess(t);
-        if (depth < 0) return;
+        if (depth < 0) return std::nullopt;
         const PageRecord* stored = run_.PageTable->Find(key.substr(0, key.find('#')));
-        if (stored != nullptr && stored->Loaded == 1 && stored->Depth >= depth) return;
+        if (stored != nullptr && stored->Loaded == 1 && stored->Depth >= depth) return std::nullopt;
         std::string address(
             key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
+        return RunFetchRequest(run_, entry_, address, names_.EntryAddress, entry_.LoadImages != 0,
+                               entry_.LoadBinaries != 0);
+    }
+
+    void ExpectPage(const TextRecord& record, std::int32_t t) {
         // An address expected already and not asked for yet is not expected again.
-        run_.Ahead->Expect(RunFetchRequest(run_, entry_, address, names_.EntryAddress,
-                                           entry_.LoadImages != 0, entry_.LoadBinaries != 0),
-                           true);
+        if (std::optional<TFetchRequest> request = RequestOf(record, t))
+            run_.Ahead->Expect(*request, true);
+    }
+
+    // Prepares a copy of a page fetched ahead as SpiderPage prepares the page, and scans it for
+    // the pictures its storing will fetch, without fetching or writing anything.
+    void PlanPage(const TFetchRequest& request, TFetchAhead::Peeked& peeked, bool inFrame) {
+        const TFetchResult& fetched = peeked.Result;
+        if (fetched.Result == 0 || ((fetched.IsBinary || fetched.IsText) && fetched.IsContent))
+            return;
+        TResponseBuffer buffer;
+        buffer.MutableBytes() = std::move(peeked.Bytes);
+        buffer.SetHasHeader(peeked.HasHeader);
+        PrepareBody(buffer, true, run_.Settings != nullptr && run_.Settings->KeepPageResources);
+        TOutputFile unused; // nothing is written while planning
+        const std::string siteMapLink = SiteMapLinkOf(entry_, names_);
+        TPageContext ctx =
+            MakeContext(run_, entry_, names_, unused, buffer.MutableBytes(), siteMapLink);
+        TFetchPlan plan;
+        plan.Ahead = true;
+        plan.Before = &plannedAddresses_;
+        ctx.Plan = &plan;
+        ctx.BaseAddress = fetched.Address;
+        ctx.InFrame = inFrame;
+        ctx.IsContent = fetched.IsContent;
+        ctx.IsFrameset = WrapPage(ctx, TBarLinks{});
+        if (std::optional<std::string> base = TakeBaseHref(*ctx.Page)) ctx.BaseAddress = *base;
+        PlanRewrite(ctx);
+        if (plan.Fetches.empty()) return;
+        plannedAddresses_.insert(plan.Addresses.begin(), plan.Addresses.end());
+        run_.Ahead->ExpectAfter(request, true, plan.Fetches);
     }
 
     TRunContext& run_;
@@ -223,6 +290,9 @@ private:
     const TEntryNames& names_;
     std::int64_t level_ = 0;           // the level of the queue looked at
     const TextRecord* last_ = nullptr; // the record of that queue looked at last; none: its first
+    std::int64_t plannedLevel_ = 0;    // the level PlanPictures looks at
+    const TextRecord* planned_ = nullptr; // the record it looked at last; none: the first
+    std::unordered_set<std::string> plannedAddresses_; // pictures named ahead this entry
 };
 
 } // namespace
@@ -372,6 +442,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
                 ShowItem(run, ProgressLabel::CurrDepth, LevelText(level, entry.SpiderDepth));
             for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
                 lookAhead.Expect(level, t);
+                lookAhead.PlanPictures(level, t);
                 // The record is removed before the page is stored, so a copy of its text is used.
                 std::string key(record->Text);
                 bool frame = record->Flag == 1;

@@ -537,6 +537,10 @@ void ExpectPageFetches(TPageContext& page) {
     if (!plan.Fetches.empty()) page.Run->Ahead->ExpectFirst(plan.Fetches);
 }
 
+void PlanRewrite(TPageContext& page) {
+    if (page.Plan != nullptr) Scanner(page).Run();
+}
+
 std::string EntryAddressOf(std::string_view address) {
     // A secure address keeps its scheme, as every link resolved on its page does.
     if (IsSecureAddress(address)) return std::string(address);

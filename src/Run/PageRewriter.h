@@ -17,18 +17,24 @@ struct TRunState;
 struct TWebPage;
 struct FileNameCounters;
 
-// The fetches the rewrite of a page will make, found before it by a scan that fetches and writes
-// nothing (fast transfers fetch them ahead), in the order the rewrite makes them. Only fetches
-// that are certain are listed: one that an earlier fetch of the same rewrite may make needless
-// (the same address again, anything a stylesheet's own references may name) is left to be made
-// when asked for.
+// The fetches the storing of a page will make, found before it by a scan that fetches and writes
+// nothing (fast transfers fetch them ahead), in the order it makes them. Only fetches that are
+// certain are listed: one that an earlier fetch may make needless (the same address again,
+// anything a stylesheet's own references may name) is left to be made when asked for.
 struct TFetchPlan {
     std::vector<std::pair<TFetchRequest, bool>> Fetches; // each with whether it spools files
     std::unordered_set<std::string> Addresses;           // listed, or no longer certain
     bool AfterStylesheet = false; // a stylesheet is listed: resources after it are not certain
+    // A page after the one being stored: the pages before it may still fetch and store anything
+    // but pictures not fetched before, so only those are listed, and none that a page of the
+    // run goes by (a page link's address: that page may be stored meanwhile).
+    bool Ahead = false;
+    // Addresses listed for the pages before (Ahead): not certain.
+    const std::unordered_set<std::string>* Before = nullptr;
 
     // Lists the fetch of address (when nothing listed it before) for a request made by `make`.
     template <typename Make> void Add(const std::string& address, bool spoolsFiles, Make make) {
+        if (Before != nullptr && Before->count(address) != 0) return;
         if (Addresses.insert(address).second) Fetches.emplace_back(make(), spoolsFiles);
     }
 };
@@ -99,6 +105,8 @@ void RewritePage(TPageContext& page);
 // Fast transfers: names to the run's fetch-ahead, before the rewrite, the pictures and resources
 // the rewrite of the page will fetch (RewritePage does this itself).
 void ExpectPageFetches(TPageContext& page);
+// Lists in page.Plan what the rewrite of the page would fetch now.
+void PlanRewrite(TPageContext& page);
 inline constexpr size_t kReleasedPageBytes = 4u << 20;
 
 // Stores the image whose value runs from `valueStart` to `valueEnd` in `value`, resolved against

@@ -87,7 +87,8 @@ TEST_F(FetchAheadTest, AnAddressExpectedButPassedOverIsNotFetched) {
 }
 
 // A run's script of expectations and questions: "E /p" expects /p, "F /a /b" expects /a and /b
-// before everything expected so far (what the page about to be stored names), "A /p" asks for /p.
+// before every page expected so far (what the page being stored names), "N /p /a" expects /a
+// after page /p once /p is fetched, "A /p" asks for /p.
 struct OrderCase {
     const char* Name;
     int Workers;
@@ -122,6 +123,17 @@ TEST_P(FetchAheadOrderTest, AnswersEachAddressOnceWithItsOwnBody) {
                 first.emplace_back(Request(path), false);
             ahead.ExpectFirst(first);
         }
+        if (step[0] == 'N') {
+            std::vector<std::pair<TFetchRequest, bool>> after;
+            for (size_t i = 1; i < paths.size(); ++i)
+                after.emplace_back(Request(paths[i]), false);
+            // The page must be fetched before its pictures are named.
+            for (int i = 0; i < 1000 && ahead.Peek(Request(paths[0]), false, 1 << 20).State !=
+                                            TFetchAhead::Peeked::Ready;
+                 ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            EXPECT_TRUE(ahead.ExpectAfter(Request(paths[0]), false, after));
+        }
         if (step[0] != 'A') continue;
         TResponseBuffer answer;
         EXPECT_TRUE(ahead.Fetch(Request(paths[0]), answer).IsContent) << paths[0];
@@ -152,6 +164,16 @@ INSTANTIATE_TEST_SUITE_P(
                   6,
                   {"E /p1", "A /p1", "F /i1 /i2 /i3", "A /i1", "E /q1 /q2", "A /i2", "A /i3",
                    "A /q1", "F /i4", "A /i4", "A /q2"}},
+        // A picture asked for before the one named first (a stylesheet of the page names it):
+        // the first is still there when asked for.
+        OrderCase{"PictureAskedOutOfItsOrder",
+                  6,
+                  {"E /p1 /p2", "A /p1", "F /a /b /c", "A /c", "A /a", "A /b", "A /p2"}},
+        // The pictures of a later page, named while it waits, asked for by an earlier page
+        // first: the pages between are not passed over.
+        OrderCase{"LaterPagesPictureAskedEarly",
+                  6,
+                  {"E /p1 /p2 /p3", "N /p3 /c /d", "A /p1", "A /d", "A /p2", "A /p3", "A /c"}},
         // More pictures than the window holds, with one worker.
         OrderCase{"MorePicturesThanTheWindow",
                   1,
