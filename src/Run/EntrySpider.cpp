@@ -221,10 +221,15 @@ public:
             if (request) peeked = run_.Ahead->Peek(*request, true, kMostPlannedBytes);
             if (peeked.State == TFetchAhead::Peeked::Waiting) return;
             planned_ = record;
-            if (peeked.State == TFetchAhead::Peeked::Ready)
-                PlanPage(*request, peeked, record->Flag == 1);
+            if (peeked.State == TFetchAhead::Peeked::Ready &&
+                PlanPage(*request, peeked, record->Flag == 1))
+                whole_.emplace(record->Text);
         }
     }
+
+    // Whether every fetch of the storing of page `key` was expected (its scan ahead left out
+    // nothing): it need not be scanned again.
+    bool TakeWhole(const std::string& key) { return whole_.erase(key) != 0; }
 
     // The first record of level `level`'s queue is about to be removed.
     void Removing(std::int64_t level, const TextRecord* record) {
@@ -257,11 +262,12 @@ private:
     }
 
     // Prepares a copy of a page fetched ahead as SpiderPage prepares the page, and scans it for
-    // the pictures its storing will fetch, without fetching or writing anything.
-    void PlanPage(const TFetchRequest& request, TFetchAhead::Peeked& peeked, bool inFrame) {
+    // the pictures its storing will fetch, without fetching or writing anything. True when
+    // that is all it will fetch.
+    bool PlanPage(const TFetchRequest& request, TFetchAhead::Peeked& peeked, bool inFrame) {
         const TFetchResult& fetched = peeked.Result;
         if (fetched.Result == 0 || ((fetched.IsBinary || fetched.IsText) && fetched.IsContent))
-            return;
+            return false;
         TResponseBuffer buffer;
         buffer.MutableBytes() = std::move(peeked.Bytes);
         buffer.SetHasHeader(peeked.HasHeader);
@@ -280,9 +286,9 @@ private:
         ctx.IsFrameset = WrapPage(ctx, TBarLinks{});
         if (std::optional<std::string> base = TakeBaseHref(*ctx.Page)) ctx.BaseAddress = *base;
         PlanRewrite(ctx);
-        if (plan.Fetches.empty()) return;
+        if (plan.Fetches.empty()) return !plan.Partial;
         plannedAddresses_.insert(plan.Addresses.begin(), plan.Addresses.end());
-        run_.Ahead->ExpectAfter(request, true, plan.Fetches);
+        return run_.Ahead->ExpectAfter(request, true, plan.Fetches) && !plan.Partial;
     }
 
     TRunContext& run_;
@@ -293,12 +299,13 @@ private:
     std::int64_t plannedLevel_ = 0;    // the level PlanPictures looks at
     const TextRecord* planned_ = nullptr; // the record it looked at last; none: the first
     std::unordered_set<std::string> plannedAddresses_; // pictures named ahead this entry
+    std::unordered_set<std::string> whole_; // pages whose every fetch is expected, by key
 };
 
 } // namespace
 
 void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
-                std::int32_t depth, bool inFrame, bool siteMapOn) {
+                std::int32_t depth, bool inFrame, bool siteMapOn, bool fetchesExpected) {
     if (run.SkipOrAbort() || depth < 0 || run.PageTable == nullptr) return;
     std::string address(
         key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
@@ -375,6 +382,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     if (record->Toc != nullptr) run.CurrentTocList = record->Toc->ChildList();
     ctx.RemainingDepth = depth;
     ctx.IsContent = fetched.IsContent;
+    ctx.FetchesExpected = fetchesExpected;
     MarkAndRewrite(ctx);
     if (withBar) PrintBriefFooter(out, webLink, siteMapLink, names.SummaryName);
     WritePageClosing(out, ctx.IsFrameset, false);
@@ -449,7 +457,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
                 lookAhead.Removing(level, record);
                 queue->Remove(record);
                 SpiderPage(run, entry, names, key, frame ? t : OneLevelLess(t), frame,
-                           entry.SpiderDepth > 1);
+                           entry.SpiderDepth > 1, lookAhead.TakeWhole(key));
             }
         }
         notices.Finish();

@@ -245,6 +245,7 @@ std::optional<std::string> FetchResource(TPageContext& page, const std::string& 
 // certain.
 void PlanResource(TPageContext& page, const std::string& address, ResourceKind kind) {
     TFetchPlan& plan = *page.Plan;
+    plan.Partial = plan.Partial || plan.Ahead;
     if (plan.AfterStylesheet || plan.Ahead) return;
     plan.Add(address, kind != ResourceKind::Stylesheet,
              [&] { return PageFetchRequest(page, address); });

@@ -556,7 +556,8 @@ void RewritePage(TPageContext& page) {
     // by itself has all of its notice pages on disk before it is done, also when it fails.
     std::optional<TNoticeFlow> notices;
     if (!run.NoticesAcrossPages) notices.emplace(run, false);
-    if (run.Ahead != nullptr && page.Plan == nullptr) ExpectPageFetches(page);
+    if (run.Ahead != nullptr && page.Plan == nullptr && !page.FetchesExpected)
+        ExpectPageFetches(page);
     Scanner scanner(page);
     scanner.Run();
     // Parts of a large page's memory are gone: nobody may read the page any more.

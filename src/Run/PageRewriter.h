@@ -31,6 +31,8 @@ struct TFetchPlan {
     bool Ahead = false;
     // Addresses listed for the pages before (Ahead): not certain.
     const std::unordered_set<std::string>* Before = nullptr;
+    // Something the storing may fetch was left out as not certain yet (Ahead).
+    bool Partial = false;
 
     // Lists the fetch of address (when nothing listed it before) for a request made by `make`.
     template <typename Make> void Add(const std::string& address, bool spoolsFiles, Make make) {
@@ -85,6 +87,8 @@ struct TPageContext {
     // Set while the page is scanned for its fetches: nothing is fetched or written, what would
     // be fetched is listed here.
     TFetchPlan* Plan = nullptr;
+    // Every fetch of the rewrite was expected already: the page is not scanned for them first.
+    bool FetchesExpected = false;
 };
 
 // The placeholder written for an image that is not retrieved.

@@ -78,9 +78,11 @@ void PlanImage(std::string_view value, TPageContext& page) {
     if (run.PageTable == nullptr || page.Plan == nullptr) return;
     const std::string address = ImageAddress(value, page);
     const PageRecord* record = run.PageTable->Find(address);
-    if ((record != nullptr && (record->Loaded == 1 || page.Plan->Ahead)) ||
-        FailedBefore(run, address))
+    if ((record != nullptr && record->Loaded == 1) || FailedBefore(run, address)) return;
+    if (record != nullptr && page.Plan->Ahead) {
+        page.Plan->Partial = true;
         return;
+    }
     page.Plan->Add(address, true, [&] { return PageFetchRequest(page, address); });
 }
 
