@@ -79,21 +79,77 @@ std::string TFetchAhead::KeyOf(const TFetchRequest& r, bool spoolsFiles) {
     return key;
 }
 
-void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
+std::shared_ptr<TFetchAhead::Job> TFetchAhead::Add(const TFetchRequest& request, bool spoolsFiles,
+                                                   Seq order) {
     // Local files are read where they are asked for; there is nothing to win ahead.
-    if (request.Address.rfind("file:", 0) == 0) return;
+    if (request.Address.rfind("file:", 0) == 0) return nullptr;
     const std::string key = KeyOf(request, spoolsFiles);
+    if (stopping_ || jobs_.count(key) != 0) return nullptr;
+    auto job = std::make_shared<Job>();
+    job->Order = order;
+    job->Request = request;
+    job->Buffer.SetSpoolsFiles(spoolsFiles);
+    jobs_.emplace(key, job);
+    // Mostly at the end or near the front: looked for from the end.
+    auto at = queue_.end();
+    while (at != queue_.begin() && order < (*std::prev(at))->Order)
+        --at;
+    queue_.insert(at, job);
+    return job;
+}
+
+void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
     {
         std::lock_guard lock(mutex_);
-        if (stopping_ || jobs_.count(key) != 0) return;
-        auto job = std::make_shared<Job>();
-        job->Seq = ++expected_;
-        job->Request = request;
-        job->Buffer.SetSpoolsFiles(spoolsFiles);
-        jobs_.emplace(key, job);
-        queue_.push_back(job);
+        Add(request, spoolsFiles, {expected_ + 1, 0});
+        expected_ += 1;
     }
     changed_.notify_all();
+}
+
+void TFetchAhead::AddAll(const Requests& requests, std::int64_t page, bool first) {
+    for (const auto& [request, spoolsFiles] : requests)
+        if (auto job = Add(request, spoolsFiles, {page, ++after_})) job->First = first;
+}
+
+void TFetchAhead::ExpectFirst(const Requests& requests) {
+    {
+        std::lock_guard lock(mutex_);
+        AddAll(requests, asked_, true);
+    }
+    changed_.notify_all();
+}
+
+bool TFetchAhead::ExpectAfter(const TFetchRequest& page, bool spoolsFiles,
+                              const Requests& requests) {
+    {
+        std::lock_guard lock(mutex_);
+        auto found = jobs_.find(KeyOf(page, spoolsFiles));
+        if (found == jobs_.end() || found->second->Order.second != 0) return false;
+        AddAll(requests, found->second->Order.first, false);
+    }
+    changed_.notify_all();
+    return true;
+}
+
+TFetchAhead::Peeked TFetchAhead::Peek(const TFetchRequest& page, bool spoolsFiles,
+                                      std::size_t maxBytes) {
+    Peeked peeked;
+    std::lock_guard lock(mutex_);
+    auto found = jobs_.find(KeyOf(page, spoolsFiles));
+    if (found == jobs_.end()) return peeked;
+    const Job& job = *found->second;
+    if (!job.Done) {
+        peeked.State = Peeked::Waiting;
+        return peeked;
+    }
+    if (job.Error != nullptr || job.Buffer.Spool() != nullptr || job.Buffer.Size() > maxBytes)
+        return peeked;
+    peeked.State = Peeked::Ready;
+    peeked.Result = job.Result;
+    peeked.Bytes = job.Buffer.Bytes();
+    peeked.HasHeader = job.Buffer.HasHeader();
+    return peeked;
 }
 
 void TFetchAhead::Work() {
@@ -103,10 +159,14 @@ void TFetchAhead::Work() {
         changed_.wait(lock, [&] {
             if (stopping_) return true;
             if (queue_.empty()) return false;
+            // The run waits for an address asked for; what a page about to be stored names
+            // is asked for next, and may go past the window by one per worker.
+            const Job& next = *queue_.front();
+            if (next.Asked) return true;
             std::size_t waiting = 0;
             for (const auto& [key, job] : jobs_)
                 waiting += job->Started ? 1 : 0;
-            return waiting < window_;
+            return waiting < window_ + (next.First ? workers_.size() : 0);
         });
         if (stopping_) return;
         std::shared_ptr<Job> job = queue_.front();
@@ -136,14 +196,24 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
         if (found != jobs_.end()) {
             job = found->second;
             jobs_.erase(found);
-            DropBefore(job->Seq);
-            if (!job->Started) {
-                // Not begun yet: fetched here instead, and nothing waits for it any more.
-                queue_.erase(std::find(queue_.begin(), queue_.end(), job));
-                job.reset();
-            } else {
-                changed_.wait(lock, [&] { return job->Done; });
+            // A page asked for passes over what was expected before it.
+            if (job->Order.second == 0) {
+                DropBefore(job->Order);
+                asked_ = job->Order.first;
             }
+            if (!job->Started) {
+                queue_.erase(std::find(queue_.begin(), queue_.end(), job));
+                if (running_ < static_cast<int>(workers_.size())) {
+                    // Not begun yet: the next fetch of a worker that is free.
+                    job->Asked = true;
+                    queue_.push_front(job);
+                    changed_.notify_all();
+                } else {
+                    // Every worker is busy: fetched here instead.
+                    job.reset();
+                }
+            }
+            if (job != nullptr) changed_.wait(lock, [&] { return job->Done; });
             changed_.notify_all();
         }
     }
@@ -158,17 +228,22 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
     return job->Result;
 }
 
-void TFetchAhead::DropBefore(std::uint64_t seq) {
+void TFetchAhead::DropBefore(Seq order) {
     // What was expected before and not asked for when its turn came will not be asked for: it
     // is dropped (unstarted, it is never fetched), so that it holds no room of the window.
     for (auto at = jobs_.begin(); at != jobs_.end();) {
-        if (at->second->Seq >= seq) {
+        if (!(at->second->Order < order)) {
             ++at;
             continue;
         }
         if (!at->second->Started) queue_.erase(std::find(queue_.begin(), queue_.end(), at->second));
         at = jobs_.erase(at);
     }
+}
+
+std::size_t TFetchAhead::Pending() {
+    std::lock_guard lock(mutex_);
+    return jobs_.size();
 }
 
 std::size_t TFetchAhead::Ready() {
