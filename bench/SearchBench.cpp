@@ -3,7 +3,8 @@
 //   - the time of `--reindex` (ReindexBrief) over all of them,
 //   - the index's size against the bytes of the page files it covers,
 //   - the time of a query (SearchBrief: open the index, look at the run folders, search, 20
-//     hits with snippets) for rare and common words, a phrase and a prefix: median of 9 runs.
+//     hits with snippets) for rare and common words, a phrase and a prefix, with every match
+//     ranked and with the newest kRankedAtMost only: median of 9 runs.
 // Times are given as wall time and as this process's processor time.
 // Usage: SearchBench [FOLDER [RUNS [PAGES]]]   (FOLDER: where the brief goes; default a new folder
 // under /dev/shm or /tmp, removed at the end)
@@ -195,9 +196,21 @@ int main(int argc, char** argv) {
     std::printf("index: %.1f MB for %.1f MB of page files (%.0f%%)\n", indexBytes / 1048576.0,
                 pageFiles / 1048576.0, 100.0 * static_cast<double>(indexBytes) / pageFiles);
 
-    const char* const queries[] = {"\"river flood\"", "flood",   "weather", "weather today", "ka",
-                                   "kamiro*",         "ka ro mi"};
-    for (const char* query : queries) {
+    // The same shapes with every match ranked ("all") and with the bound the program uses, then
+    // the word on every page with other bounds, to choose it.
+    struct Query {
+        const char* Text;
+        int Bound;
+    };
+    std::vector<Query> queries;
+    for (const char* text : {"\"river flood\"", "flood", "weather", "weather today", "ka",
+                             "kamiro*", "ka ro mi", "ka flood", "ka OR flood"})
+        for (int bound : {0, kRankedAtMost})
+            queries.push_back({text, bound});
+    for (const char* text : {"ka", "ka ro mi", "ka OR flood"})
+        for (int bound : {1000, 2000, 3000, 5000, 10000, 20000})
+            if (bound != kRankedAtMost) queries.push_back({text, bound});
+    for (const auto& [query, bound] : queries) {
         std::vector<double> times, cpus;
         size_t found = 0;
         for (int i = 0; i < 9; ++i) {
@@ -205,6 +218,7 @@ int main(int argc, char** argv) {
             std::string error;
             SearchRequest request;
             request.Query = query;
+            request.RankedAtMost = bound;
             start = Clock::now();
             cpu = CpuSeconds();
             if (!SearchBrief(brief, request, hits, error)) {
@@ -217,8 +231,9 @@ int main(int argc, char** argv) {
         }
         std::sort(times.begin(), times.end());
         std::sort(cpus.begin(), cpus.end());
-        std::printf("query %-16s %2zu hits  median %7.1f ms wall, %7.1f ms processor\n", query,
-                    found, times[times.size() / 2], cpus[cpus.size() / 2]);
+        const std::string ranked = bound == 0 ? std::string("all") : std::to_string(bound);
+        std::printf("query %-16s ranked %-5s %2zu hits  median %7.1f ms wall, %7.1f ms processor\n",
+                    query, ranked.c_str(), found, times[times.size() / 2], cpus[cpus.size() / 2]);
     }
     if (own) fs::remove_all(folder);
     return 0;

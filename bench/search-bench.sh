@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The search index's cost and speed:
 #  1. indexing overhead: `gathra generate` of the crawl benchmark's site (bench/make-site.py
-#     --rich, served by nginx on loopback) at depth 3 and 5, with the index filled at the run's
-#     end and with --no-index; medians of RUNS runs (default 5) of each, run alternately;
+#     --rich, served by nginx on loopback) at depth 3 and 5, with the pages indexed as the run
+#     stores them and with --no-index; medians of RUNS runs (default 5) of each, run alternately;
 #  2. SearchBench (build it: cmake --build build --target SearchBench): a brief of 100,000
-#     stored pages: --reindex time, index size against the page files, query times.
+#     stored pages: --reindex time, index size against the page files, query times with every
+#     match ranked and with the newest 2,000 only, and for other bounds.
 # The machine may be shared: run it niced and read the load printed with the results.
 # Usage: bench/search-bench.sh [BUILD_DIR]   CASES="depth3" RUNS=3 SKIP_LARGE=1 to do less.
 set -euo pipefail

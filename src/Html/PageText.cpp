@@ -110,13 +110,18 @@ public:
     explicit FoldedText(std::string& out) : out_(out) {}
     void Blank() { pending_ = !out_.empty(); }
     void Add(std::string_view text) {
-        for (char c : text) {
-            if (IsWhite(c) || c == '\f') {
-                Blank();
-                continue;
+        // Whole words at a time.
+        size_t at = 0;
+        while (at < text.size()) {
+            size_t end = at;
+            while (end < text.size() && !IsWhite(text[end]) && text[end] != '\f')
+                ++end;
+            if (end > at) {
+                Flush();
+                out_.append(text.substr(at, end - at));
             }
-            Flush();
-            out_ += c;
+            if (end < text.size()) Blank();
+            at = end + 1;
         }
     }
     void AddDecoded(std::string_view decoded) {
@@ -148,16 +153,23 @@ bool BreaksWords(std::string_view tag) {
     size_t end = start;
     while (end < tag.size() && (IsAsciiLetter(tag[end]) || IsAsciiDigit(tag[end])))
         ++end;
-    std::string name(tag.substr(start, end - start));
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    // Lowered in place of a copy: no name that breaks words is longer than this.
+    char lowered[12];
+    if (end - start > sizeof lowered) return false;
+    for (size_t i = start; i < end; ++i)
+        lowered[i - start] =
+            tag[i] >= 'A' && tag[i] <= 'Z' ? static_cast<char>(tag[i] - 'A' + 'a') : tag[i];
+    const std::string_view name(lowered, end - start);
     return std::find(std::begin(kBreaking), std::end(kBreaking), name) != std::end(kBreaking);
 }
 
 // Text up to `end` (exclusive), references decoded, into `folded`.
 void AddText(std::string_view page, size_t from, size_t end, FoldedText& folded) {
+    // Only up to `end` is looked at: searching the rest of the page for the next "&" at every
+    // piece of text would read a page without one once for each of its tags.
+    const std::string_view text = page.substr(0, end);
     while (from < end) {
-        const size_t amp = page.find('&', from);
+        const size_t amp = text.find('&', from);
         const size_t stop = std::min(amp, end);
         folded.Add(page.substr(from, stop - from));
         if (stop == end) return;

@@ -11,6 +11,7 @@
 #include "Run/PageRewriter.h"
 #include "Run/RunContext.h"
 #include "Run/RunHost.h"
+#include "Run/RunIndexHook.h"
 #include "Settings/AppSettings.h"
 
 #include <filesystem>
@@ -387,6 +388,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     if (withBar) PrintBriefFooter(out, webLink, siteMapLink, names.SummaryName);
     WritePageClosing(out, ctx.IsFrameset, false);
     out.Close();
+    if (run.Indexing != nullptr) run.Indexing->PageStored(name);
 }
 
 bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,

@@ -20,6 +20,7 @@ namespace gathra {
 
 class Clock;
 class RunHost;
+class RunIndexing;
 class SocketCanceller;
 class TBrief;
 struct AppSettings;
@@ -40,6 +41,9 @@ struct TRunState : TNetContext {
 
     // The run catalogue: every file written into the run folder is recorded here first.
     TOutputFile Catalog;
+    // Where each page file goes once it is closed, to be indexed while the run goes on (null:
+    // the run's pages are indexed at its end, or not at all).
+    RunIndexing* Indexing = nullptr;
 
     // Addresses of images whose fetch failed; they are not asked for again.
     std::unordered_set<std::string> FailedImages;
@@ -77,7 +81,6 @@ struct TRunState : TNetContext {
     mutable std::uint64_t SpaceAllowance = 0;
     mutable std::uint64_t SpaceLookedAtBytes = 0;
     mutable bool SpaceLooked = false;
-
 };
 
 // What lives for one entry: made afresh when an entry begins (TSkeinThread::ResetEntryTables).

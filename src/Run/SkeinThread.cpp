@@ -188,6 +188,14 @@ void TSkeinThread::Run() {
         return;
     }
     outcome_.Started = true;
+    // The indexing thread ends with the run, whichever way the run ends.
+    struct EndIndexing {
+        TSkeinThread& Thread;
+        ~EndIndexing() {
+            Thread.run_.Indexing = nullptr;
+            Thread.indexing_.reset();
+        }
+    } endIndexing{*this};
     const std::string runFolder = folder.Path + "/";
     // The folder was made just now by this run, so it holds only what the run names in it: new
     // names need no look at the disk.
@@ -223,6 +231,10 @@ void TSkeinThread::RunBody() {
     summary_.emplace(run_.BriefFolder + summaryName);
     WriteSummaryFirstLines(*summary_, brief_.BriefName, options_.Settings->ProgramFolder);
     outcome_.StartStamp = WriteSummaryHead(*summary_, run_, brief_.BriefName, brief_.Comments);
+    if (options_.Index != nullptr) {
+        indexing_ = options_.Index->RunStarted(IndexedRun());
+        run_.Indexing = indexing_.get();
+    }
 
     flags_.AbortFlag = 0;
     options_.Host->LockControls(brief_);
@@ -389,10 +401,12 @@ void TSkeinThread::StoreTopPage(TWebPage& entry, const EntryTarget& target, TRes
     names.SiteMapName = siteMapName;
     names.EntryAddress = target.FetchAddress;
     names.StartStamp = outcome_.StartStamp;
+    if (run_.Indexing != nullptr) run_.Indexing->EntryStarted(entry.EntryName);
     bool frameset = SpiderEntry(run_, entry, names, buffer, page, isContent);
     if (!frameset) PrintBriefFooter(page, WebAddressLink(originalLink), siteMapName, summaryName);
     page << (frameset ? "</frameset></html>" : "</body></html>") << "\r\n";
     page.Close();
+    if (run_.Indexing != nullptr) run_.Indexing->PageStored(name);
     // Every file of the entry is closed now: links to names that changed meanwhile are mended.
     run_.NameFixups.Apply();
     options_.Host->SaveBrief(brief_);
@@ -449,16 +463,28 @@ std::string DiskBufferText(std::uint64_t freeBytes, std::uint64_t bufferBytes,
            " free. Lower that setting or make room on the disk.";
 }
 
-void TSkeinThread::IndexStoredPages() {
-    RunHost& host = *options_.Host;
-    host.SetStatusText(" Indexing");
+StoredRun TSkeinThread::IndexedRun() const {
     StoredRun stored;
     stored.BriefFile = brief_.FileName;
     stored.HomeFolder = brief_.HomeFolder;
     stored.ArchivePath = folderNumber_ + "\\" + outcome_.SummaryName;
     stored.StartStamp = outcome_.StartStamp;
     stored.EarlierRuns = brief_.ArchivePaths.size() > 1;
-    const std::string problem = options_.Index->RunStored(stored);
+    return stored;
+}
+
+void TSkeinThread::IndexStoredPages() {
+    RunHost& host = *options_.Host;
+    host.SetStatusText(" Indexing");
+    std::string problem;
+    if (indexing_ != nullptr) {
+        // Only what the indexing thread has not reached yet is left to wait for.
+        run_.Indexing = nullptr;
+        problem = indexing_->Finish(IndexedRun());
+        indexing_.reset();
+    } else {
+        problem = options_.Index->RunStored(IndexedRun());
+    }
     if (!problem.empty()) host.ShowIndexProblem(problem);
 }
 

@@ -4,6 +4,7 @@
 #include "Net/ResponseBuffer.h"
 #include "Run/FileNames.h"
 #include "Run/RunContext.h"
+#include "Run/RunIndexHook.h"
 
 #include <atomic>
 #include <cstdint>
@@ -16,7 +17,6 @@ namespace gathra {
 
 class Clock;
 class RunHost;
-class RunIndexHook;
 class SocketCanceller;
 class TBrief;
 struct AppSettings;
@@ -85,7 +85,8 @@ public:
         // Called on the run's thread as its very last act (after Start only), so that the
         // desktop program can let go of the thread object from its main thread without waiting.
         std::function<void()> OnFinished;
-        // Makes the stored pages searchable at the run's end; null: not indexed.
+        // Makes the stored pages searchable as they are stored or at the run's end; null: not
+        // indexed.
         RunIndexHook* Index = nullptr;
     };
 
@@ -123,6 +124,7 @@ private:
     void ReportDiskError(const std::string& cause = {},
                          const std::optional<SpaceBelowBuffer>& space = std::nullopt);
     void Finish();
+    StoredRun IndexedRun() const;
     void IndexStoredPages();
 
     TBrief& brief_;
@@ -137,6 +139,7 @@ private:
     std::thread thread_;
 
     std::optional<TOutputFile> summary_;
+    std::unique_ptr<RunIndexing> indexing_; // while the run's pages are indexed as they come
     std::string folderNumber_;
     bool catalogOpen_ = false;
     bool locked_ = false;

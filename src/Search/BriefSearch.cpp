@@ -2,6 +2,7 @@
 
 #include "Brief/Brief.h"
 #include "Platform/OutputFile.h"
+#include "Search/IndexingThread.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,6 +53,12 @@ std::string TSearchIndexer::Once(const std::string& indexPath, std::string probl
     std::lock_guard lock(mutex_);
     if (problem.empty() || !reported_.insert(indexPath).second) return {};
     return problem;
+}
+
+std::unique_ptr<RunIndexing> TSearchIndexer::RunStarted(const StoredRun& run) {
+    if (run.BriefFile.empty()) return nullptr;
+    return std::make_unique<TIndexingThread>(
+        run, [this](const std::string& path, std::string text) { return Once(path, text); });
 }
 
 std::string TSearchIndexer::RunStored(const StoredRun& run) {

@@ -22,11 +22,13 @@ mode_t IndexModeOf(const std::string& briefFile);
 // The runs the brief lists whose folders are still on disk.
 std::vector<ArchivedRun> LiveRuns(const TBrief& brief);
 
-// The run end's side: reads the run's stored pages from its folder and adds them. A problem is
-// answered once per index for the life of this object (a damaged index would otherwise be
-// reported at every run until it is rebuilt).
+// The runs' side: indexes a run's pages as it stores them, or reads them all from its folder at
+// its end. A problem is answered once per index for the life of this object (a damaged index
+// would otherwise be reported at every run until it is rebuilt).
 class TSearchIndexer : public RunIndexHook {
 public:
+    // A TIndexingThread that reports its problems through this object.
+    std::unique_ptr<RunIndexing> RunStarted(const StoredRun& run) override;
     std::string RunStored(const StoredRun& run) override;
 
 private:

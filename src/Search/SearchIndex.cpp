@@ -307,14 +307,15 @@ bool TSearchIndex::DropRun(std::int64_t id, std::int64_t first, std::int64_t las
 }
 
 bool TSearchIndex::AddRun(const ArchivedRun& run, const std::vector<IndexedPage>& pages) {
+    RunRows rows;
+    return AddRunPages(run, pages, rows);
+}
+
+// Records the run (a new row in `runs`), first dropping every earlier run of the same folder
+// when `replacing`.
+bool TSearchIndex::StartRunRows(const ArchivedRun& run, bool replacing, RunRows& rows) {
     const std::string folder = RunFolderOf(run.ArchivePath);
-    if (!db_.Exec("BEGIN IMMEDIATE")) return Fail();
-    auto rollback = [&] {
-        const std::string error = db_.Error();
-        db_.Exec("ROLLBACK");
-        return Fail(error);
-    };
-    {
+    if (replacing) {
         // Earlier runs of the folder: their files are this run's now.
         SqliteStatement old =
             db_.Prepare("SELECT id, first_row, last_row FROM runs WHERE folder = ?");
@@ -322,46 +323,74 @@ bool TSearchIndex::AddRun(const ArchivedRun& run, const std::vector<IndexedPage>
         old.Bind(1, folder);
         while (old.Step())
             earlier.push_back({old.Int(0), old.Int(1), old.Int(2)});
-        if (old.Failed()) return rollback();
+        if (old.Failed()) return false;
         for (const auto& [id, first, last] : earlier)
-            if (!DropRun(id, first, last, nullptr)) return rollback();
+            if (!DropRun(id, first, last, nullptr)) return false;
+    }
+    SqliteStatement addRun =
+        db_.Prepare("INSERT INTO runs(folder, archive, stamp, sortable) VALUES(?, ?, ?, ?)");
+    if (!addRun.Bind(1, folder)
+             .Bind(2, run.ArchivePath)
+             .Bind(3, run.Stamp)
+             .Bind(4, SortableStamp(run.Stamp))
+             .Run())
+        return false;
+    rows = RunRows{db_.LastInsertId(), 0, -1};
+    return true;
+}
 
-        SqliteStatement addRun =
-            db_.Prepare("INSERT INTO runs(folder, archive, stamp, sortable) VALUES(?, ?, ?, ?)");
-        if (!addRun.Bind(1, folder)
-                 .Bind(2, run.ArchivePath)
-                 .Bind(3, run.Stamp)
-                 .Bind(4, SortableStamp(run.Stamp))
-                 .Run())
+bool TSearchIndex::AddRunPages(const ArchivedRun& run, const std::vector<IndexedPage>& pages,
+                               RunRows& rows) {
+    if (!db_.Exec("BEGIN IMMEDIATE")) return Fail();
+    const RunRows before = rows;
+    auto rollback = [&] {
+        const std::string error = db_.Error();
+        db_.Exec("ROLLBACK");
+        rows = before;
+        return Fail(error);
+    };
+    {
+        if (rows.Id == 0 && !StartRunRows(run, true, rows)) return rollback();
+        // New rows come after every row in use and every dead range: a row number whose words
+        // were left behind is never given to a page again.
+        SqliteStatement top = db_.Prepare("SELECT max(coalesce((SELECT max(id) FROM docs), 0),"
+                                          " coalesce((SELECT max(last_row) FROM dead), 0))");
+        if (!top.Step()) return rollback();
+        std::int64_t next = top.Int(0) + 1;
+        // A run's rows are one range: when another writer added rows after this run's last part,
+        // the run goes on under a row of its own in `runs`.
+        if (rows.Last >= rows.First && next != rows.Last + 1 && !pages.empty() &&
+            !StartRunRows(run, false, rows))
             return rollback();
-        const std::int64_t runId = db_.LastInsertId();
-        SqliteStatement doc =
-            db_.Prepare("INSERT INTO docs(run, title, address, entry, file) VALUES(?, ?, ?, ?, ?)");
+        SqliteStatement doc = db_.Prepare("INSERT INTO docs(id, run, title, address, entry, file)"
+                                          " VALUES(?, ?, ?, ?, ?, ?)");
         SqliteStatement add =
             db_.Prepare("INSERT INTO pages(rowid, title, body, address) VALUES(?, ?, ?, ?)");
-        std::int64_t first = 0, last = -1;
         for (const IndexedPage& page : pages) {
             doc.Reset();
-            if (!doc.Bind(1, runId)
-                     .Bind(2, page.Title)
-                     .Bind(3, page.Address)
-                     .Bind(4, page.Entry)
-                     .Bind(5, page.File)
+            if (!doc.Bind(1, next)
+                     .Bind(2, rows.Id)
+                     .Bind(3, page.Title)
+                     .Bind(4, page.Address)
+                     .Bind(5, page.Entry)
+                     .Bind(6, page.File)
                      .Run())
-                return rollback();
-            last = db_.LastInsertId();
-            if (first == 0) first = last;
+                break;
+            rows.Last = next++;
+            if (rows.First == 0) rows.First = rows.Last;
             add.Reset();
-            if (!add.Bind(1, last)
+            if (!add.Bind(1, rows.Last)
                      .Bind(2, page.Title)
                      .Bind(3, page.Body)
                      .Bind(4, page.Address)
                      .Run())
-                return rollback();
+                break;
         }
         SqliteStatement range =
             db_.Prepare("UPDATE runs SET first_row = ?, last_row = ? WHERE id = ?");
-        if (!range.Bind(1, first).Bind(2, last).Bind(3, runId).Run()) return rollback();
+        if (doc.Failed() || add.Failed() ||
+            !range.Bind(1, rows.First).Bind(2, rows.Last).Bind(3, rows.Id).Run())
+            return rollback();
     }
     return db_.Exec("COMMIT") || rollback();
 }
@@ -424,12 +453,24 @@ bool TSearchIndex::Search(const SearchRequest& request, const std::vector<Archiv
         if (all.Failed() || dead.Failed()) return Fail();
     }
     if (runs.empty()) return true;
+    const std::string where =
+        " FROM pages WHERE pages MATCH ?1" + excluded +
+        (request.Entry.empty() ? "" : " AND rowid IN (SELECT id FROM docs WHERE entry = ?2)");
+    std::string newest;
+    if (request.RankedAtMost > 0) {
+        // Rows grow with time: the row of the Nth newest match is found by walking the matches
+        // from the newest without scoring them; with that many matches only the rows from it on
+        // are ranked.
+        SqliteStatement nth =
+            db_.Prepare("SELECT rowid" + where + " ORDER BY rowid DESC LIMIT 1 OFFSET ?3");
+        nth.Bind(1, expression).Bind(3, std::int64_t{request.RankedAtMost - 1});
+        if (!request.Entry.empty()) nth.Bind(2, request.Entry);
+        if (nth.Step()) newest = " AND rowid >= " + std::to_string(nth.Int(0));
+        if (nth.Failed()) return Fail();
+    }
     // "ORDER BY rank" lets the full-text table sort by relevance itself.
-    const std::string sql =
-        "SELECT rowid, rank FROM pages WHERE pages MATCH ?1" + excluded +
-        (request.Entry.empty() ? "" : " AND rowid IN (SELECT id FROM docs WHERE entry = ?2)") +
-        " ORDER BY rank LIMIT ?3";
-    SqliteStatement query = db_.Prepare(sql);
+    SqliteStatement query =
+        db_.Prepare("SELECT rowid, rank" + where + newest + " ORDER BY rank LIMIT ?3");
     query.Bind(1, expression).Bind(3, std::int64_t{std::max(request.Limit, 0)});
     if (!request.Entry.empty()) query.Bind(2, request.Entry);
     SqliteStatement doc =

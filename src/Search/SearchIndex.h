@@ -16,11 +16,17 @@ struct ArchivedRun {
     std::string Stamp;
 };
 
+// How many of the newest matching pages a query ranks at most (see SearchRequest).
+inline constexpr int kRankedAtMost = 2000;
+
 struct SearchRequest {
     std::string Query; // words, "phrases", prefix* words; OR between two terms
     int Limit = 20;
     std::string Entry; // only hits of this entry (empty: all)
     std::string Since; // "YYYY-MM-DD": only runs of that day or later (empty: all)
+    // When more pages than this match, only the newest this many are ranked by relevance (0: all
+    // are). A word found on nearly every page would otherwise have every page of every run scored.
+    int RankedAtMost = kRankedAtMost;
 };
 
 struct SearchHit {
@@ -68,6 +74,17 @@ public:
     // Adds the pages of a run in one transaction, first dropping every earlier run of the same
     // folder (folder numbers are reused after a delete).
     bool AddRun(const ArchivedRun& run, const std::vector<IndexedPage>& pages);
+    // Where the pages of a run added in parts went: its row in the table of runs (0 before the
+    // first part) and the range of page rows it owns.
+    struct RunRows {
+        std::int64_t Id = 0;
+        std::int64_t First = 0;
+        std::int64_t Last = -1;
+    };
+    // Adds a part of a run's pages in one transaction: the first part (rows.Id 0) drops the
+    // earlier runs of the folder as AddRun does, later parts add to the run's rows. `rows` is
+    // left as it was when the part fails.
+    bool AddRunPages(const ArchivedRun& run, const std::vector<IndexedPage>& pages, RunRows& rows);
     // Drops a run's pages; true also when the index did not hold it. `pages` are the run's
     // pages read again from its folder (none when it is gone), to take their words out.
     bool RemoveRun(const std::string& archivePath, const std::vector<IndexedPage>* pages);
@@ -86,6 +103,7 @@ private:
     bool Fail();
     bool Fail(const std::string& text);
     bool CheckSchema();
+    bool StartRunRows(const ArchivedRun& run, bool replacing, RunRows& rows);
     bool DropRun(std::int64_t id, std::int64_t first, std::int64_t last,
                  const std::vector<IndexedPage>* pages);
     bool AddSnippets(const std::string& expression, const std::string& homeFolder,

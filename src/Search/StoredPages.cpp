@@ -20,6 +20,7 @@ namespace {
 
 // Stored pages are cut far below this by the run; a bigger file is no page of it.
 constexpr std::uint64_t kLargestPage = 256ull << 20;
+constexpr size_t kSmallFile = 256u << 10;
 
 constexpr std::string_view kSiteMapStart =
     "<html><body bgcolor=#FFFFFF text=\"0000FF\" link=\"FF0000\"><title>Site Map</title>";
@@ -83,6 +84,24 @@ bool IsNoticePage(std::string_view page, const std::string& title) {
     return MatchesName(page, at, "<h2>");
 }
 
+// The text of the title a page opens with (after white space and its html and body tags), as
+// it stands; none when anything else comes first. The run's notices open so.
+std::optional<std::string_view> OpeningTitle(std::string_view page) {
+    size_t at = 0;
+    for (;;) {
+        while (at < page.size() && IsWhite(page[at]))
+            ++at;
+        if (!MatchesName(page, at, "<html") && !MatchesName(page, at, "<body")) break;
+        const size_t gt = page.find('>', at);
+        if (gt == std::string_view::npos) return std::nullopt;
+        at = gt + 1;
+    }
+    if (!MatchesName(page, at, "<title>")) return std::nullopt;
+    const size_t end = page.find('<', at + 7);
+    if (end == std::string_view::npos || !MatchesName(page, end, "</title>")) return std::nullopt;
+    return page.substr(at + 7, end - at - 7);
+}
+
 std::optional<std::string> ReadSmallFile(const std::string& path, bool onlyPages) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return std::nullopt;
@@ -91,11 +110,12 @@ std::optional<std::string> ReadSmallFile(const std::string& path, bool onlyPages
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
         static_cast<std::uint64_t>(st.st_size) <= kLargestPage) {
         const auto size = static_cast<size_t>(st.st_size);
-        // A page ends as the run closes it: look at its end before reading all of it.
+        // A page ends as the run closes it: look at the end of a large file before reading all
+        // of it (a small one is read in one go and looked at after).
         char tail[24] = {};
         const size_t tailSize = std::min(size, sizeof tail);
-        const bool page =
-            !onlyPages || (::pread(fd, tail, tailSize, static_cast<off_t>(size - tailSize)) ==
+        const bool page = !onlyPages || size <= kSmallFile ||
+                          (::pread(fd, tail, tailSize, static_cast<off_t>(size - tailSize)) ==
                                static_cast<ssize_t>(tailSize) &&
                            EndsAsStoredPage(std::string_view(tail, tailSize)));
         if (page) {
@@ -107,7 +127,7 @@ std::optional<std::string> ReadSmallFile(const std::string& path, bool onlyPages
                 if (n <= 0) break;
                 got += static_cast<size_t>(n);
             }
-            if (got == size) bytes = std::move(all);
+            if (got == size && (!onlyPages || EndsAsStoredPage(all))) bytes = std::move(all);
         }
     }
     ::close(fd);
@@ -133,10 +153,16 @@ std::optional<std::string> ReadPageFile(const std::string& path) {
 std::optional<StoredPageText> ReadStoredPage(std::string_view bytes) {
     if (!EndsAsStoredPage(bytes) || bytes.starts_with(kSiteMapStart)) return std::nullopt;
     StoredPageText page;
-    const std::string cut = WithoutBars(bytes, page.Address);
-    const std::string utf8 = PageBytesAsUtf8(cut);
-    PageText text = ExtractPageText(utf8);
-    if (IsNoticePage(utf8, text.Title)) return std::nullopt;
+    std::string text8 = WithoutBars(bytes, page.Address);
+    // A notice is known by its opening (a notice title is plain text) before the work of
+    // reading the whole page; a page that does not open so is looked at whole below.
+    if (const std::optional<std::string_view> title = OpeningTitle(text8);
+        title && IsNoticePage(text8, std::string(*title)))
+        return std::nullopt;
+    // Most pages are UTF-8 already: they are read where they are.
+    if (!IsValidUtf8(text8)) text8 = PageBytesAsUtf8(text8);
+    PageText text = ExtractPageText(text8);
+    if (IsNoticePage(text8, text.Title)) return std::nullopt;
     // A header frame holds nothing but its bar.
     if (text.Title.empty() && text.Body.empty()) return std::nullopt;
     page.Title = std::move(text.Title);
@@ -176,25 +202,51 @@ std::string RunFolderOf(std::string_view archivePath) {
                                            : std::string(archivePath.substr(0, slash));
 }
 
+TRunPages::TRunPages(const std::string& homeFolder, std::string runName, std::string summaryName,
+                     const std::vector<std::string>& siteMaps)
+    : runName_(std::move(runName)), summaryName_(std::move(summaryName)),
+      folder_(PosixPath(homeFolder) + runName_ + "/"), siteMaps_(siteMaps.begin(), siteMaps.end()) {
+}
+
+std::optional<IndexedPage> TRunPages::Read(const std::string& name, const std::string& entry,
+                                           std::uint64_t* pageBytes) {
+    // "GAI" names are pictures and files reached from pages, never pages themselves.
+    if (name == summaryName_ || name.starts_with("GAI") || siteMaps_.count(name) != 0 ||
+        !IsPlainCatalogName(name) || seen_.count(name) != 0)
+        return std::nullopt;
+    const std::optional<std::string> bytes = ReadPageFile(folder_ + name);
+    if (!bytes) return std::nullopt;
+    std::optional<StoredPageText> text = ReadStoredPage(*bytes);
+    // A page fetched again deeper is recorded again under its name.
+    if (!text) return std::nullopt;
+    seen_.insert(name);
+    if (pageBytes != nullptr) *pageBytes += bytes->size();
+    return IndexedPage{runName_ + "/" + name, std::move(text->Title), std::move(text->Body),
+                       std::move(text->Address), entry};
+}
+
+bool SplitArchivePath(const std::string& archivePath, std::string& runName,
+                      std::string& summaryName) {
+    runName = RunFolderOf(archivePath);
+    summaryName = archivePath.substr(std::min(archivePath.size(), runName.size() + 1));
+    return IsPlainCatalogName(runName) && IsPlainCatalogName(summaryName);
+}
+
 std::optional<std::vector<IndexedPage>> ReadRunPages(const std::string& homeFolder,
                                                      const std::string& archivePath,
                                                      std::uint64_t* pageBytes) {
-    const std::string runName = RunFolderOf(archivePath);
-    const std::string summaryName =
-        archivePath.substr(std::min(archivePath.size(), runName.size() + 1));
-    if (!IsPlainCatalogName(runName) || !IsPlainCatalogName(summaryName)) return std::nullopt;
+    std::string runName, summaryName;
+    if (!SplitArchivePath(archivePath, runName, summaryName)) return std::nullopt;
     const std::string folder = PosixPath(homeFolder) + runName + "/";
     std::optional<CatalogContents> catalogue = ReadCatalog(folder + CatalogFileName(summaryName));
     if (!catalogue || catalogue->FolderName != runName) return std::nullopt;
 
     const std::optional<std::string> summary = ReadSmallFile(folder + summaryName, false);
     const SummaryEntries entries = summary ? ReadSummaryEntries(*summary) : SummaryEntries{};
-    const std::unordered_set<std::string> siteMaps(entries.SiteMaps.begin(),
-                                                   entries.SiteMaps.end());
+    TRunPages reader(homeFolder, runName, summaryName, entries.SiteMaps);
     size_t nextTop = 0;
     std::string entry;
     std::vector<IndexedPage> pages;
-    std::unordered_set<std::string> seen;
     for (const std::string& name : catalogue->FileNames) {
         // Entries store in summary order, each beginning with its top page.
         for (size_t k = nextTop; k < entries.TopPages.size(); ++k) {
@@ -203,18 +255,8 @@ std::optional<std::vector<IndexedPage>> ReadRunPages(const std::string& homeFold
             nextTop = k + 1;
             break;
         }
-        // "GAI" names are pictures and files reached from pages, never pages themselves.
-        if (name == summaryName || name.starts_with("GAI") || siteMaps.count(name) != 0 ||
-            !IsPlainCatalogName(name))
-            continue;
-        const std::optional<std::string> bytes = ReadPageFile(folder + name);
-        if (!bytes) continue;
-        std::optional<StoredPageText> text = ReadStoredPage(*bytes);
-        // A page fetched again deeper is recorded again under its name.
-        if (!text || !seen.insert(name).second) continue;
-        if (pageBytes != nullptr) *pageBytes += bytes->size();
-        pages.push_back(IndexedPage{runName + "/" + name, std::move(text->Title),
-                                    std::move(text->Body), std::move(text->Address), entry});
+        if (std::optional<IndexedPage> page = reader.Read(name, entry, pageBytes))
+            pages.push_back(std::move(*page));
     }
     return pages;
 }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace gathra {
@@ -35,6 +36,30 @@ struct SummaryEntries {
     std::vector<std::string> SiteMaps;
 };
 SummaryEntries ReadSummaryEntries(std::string_view summary);
+
+// The pages of one run folder read one file at a time, in the order the run stored them: after
+// the run from its catalogue, or while it runs as it closes each file. Each page is read once.
+class TRunPages {
+public:
+    // `siteMaps`: the names of the run's site maps, which are no pages to index.
+    TRunPages(const std::string& homeFolder, std::string runName, std::string summaryName,
+              const std::vector<std::string>& siteMaps = {});
+    // The page in file `name` of the run folder, stored for `entry`; none when the file is no
+    // page to index or was read before. Adds the bytes of a page read to `pageBytes` when given.
+    std::optional<IndexedPage> Read(const std::string& name, const std::string& entry,
+                                    std::uint64_t* pageBytes = nullptr);
+
+private:
+    std::string runName_;
+    std::string summaryName_;
+    std::string folder_;
+    std::unordered_set<std::string> siteMaps_;
+    std::unordered_set<std::string> seen_;
+};
+
+// "3\Brief3.htm" gives "3" and "Brief3.htm"; false when either is no plain file name.
+bool SplitArchivePath(const std::string& archivePath, std::string& runName,
+                      std::string& summaryName);
 
 // The stored pages of the archived run at `archivePath` ("3\Brief3.htm", relative to
 // `homeFolder`), found through its catalogue; each page belongs to the entry whose top page the

@@ -35,6 +35,11 @@ TEST(PageText, VisibleTextOfPages) {
         {"a lone < is text", "1 < 2 <3", "", "1 < 2 <3"},
         {"an unclosed tag ends the text", "before<a href=\"x", "", "before"},
         {"declarations", "<!DOCTYPE html><?xml x?>text", "", "text"},
+        {"references only in their own piece of text",
+         "a<i>b</i>c<a href=\"?x=1&amp;y=2\">d</a> e &amp;f", "", "abcd e &f"},
+        {"tag names of any length and case part words or not",
+         "a<BLOCKQUOTE>b</BlockQuote>c<averyveryverylongname>d<TD>e<h7>f", "", "a b cd ef"},
+        {"white space at the edges of pieces", "  <p> a </p>  <p>\fb\t</p>c ", "", "a b c"},
     };
     for (const TextCase& c : cases) {
         const PageText text = ExtractPageText(c.Page);

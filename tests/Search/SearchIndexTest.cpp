@@ -1,6 +1,7 @@
 #include "Search/SearchIndex.h"
-#include "Run/NavigationBar.h"
+#include "HitFiles.h"
 #include "Platform/OutputFile.h"
+#include "Run/NavigationBar.h"
 #include "Search/BriefSearch.h"
 #include "Search/StoredPages.h"
 #include "support/StoredRuns.h"
@@ -15,6 +16,7 @@
 namespace gathra {
 namespace {
 
+using test::Files;
 using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
@@ -63,6 +65,9 @@ TEST(StoredPages, WhatAStoredFileGivesTheIndex) {
         {"link notice", StoredPageBytes(dir, "",
                                         "<html><body><title>Spider Limit Exceeded</title>"
                                         "<h2>Spider Search Limit Exceeded</h2>This")},
+        {"notice in capitals", StoredPageBytes(dir, "x/",
+                                               "\r\n<HTML> <Body bgcolor=white><TITLE>Mail Link"
+                                               "</TITLE>\r\n<body><h2>Mail</h2>")},
         {"header frame", StoredPageBytes(dir, "x/", "")},
         {"site map", "<html><body bgcolor=#FFFFFF text=\"0000FF\" link=\"FF0000\"><title>Site "
                      "Map</title><ul><li>a</li></ul></body></html>\r\n"},
@@ -73,6 +78,8 @@ TEST(StoredPages, WhatAStoredFileGivesTheIndex) {
         EXPECT_FALSE(ReadStoredPage(s.Bytes)) << s.Name;
     // A page that only borrows a notice's title is a page.
     EXPECT_TRUE(ReadStoredPage(StoredPageBytes(dir, "x/", "<title>External Link</title>text")));
+    EXPECT_TRUE(ReadStoredPage(
+        StoredPageBytes(dir, "x/", "<title>External Link<b>s</b></title><h2>Links</h2>")));
 }
 
 TEST(StoredPages, SummaryNamesEntriesAndSiteMaps) {
@@ -137,13 +144,6 @@ SearchRequest Ask(std::string query, int limit = 20, std::string entry = {},
     request.Entry = std::move(entry);
     request.Since = std::move(since);
     return request;
-}
-
-std::vector<std::string> Files(const std::vector<SearchHit>& hits) {
-    std::vector<std::string> files;
-    for (const SearchHit& hit : hits)
-        files.push_back(hit.File);
-    return files;
 }
 
 TEST(SearchIndex, AddSearchReuseAndRemove) {
