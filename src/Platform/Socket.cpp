@@ -29,7 +29,8 @@ SocketStatus StatusOfErrno(int error) {
 
 } // namespace
 
-TSocket::TSocket(SocketCanceller* canceller) : canceller_(canceller) {}
+TSocket::TSocket(SocketCanceller* canceller, TTicks* ticks)
+    : canceller_(canceller), ticks_(&TicksOr(ticks)) {}
 
 TSocket::~TSocket() {
     Close();
@@ -180,15 +181,19 @@ SocketStatus TSocket::LookupAll(const std::string& host, std::uint16_t port,
 SocketStatus TSocket::Wait(short events, int timeoutMs, short* revents) {
     if (fd_ < 0) return SocketStatus::Failed;
     pollfd fds[2] = {{fd_, events, 0}, {canceller_ ? canceller_->WakeFd() : -1, POLLIN, 0}};
-    for (;;) {
-        int n = poll(fds, 2, timeoutMs);
-        if (n < 0 && errno == EINTR) continue; // a signal may shorten the bound; never lengthens
-        if (n < 0) return SocketStatus::Failed;
-        if (fds[1].revents != 0) return SocketStatus::Cancelled;
-        if (n == 0) return SocketStatus::TimedOut;
-        if (revents != nullptr) *revents = fds[0].revents;
-        return SocketStatus::Ok; // errors and hang-ups show in the call that follows
-    }
+    // The bound is kept on the socket's time source; each poll() lasts at most the slice it
+    // allows (on the steady clock: the whole bound).
+    return TDeadline(*ticks_, timeoutMs).WaitSliced([&](int sliceMs) {
+        for (;;) {
+            int n = poll(fds, 2, sliceMs);
+            if (n < 0 && errno == EINTR) continue; // a signal shortens the slice, not the bound
+            if (n < 0) return SocketStatus::Failed;
+            if (fds[1].revents != 0) return SocketStatus::Cancelled;
+            if (n == 0) return SocketStatus::TimedOut;
+            if (revents != nullptr) *revents = fds[0].revents;
+            return SocketStatus::Ok; // errors and hang-ups show in the call that follows
+        }
+    });
 }
 
 SocketStatus TSocket::Connect(std::uint32_t address, std::uint16_t port, int timeoutMs) {

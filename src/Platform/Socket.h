@@ -1,5 +1,6 @@
 #pragma once
 #include "Platform/Stream.h"
+#include "Platform/Ticks.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +17,8 @@ class SocketCanceller;
 // another thread can end it at once; each has a bound.
 class TSocket : public TStream {
 public:
-    explicit TSocket(SocketCanceller* canceller = nullptr);
+    // ticks: the time the bounds of its waits are kept on; null: the steady clock.
+    explicit TSocket(SocketCanceller* canceller = nullptr, TTicks* ticks = nullptr);
     ~TSocket() override;
     TSocket(const TSocket&) = delete;
     TSocket& operator=(const TSocket&) = delete;
@@ -64,9 +66,11 @@ public:
     int SendTimeoutMs() const { return sendTimeoutMs_; }
     int ReceiveTimeoutMs() const { return receiveTimeoutMs_; }
     SocketCanceller* Canceller() const { return canceller_; }
+    TTicks& Ticks() const { return *ticks_; }
 
 private:
     SocketCanceller* canceller_;
+    TTicks* ticks_;
     int fd_ = -1;
     int sendTimeoutMs_ = 32000;
     int receiveTimeoutMs_ = 32000;
