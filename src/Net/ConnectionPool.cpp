@@ -113,7 +113,8 @@ bool TConnectionPool::AcquireWith(const std::string& host, bool (*stop)(const vo
         // A free slot waits for the host's pause alone; a full host for another transfer, which
         // keeps the time moving itself.
         const bool pausing = h.Busy < perHost_;
-        const std::int64_t waitMs = pausing ? std::min(kStopPollMs, h.NextStartMs - now) : kStopPollMs;
+        const std::int64_t waitMs =
+            pausing ? std::min(kStopPollMs, h.NextStartMs - now) : kStopPollMs;
         const auto waited =
             freed_.wait_for(lock, std::chrono::milliseconds(ticks_.SliceMs(waitMs)));
         if (waited == std::cv_status::timeout && pausing) ticks_.Idled();

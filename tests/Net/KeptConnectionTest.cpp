@@ -250,8 +250,25 @@ TEST_F(KeptConnectionTest, AHostsAddressThatDoesNotAnswerGivesWayToTheNextOne) {
     std::string address = "dual.test:" + std::to_string(server.Port()) + "/";
     Options o;
     o.Base = address;
+    // Nothing answers on the dead address, so the time moves while the client waits on it (as
+    // if on a silent connection), until the server has the request; a unit of 100 ms leaves the
+    // quiet thread plenty of room to hold it still again before the first-byte bound.
+    int quiet[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, quiet), 0);
+    ticks.BeginSilence(quiet[0]);
+    std::thread waker([&] {
+        server.WaitForRequests(1);
+        ticks.EndSilence(quiet[0]);
+    });
+    run.TimeUnitMs = 100;
+    const std::int64_t started = ticks.NowMs();
     EXPECT_TRUE(Fetch(address, o).IsContent);
+    waker.join();
     EXPECT_EQ(BodyOf(buffer), "over four");
+    // The dead address had a quarter of the connect bound of 32 units.
+    EXPECT_GE(ticks.NowMs() - started, 8 * run.TimeUnitMs);
+    close(quiet[0]);
+    close(quiet[1]);
     for (int f : fillers)
         close(f);
     close(dead);
