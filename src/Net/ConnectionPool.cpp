@@ -117,7 +117,7 @@ bool TConnectionPool::AcquireWith(const std::string& host, bool (*stop)(const vo
             pausing ? std::min(kStopPollMs, h.NextStartMs - now) : kStopPollMs;
         const auto waited =
             freed_.wait_for(lock, std::chrono::milliseconds(ticks_.SliceMs(waitMs)));
-        if (waited == std::cv_status::timeout && pausing) ticks_.Idled();
+        if (waited == std::cv_status::timeout && pausing) ticks_.Paused();
     }
 }
 

@@ -25,6 +25,8 @@ public:
     virtual int SliceMs(std::int64_t leftMs);
     // A real wait of one slice ended with nothing to show.
     virtual void Idled() {}
+    // A slice of a pause passed: a wait on the time alone (a host's pause between requests).
+    virtual void Paused() { Idled(); }
 };
 
 // The steady clock, shared by everyone.

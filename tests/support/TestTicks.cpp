@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace gathra::test {
 namespace {
@@ -30,12 +32,17 @@ int TestTicks::SliceMs(std::int64_t leftMs) {
 
 void TestTicks::Idled() {
     std::lock_guard lock(mutex_);
-    MoveLocked(stepMs_, true);
+    MoveLocked(stepMs_, Move::Idle);
+}
+
+void TestTicks::Paused() {
+    std::lock_guard lock(mutex_);
+    MoveLocked(stepMs_, Move::Pause);
 }
 
 void TestTicks::Advance(std::int64_t ms) {
     std::lock_guard lock(mutex_);
-    MoveLocked(ms, false);
+    MoveLocked(ms, Move::Forced);
 }
 
 std::uint64_t TestTicks::Moves() {
@@ -53,10 +60,10 @@ bool TestTicks::WaitForWaiting() {
     return rang_.wait_for(lock, std::chrono::seconds(10), [this] { return !waiters_.empty(); });
 }
 
-bool TestTicks::MoveLocked(std::int64_t ms, bool checkWaiters) {
-    if (checkWaiters) {
+bool TestTicks::MoveLocked(std::int64_t ms, Move how) {
+    if (how != Move::Forced) {
         if (holds_ > 0) return false;
-        bool waiting = false;
+        bool waiting = how == Move::Pause;
         for (Waiter& w : waiters_) {
             if (w.Rang || w.Dropped) continue;
             if (HasInput(w.Fd)) {
@@ -114,6 +121,19 @@ void TestTicks::BeginSilence(int fd) {
 void TestTicks::EndSilence(int fd) {
     std::lock_guard lock(mutex_);
     waiters_.remove_if([fd](const Waiter& w) { return w.Fd == fd && w.AlarmMs < 0; });
+}
+
+FreeTime::FreeTime(TestTicks& ticks) : ticks_(ticks) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, quiet_) == 0)
+        ticks_.BeginSilence(quiet_[0]);
+}
+
+void FreeTime::End() {
+    if (quiet_[0] < 0) return;
+    ticks_.EndSilence(quiet_[0]);
+    close(quiet_[0]);
+    close(quiet_[1]);
+    quiet_[0] = quiet_[1] = -1;
 }
 
 } // namespace gathra::test

@@ -13,13 +13,14 @@
 
 namespace gathra::test {
 
-// Time stands still unless something waits on it. Each slice (a millisecond or two of real time)
-// that a client waits with nothing arriving moves it by one step, or to the earliest alarm when
-// that comes first, but only while
+// Time stands still unless something waits on it. Each slice (a millisecond of real time) that a
+// client waits with nothing arriving moves it by one step, or to the earliest alarm when that
+// comes first, but only while
 //   - some connection of the server waits on time (sleeps to an alarm, or stays silent), and
 //   - no silent connection has input waiting (the server is about to act on it), and
 //   - nobody holds it (a sleeper woken by its alarm holds it until its answer has arrived).
 // A server that answers at once never lets it move: no bound can pass while the machine is slow.
+// A client's pause (a wait on the time alone) moves it by a step a slice unless it is held.
 class TestTicks : public TTicks {
 public:
     explicit TestTicks(std::int64_t stepMs = 1) : stepMs_(stepMs) {}
@@ -27,6 +28,7 @@ public:
     std::int64_t NowMs() override;
     int SliceMs(std::int64_t leftMs) override;
     void Idled() override;
+    void Paused() override;
 
     // Moves the time on by ms at once, as the test says (waking the alarms it passes).
     void Advance(std::int64_t ms);
@@ -53,8 +55,14 @@ private:
         bool Rang = false;
         bool Dropped = false;
     };
-    // Moves the time by up to ms when the waiters allow it; the lock is held.
-    bool MoveLocked(std::int64_t ms, bool checkWaiters);
+    enum class Move {
+        Idle,   // a client's idle slice: only while a connection waits on the time
+        Pause,  // a client's pause: unless held
+        Forced, // the test's own
+    };
+    // Moves the time by up to ms (up to the earliest alarm but when forced) as how allows; the
+    // lock is held.
+    bool MoveLocked(std::int64_t ms, Move how);
 
     const std::int64_t stepMs_;
     std::mutex mutex_;
@@ -63,6 +71,23 @@ private:
     int holds_ = 0;
     std::uint64_t moves_ = 0;
     std::list<Waiter> waiters_;
+};
+
+// While it lives, the time moves on every idle slice as it does while a connection of the server
+// is silent: for a client that waits on something other than the server (an address where
+// nothing answers).
+class FreeTime {
+public:
+    explicit FreeTime(TestTicks& ticks);
+    ~FreeTime() { End(); }
+    FreeTime(const FreeTime&) = delete;
+    FreeTime& operator=(const FreeTime&) = delete;
+    // The time stands still again.
+    void End();
+
+private:
+    TestTicks& ticks_;
+    int quiet_[2] = {-1, -1}; // a connection on which nothing ever arrives
 };
 
 } // namespace gathra::test
