@@ -70,8 +70,8 @@ SocketStatus TConnectionPool::Connect(TSocket& socket, const std::string& host, 
         if (known != addresses_.end()) addresses = known->second;
     }
     if (addresses.empty()) {
-        SocketStatus looked =
-            TSocket::LookupAll(host, port, addresses, socket.Canceller(), timeoutMs);
+        SocketStatus looked = TSocket::LookupAll(host, port, addresses, socket.Canceller(),
+                                                 timeoutMs, &socket.Ticks());
         if (looked == SocketStatus::Cancelled) return looked;
         if (looked != SocketStatus::Ok) return SocketStatus::Failed;
         std::lock_guard lock(mutex_);

@@ -94,10 +94,10 @@ bool TSocket::ParseDottedAddress(std::string_view host, std::uint32_t& address) 
 
 namespace {
 
-// getaddrinfo on a helper thread, waited for at most timeoutMs (-1: without bound) or until the
-// canceller fires; the addresses packed as socket addresses with port.
+// getaddrinfo on a helper thread, waited for at most timeoutMs on ticks (-1: without bound) or
+// until the canceller fires; the addresses packed as socket addresses with port.
 SocketStatus Resolve(const std::string& host, int family, std::uint16_t port,
-                     SocketCanceller* canceller, int timeoutMs,
+                     SocketCanceller* canceller, int timeoutMs, TTicks& ticks,
                      std::vector<std::string>& addresses) {
     if (host.empty()) return SocketStatus::Failed;
     if (canceller != nullptr && canceller->Cancelled()) return SocketStatus::Cancelled;
@@ -146,14 +146,17 @@ SocketStatus Resolve(const std::string& host, int family, std::uint16_t port,
 
     pollfd fds[2] = {{lookup->DoneFd, POLLIN, 0},
                      {canceller != nullptr ? canceller->WakeFd() : -1, POLLIN, 0}};
-    for (;;) {
-        int n = poll(fds, 2, timeoutMs);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return SocketStatus::Failed;
-        if (n == 0) return SocketStatus::TimedOut;
-        if (fds[0].revents != 0) break;
-        if (fds[1].revents != 0) return SocketStatus::Cancelled;
-    }
+    const SocketStatus waited = TDeadline(ticks, timeoutMs).WaitSliced([&](int sliceMs) {
+        for (;;) {
+            int n = poll(fds, 2, sliceMs);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return SocketStatus::Failed;
+            if (n == 0) return SocketStatus::TimedOut;
+            if (fds[0].revents != 0) return SocketStatus::Ok;
+            if (fds[1].revents != 0) return SocketStatus::Cancelled;
+        }
+    });
+    if (waited != SocketStatus::Ok) return waited;
     if (lookup->Found.empty()) return SocketStatus::Failed;
     addresses = lookup->Found;
     return SocketStatus::Ok;
@@ -164,7 +167,7 @@ SocketStatus Resolve(const std::string& host, int family, std::uint16_t port,
 SocketStatus TSocket::LookupHost(const std::string& host, std::uint32_t& address,
                                  SocketCanceller* canceller) {
     std::vector<std::string> found;
-    SocketStatus status = Resolve(host, AF_INET, 0, canceller, -1, found);
+    SocketStatus status = Resolve(host, AF_INET, 0, canceller, -1, SteadyTicks(), found);
     if (status != SocketStatus::Ok) return status;
     sockaddr_in in{};
     std::memcpy(&in, found.front().data(), std::min(found.front().size(), sizeof in));
@@ -174,8 +177,8 @@ SocketStatus TSocket::LookupHost(const std::string& host, std::uint32_t& address
 
 SocketStatus TSocket::LookupAll(const std::string& host, std::uint16_t port,
                                 std::vector<std::string>& addresses, SocketCanceller* canceller,
-                                int timeoutMs) {
-    return Resolve(host, AF_UNSPEC, port, canceller, timeoutMs, addresses);
+                                int timeoutMs, TTicks* ticks) {
+    return Resolve(host, AF_UNSPEC, port, canceller, timeoutMs, TicksOr(ticks), addresses);
 }
 
 SocketStatus TSocket::Wait(short events, int timeoutMs, short* revents) {

@@ -49,10 +49,11 @@ public:
     // Every address of host (a name, or an IPv4 or IPv6 address), IPv6 and IPv4 in the order the
     // system prefers, each packed with port. The system's resolver cannot be interrupted: it runs
     // on a helper thread while this call waits at most timeoutMs for it, or for a cancel; a helper
-    // that is not waited for ends by itself when the resolver gives up.
+    // that is not waited for ends by itself when the resolver gives up. The bound is kept on ticks
+    // (null: the steady clock).
     static SocketStatus LookupAll(const std::string& host, std::uint16_t port,
                                   std::vector<std::string>& addresses, SocketCanceller* canceller,
-                                  int timeoutMs);
+                                  int timeoutMs, TTicks* ticks = nullptr);
     // Sends all of data, or fails.
     SocketStatus Send(std::string_view data) override;
     SocketStatus WaitReadable(int timeoutMs) override;
