@@ -2,9 +2,14 @@
 // which status ends it.
 #include "Platform/Ticks.h"
 
+#include "support/TestTicks.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace gathra {
@@ -111,6 +116,60 @@ TEST(SteadyTicks, WaitsTheWholeBoundInOneSlice) {
     EXPECT_EQ(steady.SliceMs(std::int64_t(1) << 40), 2147483647);
     const std::int64_t before = steady.NowMs();
     EXPECT_GE(steady.NowMs(), before);
+}
+
+TEST(TestTicks, MoveOnlyWhileAConnectionWaitsOnThemAndNothingIsOnItsWay) {
+    test::TestTicks ticks(5);
+    int pair[2]; // the server's end of a connection, and the client's
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    std::int64_t last = ticks.NowMs();
+    auto moved = [&] {
+        const std::int64_t now = ticks.NowMs();
+        const std::int64_t by = now - last;
+        last = now;
+        return by;
+    };
+    ticks.Idled();
+    EXPECT_EQ(moved(), 0); // nothing waits on the time
+    ticks.BeginSilence(pair[0]);
+    ticks.Idled();
+    EXPECT_EQ(moved(), 5);
+    ASSERT_EQ(write(pair[1], "x", 1), 1);
+    ticks.Idled();
+    EXPECT_EQ(moved(), 0); // the silent server has a request to act on
+    char c;
+    ASSERT_EQ(read(pair[0], &c, 1), 1);
+    ticks.Idled();
+    EXPECT_EQ(moved(), 5);
+    ticks.EndSilence(pair[0]);
+    ticks.Idled();
+    EXPECT_EQ(moved(), 0);
+
+    // A sleeper: the time stops at its alarm and is held until what it sends is on its way.
+    bool rang = false;
+    std::thread sleeper([&] { rang = ticks.Sleep(12, pair[0], [] { return false; }); });
+    ASSERT_TRUE(ticks.WaitForWaiting());
+    for (std::int64_t expected : {5, 5, 2, 0}) {
+        ticks.Idled();
+        EXPECT_EQ(moved(), expected);
+    }
+    sleeper.join();
+    EXPECT_TRUE(rang);
+    ticks.Paused();
+    EXPECT_EQ(moved(), 0); // held
+    ticks.Release();
+    ticks.Paused();
+    EXPECT_EQ(moved(), 5); // a pause needs no one waiting
+
+    // A sleeper whose client hangs up is given up, holding nothing.
+    std::thread dropped([&] { rang = ticks.Sleep(1000, pair[0], [] { return false; }); });
+    ASSERT_TRUE(ticks.WaitForWaiting());
+    close(pair[1]);
+    dropped.join();
+    EXPECT_FALSE(rang);
+    ticks.Paused();
+    EXPECT_EQ(moved(), 5);
+    close(pair[0]);
 }
 
 } // namespace
