@@ -1,13 +1,13 @@
 #include "Gui/GuiRunHost.h"
 
 #include "Brief/BriefFile.h"
-#include "Gui/SkeinForm.h"
-#include "Run/RunFlags.h"
 #include "Gui/BriefProcessing.h"
-#include "Platform/SocketCanceller.h"
 #include "Gui/MDIFrame.h"
 #include "Gui/MessageDialogs.h"
 #include "Gui/ShellWindows.h"
+#include "Gui/SkeinForm.h"
+#include "Platform/SocketCanceller.h"
+#include "Run/RunFlags.h"
 
 #include <QMetaObject>
 #include <QThread>
@@ -15,10 +15,14 @@
 namespace gathra {
 
 void GuiRunHost::OnMain(const std::function<void()>& call) {
-    if (QThread::currentThread() == frame_.thread())
+    auto carriedOut = [&] {
         call();
+        if (afterEachCall_) afterEachCall_();
+    };
+    if (QThread::currentThread() == frame_.thread())
+        carriedOut();
     else
-        QMetaObject::invokeMethod(&frame_, call, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(&frame_, carriedOut, Qt::BlockingQueuedConnection);
 }
 
 TSkeinForm* GuiRunHost::FormOf(const TBrief& brief) const {

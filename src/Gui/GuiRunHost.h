@@ -1,6 +1,6 @@
 #pragma once
-#include "Run/RunHost.h"
 #include "Desktop/CommandState.h"
+#include "Run/RunHost.h"
 
 #include <QPointer>
 #include <functional>
@@ -37,6 +37,10 @@ public:
 
     // The run's progress dialog while it is up (a child of the main window), else null.
     TBriefProcessing* Progress() const { return progress_; }
+    // Called on the main thread after each call of the run has been carried out, so that a
+    // watcher sees every state the run puts the windows in (the progress dialog shown, its
+    // texts, the controls locked), not a sample of them. Empty: nothing is called.
+    void SetAfterEachCall(std::function<void()> hook) { afterEachCall_ = std::move(hook); }
 
 private:
     void OnMain(const std::function<void()>& call);
@@ -46,6 +50,7 @@ private:
     RunLockSaved saved_;
     TSkeinForm* runForm_ = nullptr;
     QPointer<TBriefProcessing> progress_;
+    std::function<void()> afterEachCall_;
 };
 
 } // namespace gathra

@@ -12,7 +12,7 @@ namespace gathra {
 namespace {
 
 // How often a waiting Acquire looks at its stop test.
-constexpr auto kStopPoll = std::chrono::milliseconds(20);
+constexpr std::int64_t kStopPollMs = 20;
 // One address of a host gets at most this share of the connect bound when more follow, so that
 // a dead IPv6 route falls back to IPv4 quickly.
 constexpr int kPerAddressDivisor = 4;
@@ -27,8 +27,8 @@ bool StillQuiet(TConnection& connection) {
 
 } // namespace
 
-TConnectionPool::TConnectionPool(int perHost, int pauseMs)
-    : perHost_(std::max(1, perHost)), pause_(std::max(0, pauseMs)) {}
+TConnectionPool::TConnectionPool(int perHost, int pauseMs, TTicks* ticks)
+    : perHost_(std::max(1, perHost)), pauseMs_(std::max(0, pauseMs)), ticks_(TicksOr(ticks)) {}
 
 TConnectionPool::~TConnectionPool() = default;
 
@@ -70,8 +70,8 @@ SocketStatus TConnectionPool::Connect(TSocket& socket, const std::string& host, 
         if (known != addresses_.end()) addresses = known->second;
     }
     if (addresses.empty()) {
-        SocketStatus looked =
-            TSocket::LookupAll(host, port, addresses, socket.Canceller(), timeoutMs);
+        SocketStatus looked = TSocket::LookupAll(host, port, addresses, socket.Canceller(),
+                                                 timeoutMs, &socket.Ticks());
         if (looked == SocketStatus::Cancelled) return looked;
         if (looked != SocketStatus::Ok) return SocketStatus::Failed;
         std::lock_guard lock(mutex_);
@@ -104,15 +104,20 @@ bool TConnectionPool::AcquireWith(const std::string& host, bool (*stop)(const vo
     for (;;) {
         if (stop(context)) return false;
         Host& h = hosts_[host];
-        const auto now = Clock::now();
-        if (h.Busy < perHost_ && now >= h.NextStart) {
+        const std::int64_t now = ticks_.NowMs();
+        if (h.Busy < perHost_ && now >= h.NextStartMs) {
             ++h.Busy;
-            h.NextStart = std::max(h.NextStart, now + pause_);
+            h.NextStartMs = std::max(h.NextStartMs, now + pauseMs_);
             return true;
         }
-        auto until = now + kStopPoll;
-        if (h.Busy < perHost_) until = std::min(until, h.NextStart);
-        freed_.wait_until(lock, until);
+        // A free slot waits for the host's pause alone; a full host for another transfer, which
+        // keeps the time moving itself.
+        const bool pausing = h.Busy < perHost_;
+        const std::int64_t waitMs =
+            pausing ? std::min(kStopPollMs, h.NextStartMs - now) : kStopPollMs;
+        const auto waited =
+            freed_.wait_for(lock, std::chrono::milliseconds(ticks_.SliceMs(waitMs)));
+        if (waited == std::cv_status::timeout && pausing) ticks_.Paused();
     }
 }
 
@@ -128,7 +133,7 @@ void TConnectionPool::Release(const std::string& host) {
 void TConnectionPool::HoldOff(const std::string& host, std::chrono::milliseconds wait) {
     std::lock_guard lock(mutex_);
     Host& h = hosts_[host];
-    h.NextStart = std::max(h.NextStart, Clock::now() + wait);
+    h.NextStartMs = std::max(h.NextStartMs, ticks_.NowMs() + std::int64_t(wait.count()));
 }
 
 std::uint64_t TConnectionPool::Opened() const {

@@ -1,5 +1,6 @@
 #pragma once
 #include "Platform/Stream.h"
+#include "Platform/Ticks.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -22,11 +23,10 @@ struct TConnection;
 // each entry (CloseIdle) and when it is destroyed.
 class TConnectionPool {
 public:
-    using Clock = std::chrono::steady_clock;
-
     // perHost: connections per host at once (at least 1); pauseMs: the least time between the
-    // starts of two requests to one host.
-    explicit TConnectionPool(int perHost = 6, int pauseMs = 0);
+    // starts of two requests to one host, kept on ticks (null: the steady clock) like the
+    // Retry-After pauses.
+    explicit TConnectionPool(int perHost = 6, int pauseMs = 0, TTicks* ticks = nullptr);
     ~TConnectionPool();
     TConnectionPool(const TConnectionPool&) = delete;
     TConnectionPool& operator=(const TConnectionPool&) = delete;
@@ -68,10 +68,11 @@ private:
 
     struct Host {
         int Busy = 0;
-        Clock::time_point NextStart{};
+        std::int64_t NextStartMs = 0; // on ticks_
     };
     const int perHost_;
-    const std::chrono::milliseconds pause_;
+    const std::int64_t pauseMs_;
+    TTicks& ticks_;
     mutable std::mutex mutex_;
     std::condition_variable freed_;
     std::multimap<std::string, std::unique_ptr<TConnection>> idle_;

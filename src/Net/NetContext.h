@@ -5,6 +5,7 @@
 namespace gathra {
 
 class SocketCanceller;
+class TTicks;
 class TConnectionPool;
 class TFetchAhead;
 struct AppSettings;
@@ -25,8 +26,12 @@ struct TNetContext {
 
     // Retries, default user name and password, certificate checks; null: the defaults.
     const AppSettings* Settings = nullptr;
-    // The unit of the client's waits, in milliseconds (tests shorten it).
+    // The unit of the client's waits, in milliseconds.
     int TimeUnitMs = 1000;
+    // The time every bound of a transfer is kept on (connect, handshake, first byte, receive,
+    // header and rate, a host's pauses); null: the steady clock. Tests give their own, so that
+    // which bound a transfer meets does not depend on the machine's load.
+    TTicks* Ticks = nullptr;
     // Ends the blocking socket calls when the user stops or skips; null means
     // ProgramSocketCanceller().
     SocketCanceller* Canceller = nullptr;

@@ -4,19 +4,12 @@
 #include "Net/HttpText.h"
 #include "Platform/Socket.h"
 
-#include <chrono>
 
 namespace gathra {
 namespace {
 
 // A proxy's answer to CONNECT is a header alone; anything longer is not one.
 constexpr std::size_t kMaxTunnelAnswer = 16384;
-
-int RemainingMs(std::chrono::steady_clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
 
 // Asks the proxy for a tunnel and reads its answer up to the header's end, byte by byte so that
 // nothing of the server's first bytes is taken from the stream.
@@ -26,13 +19,12 @@ SocketStatus OpenTunnel(TSocket& socket, const SecureRoute& route, int timeoutMs
         socket.Send("CONNECT " + target + " HTTP/1.0\r\nHost: " + target +
                     "\r\nUser-Agent: " + std::string(http::kUserAgent) + "\r\n\r\n");
     if (sent != SocketStatus::Ok) return sent;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const TDeadline deadline(socket.Ticks(), timeoutMs);
     std::string answer;
     while (FindHeaderEnd(answer) == std::string::npos) {
         if (answer.size() >= kMaxTunnelAnswer) return SocketStatus::Failed;
-        int left = RemainingMs(deadline);
-        if (left == 0) return SocketStatus::TimedOut;
-        SocketStatus waited = socket.WaitReadable(left);
+        if (deadline.Passed()) return SocketStatus::TimedOut;
+        SocketStatus waited = socket.WaitReadable(static_cast<int>(deadline.LeftMs()));
         if (waited != SocketStatus::Ok) return waited;
         char c;
         size_t got = 0;

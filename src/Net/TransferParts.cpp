@@ -8,7 +8,6 @@
 #include "Platform/SocketCanceller.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace gathra::transfer {
 namespace {
@@ -88,6 +87,10 @@ SocketCanceller& CancellerOf(TNetContext& net) {
     return net.Canceller != nullptr ? *net.Canceller : ProgramSocketCanceller();
 }
 
+TTicks& TicksOf(const TNetContext& net) {
+    return TicksOr(net.Ticks);
+}
+
 void SetStatus(TNetContext& net, const std::string& text) {
     if (TransferObserver* observer = net.Observer()) observer->SetStatusText(text);
 }
@@ -130,7 +133,7 @@ Opened OpenConnection(const TTransferRequest& req, TResponseBuffer& buffer, TNet
         return how;
     };
     if (net.SkipOrAbort()) return failed(Opened::Skipped);
-    connection.Socket = std::make_unique<TSocket>(&canceller);
+    connection.Socket = std::make_unique<TSocket>(&canceller, &TicksOf(net));
     TSocket& socket = *connection.Socket;
     if (!socket.Open() || net.SkipOrAbort()) return failed(Opened::Failed);
     const int timeoutMs = SocketTimeoutMs(net);
@@ -169,12 +172,9 @@ Received ReceiveAnswer(TStream& stream, const TTransferRequest& req, TResponseBu
     const int tries = TriesFor(req.TimeoutSeconds);
     // Filled by each receive before it is read: no need to clear it for every request.
     std::unique_ptr<char[]> block(new char[kReceiveBuffer]);
-    const auto started = std::chrono::steady_clock::now();
-    auto elapsedMs = [&] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now() - started)
-            .count();
-    };
+    TTicks& ticks = TicksOf(net);
+    const std::int64_t startedMs = ticks.NowMs();
+    auto elapsedMs = [&] { return ticks.NowMs() - startedMs; };
     buffer.Clear();
     SpoolSink sink(buffer, net);
     const bool spool = buffer.SpoolsFiles() && !net.SpoolFolder().empty();

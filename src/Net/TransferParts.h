@@ -27,6 +27,7 @@ struct TConnection {
 namespace transfer {
 
 SocketCanceller& CancellerOf(TNetContext& net);
+TTicks& TicksOf(const TNetContext& net);
 void SetStatus(TNetContext& net, const std::string& text);
 void SetProgress(TNetContext& net, int percent);
 // The number of tries of one send or receive for a first-byte wait of timeoutSeconds.

@@ -30,7 +30,8 @@ SocketStatus StatusOfErrno(int error) {
 
 } // namespace
 
-TSocket::TSocket(SocketCanceller* canceller) : canceller_(canceller) {}
+TSocket::TSocket(SocketCanceller* canceller, TTicks* ticks)
+    : canceller_(canceller), ticks_(&TicksOr(ticks)) {}
 
 TSocket::~TSocket() {
     Close();
@@ -103,10 +104,10 @@ void BoundResolverWaits(int boundMs) {
     _res.retrans = std::max(1, boundMs / 1000 / kTries);
 }
 
-// getaddrinfo on a lookup thread, waited for at most timeoutMs (-1: without bound) or until the
-// canceller fires; the addresses packed as socket addresses with port.
+// getaddrinfo on a lookup thread, waited for at most timeoutMs on ticks (-1: without bound) or
+// until the canceller fires; the addresses packed as socket addresses with port.
 SocketStatus Resolve(const std::string& host, int family, std::uint16_t port,
-                     SocketCanceller* canceller, int timeoutMs,
+                     SocketCanceller* canceller, int timeoutMs, TTicks& ticks,
                      std::vector<std::string>& addresses) {
     if (host.empty()) return SocketStatus::Failed;
     if (canceller != nullptr && canceller->Cancelled()) return SocketStatus::Cancelled;
@@ -156,14 +157,17 @@ SocketStatus Resolve(const std::string& host, int family, std::uint16_t port,
 
     pollfd fds[2] = {{lookup->DoneFd, POLLIN, 0},
                      {canceller != nullptr ? canceller->WakeFd() : -1, POLLIN, 0}};
-    for (;;) {
-        int n = poll(fds, 2, timeoutMs);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return SocketStatus::Failed;
-        if (n == 0) return SocketStatus::TimedOut;
-        if (fds[0].revents != 0) break;
-        if (fds[1].revents != 0) return SocketStatus::Cancelled;
-    }
+    const SocketStatus waited = TDeadline(ticks, timeoutMs).WaitSliced([&](int sliceMs) {
+        for (;;) {
+            int n = poll(fds, 2, sliceMs);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return SocketStatus::Failed;
+            if (n == 0) return SocketStatus::TimedOut;
+            if (fds[0].revents != 0) return SocketStatus::Ok;
+            if (fds[1].revents != 0) return SocketStatus::Cancelled;
+        }
+    });
+    if (waited != SocketStatus::Ok) return waited;
     if (lookup->Found.empty()) return SocketStatus::Failed;
     addresses = lookup->Found;
     return SocketStatus::Ok;
@@ -174,7 +178,7 @@ SocketStatus Resolve(const std::string& host, int family, std::uint16_t port,
 SocketStatus TSocket::LookupHost(const std::string& host, std::uint32_t& address,
                                  SocketCanceller* canceller) {
     std::vector<std::string> found;
-    SocketStatus status = Resolve(host, AF_INET, 0, canceller, -1, found);
+    SocketStatus status = Resolve(host, AF_INET, 0, canceller, -1, SteadyTicks(), found);
     if (status != SocketStatus::Ok) return status;
     sockaddr_in in{};
     std::memcpy(&in, found.front().data(), std::min(found.front().size(), sizeof in));
@@ -184,22 +188,26 @@ SocketStatus TSocket::LookupHost(const std::string& host, std::uint32_t& address
 
 SocketStatus TSocket::LookupAll(const std::string& host, std::uint16_t port,
                                 std::vector<std::string>& addresses, SocketCanceller* canceller,
-                                int timeoutMs) {
-    return Resolve(host, AF_UNSPEC, port, canceller, timeoutMs, addresses);
+                                int timeoutMs, TTicks* ticks) {
+    return Resolve(host, AF_UNSPEC, port, canceller, timeoutMs, TicksOr(ticks), addresses);
 }
 
 SocketStatus TSocket::Wait(short events, int timeoutMs, short* revents) {
     if (fd_ < 0) return SocketStatus::Failed;
     pollfd fds[2] = {{fd_, events, 0}, {canceller_ ? canceller_->WakeFd() : -1, POLLIN, 0}};
-    for (;;) {
-        int n = poll(fds, 2, timeoutMs);
-        if (n < 0 && errno == EINTR) continue; // a signal may shorten the bound; never lengthens
-        if (n < 0) return SocketStatus::Failed;
-        if (fds[1].revents != 0) return SocketStatus::Cancelled;
-        if (n == 0) return SocketStatus::TimedOut;
-        if (revents != nullptr) *revents = fds[0].revents;
-        return SocketStatus::Ok; // errors and hang-ups show in the call that follows
-    }
+    // The bound is kept on the socket's time source; each poll() lasts at most the slice it
+    // allows (on the steady clock: the whole bound).
+    return TDeadline(*ticks_, timeoutMs).WaitSliced([&](int sliceMs) {
+        for (;;) {
+            int n = poll(fds, 2, sliceMs);
+            if (n < 0 && errno == EINTR) continue; // a signal shortens the slice, not the bound
+            if (n < 0) return SocketStatus::Failed;
+            if (fds[1].revents != 0) return SocketStatus::Cancelled;
+            if (n == 0) return SocketStatus::TimedOut;
+            if (revents != nullptr) *revents = fds[0].revents;
+            return SocketStatus::Ok; // errors and hang-ups show in the call that follows
+        }
+    });
 }
 
 SocketStatus TSocket::Connect(std::uint32_t address, std::uint16_t port, int timeoutMs) {

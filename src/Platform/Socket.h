@@ -1,5 +1,6 @@
 #pragma once
 #include "Platform/Stream.h"
+#include "Platform/Ticks.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +17,8 @@ class SocketCanceller;
 // another thread can end it at once; each has a bound.
 class TSocket : public TStream {
 public:
-    explicit TSocket(SocketCanceller* canceller = nullptr);
+    // ticks: the time the bounds of its waits are kept on; null: the steady clock.
+    explicit TSocket(SocketCanceller* canceller = nullptr, TTicks* ticks = nullptr);
     ~TSocket() override;
     TSocket(const TSocket&) = delete;
     TSocket& operator=(const TSocket&) = delete;
@@ -47,10 +49,11 @@ public:
     // Every address of host (a name, or an IPv4 or IPv6 address), IPv6 and IPv4 in the order the
     // system prefers, each packed with port. The system's resolver cannot be interrupted: it runs
     // on a helper thread while this call waits at most timeoutMs for it, or for a cancel; a helper
-    // that is not waited for ends by itself when the resolver gives up.
+    // that is not waited for ends by itself when the resolver gives up. The bound is kept on ticks
+    // (null: the steady clock).
     static SocketStatus LookupAll(const std::string& host, std::uint16_t port,
                                   std::vector<std::string>& addresses, SocketCanceller* canceller,
-                                  int timeoutMs);
+                                  int timeoutMs, TTicks* ticks = nullptr);
     // Sends all of data, or fails.
     SocketStatus Send(std::string_view data) override;
     SocketStatus WaitReadable(int timeoutMs) override;
@@ -64,9 +67,11 @@ public:
     int SendTimeoutMs() const { return sendTimeoutMs_; }
     int ReceiveTimeoutMs() const { return receiveTimeoutMs_; }
     SocketCanceller* Canceller() const { return canceller_; }
+    TTicks& Ticks() const { return *ticks_; }
 
 private:
     SocketCanceller* canceller_;
+    TTicks* ticks_;
     int fd_ = -1;
     int sendTimeoutMs_ = 32000;
     int receiveTimeoutMs_ = 32000;

@@ -220,12 +220,6 @@ bool IsDottedAddress(const std::string& host) {
     return TSocket::ParseDottedAddress(host, ignored);
 }
 
-int RemainingMs(std::chrono::steady_clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
 } // namespace
 
 std::string_view TlsProblemText(TlsProblem problem) {
@@ -306,8 +300,7 @@ SocketStatus TTlsStream::Handshake(const std::string& host, const TlsTrust& trus
         SSL_set_verify(ssl_, SSL_VERIFY_NONE, nullptr);
     }
 
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
+    const TDeadline deadline(socket_.Ticks(), timeoutMs > 0 ? timeoutMs : 0);
     for (;;) {
         ERR_clear_error();
         int done = SSL_connect(ssl_);
@@ -328,9 +321,8 @@ SocketStatus TTlsStream::Handshake(const std::string& host, const TlsTrust& trus
             ERR_clear_error();
             return SocketStatus::Failed;
         }
-        int left = RemainingMs(deadline);
-        if (left == 0) return SocketStatus::TimedOut;
-        SocketStatus waited = socket_.Wait(events, left);
+        if (deadline.Passed()) return SocketStatus::TimedOut;
+        SocketStatus waited = socket_.Wait(events, static_cast<int>(deadline.LeftMs()));
         if (waited != SocketStatus::Ok) return waited;
     }
 }

@@ -155,7 +155,7 @@ void TSkeinThread::Run() {
     pool_.reset();
     if (options_.Settings != nullptr && !options_.Settings->ClassicTransfers) {
         pool_ = std::make_unique<TConnectionPool>(options_.Settings->ConnectionsPerSite,
-                                                  options_.Settings->RequestPauseMs);
+                                                  options_.Settings->RequestPauseMs, run_.Ticks);
         run_.Pool = pool_.get();
         // Several connections at once: the pages of a level are fetched while earlier ones are
         // stored.

@@ -1,16 +1,16 @@
 // A whole Generate Brief from the desktop program against the loopback test server.
 #include "Brief/BriefFile.h"
-#include "Gui/SkeinForm.h"
 #include "Gui/BriefProcessing.h"
+#include "Gui/GuiRunHost.h"
+#include "Gui/SkeinForm.h"
+#include "Gui/support/UiTestSupport.h"
 #include "Platform/Dialogs.h"
 #include "support/TestHttpServer.h"
-#include "Gui/support/UiTestSupport.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -35,7 +35,6 @@ private slots:
         TestResponse page =
             TestResponse::Html("<html><head><title>Home</title></head><body><h1>Hello</h1>"
                                "<a href=\"/next.html\">next</a></body></html>");
-        page.DelayMs = 200; // long enough to watch the run at work
         server.Serve("/", page);
         server.Serve("/next.html", TestResponse::Html("<html><body>Next</body></html>"));
         std::string path = WriteBriefFile(h->PathOf("run.brf"),
@@ -44,10 +43,10 @@ private slots:
         QVERIFY(form != nullptr);
         form->Brief.WebList.Entry(0).SpiderDepth = 2;
 
+        // Every step of the run, as the main window carries it out.
         bool sawProgress = false, sawLocked = false;
         QString sawBriefName;
-        QTimer sampler;
-        connect(&sampler, &QTimer::timeout, [&] {
+        h->Frame().RunHostPort()->SetAfterEachCall([&] {
             if (TBriefProcessing* p = h->Frame().Progress(); p && p->isVisible()) {
                 sawProgress = true;
                 sawBriefName = p->Label(ProgressLabel::BriefName)->text();
@@ -56,7 +55,6 @@ private slots:
                 sawLocked =
                     sawLocked || !h->Frame().Button(Command::GenerateBriefsButton)->isEnabled();
         });
-        sampler.start(5);
         bool readyAnswered = false;
         OnNextModal([&](QDialog* d) {
             readyAnswered = d->windowTitle() == "Brief Ready";
@@ -70,7 +68,7 @@ private slots:
         h->Frame().GenerateBrief();
         QVERIFY(h->Frame().RunInProgress());
         QTRY_VERIFY_WITH_TIMEOUT(!h->Frame().RunInProgress(), 30000);
-        sampler.stop();
+        h->Frame().RunHostPort()->SetAfterEachCall({});
 
         QVERIFY(readyAnswered);
         QVERIFY(sawProgress);
@@ -139,9 +137,7 @@ private slots:
         // the first entry is still being fetched (it ends that fetch).
         slow.DelayMs = 30000;
         server.Serve("/1", slow);
-        TestResponse second = TestResponse::Html("<html><body>second</body></html>");
-        second.DelayMs = 300; // long enough to see the fresh dialog
-        server.Serve("/2", second);
+        server.Serve("/2", TestResponse::Html("<html><body>second</body></html>"));
         std::string path =
             WriteBriefFile(h->PathOf("skip.brf"), {{"first", false, server.Url("/1")},
                                                    {"second", false, server.Url("/2")}});
@@ -154,20 +150,20 @@ private slots:
         // the entry's start.
         QTRY_VERIFY_WITH_TIMEOUT(!server.Targets().empty(), 10000);
         QPointer<TBriefProcessing> first = h->Frame().Progress();
-        // The fresh dialog may even reuse the old one's memory, so watch for the old one's end.
+        // The fresh dialog may even reuse the old one's memory once that is gone: another
+        // address, or the same after the old one's end, is a fresh dialog.
         bool sawFresh = false;
-        QTimer watcher;
-        connect(&watcher, &QTimer::timeout, [&] {
+        h->Frame().RunHostPort()->SetAfterEachCall([&] {
             TBriefProcessing* now = h->Frame().Progress();
-            if (first.isNull() && now != nullptr && now->isVisible()) sawFresh = true;
+            if (now != nullptr && now->isVisible() && (first.isNull() || now != first.data()))
+                sawFresh = true;
         });
-        watcher.start(5);
         OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&Yes"); });
         first->SkipButton()->click();
         QCOMPARE(SeenModalCaptions().back(), QString("Skip Entry?"));
         OnNextModal([](QDialog* d) { ClickButtonNamed(d, "&No"); }, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!h->Frame().RunInProgress(), 30000);
-        watcher.stop();
+        h->Frame().RunHostPort()->SetAfterEachCall({});
         QCOMPARE(SeenModalCaptions().back(), QString("Brief Ready"));
         QVERIFY(first.isNull()); // the skipped entry's dialog is gone
         QVERIFY(sawFresh);

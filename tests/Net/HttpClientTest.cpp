@@ -154,18 +154,26 @@ TEST_F(HttpClientTest, ThreeServerErrorsGiveTheStatusNotice) {
 }
 
 TEST_F(HttpClientTest, EachRetryWaitsLongerForTheFirstByte) {
-    // Answers that come after 12.5 units miss the waits of 5 and 10 units and meet that of 15.
-    // Margins of a second either way: a loaded machine that wakes a side late stays inside them.
-    run.TimeUnitMs = 400;
-    for (int i = 0; i < 3; ++i) {
-        TestResponse late = TestResponse::Html("late " + std::to_string(i));
-        late.DelayMs = 12 * run.TimeUnitMs + run.TimeUnitMs / 2;
-        server.Enqueue(late);
+    // The first-byte waits of the three attempts last 5, 10 and 15 units: an answer that comes
+    // half a unit before one of them is taken by that attempt, one that comes later by none.
+    const int unit = run.TimeUnitMs;
+    struct Case {
+        int DelayHalfUnits;
+        std::size_t Requests;
+        bool IsContent;
+    } cases[] = {{9, 1, true}, {19, 2, true}, {25, 3, true}, {29, 3, true}, {31, 3, false}};
+    for (const Case& c : cases) {
+        const std::string name = "after " + std::to_string(c.DelayHalfUnits) + " half units";
+        TestResponse late = TestResponse::Html(name);
+        late.DelayMs = c.DelayHalfUnits * unit / 2;
+        server.SetDefault(late);
+        const std::size_t before = server.RequestCount();
+        TFetchResult r = Fetch("/slow");
+        EXPECT_EQ(server.RequestCount() - before, c.Requests) << name;
+        EXPECT_EQ(r.IsContent, c.IsContent) << name;
+        EXPECT_EQ(Holds(buffer, name), c.IsContent) << name;
+        EXPECT_EQ(Holds(buffer, kOtherStatus), !c.IsContent) << name;
     }
-    TFetchResult r = Fetch("/slow");
-    EXPECT_EQ(server.RequestCount(), 3u);
-    EXPECT_TRUE(r.IsContent);
-    EXPECT_TRUE(Holds(buffer, "late 2"));
 }
 
 TEST_F(HttpClientTest, AServerThatNeverAnswersGivesBusyPassesThenTheStatusNotice) {

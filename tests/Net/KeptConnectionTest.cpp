@@ -47,7 +47,7 @@ protected:
         run.Pool = &pool;
         server.SetKeepAlive(100);
     }
-    TConnectionPool pool{6, 0};
+    TConnectionPool pool{6, 0, &ticks};
 };
 
 TEST_F(KeptConnectionTest, RequestsFollowOneAnotherOnOneConnectionAsHttp11WithCompression) {
@@ -196,6 +196,7 @@ struct RetryCase {
     const char* RetryAfter;
     bool Content;
     size_t Requests;
+    int PauseUnits; // the pause before the second request
 };
 
 class RetryAfterTest : public KeptConnectionTest,
@@ -206,9 +207,14 @@ TEST_P(RetryAfterTest, WaitsAsLongAsTheHostAsksUpToABound) {
     server.Enqueue(TestResponse::Http(c.Code, "text/html", "busy",
                                       std::string("Retry-After: ") + c.RetryAfter + "\r\n"));
     server.Enqueue(TestResponse::Html("at last"));
+    const std::int64_t started = ticks.NowMs();
     TFetchResult r = Fetch("/busy");
     EXPECT_EQ(r.IsContent, c.Content);
     EXPECT_EQ(server.RequestCount(), c.Requests);
+    // The time moved only while the client paused, to the end of what the host asked for.
+    const std::int64_t paused = ticks.NowMs() - started;
+    EXPECT_GE(paused, c.PauseUnits * run.TimeUnitMs);
+    EXPECT_LT(paused, c.PauseUnits * run.TimeUnitMs + 2);
     if (!c.Content) {
         EXPECT_TRUE(Holds(buffer, kOtherStatus));
     }
@@ -216,9 +222,9 @@ TEST_P(RetryAfterTest, WaitsAsLongAsTheHostAsksUpToABound) {
 
 // Retry-After counts in the client's time units (5 ms here): the waits stay short.
 INSTANTIATE_TEST_SUITE_P(Answers, RetryAfterTest,
-                         ::testing::Values(RetryCase{"TooManyRequests", 429, "2", true, 2},
-                                           RetryCase{"Unavailable", 503, "1", true, 2},
-                                           RetryCase{"BeyondTheBound", 503, "100000", false, 1}),
+                         ::testing::Values(RetryCase{"TooManyRequests", 429, "2", true, 2, 2},
+                                           RetryCase{"Unavailable", 503, "1", true, 2, 1},
+                                           RetryCase{"BeyondTheBound", 503, "100000", false, 1, 0}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(KeptConnectionTest, AHostsAddressThatDoesNotAnswerGivesWayToTheNextOne) {
@@ -250,8 +256,21 @@ TEST_F(KeptConnectionTest, AHostsAddressThatDoesNotAnswerGivesWayToTheNextOne) {
     std::string address = "dual.test:" + std::to_string(server.Port()) + "/";
     Options o;
     o.Base = address;
+    // Nothing answers on the dead address, so the time moves while the client waits on it (as
+    // if on a silent connection), until the server has the request; a unit of 100 ms leaves the
+    // quiet thread plenty of room to hold it still again before the first-byte bound.
+    FreeTime free(ticks);
+    std::thread waker([&] {
+        server.WaitForRequests(1);
+        free.End();
+    });
+    run.TimeUnitMs = 100;
+    const std::int64_t started = ticks.NowMs();
     EXPECT_TRUE(Fetch(address, o).IsContent);
+    waker.join();
     EXPECT_EQ(BodyOf(buffer), "over four");
+    // The dead address had a quarter of the connect bound of 32 units.
+    EXPECT_GE(ticks.NowMs() - started, 8 * run.TimeUnitMs);
     for (int f : fillers)
         close(f);
     close(dead);

@@ -1,15 +1,15 @@
 // A binary document's body goes to its file as it arrives: it is stored whole and intact without
 // being held in memory, and every way its transfer can end early leaves no file behind.
 #include "Brief/Brief.h"
-#include "Run/FileNames.h"
 #include "Net/HttpClient.h"
 #include "Net/ResponseReader.h"
+#include "Platform/SocketCanceller.h"
+#include "Run/FileNames.h"
+#include "Run/PageRewriter.h"
 #include "Run/RunHost.h"
 #include "Run/SkeinThread.h"
-#include "Run/PageRewriter.h"
-#include "Platform/SocketCanceller.h"
-#include "support/FetchRequest.h"
 #include "support/BriefRun.h"
+#include "support/FetchRequest.h"
 #include "support/QuietHost.h"
 #include "support/RewriteRun.h"
 #include "support/TestHttpServer.h"
@@ -94,6 +94,8 @@ protected:
         r.Run.Host = &host;
         r.Run.Canceller = &canceller;
         r.Run.TimeUnitMs = 5;
+        r.Run.Ticks = &ticks;
+        server.SetTicks(&ticks);
         host.Buffer = &buffer;
         host.Folder = r.Dir.Path();
         buffer.SetSpoolsFiles(true);
@@ -113,6 +115,7 @@ protected:
     }
 
     test::RewriteRun r;
+    test::TestTicks ticks; // the pauses of the answers and the client's bounds, on one time
     TestHttpServer server;
     SocketCanceller canceller;
     WatchingHost host;

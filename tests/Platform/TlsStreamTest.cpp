@@ -3,6 +3,7 @@
 #include "Platform/Socket.h"
 #include "Platform/SocketCanceller.h"
 #include "support/TestHttpServer.h"
+#include "support/TestTicks.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +23,10 @@ using test::TestResponse;
 constexpr std::uint32_t kLoopback = 0x7f000001;
 
 struct Connected {
+    explicit Connected(TTicks* ticks = nullptr) : Socket(&Canceller, ticks), Tls(Socket) {}
     SocketCanceller Canceller;
-    TSocket Socket{&Canceller};
-    TTlsStream Tls{Socket};
+    TSocket Socket;
+    TTlsStream Tls;
 };
 
 void Connect(Connected& c, const TestHttpServer& server) {
@@ -100,30 +102,33 @@ TEST(TlsStream, NamesEachCertificateProblemAndAcceptsAllWhenNotChecking) {
 }
 
 TEST(TlsStream, HandshakeWithASilentOrPlainServerEndsByBoundOrCancel) {
+    test::TestTicks moving;  // moves while the server sits on the hello
+    test::TestTicks serving; // the server's silence on the second connection
+    test::TestTicks still;   // nothing waits on it: it never moves
     TestHttpServer stalled(TestCertificate::Valid);
     stalled.SetHandshake(TestHttpServer::Handshake::Stall);
     {
-        Connected c;
+        stalled.SetTicks(&moving);
+        Connected c(&moving);
         Connect(c, stalled);
         TlsProblem problem = TlsProblem::None;
-        auto start = std::chrono::steady_clock::now();
+        const std::int64_t start = moving.NowMs();
         EXPECT_EQ(c.Tls.Handshake("127.0.0.1", TestTrust(), 200, problem), SocketStatus::TimedOut);
-        // Ended by its own bound, not by the server's minute of silence.
-        EXPECT_LT(std::chrono::steady_clock::now() - start, test::kEndsPromptly);
+        // Ended by its own bound, as soon as it passed.
+        EXPECT_GE(moving.NowMs() - start, 200);
+        EXPECT_LT(moving.NowMs() - start, 250);
     }
     {
-        Connected c;
+        stalled.SetTicks(&serving);
+        Connected c(&still);
         Connect(c, stalled);
         std::thread skip([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            serving.WaitForWaiting();
             c.Canceller.Cancel();
         });
         TlsProblem problem = TlsProblem::None;
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(c.Tls.Handshake("127.0.0.1", TestTrust(), 50000, problem),
-                  SocketStatus::Cancelled);
-        // Ended by the cancel, long before its own bound.
-        EXPECT_LT(std::chrono::steady_clock::now() - start, test::kEndsPromptly);
+        EXPECT_EQ(c.Tls.Handshake("127.0.0.1", TestTrust(), 200, problem), SocketStatus::Cancelled);
+        EXPECT_EQ(still.Moves(), 0u);
         skip.join();
     }
     // A server that answers the hello with plain text: a failed handshake, not a certificate.

@@ -1,6 +1,7 @@
 #pragma once
-// The fixture of the HTTP client's tests: a loopback server, a run context with a short time unit,
-// and a host that records the status and progress the client shows.
+// The fixture of the HTTP client's tests: a loopback server, a run context with a short time unit
+// kept on the tests' time (which moves only while the server waits on it), and a host that
+// records the status and progress the client shows.
 #include "Net/HttpClient.h"
 
 #include "Platform/SocketCanceller.h"
@@ -12,6 +13,7 @@
 #include "support/QuietHost.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
+#include "support/TestTicks.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +74,8 @@ protected:
         run.Canceller = &canceller;
         run.Host = &host;
         run.TimeUnitMs = 5;
+        run.Ticks = &ticks;
+        server.SetTicks(&ticks);
     }
 
     TFetchResult Fetch(std::string& address, const Options& o = {}) {
@@ -88,6 +92,7 @@ protected:
         return Fetch(address, o);
     }
 
+    TestTicks ticks; // outlives the server, whose connections wait on it
     TestHttpServer server;
     AppSettings settings;
     RunFlags flags;

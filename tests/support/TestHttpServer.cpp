@@ -3,11 +3,13 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -59,6 +61,51 @@ std::string TargetOf(const std::string& request) {
     return request.substr(start + 1,
                           end == std::string::npos ? std::string::npos : end - start - 1);
 }
+
+// Waits (a bounded while) until every byte sent on fd has left for the peer. (Over the loopback
+// it is then in the peer's queue; that the peer acknowledged it may take a delayed ACK longer.)
+void WaitUntilTaken(int fd, const LoopbackListener& listener) {
+    for (int i = 0; i < 2000; ++i) {
+        int queued = 0;
+        if (ioctl(fd, SIOCOUTQNSD, &queued) != 0 || queued == 0 || !listener.Pause(1)) return;
+    }
+}
+
+// The time a woken sleeper of TestTicks holds still, given back once what the server sent since
+// has reached the client (so that the client sees it before the time moves on).
+class HeldTime {
+public:
+    HeldTime(TestTicks* ticks, int fd, const LoopbackListener& listener)
+        : ticks_(ticks), fd_(fd), listener_(listener) {}
+    ~HeldTime() { Let(); }
+    HeldTime(const HeldTime&) = delete;
+    HeldTime& operator=(const HeldTime&) = delete;
+
+    // A pause of ms on the server's time (real time without ticks); false when the client went
+    // or the server stops.
+    bool Pause(int ms) {
+        if (ticks_ == nullptr) return listener_.Pause(ms);
+        Let();
+        if (ms <= 0) return true;
+        held_ = ticks_->Sleep(ms, fd_, [this] {
+            pollfd stop{listener_.StopDescriptor(), POLLIN, 0};
+            return poll(&stop, 1, 0) > 0;
+        });
+        return held_;
+    }
+    void Let() {
+        if (!held_) return;
+        WaitUntilTaken(fd_, listener_);
+        ticks_->Release();
+        held_ = false;
+    }
+
+private:
+    TestTicks* const ticks_;
+    const int fd_;
+    const LoopbackListener& listener_;
+    bool held_ = false;
+};
 
 // The path of a proxy-form target ("http://host:port/path").
 std::string PathOf(const std::string& target) {
@@ -290,8 +337,7 @@ void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> 
         }
         if (mode != Handshake::Complete) {
             // A stalled hello is read and never answered, until the client gives up.
-            while (mode == Handshake::Stall && ReadSome(connection, block, sizeof block) > 0) {
-            }
+            if (mode == Handshake::Stall) StaySilent(connection);
             close(fd);
             done->store(true);
             return;
@@ -349,6 +395,16 @@ void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> 
     connection.Tls.reset();
     close(fd);
     done->store(true);
+}
+
+void TestHttpServer::StaySilent(Connection& connection) const {
+    // Until the client closes its end (readable with nothing to read) or the server stops.
+    TestTicks* ticks = ticks_.load();
+    if (ticks != nullptr) ticks->BeginSilence(connection.Fd);
+    char scratch[512];
+    while (ReadSome(connection, scratch, sizeof scratch) > 0) {
+    }
+    if (ticks != nullptr) ticks->EndSilence(connection.Fd);
 }
 
 void TestHttpServer::Tunnel(Connection& connection, const std::string& target) {
@@ -412,14 +468,11 @@ void TestHttpServer::Tunnel(Connection& connection, const std::string& target) {
 void TestHttpServer::Answer(Connection& connection, const TestResponse& response) {
     if (response.CloseWithoutAnswer) return;
     if (response.NeverAnswer) {
-        // Silent until the client closes its end (readable with nothing to read) or the server
-        // stops.
-        char scratch[512];
-        while (ReadSome(connection, scratch, sizeof scratch) > 0) {
-        }
+        StaySilent(connection);
         return;
     }
-    if (!listener_.Pause(response.DelayMs)) return;
+    HeldTime time(ticks_.load(), connection.Fd, listener_);
+    if (!time.Pause(response.DelayMs)) return;
     size_t total = std::min(response.Bytes.size(), response.CloseAfter);
     size_t chunk = response.ChunkSize == 0 ? total : response.ChunkSize;
     size_t sent = 0;
@@ -427,8 +480,7 @@ void TestHttpServer::Answer(Connection& connection, const TestResponse& response
         size_t piece = std::min(chunk, total - sent);
         if (!WriteAll(connection, response.Bytes.data() + sent, piece)) return;
         sent += piece;
-        if (sent < total && response.ChunkDelayMs > 0 && !listener_.Pause(response.ChunkDelayMs))
-            return;
+        if (sent < total && response.ChunkDelayMs > 0 && !time.Pause(response.ChunkDelayMs)) return;
     }
     if (response.ResetAtEnd) {
         // Closed with a linger of zero, the connection ends with a reset.

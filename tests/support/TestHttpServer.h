@@ -1,5 +1,6 @@
 #pragma once
 #include "Platform/LoopbackListener.h"
+#include "support/TestTicks.h"
 #include "support/TestTls.h"
 
 #include <atomic>
@@ -29,7 +30,7 @@ struct TestResponse {
     static constexpr size_t kWhole = static_cast<size_t>(-1);
 
     std::string Bytes;               // sent as they stand: status line, header lines, body
-    int DelayMs = 0;                 // silence before the first byte
+    int DelayMs = 0;                 // silence before the first byte (on the server's time)
     bool CloseWithoutAnswer = false; // read the request, then close at once
     bool NeverAnswer = false;        // hold the connection, silent, until the client gives up
     size_t CloseAfter = kWhole;      // send only this many bytes, then close (mid-body)
@@ -87,6 +88,11 @@ public:
     // request per connection). A misbehaving answer (a hang-up, a cut) still ends it.
     void SetKeepAlive(int answers) { keepAlive_.store(answers); }
 
+    // Keeps the pauses of answers (DelayMs, ChunkDelayMs) on ticks, the clients' time, instead of
+    // real time: a pause is a sleep that lets the time move, and the time stands still again
+    // until what follows it has reached the client. Silent connections let it move too.
+    void SetTicks(TestTicks* ticks) { ticks_.store(ticks); }
+
     void Enqueue(TestResponse response);
     // Answers every request whose target path (the proxy form's host is ignored) is path.
     void Serve(std::string path, TestResponse response);
@@ -121,11 +127,14 @@ private:
     // Bytes read (> 0), 0 at the end, -1 on failure or when a wait ends.
     ssize_t ReadSome(Connection& connection, char* data, size_t size) const;
     bool WriteAll(Connection& connection, const char* data, size_t size) const;
+    // Reads until the client closes the connection (or the server stops), saying nothing.
+    void StaySilent(Connection& connection) const;
 
     LoopbackListener listener_; // its stop wakes every wait of the server
     std::unique_ptr<TestTlsServer> tls_;
     std::atomic<Handshake> handshake_{Handshake::Complete};
     std::atomic<int> keepAlive_{1};
+    std::atomic<TestTicks*> ticks_{nullptr};
 
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
