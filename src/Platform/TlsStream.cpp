@@ -59,6 +59,7 @@ namespace {
     F(SSL_CTX_set_options)                                                                         \
     F(SSL_connect)                                                                                 \
     F(SSL_ctrl)                                                                                    \
+    F(SSL_SESSION_dup)                                                                             \
     F(SSL_SESSION_free)                                                                            \
     F(SSL_SESSION_is_resumable)                                                                    \
     F(SSL_free)                                                                                    \
@@ -149,12 +150,14 @@ private:
 };
 
 // OpenSSL hands over each new session (TLS 1.3 sends its tickets after the handshake, so they
-// arrive with the first answer); the stream's key rides on the session's object.
+// arrive with the first answer); the stream's key rides on the connection's object. A copy is
+// kept: the connection's own session is marked unusable when it ends without the closing
+// message, which ours do.
 int KeepNewSession(SSL* ssl, SSL_SESSION* session) {
     const auto* key = static_cast<const std::string*>(SSL_get_ex_data(ssl, 0));
     if (key == nullptr || key->empty() || SSL_SESSION_is_resumable(session) != 1) return 0;
-    SessionCache::Of().Put(*key, session);
-    return 1;
+    if (SSL_SESSION* copy = SSL_SESSION_dup(session)) SessionCache::Of().Put(*key, copy);
+    return 0;
 }
 
 struct ContextFree {

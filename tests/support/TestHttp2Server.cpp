@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <poll.h>
+#include <sys/socket.h>
 #include <vector>
 
 namespace gathra::test {
@@ -197,7 +198,15 @@ void TestHttpServer::ServeHttp2(Connection& connection, bool first) {
             maxOpenStreams_ = std::max(maxOpenStreams_, s.MaxOpen);
         }
         if (!Flush(connection, &s)) break;
-        if (goingAway) break;
+        if (goingAway) {
+            // A graceful end: what the client still sends is read, so that the close does not
+            // reset the connection before the client has read the answers.
+            if (connection.Tls) connection.Tls->Close();
+            shutdown(connection.Fd, SHUT_WR);
+            while (ReadSome(connection, block, sizeof block) > 0) {
+            }
+            break;
+        }
         if (!release && !listener_.Wait(connection.Fd, POLLIN, kHoldWaitMs)) {
             holdOver = true;
             continue;

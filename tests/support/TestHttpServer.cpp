@@ -109,9 +109,9 @@ TestHttpServer::TestHttpServer(int port) {
     Listen(port);
 }
 
-TestHttpServer::TestHttpServer(TestCertificate certificate)
+TestHttpServer::TestHttpServer(TestCertificate certificate, int port)
     : tls_(std::make_unique<TestTlsServer>(certificate)) {
-    Listen(0);
+    Listen(port);
 }
 
 void TestHttpServer::Listen(int port) {

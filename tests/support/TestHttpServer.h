@@ -64,7 +64,7 @@ class TestHttpServer {
 public:
     // port 0: a free port. Another port must be free to bind (throws std::runtime_error).
     explicit TestHttpServer(int port = 0);
-    explicit TestHttpServer(TestCertificate certificate);
+    explicit TestHttpServer(TestCertificate certificate, int port = 0);
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;
     TestHttpServer& operator=(const TestHttpServer&) = delete;
