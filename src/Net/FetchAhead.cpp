@@ -86,6 +86,12 @@ void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
     {
         std::lock_guard lock(mutex_);
         if (stopping_ || jobs_.count(key) != 0) return;
+        if (auto passed = passed_.find(key); passed != passed_.end()) {
+            // Expected again: the fetch made before takes its new place in the run's order.
+            passed->second->Seq = ++expected_;
+            jobs_.insert(passed_.extract(passed));
+            return;
+        }
         auto job = std::make_shared<Job>();
         job->Seq = ++expected_;
         job->Request = request;
@@ -133,7 +139,13 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
     {
         std::unique_lock lock(mutex_);
         auto found = jobs_.find(key);
-        if (found != jobs_.end()) {
+        auto passed = found == jobs_.end() ? passed_.find(key) : passed_.end();
+        if (passed != passed_.end()) {
+            // Passed over and asked for after all: what was fetched serves.
+            job = passed->second;
+            passed_.erase(passed);
+            changed_.wait(lock, [&] { return job->Done; });
+        } else if (found != jobs_.end()) {
             job = found->second;
             jobs_.erase(found);
             DropBefore(job->Seq);
@@ -166,8 +178,24 @@ void TFetchAhead::DropBefore(std::uint64_t seq) {
             ++at;
             continue;
         }
-        if (!at->second->Started) queue_.erase(std::find(queue_.begin(), queue_.end(), at->second));
+        if (!at->second->Started)
+            queue_.erase(std::find(queue_.begin(), queue_.end(), at->second));
+        else
+            KeepPassed(at->first, at->second);
         at = jobs_.erase(at);
+    }
+}
+
+void TFetchAhead::KeepPassed(const std::string& key, std::shared_ptr<Job> job) {
+    // A fetch already made is kept for a later turn of its address (it may come back at another
+    // place of the run's order); the oldest go first, so that at most a window's worth waits.
+    passed_.emplace(key, std::move(job));
+    while (passed_.size() > window_) {
+        auto oldest = std::min_element(passed_.begin(), passed_.end(), [](const auto& a,
+                                                                          const auto& b) {
+            return a.second->Seq < b.second->Seq;
+        });
+        passed_.erase(oldest);
     }
 }
 
@@ -182,6 +210,7 @@ void TFetchAhead::Forget() {
     queue_.clear();
     changed_.wait(lock, [&] { return running_ == 0; });
     jobs_.clear();
+    passed_.clear();
     changed_.notify_all();
 }
 

@@ -57,6 +57,7 @@ private:
     static std::string KeyOf(const TFetchRequest& request, bool spoolsFiles);
     void Work();
     void DropBefore(std::uint64_t seq);
+    void KeepPassed(const std::string& key, std::shared_ptr<Job> job);
 
     TNetContext& net_;
     const std::size_t window_;
@@ -64,6 +65,7 @@ private:
     std::condition_variable changed_;
     std::map<std::string, std::shared_ptr<Job>> jobs_; // by key: waiting, under way or done
     std::deque<std::shared_ptr<Job>> queue_;           // not started yet, in the run's order
+    std::map<std::string, std::shared_ptr<Job>> passed_; // started, then passed over
     int running_ = 0;
     std::uint64_t expected_ = 0;
     bool stopping_ = false;

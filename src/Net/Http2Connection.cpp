@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -37,6 +38,7 @@ struct THttp2Connection::StreamState {
     bool Ended = false;
     std::uint32_t Error = 0;
     bool Started = false; // some byte went to the reader
+    std::condition_variable Arrived; // its reader waits here, so that others sleep on
 };
 
 // The framing's calls, made while the connection's mutex is held (by the driver's receive).
@@ -64,7 +66,7 @@ public:
         s->Head = "HTTP/1.1 " + s->Status + "\r\n" + s->HeaderLines + "\r\n";
         s->HeaderLines.clear();
         s->HeadDone = true;
-        c_.changed_.notify_all();
+        s->Arrived.notify_all();
     }
     void OnData(std::int32_t id, std::string_view data) override {
         StreamState* s = Find(id);
@@ -73,7 +75,7 @@ public:
             return;
         }
         s->Data.append(data);
-        c_.changed_.notify_all();
+        s->Arrived.notify_all();
     }
     void OnClosed(std::int32_t id, std::uint32_t error) override {
         if (StreamState* s = Find(id)) End(*s, error);
@@ -95,7 +97,8 @@ private:
         s.Ended = true;
         // A stream that ends without a whole header has no answer at all.
         s.Error = error != 0 || !s.HeadDone ? std::max<std::uint32_t>(error, 1) : 0;
-        c_.changed_.notify_all();
+        s.Arrived.notify_all();
+        c_.changed_.notify_all(); // room for another stream
     }
     THttp2Connection& c_;
 };
@@ -137,6 +140,7 @@ void THttp2Connection::Broken() {
         if (!s->Ended) {
             s->Ended = true;
             s->Error = kRefusedStream;
+            s->Arrived.notify_all();
         }
     changed_.notify_all();
 }
@@ -259,7 +263,6 @@ SocketStatus THttp2Stream::Send(std::string_view request) {
 SocketStatus THttp2Stream::WaitForBytes(std::unique_lock<std::mutex>& lock, int timeoutMs) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
-    THttp2Connection& c = *connection_;
     for (;;) {
         const auto& s = *state_;
         if (s.Ended || !s.Head.empty() || s.DataRead < s.Data.size() || state_->Id == 0)
@@ -267,7 +270,7 @@ SocketStatus THttp2Stream::WaitForBytes(std::unique_lock<std::mutex>& lock, int 
         if (stop_()) return SocketStatus::Cancelled;
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return SocketStatus::TimedOut;
-        c.changed_.wait_until(lock, std::min(deadline, now + kStopPoll));
+        state_->Arrived.wait_until(lock, std::min(deadline, now + kStopPoll));
     }
 }
 
@@ -305,8 +308,9 @@ SocketStatus THttp2Stream::Receive(char* data, std::size_t size, std::size_t& re
         return SocketStatus::Closed;
     }
     s.Started = true;
+    const bool update = c.framing_->HasOutput(); // a window update to send
     lock.unlock();
-    c.Wake(); // a window update may wait to be sent
+    if (update) c.Wake();
     return SocketStatus::Ok;
 }
 

@@ -134,6 +134,10 @@ void THttp2Framing::Finish() {
     nghttp2_session_terminate_session(session_, NGHTTP2_NO_ERROR);
 }
 
+bool THttp2Framing::HasOutput() const {
+    return nghttp2_session_want_write(session_) != 0;
+}
+
 bool THttp2Framing::Alive() const {
     return nghttp2_session_want_read(session_) != 0 || nghttp2_session_want_write(session_) != 0;
 }

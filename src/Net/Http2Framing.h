@@ -56,6 +56,8 @@ public:
     bool TakeOutput(std::string& out);
     // Says goodbye: the server is told that no more streams come.
     void Finish();
+    // Whether there are bytes to send (TakeOutput would give some).
+    bool HasOutput() const;
     // Whether the connection still has work: streams open or bytes to send.
     bool Alive() const;
     // The most streams the server takes at once (its setting, or a large number before it
