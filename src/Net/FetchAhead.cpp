@@ -57,7 +57,7 @@ TFetchAhead::~TFetchAhead() {
         stopping_ = true;
         queue_.clear();
     }
-    changed_.notify_all();
+    work_.notify_all();
     for (std::thread& worker : workers_)
         worker.join();
 }
@@ -99,14 +99,14 @@ void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
         jobs_.emplace(key, job);
         queue_.push_back(job);
     }
-    changed_.notify_all();
+    work_.notify_one(); // one more fetch to make
 }
 
 void TFetchAhead::Work() {
     AheadContext context(net_);
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] {
+        work_.wait(lock, [&] {
             if (stopping_) return true;
             if (queue_.empty()) return false;
             std::size_t waiting = 0;
@@ -148,7 +148,7 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
         } else if (found != jobs_.end()) {
             job = found->second;
             jobs_.erase(found);
-            DropBefore(job->Seq);
+            const bool passedOver = DropBefore(job->Seq);
             if (!job->Started) {
                 // Not begun yet: fetched here instead, and nothing waits for it any more.
                 queue_.erase(std::find(queue_.begin(), queue_.end(), job));
@@ -156,7 +156,11 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
             } else {
                 changed_.wait(lock, [&] { return job->Done; });
             }
-            changed_.notify_all();
+            // Room in the window: for one more fetch, or for several when some were passed over.
+            if (passedOver)
+                work_.notify_all();
+            else
+                work_.notify_one();
         }
     }
     if (job == nullptr) return FetchDocument(request, buffer, net_);
@@ -170,7 +174,8 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
     return job->Result;
 }
 
-void TFetchAhead::DropBefore(std::uint64_t seq) {
+bool TFetchAhead::DropBefore(std::uint64_t seq) {
+    bool passedOver = false;
     // What was expected before and not asked for when its turn came will not be asked for: it
     // is dropped (unstarted, it is never fetched), so that it holds no room of the window.
     for (auto at = jobs_.begin(); at != jobs_.end();) {
@@ -178,12 +183,15 @@ void TFetchAhead::DropBefore(std::uint64_t seq) {
             ++at;
             continue;
         }
-        if (!at->second->Started)
+        if (!at->second->Started) {
             queue_.erase(std::find(queue_.begin(), queue_.end(), at->second));
-        else
+        } else {
             KeepPassed(at->first, at->second);
+            passedOver = true;
+        }
         at = jobs_.erase(at);
     }
+    return passedOver;
 }
 
 void TFetchAhead::KeepPassed(const std::string& key, std::shared_ptr<Job> job) {
@@ -191,10 +199,10 @@ void TFetchAhead::KeepPassed(const std::string& key, std::shared_ptr<Job> job) {
     // place of the run's order); the oldest go first, so that at most a window's worth waits.
     passed_.emplace(key, std::move(job));
     while (passed_.size() > window_) {
-        auto oldest = std::min_element(passed_.begin(), passed_.end(), [](const auto& a,
-                                                                          const auto& b) {
-            return a.second->Seq < b.second->Seq;
-        });
+        auto oldest =
+            std::min_element(passed_.begin(), passed_.end(), [](const auto& a, const auto& b) {
+                return a.second->Seq < b.second->Seq;
+            });
         passed_.erase(oldest);
     }
 }
@@ -212,6 +220,7 @@ void TFetchAhead::Forget() {
     jobs_.clear();
     passed_.clear();
     changed_.notify_all();
+    work_.notify_all();
 }
 
 TFetchResult FetchInTurn(const TFetchRequest& request, TResponseBuffer& buffer, TNetContext& net) {

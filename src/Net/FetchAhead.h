@@ -56,15 +56,16 @@ private:
     };
     static std::string KeyOf(const TFetchRequest& request, bool spoolsFiles);
     void Work();
-    void DropBefore(std::uint64_t seq);
+    bool DropBefore(std::uint64_t seq); // true when fetches under way or done were passed over
     void KeepPassed(const std::string& key, std::shared_ptr<Job> job);
 
     TNetContext& net_;
     const std::size_t window_;
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::map<std::string, std::shared_ptr<Job>> jobs_; // by key: waiting, under way or done
-    std::deque<std::shared_ptr<Job>> queue_;           // not started yet, in the run's order
+    std::condition_variable changed_; // a fetch is done: the run and Forget wait for it
+    std::condition_variable work_;    // a fetch waits to be made: the workers wait for one
+    std::map<std::string, std::shared_ptr<Job>> jobs_;   // by key: waiting, under way or done
+    std::deque<std::shared_ptr<Job>> queue_;             // not started yet, in the run's order
     std::map<std::string, std::shared_ptr<Job>> passed_; // started, then passed over
     int running_ = 0;
     std::uint64_t expected_ = 0;

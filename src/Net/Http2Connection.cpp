@@ -37,7 +37,7 @@ struct THttp2Connection::StreamState {
     bool HeadDone = false;
     bool Ended = false;
     std::uint32_t Error = 0;
-    bool Started = false; // some byte went to the reader
+    bool Started = false;            // some byte went to the reader
     std::condition_variable Arrived; // its reader waits here, so that others sleep on
 };
 

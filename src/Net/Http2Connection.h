@@ -67,7 +67,7 @@ private:
     std::unique_ptr<Events> events_;
     std::unique_ptr<THttp2Framing> framing_;
     std::map<std::int32_t, std::shared_ptr<StreamState>> streams_;
-    int reserved_ = 0; // streams opened and not yet submitted
+    int reserved_ = 0;          // streams opened and not yet submitted
     std::size_t discarded_ = 0; // data of streams nobody reads, to give back to the window
     bool goneAway_ = false;
     bool broken_ = false;

@@ -22,8 +22,7 @@ int OnHeader(nghttp2_session*, const nghttp2_frame* frame, const std::uint8_t* n
              std::uint8_t, void* user) {
     if (frame->hd.type == NGHTTP2_HEADERS)
         ListenerOf(user).OnHeader(
-            frame->hd.stream_id,
-            std::string_view(reinterpret_cast<const char*>(name), nameLength),
+            frame->hd.stream_id, std::string_view(reinterpret_cast<const char*>(name), nameLength),
             std::string_view(reinterpret_cast<const char*>(value), valueLength));
     return 0;
 }

@@ -34,7 +34,8 @@ THttp2Routes::Found THttp2Routes::Find(const std::string& route,
         }
         Route& r = found->second;
         if (r.State == Known::Settled) {
-            if (r.Connection == nullptr || r.Connection->TakesStreams()) return {r.Connection, false};
+            if (r.Connection == nullptr || r.Connection->TakesStreams())
+                return {r.Connection, false};
             // Gone away or broken: found out again.
             r = Route{};
             return {nullptr, true};
@@ -86,8 +87,8 @@ void THttp2Routes::CloseAll() {
 }
 
 Http2Answered Http2Answer(const TTransferRequest& req, TResponseBuffer& buffer, TNetContext& net,
-                          THttp2Connection& connection, const std::string& hostKey,
-                          bool mayRetry, TTransferResult& out) {
+                          THttp2Connection& connection, const std::string& hostKey, bool mayRetry,
+                          TTransferResult& out) {
     TConnectionPool& pool = *net.Pool;
     const std::function<bool()> stop = [&net] {
         return net.SkipOrAbort() || CancellerOf(net).Cancelled();

@@ -57,7 +57,7 @@ enum class Http2Answered {
 // Sends req on connection and receives its answer into buffer as the HTTP/1.1 path does.
 // hostKey names the host's slots and pauses in the pool; mayRetry as for ReceiveAnswer.
 Http2Answered Http2Answer(const TTransferRequest& req, TResponseBuffer& buffer, TNetContext& net,
-                          THttp2Connection& connection, const std::string& hostKey,
-                          bool mayRetry, TTransferResult& out);
+                          THttp2Connection& connection, const std::string& hostKey, bool mayRetry,
+                          TTransferResult& out);
 
 } // namespace gathra

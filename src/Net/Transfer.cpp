@@ -188,9 +188,8 @@ TTransferResult KeptTransfer(const TTransferRequest& req, TResponseBuffer& buffe
     // The route's HTTP/2 connection carries the request when there is one; a request that got
     // nothing on it (the server went away, the connection broke) goes once more.
     for (int round = 0; round < 2; ++round) {
-        const THttp2Routes::Found found = pool.Http2().Find(route, [&net] {
-            return net.SkipOrAbort();
-        });
+        const THttp2Routes::Found found =
+            pool.Http2().Find(route, [&net] { return net.SkipOrAbort(); });
         if (found.Connection == nullptr)
             return Http1Transfer(req, buffer, net, secure, route, slotKey, found.Probe);
         TTransferResult out;

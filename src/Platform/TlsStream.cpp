@@ -425,7 +425,8 @@ std::string TTlsStream::Protocol() const {
     const unsigned char* chosen = nullptr;
     unsigned length = 0;
     SSL_get0_alpn_selected(ssl_, &chosen, &length);
-    return chosen == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(chosen), length);
+    return chosen == nullptr ? std::string()
+                             : std::string(reinterpret_cast<const char*>(chosen), length);
 }
 
 SocketStatus TTlsStream::Send(std::string_view data) {

@@ -89,13 +89,12 @@ TEST_F(FetchAheadTest, AFetchPassedOverServesItsAddressWhenItComesBackLater) {
     // Fetched ahead, passed over when a later address was asked for, then met again in the
     // run's order (expected again, or asked for at once): the fetch made serves, nothing is
     // asked for twice.
-    const struct {
-        bool ExpectedAgain;
-    } cases[] = {{true}, {false}};
+    const struct { bool ExpectedAgain; } cases[] = {{true}, {false}};
     for (const auto& c : cases) {
         TestHttpServer fresh;
         fresh.SetKeepAlive(100);
-        fresh.SetDefault(TestResponse::Http(200, "text/html", "page", "Connection: keep-alive\r\n"));
+        fresh.SetDefault(
+            TestResponse::Http(200, "text/html", "page", "Connection: keep-alive\r\n"));
         auto request = [&](const std::string& path) {
             return FetchOf(fresh.Address(path), fresh.HostPort(), false, false);
         };

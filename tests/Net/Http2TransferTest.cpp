@@ -12,6 +12,7 @@
 #include "Settings/AppSettings.h"
 #include "support/Compression.h"
 #include "support/FetchRequest.h"
+#include "support/HttpClientFixture.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -24,14 +25,6 @@ namespace gathra {
 namespace {
 
 using namespace test;
-
-std::string BodyOf(const TResponseBuffer& buffer) {
-    std::string bytes = buffer.Bytes();
-    size_t end = FindHeaderEnd(bytes);
-    bytes = end == std::string::npos ? bytes : bytes.substr(end);
-    if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
-    return bytes;
-}
 
 // Text that does not compress to nothing and differs from place to place.
 std::string Varied(size_t size) {
@@ -65,8 +58,8 @@ protected:
                                  bool files = false) {
         return FetchOf(server.Url(path), server.Url("/"), files, files);
     }
-    TFetchResult Fetch(const TestHttpServer& server, const std::string& path,
-                       TResponseBuffer& into, bool files = false) {
+    TFetchResult Fetch(const TestHttpServer& server, const std::string& path, TResponseBuffer& into,
+                       bool files = false) {
         return FetchDocument(Request(server, path, files), into, run);
     }
     void ServeBoth(const std::string& path, const TestResponse& response) {
@@ -109,11 +102,16 @@ TEST_F(Http2Transfer, AnswersReadTheSameAsOverHttp11) {
         std::string Path;
         std::string Says; // a phrase of the answer or its notice
     } cases[] = {
-        {"/page.htm", "<html><body>"},  {"/big.htm", big.substr(0, 100)},
-        {"/big.bin", ""},               {"/packed.htm", "<html><body>"},
-        {"/moved", "<html><body>"},     {"/missing.htm", "unable to find or deliver"},
-        {"/text.txt", "plain text"},    {"/gone.zip", "failed to load"},
-        {"/cut.htm", page.substr(0, 100)}, {"/empty.htm", "is empty"},
+        {"/page.htm", "<html><body>"},
+        {"/big.htm", big.substr(0, 100)},
+        {"/big.bin", ""},
+        {"/packed.htm", "<html><body>"},
+        {"/moved", "<html><body>"},
+        {"/missing.htm", "unable to find or deliver"},
+        {"/text.txt", "plain text"},
+        {"/gone.zip", "failed to load"},
+        {"/cut.htm", page.substr(0, 100)},
+        {"/empty.htm", "is empty"},
     };
     for (const auto& c : cases) {
         TResponseBuffer over2, over1;
@@ -143,8 +141,9 @@ TEST_F(Http2Transfer, AnswersReadTheSameAsOverHttp11) {
     EXPECT_EQ(h2.ConnectionCount(), 1u);
     EXPECT_EQ(h1.Http2ConnectionCount(), 0u);
     for (const std::string& request : h2.Requests())
-        EXPECT_EQ(request.find(" HTTP/2\r\nhost: " + h2.HostPort() + "\r\nuser-agent: GathraLight/"),
-                  request.find(' ', 4))
+        EXPECT_EQ(
+            request.find(" HTTP/2\r\nhost: " + h2.HostPort() + "\r\nuser-agent: GathraLight/"),
+            request.find(' ', 4))
             << request;
     EXPECT_NE(h2.Request(0).find("accept-encoding: gzip, deflate\r\n"), std::string::npos);
 }
@@ -256,7 +255,7 @@ TEST(Http2Request, IsMadeFromTheHttp11Text) {
           {"accept", "*/*"}}},
         {"GET http://h/p HTTP/1.1\r\nHOST: h\r\nConnection: keep-alive\r\nTE: x\r\n\r\n",
          {{":method", "GET"}, {":scheme", "https"}, {":authority", "h"}, {":path", "/p"}}},
-        {"GET / HTTP/1.1\r\nAccept: x\r\n\r\n", {}},        // no host
+        {"GET / HTTP/1.1\r\nAccept: x\r\n\r\n", {}},         // no host
         {"GET / HTTP/1.1\r\nHost: h\r\nbroken\r\n\r\n", {}}, // a line without a colon
         {"GET /\r\n\r\n", {}},                               // no version
         {"GET / HTTP/1.1\r\nHost: h\r\n", {}},               // no blank line: text cut short

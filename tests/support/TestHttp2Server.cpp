@@ -28,8 +28,8 @@ struct Stream {
 struct Session {
     nghttp2_session* Http2 = nullptr;
     std::map<int32_t, Stream> Streams;
-    std::deque<int32_t> Ready;       // requests complete, not yet answered
-    std::vector<int32_t> ToReset;    // cut answers whose body has gone
+    std::deque<int32_t> Ready;    // requests complete, not yet answered
+    std::vector<int32_t> ToReset; // cut answers whose body has gone
     size_t MaxOpen = 0;
 };
 

@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <mutex>
 #include <poll.h>
-#include <string_view>
 #include <stdexcept>
+#include <string_view>
 
 namespace gathra::test {
 namespace {
@@ -230,7 +230,8 @@ std::string TestTlsServer::Session::Protocol() const {
     const unsigned char* chosen = nullptr;
     unsigned length = 0;
     SSL_get0_alpn_selected(SslOf(ssl_), &chosen, &length);
-    return chosen == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(chosen), length);
+    return chosen == nullptr ? std::string()
+                             : std::string(reinterpret_cast<const char*>(chosen), length);
 }
 
 void TestTlsServer::Session::Close() {
