@@ -29,8 +29,10 @@ struct LoopbackFetch {
     }
     bool Fetch(const std::string& path, size_t atLeast) {
         std::string address = server->Address(path);
-        TFetchResult r =
-            FetchDocument(TFetchRequest{address, "", "", address}, buffer, run);
+        TFetchRequest request;
+        request.Address = address;
+        request.BaseAddress = address;
+        TFetchResult r = FetchDocument(request, buffer, run);
         return r.IsContent && buffer.Size() >= atLeast;
     }
 

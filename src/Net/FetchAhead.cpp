@@ -57,6 +57,7 @@ TFetchAhead::~TFetchAhead() {
         stopping_ = true;
         queue_.clear();
     }
+    changed_.notify_all();
     work_.notify_all();
     for (std::thread& worker : workers_)
         worker.join();
@@ -79,27 +80,83 @@ std::string TFetchAhead::KeyOf(const TFetchRequest& r, bool spoolsFiles) {
     return key;
 }
 
-void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
+std::shared_ptr<TFetchAhead::Job> TFetchAhead::Add(const TFetchRequest& request, bool spoolsFiles,
+                                                   Seq order) {
     // Local files are read where they are asked for; there is nothing to win ahead.
-    if (request.Address.rfind("file:", 0) == 0) return;
+    if (request.Address.rfind("file:", 0) == 0) return nullptr;
     const std::string key = KeyOf(request, spoolsFiles);
+    if (stopping_ || jobs_.count(key) != 0) return nullptr;
+    if (auto passed = passed_.find(key); passed != passed_.end()) {
+        // Expected again: the fetch made before takes its new place in the run's order.
+        passed->second->Order = order;
+        jobs_.insert(passed_.extract(passed));
+        return nullptr;
+    }
+    auto job = std::make_shared<Job>();
+    job->Order = order;
+    job->Request = request;
+    job->Buffer.SetSpoolsFiles(spoolsFiles);
+    jobs_.emplace(key, job);
+    // Mostly at the end or near the front: looked for from the end.
+    auto at = queue_.end();
+    while (at != queue_.begin() && order < (*std::prev(at))->Order)
+        --at;
+    queue_.insert(at, job);
+    return job;
+}
+
+void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
     {
         std::lock_guard lock(mutex_);
-        if (stopping_ || jobs_.count(key) != 0) return;
-        if (auto passed = passed_.find(key); passed != passed_.end()) {
-            // Expected again: the fetch made before takes its new place in the run's order.
-            passed->second->Seq = ++expected_;
-            jobs_.insert(passed_.extract(passed));
-            return;
-        }
-        auto job = std::make_shared<Job>();
-        job->Seq = ++expected_;
-        job->Request = request;
-        job->Buffer.SetSpoolsFiles(spoolsFiles);
-        jobs_.emplace(key, job);
-        queue_.push_back(job);
+        Add(request, spoolsFiles, {expected_ + 1, 0});
+        expected_ += 1;
     }
     work_.notify_one(); // one more fetch to make
+}
+
+void TFetchAhead::AddAll(const Requests& requests, std::int64_t page, bool first) {
+    for (const auto& [request, spoolsFiles] : requests)
+        if (auto job = Add(request, spoolsFiles, {page, ++after_})) job->First = first;
+}
+
+void TFetchAhead::ExpectFirst(const Requests& requests) {
+    {
+        std::lock_guard lock(mutex_);
+        AddAll(requests, asked_, true);
+    }
+    work_.notify_all();
+}
+
+bool TFetchAhead::ExpectAfter(const TFetchRequest& page, bool spoolsFiles,
+                              const Requests& requests) {
+    {
+        std::lock_guard lock(mutex_);
+        auto found = jobs_.find(KeyOf(page, spoolsFiles));
+        if (found == jobs_.end() || found->second->Order.second != 0) return false;
+        AddAll(requests, found->second->Order.first, false);
+    }
+    work_.notify_all();
+    return true;
+}
+
+TFetchAhead::Peeked TFetchAhead::Peek(const TFetchRequest& page, bool spoolsFiles,
+                                      std::size_t maxBytes) {
+    Peeked peeked;
+    std::lock_guard lock(mutex_);
+    auto found = jobs_.find(KeyOf(page, spoolsFiles));
+    if (found == jobs_.end()) return peeked;
+    const Job& job = *found->second;
+    if (!job.Done) {
+        peeked.State = Peeked::Waiting;
+        return peeked;
+    }
+    if (job.Error != nullptr || job.Buffer.Spool() != nullptr || job.Buffer.Size() > maxBytes)
+        return peeked;
+    peeked.State = Peeked::Ready;
+    peeked.Result = job.Result;
+    peeked.Bytes = job.Buffer.Bytes();
+    peeked.HasHeader = job.Buffer.HasHeader();
+    return peeked;
 }
 
 void TFetchAhead::Work() {
@@ -109,10 +166,14 @@ void TFetchAhead::Work() {
         work_.wait(lock, [&] {
             if (stopping_) return true;
             if (queue_.empty()) return false;
+            // The run waits for an address asked for; what a page about to be stored names
+            // is asked for next, and may go past the window by one per worker.
+            const Job& next = *queue_.front();
+            if (next.Asked) return true;
             std::size_t waiting = 0;
             for (const auto& [key, job] : jobs_)
                 waiting += job->Started ? 1 : 0;
-            return waiting < window_;
+            return waiting < window_ + (next.First ? workers_.size() : 0);
         });
         if (stopping_) return;
         std::shared_ptr<Job> job = queue_.front();
@@ -148,19 +209,25 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
         } else if (found != jobs_.end()) {
             job = found->second;
             jobs_.erase(found);
-            const bool passedOver = DropBefore(job->Seq);
-            if (!job->Started) {
-                // Not begun yet: fetched here instead, and nothing waits for it any more.
-                queue_.erase(std::find(queue_.begin(), queue_.end(), job));
-                job.reset();
-            } else {
-                changed_.wait(lock, [&] { return job->Done; });
+            // A page asked for passes over what was expected before it.
+            if (job->Order.second == 0) {
+                DropBefore(job->Order);
+                asked_ = job->Order.first;
             }
-            // Room in the window: for one more fetch, or for several when some were passed over.
-            if (passedOver)
-                work_.notify_all();
-            else
-                work_.notify_one();
+            if (!job->Started) {
+                queue_.erase(std::find(queue_.begin(), queue_.end(), job));
+                if (running_ < static_cast<int>(workers_.size())) {
+                    // Not begun yet: the next fetch of a worker that is free.
+                    job->Asked = true;
+                    queue_.push_front(job);
+                    work_.notify_one();
+                } else {
+                    // Every worker is busy: fetched here instead.
+                    job.reset();
+                }
+            }
+            if (job != nullptr) changed_.wait(lock, [&] { return job->Done; });
+            work_.notify_all(); // room in the window
         }
     }
     if (job == nullptr) return FetchDocument(request, buffer, net_);
@@ -174,24 +241,20 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
     return job->Result;
 }
 
-bool TFetchAhead::DropBefore(std::uint64_t seq) {
-    bool passedOver = false;
+void TFetchAhead::DropBefore(Seq order) {
     // What was expected before and not asked for when its turn came will not be asked for: it
     // is dropped (unstarted, it is never fetched), so that it holds no room of the window.
     for (auto at = jobs_.begin(); at != jobs_.end();) {
-        if (at->second->Seq >= seq) {
+        if (!(at->second->Order < order)) {
             ++at;
             continue;
         }
-        if (!at->second->Started) {
+        if (!at->second->Started)
             queue_.erase(std::find(queue_.begin(), queue_.end(), at->second));
-        } else {
+        else
             KeepPassed(at->first, at->second);
-            passedOver = true;
-        }
         at = jobs_.erase(at);
     }
-    return passedOver;
 }
 
 void TFetchAhead::KeepPassed(const std::string& key, std::shared_ptr<Job> job) {
@@ -201,10 +264,15 @@ void TFetchAhead::KeepPassed(const std::string& key, std::shared_ptr<Job> job) {
     while (passed_.size() > window_) {
         auto oldest =
             std::min_element(passed_.begin(), passed_.end(), [](const auto& a, const auto& b) {
-                return a.second->Seq < b.second->Seq;
+                return a.second->Order < b.second->Order;
             });
         passed_.erase(oldest);
     }
+}
+
+std::size_t TFetchAhead::Pending() {
+    std::lock_guard lock(mutex_);
+    return jobs_.size();
 }
 
 std::size_t TFetchAhead::Ready() {
@@ -219,7 +287,6 @@ void TFetchAhead::Forget() {
     changed_.wait(lock, [&] { return running_ == 0; });
     jobs_.clear();
     passed_.clear();
-    changed_.notify_all();
     work_.notify_all();
 }
 

@@ -1,5 +1,6 @@
 #include "Platform/Socket.h"
 
+#include "Platform/LookupThreads.h"
 #include "Platform/SocketCanceller.h"
 
 #include <arpa/inet.h>
@@ -10,6 +11,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <resolv.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -18,7 +20,6 @@
 #include <atomic>
 #include <memory>
 #include <system_error>
-#include <thread>
 
 namespace gathra {
 namespace {
@@ -93,7 +94,16 @@ bool TSocket::ParseDottedAddress(std::string_view host, std::uint32_t& address) 
 
 namespace {
 
-// getaddrinfo on a helper thread, waited for at most timeoutMs (-1: without bound) or until the
+// Bounds the system resolver's own waits on this thread to about boundMs in all (its per-server
+// wait and its tries), so that a lookup given up by its caller still ends soon after.
+void BoundResolverWaits(int boundMs) {
+    if (boundMs <= 0 || res_init() != 0) return;
+    constexpr int kTries = 2;
+    _res.retry = kTries;
+    _res.retrans = std::max(1, boundMs / 1000 / kTries);
+}
+
+// getaddrinfo on a lookup thread, waited for at most timeoutMs (-1: without bound) or until the
 // canceller fires; the addresses packed as socket addresses with port.
 SocketStatus Resolve(const std::string& host, int family, std::uint16_t port,
                      SocketCanceller* canceller, int timeoutMs,
@@ -117,7 +127,8 @@ SocketStatus Resolve(const std::string& host, int family, std::uint16_t port,
     lookup->DoneFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (lookup->DoneFd < 0) return SocketStatus::Failed;
     try {
-        std::thread([lookup] {
+        TLookupThreads::Shared().Start([lookup, timeoutMs] {
+            BoundResolverWaits(timeoutMs);
             addrinfo hints{};
             hints.ai_family = lookup->Family;
             hints.ai_socktype = SOCK_STREAM;
@@ -138,7 +149,7 @@ SocketStatus Resolve(const std::string& host, int family, std::uint16_t port,
             if (found) freeaddrinfo(found);
             std::uint64_t one = 1;
             (void)!write(lookup->DoneFd, &one, sizeof one);
-        }).detach();
+        });
     } catch (const std::system_error&) {
         return SocketStatus::Failed;
     }

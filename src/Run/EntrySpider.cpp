@@ -160,33 +160,152 @@ void StoreAsItCame(TRunContext& run, PageRecord* record, TResponseBuffer& buffer
 
 } // namespace
 
-// Names the next pages of a level that SpiderPage will fetch, in its order, so that they are
-// fetched ahead (fast transfers): as many as may wait, each address once, and none that is stored
-// deeply enough already. Called before each page, so that what the pages before it stored is
-// seen.
-void ExpectAhead(TRunContext& run, const TWebPage& entry, const TEntryNames& names,
-                 const TLList& queue, std::int32_t t) {
-    if (run.Ahead == nullptr || run.PageTable == nullptr) return;
-    std::unordered_set<std::string> named;
-    std::size_t left = run.Ahead->Window();
-    for (const TextRecord* record = queue.First(); record != nullptr && left > 0;
-         record = record->Next, --left) {
-        const std::string_view key(record->Text);
-        const std::int32_t depth = record->Flag == 1 ? t : OneLevelLess(t);
-        std::string tableKey(key.substr(0, key.find('#')));
-        if (depth < 0 || !named.insert(tableKey).second) continue;
-        const PageRecord* stored = run.PageTable->Find(tableKey);
-        if (stored != nullptr && stored->Loaded == 1 && stored->Depth >= depth) continue;
+namespace {
+
+// Names the pages SpiderPage will fetch next, in its order, so that they are fetched ahead (fast
+// transfers): as many as may wait, each address once, and none that is stored deeply enough
+// already. It goes on from the page it looked at last, so each queued page is looked at once;
+// when a level's queue is looked through, it goes on into the next level's queue, which the pages
+// of this level fill as they are stored. Every page of the level before the next level's first
+// was looked at first, so one stored by this level is named once, for this level.
+class TLookAhead {
+public:
+    TLookAhead(TRunContext& run, const TWebPage& entry, const TEntryNames& names)
+        : run_(run), entry_(entry), names_(names) {}
+
+    // Called before each page of level `level` (whose pages of Flag 1 have depth t), so that
+    // what the pages before it stored is seen.
+    void Expect(std::int64_t level, std::int32_t t) {
+        if (run_.Ahead == nullptr || run_.PageTable == nullptr) return;
+        if (level_ < level) {
+            level_ = level;
+            last_ = nullptr;
+        }
+        while (run_.Ahead->Pending() < run_.Ahead->Window()) {
+            const bool thisLevel = level_ == level;
+            const TLList* queue =
+                run_.LevelQueue[thisLevel ? run_.LevelSelector : 1 - run_.LevelSelector].get();
+            const TextRecord* record = last_ != nullptr   ? last_->Next
+                                       : queue != nullptr ? queue->First()
+                                                          : nullptr;
+            if (record == nullptr) {
+                if (!thisLevel) return;
+                level_ = level + 1;
+                last_ = nullptr;
+                continue;
+            }
+            last_ = record;
+            ExpectPage(*record, thisLevel ? t : OneLevelLess(t));
+        }
+    }
+
+    // Names the pictures that the storing of this level's pages fetched ahead (from the next
+    // page on, in their order, up to the first still being fetched) will fetch, so that they are
+    // fetched while the pages before them are stored. Called after Expect.
+    void PlanPictures(std::int64_t level, std::int32_t t) {
+        if (run_.Ahead == nullptr || run_.PageTable == nullptr) return;
+        if (plannedLevel_ != level) {
+            plannedLevel_ = level;
+            planned_ = nullptr;
+        }
+        const TLList* queue = run_.LevelQueue[run_.LevelSelector].get();
+        for (;;) {
+            // Only pages Expect looked at: one not expected yet is not fetched yet either.
+            if (level_ == level && (last_ == nullptr || planned_ == last_)) return;
+            const TextRecord* record = planned_ != nullptr ? planned_->Next
+                                       : queue != nullptr  ? queue->First()
+                                                           : nullptr;
+            if (record == nullptr) return;
+            std::optional<TFetchRequest> request = RequestOf(*record, t);
+            TFetchAhead::Peeked peeked;
+            if (request) peeked = run_.Ahead->Peek(*request, true, kMostPlannedBytes);
+            if (peeked.State == TFetchAhead::Peeked::Waiting) return;
+            planned_ = record;
+            if (peeked.State == TFetchAhead::Peeked::Ready &&
+                PlanPage(*request, peeked, record->Flag == 1))
+                whole_.emplace(record->Text);
+        }
+    }
+
+    // Whether every fetch of the storing of page `key` was expected (its scan ahead left out
+    // nothing): it need not be scanned again.
+    bool TakeWhole(const std::string& key) { return whole_.erase(key) != 0; }
+
+    // The first record of level `level`'s queue is about to be removed.
+    void Removing(std::int64_t level, const TextRecord* record) {
+        if (level_ == level && last_ == record) last_ = nullptr;
+        if (plannedLevel_ == level && planned_ == record) planned_ = nullptr;
+    }
+
+private:
+    // A page larger than this is only looked at when it is stored.
+    static constexpr std::size_t kMostPlannedBytes = std::size_t(1) << 20;
+
+    // The fetch SpiderPage will make for record, on a level whose frames have depth t; none
+    // when it will not fetch the page (too deep, or stored deeply enough already).
+    std::optional<TFetchRequest> RequestOf(const TextRecord& record, std::int32_t t) const {
+        const std::string_view key(record.Text);
+        const std::int32_t depth = record.Flag == 1 ? t : OneLevelLess(t);
+        if (depth < 0) return std::nullopt;
+        const PageRecord* stored = run_.PageTable->Find(key.substr(0, key.find('#')));
+        if (stored != nullptr && stored->Loaded == 1 && stored->Depth >= depth) return std::nullopt;
         std::string address(
             key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
-        run.Ahead->Expect(RunFetchRequest(run, entry, address, names.EntryAddress,
-                                          entry.LoadImages != 0, entry.LoadBinaries != 0),
-                          true);
+        return RunFetchRequest(run_, entry_, address, names_.EntryAddress, entry_.LoadImages != 0,
+                               entry_.LoadBinaries != 0);
     }
-}
+
+    void ExpectPage(const TextRecord& record, std::int32_t t) {
+        // An address expected already and not asked for yet is not expected again.
+        if (std::optional<TFetchRequest> request = RequestOf(record, t))
+            run_.Ahead->Expect(*request, true);
+    }
+
+    // Prepares a copy of a page fetched ahead as SpiderPage prepares the page, and scans it for
+    // the pictures its storing will fetch, without fetching or writing anything. True when
+    // that is all it will fetch.
+    bool PlanPage(const TFetchRequest& request, TFetchAhead::Peeked& peeked, bool inFrame) {
+        const TFetchResult& fetched = peeked.Result;
+        if (fetched.Result == 0 || ((fetched.IsBinary || fetched.IsText) && fetched.IsContent))
+            return false;
+        TResponseBuffer buffer;
+        buffer.MutableBytes() = std::move(peeked.Bytes);
+        buffer.SetHasHeader(peeked.HasHeader);
+        PrepareBody(buffer, true, run_.Settings != nullptr && run_.Settings->KeepPageResources);
+        TOutputFile unused; // nothing is written while planning
+        const std::string siteMapLink = SiteMapLinkOf(entry_, names_);
+        TPageContext ctx =
+            MakeContext(run_, entry_, names_, unused, buffer.MutableBytes(), siteMapLink);
+        TFetchPlan plan;
+        plan.Ahead = true;
+        plan.Before = &plannedAddresses_;
+        ctx.Plan = &plan;
+        ctx.BaseAddress = fetched.Address;
+        ctx.InFrame = inFrame;
+        ctx.IsContent = fetched.IsContent;
+        ctx.IsFrameset = WrapPage(ctx, TBarLinks{});
+        if (std::optional<std::string> base = TakeBaseHref(*ctx.Page)) ctx.BaseAddress = *base;
+        PlanRewrite(ctx);
+        if (plan.Fetches.empty()) return !plan.Partial;
+        plannedAddresses_.insert(plan.Addresses.begin(), plan.Addresses.end());
+        return run_.Ahead->ExpectAfter(request, true, plan.Fetches) && !plan.Partial;
+    }
+
+    TRunContext& run_;
+    const TWebPage& entry_;
+    const TEntryNames& names_;
+    std::int64_t level_ = 0;           // the level of the queue looked at
+    const TextRecord* last_ = nullptr; // the record of that queue looked at last; none: its first
+    std::int64_t plannedLevel_ = 0;    // the level PlanPictures looks at
+    const TextRecord* planned_ = nullptr; // the record it looked at last; none: the first
+    std::unordered_set<std::string> plannedAddresses_; // pictures named ahead this entry
+    std::unordered_set<std::string> whole_; // pages whose every fetch is expected, by key
+};
+
+} // namespace
 
 void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
-                std::int32_t depth, bool inFrame, bool siteMapOn) {
+                std::int32_t depth, bool inFrame, bool siteMapOn, bool fetchesExpected) {
     if (run.SkipOrAbort() || depth < 0 || run.PageTable == nullptr) return;
     std::string address(
         key.substr(key.rfind(kFrameKeyPrefix, 0) == 0 ? kFrameKeyPrefix.size() : 0));
@@ -263,6 +382,7 @@ void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std
     if (record->Toc != nullptr) run.CurrentTocList = record->Toc->ChildList();
     ctx.RemainingDepth = depth;
     ctx.IsContent = fetched.IsContent;
+    ctx.FetchesExpected = fetchesExpected;
     MarkAndRewrite(ctx);
     if (withBar) PrintBriefFooter(out, webLink, siteMapLink, names.SummaryName);
     WritePageClosing(out, ctx.IsFrameset, false);
@@ -319,6 +439,7 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
         // The levels below never read the top page again: its memory is not held through them.
         std::string().swap(page);
 
+        TLookAhead lookAhead(run, entry, names);
         std::int32_t t = entry.SpiderDepth;
         for (std::int64_t level = 2;; ++level, t = OneLevelLess(t)) {
             if (run.SkipOrAbort()) break;
@@ -328,13 +449,15 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
             if (entry.SpiderDepth > 1)
                 ShowItem(run, ProgressLabel::CurrDepth, LevelText(level, entry.SpiderDepth));
             for (TextRecord* record = queue->First(); record != nullptr; record = queue->First()) {
-                ExpectAhead(run, entry, names, *queue, t);
+                lookAhead.Expect(level, t);
+                lookAhead.PlanPictures(level, t);
                 // The record is removed before the page is stored, so a copy of its text is used.
                 std::string key(record->Text);
                 bool frame = record->Flag == 1;
+                lookAhead.Removing(level, record);
                 queue->Remove(record);
                 SpiderPage(run, entry, names, key, frame ? t : OneLevelLess(t), frame,
-                           entry.SpiderDepth > 1);
+                           entry.SpiderDepth > 1, lookAhead.TakeWhole(key));
             }
         }
         notices.Finish();

@@ -1,6 +1,6 @@
 #pragma once
-#include "Platform/OutputFile.h"
 #include "Net/ResponseBuffer.h"
+#include "Platform/OutputFile.h"
 
 #include <cstdint>
 #include <string>
@@ -32,8 +32,9 @@ bool SpiderEntry(TRunContext& run, TWebPage& entry, const TEntryNames& names,
 
 // Fetches and stores the queued page `key` ("!!--" in front for a frame source) with `depth`
 // levels still allowed below it, unless it is already stored at least that deeply.
+// fetchesExpected: what storing the page fetches was expected already (fast transfers).
 void SpiderPage(TRunContext& run, TWebPage& entry, const TEntryNames& names, std::string_view key,
-                std::int32_t depth, bool inFrame, bool siteMapOn);
+                std::int32_t depth, bool inFrame, bool siteMapOn, bool fetchesExpected = false);
 
 // The progress dialog's depth label for spider level `level` of an entry of `depth` levels:
 // "2 of 3". A pass after the last level only fetches the sources of frames found there; it

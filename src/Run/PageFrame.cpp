@@ -1,11 +1,11 @@
 #include "Run/PageFrame.h"
 
-#include "Run/FileNames.h"
-#include "Run/RunContext.h"
 #include "Html/HtmlScanner.h"
+#include "Run/FileNames.h"
 #include "Run/NavigationBar.h"
 #include "Run/PageResources.h"
 #include "Run/PageRewriter.h"
+#include "Run/RunContext.h"
 
 #include <algorithm>
 
@@ -16,6 +16,11 @@ namespace {
 void Blank(std::string& page, size_t from, size_t end) {
     std::fill(page.begin() + static_cast<std::ptrdiff_t>(from),
               page.begin() + static_cast<std::ptrdiff_t>(end), ' ');
+}
+
+// The output file, or nowhere while the page is only scanned for its fetches (ctx.Plan).
+void Put(TPageContext& ctx, std::string_view bytes) {
+    if (ctx.Plan == nullptr) ctx.Out->Write(bytes);
 }
 
 void WriteHeaderFrame(TPageContext& ctx, const TBarLinks& bar) {
@@ -33,7 +38,6 @@ void WriteHeaderFrame(TPageContext& ctx, const TBarLinks& bar) {
 
 void MoveBodyTags(TPageContext& ctx) {
     std::string& page = *ctx.Page;
-    TOutputFile& out = *ctx.Out;
     size_t at = FindTag(page, "body", 0);
     while (at != kNone) {
         std::string_view window = std::string_view(page).substr(at, kScanWindow);
@@ -46,17 +50,19 @@ void MoveBodyTags(TPageContext& ctx) {
             size_t textStart = ValueTextStart(tag, v);
             size_t end = ValueEnd(tag, v);
             if (end == kNone || end < textStart) end = gt;
-            out.Write(tag.substr(0, textStart));
-            if (ctx.LoadImages)
-                StoreImage(out, tag.substr(textStart, end - textStart), ctx);
+            Put(ctx, tag.substr(0, textStart));
+            if (ctx.LoadImages && ctx.Plan != nullptr)
+                PlanImage(tag.substr(textStart, end - textStart), ctx);
+            else if (ctx.LoadImages)
+                StoreImage(*ctx.Out, tag.substr(textStart, end - textStart), ctx);
             else
-                out.Write(kNotLoadedImage);
-            out.Write(tag.substr(end));
+                Put(ctx, kNotLoadedImage);
+            Put(ctx, tag.substr(end));
         } else if (KeepsPageResources(ctx) && ClassifyResourceTag(tag) == ResourceTag::Styled) {
             // A body styled with a picture keeps it.
-            out.Write(RewriteResourceTag(ctx, tag, ResourceTag::Styled));
+            Put(ctx, RewriteResourceTag(ctx, tag, ResourceTag::Styled));
         } else {
-            out.Write(tag);
+            Put(ctx, tag);
         }
         Blank(page, at, at + gt + 1);
         at = FindTag(page, "body", at + gt);
@@ -65,7 +71,6 @@ void MoveBodyTags(TPageContext& ctx) {
 
 void MoveScripts(TPageContext& ctx) {
     std::string& page = *ctx.Page;
-    TOutputFile& out = *ctx.Out;
     // Each end tag is looked for once from any point: a page of many scripts without end tags
     // must not be searched to its end once per script.
     TagFinder scriptEnd("/script");
@@ -88,13 +93,13 @@ void MoveScripts(TPageContext& ctx) {
             // The script tag's own source is a page resource.
             size_t tagEnd = std::string_view(page).substr(at, blockEnd - at).find('>');
             std::string_view tag = std::string_view(page).substr(at, tagEnd + 1);
-            out.Write(RewriteResourceTag(ctx, tag, ResourceTag::Script));
+            Put(ctx, RewriteResourceTag(ctx, tag, ResourceTag::Script));
             Blank(page, at, at + tagEnd + 1);
             pos = at + tagEnd + 1;
         }
         for (; pos < blockEnd; pos += kScanWindow) {
             size_t n = std::min(kScanWindow, blockEnd - pos);
-            out.Write(std::string_view(page).substr(pos, n));
+            Put(ctx, std::string_view(page).substr(pos, n));
             Blank(page, pos, pos + n);
         }
         at = FindTag(page, "script", blockEnd);
@@ -107,10 +112,10 @@ bool WrapPage(TPageContext& ctx, const TBarLinks& bar) {
     std::string& page = *ctx.Page;
     size_t frameset = FindTag(page, "frameset", 0);
     if (frameset != kNone) {
-        if (!ctx.InFrame) WriteHeaderFrame(ctx, bar);
+        if (!ctx.InFrame && ctx.Plan == nullptr) WriteHeaderFrame(ctx, bar);
         size_t gt = std::string_view(page).substr(frameset, kScanWindow).find('>');
         if (gt != kNone) {
-            ctx.Out->Write(std::string_view(page).substr(frameset, gt + 1));
+            Put(ctx, std::string_view(page).substr(frameset, gt + 1));
             Blank(page, frameset, frameset + gt + 1);
         }
     } else {

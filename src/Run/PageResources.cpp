@@ -1,15 +1,15 @@
 #include "Run/PageResources.h"
 
-#include "Run/FileNames.h"
-#include "Net/FetchAhead.h"
-#include "Net/HttpClient.h"
-#include "Run/RunContext.h"
-#include "Run/RunHost.h"
 #include "Html/CssRewriter.h"
 #include "Html/HtmlScanner.h"
 #include "Html/LinkResolution.h"
-#include "Run/PageRewriter.h"
 #include "Html/TagAttributes.h"
+#include "Net/FetchAhead.h"
+#include "Net/HttpClient.h"
+#include "Run/FileNames.h"
+#include "Run/PageRewriter.h"
+#include "Run/RunContext.h"
+#include "Run/RunHost.h"
 #include "Settings/AppSettings.h"
 #include "Text/AsciiText.h"
 
@@ -240,6 +240,18 @@ std::optional<std::string> FetchResource(TPageContext& page, const std::string& 
     return name;
 }
 
+// Lists the fetch FetchResource would make. What a stylesheet names is fetched as it is rewritten
+// and may make a later reference of the page one already stored: nothing after a stylesheet is
+// certain.
+void PlanResource(TPageContext& page, const std::string& address, ResourceKind kind) {
+    TFetchPlan& plan = *page.Plan;
+    plan.Partial = plan.Partial || plan.Ahead;
+    if (plan.AfterStylesheet || plan.Ahead) return;
+    plan.Add(address, kind != ResourceKind::Stylesheet,
+             [&] { return PageFetchRequest(page, address); });
+    plan.AfterStylesheet = kind == ResourceKind::Stylesheet;
+}
+
 // The attributes of a tag that name resources, with their kinds.
 struct ResourceAttribute {
     const TagAttribute* Attribute;
@@ -332,6 +344,10 @@ std::optional<std::string> ResourceReference(TPageContext& page, std::string_vie
     }
     if (run.SkipOrAbort()) return absolute;
     if (kind == ResourceKind::Stylesheet && importDepth > kMaxImportDepth) return absolute;
+    if (page.Plan != nullptr) {
+        PlanResource(page, resolved, kind);
+        return absolute;
+    }
     std::optional<std::string> name = FetchResource(page, resolved, key, kind, importDepth);
     if (!name) {
         run.PageResources[key] = std::string();

@@ -1,15 +1,16 @@
 #include "Run/PageRewriter.h"
 
-#include "Run/FileNames.h"
-#include "Net/HttpClient.h"
-#include "Run/Notices.h"
-#include "Run/RunContext.h"
-#include "Run/RunHost.h"
 #include "Html/HtmlScanner.h"
 #include "Html/LinkResolution.h"
-#include "Run/NavigationBar.h"
-#include "Run/PageResources.h"
 #include "Html/TagPairs.h"
+#include "Net/FetchAhead.h"
+#include "Net/HttpClient.h"
+#include "Run/FileNames.h"
+#include "Run/NavigationBar.h"
+#include "Run/Notices.h"
+#include "Run/PageResources.h"
+#include "Run/RunContext.h"
+#include "Run/RunHost.h"
 #include "Settings/AppSettings.h"
 #include "Text/AsciiText.h"
 
@@ -124,7 +125,8 @@ class Scanner {
 public:
     explicit Scanner(TPageContext& ctx)
         : ctx_(ctx), run_(*ctx.Run), out_(*ctx.Out), page_(*ctx.Page),
-          tags_(ctx.Marked != nullptr ? TagPairs::OfMarkedCopy(*ctx.Marked) : TagPairs(page_)) {
+          tags_(ctx.Marked != nullptr ? TagPairs::OfMarkedCopy(*ctx.Marked) : TagPairs(page_)),
+          planning_(ctx.Plan != nullptr) {
         textEnd_ = page_.size();
         if (textEnd_ > 0 && page_[textEnd_ - 1] == '\0') --textEnd_;
     }
@@ -133,12 +135,12 @@ public:
         assert((ctx_.Marked == nullptr || ctx_.Marked->size() == page_.size()) &&
                "the marked copy belongs to another page");
         if (ctx_.Marked != nullptr && ctx_.Marked->size() != page_.size()) {
-            WriteChunked(out_, page_.substr(0, textEnd_));
+            Emit(page_.substr(0, textEnd_));
             return;
         }
         size_t searchStart = 0;
         for (;;) {
-            ReleaseBehind();
+            if (!planning_) ReleaseBehind();
             if (run_.SkipOrAbort()) stopping_ = true;
             size_t start = kNone;
             size_t end = kNone;
@@ -153,20 +155,20 @@ public:
                 if (kind != TagKind::None) break;
                 s = end + 1;
             }
-            CheckDisk();
+            if (!planning_) CheckDisk();
             if (start == kNone || end >= textEnd_) {
-                WriteChunked(out_, page_.substr(copyPos_, textEnd_ - std::min(copyPos_, textEnd_)));
+                Emit(page_.substr(copyPos_, textEnd_ - std::min(copyPos_, textEnd_)));
                 copyPos_ = textEnd_;
                 return;
             }
-            WriteChunked(out_, page_.substr(copyPos_, start - copyPos_));
+            Emit(page_.substr(copyPos_, start - copyPos_));
             std::string_view tag = page_.substr(start, end - start + 1);
             copyPos_ = end + 1;
             if (kind == TagKind::Image || kind == TagKind::Embed)
                 ImageRule(tag);
             else if (kind == TagKind::Resource)
                 ResourceRule(tag);
-            else
+            else if (!planning_)
                 LinkRule(tag, kind, imageMap);
             searchStart = copyPos_;
         }
@@ -175,6 +177,11 @@ public:
     bool Released() const { return released_ > 0; }
 
 private:
+    // Page text to the output; nothing while the page is only scanned for its fetches.
+    void Emit(std::string_view bytes) {
+        if (!planning_) WriteChunked(out_, bytes);
+    }
+
     // The text of a page behind the scan is written out: when the caller has no further use for
     // it, the memory of a large one goes back to the system as the scan moves on.
     void ReleaseBehind() {
@@ -203,16 +210,17 @@ private:
     TagKind Classify(size_t start, size_t end, bool& imageMap) {
         size_t name = start + 1;
         if (MatchesName(page_, name, "noframe")) {
-            WriteChunked(out_, page_.substr(copyPos_, end + 1 - copyPos_));
-            PrintBriefHeader(out_, run_, false, "", ctx_.SiteMapName, ctx_.SummaryName,
-                             run_.BriefName);
+            Emit(page_.substr(copyPos_, end + 1 - copyPos_));
+            if (!planning_)
+                PrintBriefHeader(out_, run_, false, "", ctx_.SiteMapName, ctx_.SummaryName,
+                                 run_.BriefName);
             copyPos_ = end + 1;
             inNoFrames_ = true;
             return TagKind::None;
         }
         if (MatchesName(page_, name, "/noframe")) {
-            WriteChunked(out_, page_.substr(copyPos_, start - copyPos_));
-            PrintBriefFooter(out_, "", ctx_.SiteMapName, ctx_.SummaryName);
+            Emit(page_.substr(copyPos_, start - copyPos_));
+            if (!planning_) PrintBriefFooter(out_, "", ctx_.SiteMapName, ctx_.SummaryName);
             copyPos_ = start;
             inNoFrames_ = false;
             return TagKind::None;
@@ -266,27 +274,29 @@ private:
             size_t v = src == kNone ? kNone : ValueStart(tag, src, tag.size());
             size_t ve = v == kNone ? kNone : ValueEnd(tag, v, &gt);
             if (ve == kNone || stopping_) {
-                WriteChunked(out_, tag.substr(resume));
+                Emit(tag.substr(resume));
                 return;
             }
             size_t textStart = ValueTextStart(tag, v);
             if (size_t listEnd = SrcsetEnd(tag, src, textStart); listEnd != kNone) {
-                WriteChunked(out_, tag.substr(resume, textStart - resume));
-                WriteChunked(out_, RewriteSrcset(ctx_, tag.substr(textStart, listEnd - textStart),
-                                                 ResourceKind::Image));
+                Emit(tag.substr(resume, textStart - resume));
+                Emit(RewriteSrcset(ctx_, tag.substr(textStart, listEnd - textStart),
+                                   ResourceKind::Image));
                 resume = search = listEnd;
                 continue;
             }
             // Without page resources a srcset is a source as before: its first candidate, up to
             // the blank before its descriptor, is the picture.
             if (IsSrcset(tag, src)) ve = FirstWordEnd(tag, textStart, ve);
-            WriteChunked(out_, tag.substr(resume, textStart - resume));
+            Emit(tag.substr(resume, textStart - resume));
             std::string_view value = tag.substr(textStart, ve - textStart);
             bool stored = false;
-            if (ctx_.LoadImages || IsSearchSiteLink(ctx_.BaseAddress))
+            if ((ctx_.LoadImages || IsSearchSiteLink(ctx_.BaseAddress)) && planning_)
+                PlanImage(value, ctx_);
+            else if (ctx_.LoadImages || IsSearchSiteLink(ctx_.BaseAddress))
                 stored = StoreImage(out_, value, ctx_);
-            if (!stored) WriteChunked(out_, ctx_.LoadImages ? value : kNotLoadedImage);
-            out_.Write(tag.substr(ve, 1));
+            if (!stored) Emit(ctx_.LoadImages ? value : kNotLoadedImage);
+            Emit(tag.substr(ve, 1));
             resume = search = ve + 1;
             // Each further source of the tag is a pass of the scan of its own: a stop asked for
             // meanwhile leaves the rest of the tag as it is and fetches nothing more.
@@ -335,10 +345,10 @@ private:
 
     // Link, script, media and style tags and style attributes of a page that keeps its looks.
     void ResourceRule(std::string_view tag) {
-        WriteChunked(out_, RewriteResourceTag(ctx_, tag, resourceTag_));
+        Emit(RewriteResourceTag(ctx_, tag, resourceTag_));
         if (resourceTag_ != ResourceTag::Style) return;
         size_t close = StyleBlockEnd(page_.substr(0, textEnd_), copyPos_);
-        WriteChunked(out_, RewriteStyleBlock(ctx_, page_.substr(copyPos_, close - copyPos_)));
+        Emit(RewriteStyleBlock(ctx_, page_.substr(copyPos_, close - copyPos_)));
         copyPos_ = close;
     }
 
@@ -504,6 +514,7 @@ private:
     TOutputFile& out_;
     std::string_view page_;
     TagPairs tags_;
+    const bool planning_; // only listing the page's fetches (ctx.Plan)
     size_t textEnd_ = 0;
     size_t copyPos_ = 0;
     bool inNoFrames_ = false;
@@ -514,6 +525,21 @@ private:
 };
 
 } // namespace
+
+void ExpectPageFetches(TPageContext& page) {
+    TFetchPlan plan;
+    struct Planning {
+        TPageContext& Page;
+        ~Planning() { Page.Plan = nullptr; }
+    } planning{page};
+    page.Plan = &plan;
+    Scanner(page).Run();
+    if (!plan.Fetches.empty()) page.Run->Ahead->ExpectFirst(plan.Fetches);
+}
+
+void PlanRewrite(TPageContext& page) {
+    if (page.Plan != nullptr) Scanner(page).Run();
+}
 
 std::string EntryAddressOf(std::string_view address) {
     // A secure address keeps its scheme, as every link resolved on its page does.
@@ -530,6 +556,8 @@ void RewritePage(TPageContext& page) {
     // by itself has all of its notice pages on disk before it is done, also when it fails.
     std::optional<TNoticeFlow> notices;
     if (!run.NoticesAcrossPages) notices.emplace(run, false);
+    if (run.Ahead != nullptr && page.Plan == nullptr && !page.FetchesExpected)
+        ExpectPageFetches(page);
     Scanner scanner(page);
     scanner.Run();
     // Parts of a large page's memory are gone: nobody may read the page any more.

@@ -1,11 +1,14 @@
 #pragma once
-#include "Platform/OutputFile.h"
 #include "Net/HttpClient.h"
 #include "Net/ResponseBuffer.h"
+#include "Platform/OutputFile.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace gathra {
 
@@ -13,6 +16,30 @@ struct TRunContext;
 struct TRunState;
 struct TWebPage;
 struct FileNameCounters;
+
+// The fetches the storing of a page will make, found before it by a scan that fetches and writes
+// nothing (fast transfers fetch them ahead), in the order it makes them. Only fetches that are
+// certain are listed: one that an earlier fetch may make needless (the same address again,
+// anything a stylesheet's own references may name) is left to be made when asked for.
+struct TFetchPlan {
+    std::vector<std::pair<TFetchRequest, bool>> Fetches; // each with whether it spools files
+    std::unordered_set<std::string> Addresses;           // listed, or no longer certain
+    bool AfterStylesheet = false; // a stylesheet is listed: resources after it are not certain
+    // A page after the one being stored: the pages before it may still fetch and store anything
+    // but pictures not fetched before, so only those are listed, and none that a page of the
+    // run goes by (a page link's address: that page may be stored meanwhile).
+    bool Ahead = false;
+    // Addresses listed for the pages before (Ahead): not certain.
+    const std::unordered_set<std::string>* Before = nullptr;
+    // Something the storing may fetch was left out as not certain yet (Ahead).
+    bool Partial = false;
+
+    // Lists the fetch of address (when nothing listed it before) for a request made by `make`.
+    template <typename Make> void Add(const std::string& address, bool spoolsFiles, Make make) {
+        if (Before != nullptr && Before->count(address) != 0) return;
+        if (Addresses.insert(address).second) Fetches.emplace_back(make(), spoolsFiles);
+    }
+};
 
 // What RewritePage needs to know about one stored page.
 struct TPageContext {
@@ -56,6 +83,12 @@ struct TPageContext {
     std::string SummaryName;
     std::string SiteMapName; // may be empty
     std::string EntryName;
+
+    // Set while the page is scanned for its fetches: nothing is fetched or written, what would
+    // be fetched is listed here.
+    TFetchPlan* Plan = nullptr;
+    // Every fetch of the rewrite was expected already: the page is not scanned for them first.
+    bool FetchesExpected = false;
 };
 
 // The placeholder written for an image that is not retrieved.
@@ -73,6 +106,11 @@ std::string EntryAddressOf(std::string_view address);
 // page's first byte or after its last; the closing NUL is not written. Linear in the page size.
 // Throws TDiskError for "Disk Full" and write failures.
 void RewritePage(TPageContext& page);
+// Fast transfers: names to the run's fetch-ahead, before the rewrite, the pictures and resources
+// the rewrite of the page will fetch (RewritePage does this itself).
+void ExpectPageFetches(TPageContext& page);
+// Lists in page.Plan what the rewrite of the page would fetch now.
+void PlanRewrite(TPageContext& page);
 inline constexpr size_t kReleasedPageBytes = 4u << 20;
 
 // Stores the image whose value runs from `valueStart` to `valueEnd` in `value`, resolved against
@@ -80,6 +118,8 @@ inline constexpr size_t kReleasedPageBytes = 4u << 20;
 // stored during the entry is not fetched again. False (nothing written) when it could not be
 // fetched or named.
 bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page);
+// Lists in page.Plan the fetch StoreImage would make for `value` now.
+void PlanImage(std::string_view value, TPageContext& page);
 
 // Records `fileName` in the catalogue, creates it in the run folder and copies the response into
 // it without its header and without the closing NUL. The free space is checked before the

@@ -58,18 +58,44 @@ void ShowRunCounts(const TRunState& run) {
     run.Host->UpdateItem(ProgressLabel::BytesLoaded, std::to_string(run.TotalBytes / 1024));
 }
 
+namespace {
+
+std::string ImageAddress(std::string_view value, const TPageContext& page) {
+    std::string address = ResolveLink(page.BaseAddress, value);
+    address.erase(std::min(address.find('#'), address.size()));
+    return address;
+}
+
+// A picture that failed once fails again: every page of a site may show the same missing one.
+bool FailedBefore(const TRunContext& run, const std::string& address) {
+    return run.FailedImages.count(address) != 0;
+}
+
+} // namespace
+
+void PlanImage(std::string_view value, TPageContext& page) {
+    const TRunContext& run = *page.Run;
+    if (run.PageTable == nullptr || page.Plan == nullptr) return;
+    const std::string address = ImageAddress(value, page);
+    const PageRecord* record = run.PageTable->Find(address);
+    if ((record != nullptr && record->Loaded == 1) || FailedBefore(run, address)) return;
+    if (record != nullptr && page.Plan->Ahead) {
+        page.Plan->Partial = true;
+        return;
+    }
+    page.Plan->Add(address, true, [&] { return PageFetchRequest(page, address); });
+}
+
 bool StoreImage(TOutputFile& out, std::string_view value, TPageContext& page) {
     TRunContext& run = *page.Run;
     if (run.PageTable == nullptr) return false;
-    std::string address = ResolveLink(page.BaseAddress, value);
-    address.erase(std::min(address.find('#'), address.size()));
+    std::string address = ImageAddress(value, page);
     PageRecord* record = run.PageTable->Find(address);
     if (record != nullptr && record->Loaded == 1) {
         out.Write(record->LocalName());
         return true;
     }
-    // A picture that failed once fails again: every page of a site may show the same missing one.
-    if (run.FailedImages.count(address) != 0) return false;
+    if (FailedBefore(run, address)) return false;
     TResponseBuffer buffer;
     buffer.SetSpoolsFiles(true);
     TFetchResult fetched = FetchInTurn(PageFetchRequest(page, address), buffer, run);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 namespace gathra {
@@ -116,6 +117,101 @@ TEST_F(FetchAheadTest, AFetchPassedOverServesItsAddressWhenItComesBackLater) {
         EXPECT_EQ(fresh.RequestCount(), 3u) << c.ExpectedAgain;
     }
 }
+
+// A run's script of expectations and questions: "E /p" expects /p, "F /a /b" expects /a and /b
+// before every page expected so far (what the page being stored names), "N /p /a" expects /a
+// after page /p once /p is fetched, "A /p" asks for /p.
+struct OrderCase {
+    const char* Name;
+    int Workers;
+    std::vector<std::string> Steps;
+};
+
+class FetchAheadOrderTest : public FetchAheadTest,
+                            public ::testing::WithParamInterface<OrderCase> {};
+
+// Whatever the order of expectations, every address is answered with its own body and fetched
+// once: nothing asked for is dropped as passed over, nothing is fetched twice.
+TEST_P(FetchAheadOrderTest, AnswersEachAddressOnceWithItsOwnBody) {
+    server.SetDefault(TestResponse::Html("x"));
+    std::vector<std::string> asked;
+    for (const std::string& step : GetParam().Steps) {
+        std::istringstream words(step.substr(2));
+        for (std::string path; words >> path;) {
+            if (step[0] == 'A') asked.push_back(path);
+            server.Serve(path, TestResponse::Html("body of " + path));
+        }
+    }
+    TFetchAhead ahead(run, GetParam().Workers);
+    for (const std::string& step : GetParam().Steps) {
+        std::istringstream words(step.substr(2));
+        std::vector<std::string> paths;
+        for (std::string path; words >> path;)
+            paths.push_back(path);
+        if (step[0] == 'E') ExpectAll(ahead, paths);
+        if (step[0] == 'F') {
+            std::vector<std::pair<TFetchRequest, bool>> first;
+            for (const std::string& path : paths)
+                first.emplace_back(Request(path), false);
+            ahead.ExpectFirst(first);
+        }
+        if (step[0] == 'N') {
+            std::vector<std::pair<TFetchRequest, bool>> after;
+            for (size_t i = 1; i < paths.size(); ++i)
+                after.emplace_back(Request(paths[i]), false);
+            // The page must be fetched before its pictures are named.
+            for (int i = 0; i < 1000 && ahead.Peek(Request(paths[0]), false, 1 << 20).State !=
+                                            TFetchAhead::Peeked::Ready;
+                 ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            EXPECT_TRUE(ahead.ExpectAfter(Request(paths[0]), false, after));
+        }
+        if (step[0] != 'A') continue;
+        TResponseBuffer answer;
+        EXPECT_TRUE(ahead.Fetch(Request(paths[0]), answer).IsContent) << paths[0];
+        EXPECT_TRUE(Holds(answer, "body of " + paths[0])) << paths[0];
+    }
+    EXPECT_EQ(ahead.Pending(), 0u);
+    ahead.Forget();
+    std::vector<std::string> targets = server.Targets();
+    std::sort(targets.begin(), targets.end());
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(targets, asked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, FetchAheadOrderTest,
+    ::testing::Values(
+        OrderCase{"PagesInTurn", 2, {"E /p1 /p2 /p3", "A /p1", "A /p2", "A /p3"}},
+        // A page's pictures, named once the page is taken, come before the pages after it.
+        OrderCase{"PicturesBeforeLaterPages",
+                  1,
+                  {"E /p1 /p2 /p3 /p4 /p5", "A /p1", "F /i1 /i2", "A /i1", "A /i2", "A /p2",
+                   "F /i3", "A /i3", "A /p3", "A /p4", "A /p5"}},
+        // A picture expected as a page already keeps that place and is fetched once.
+        OrderCase{
+            "PictureAlreadyExpected", 3, {"E /p1 /p2", "A /p1", "F /p2 /i1", "A /i1", "A /p2"}},
+        // Pages expected while a page's pictures are asked for (the next level filling up).
+        OrderCase{"PagesExpectedMeanwhile",
+                  6,
+                  {"E /p1", "A /p1", "F /i1 /i2 /i3", "A /i1", "E /q1 /q2", "A /i2", "A /i3",
+                   "A /q1", "F /i4", "A /i4", "A /q2"}},
+        // A picture asked for before the one named first (a stylesheet of the page names it):
+        // the first is still there when asked for.
+        OrderCase{"PictureAskedOutOfItsOrder",
+                  6,
+                  {"E /p1 /p2", "A /p1", "F /a /b /c", "A /c", "A /a", "A /b", "A /p2"}},
+        // The pictures of a later page, named while it waits, asked for by an earlier page
+        // first: the pages between are not passed over.
+        OrderCase{"LaterPagesPictureAskedEarly",
+                  6,
+                  {"E /p1 /p2 /p3", "N /p3 /c /d", "A /p1", "A /d", "A /p2", "A /p3", "A /c"}},
+        // More pictures than the window holds, with one worker.
+        OrderCase{"MorePicturesThanTheWindow",
+                  1,
+                  {"E /p1 /p2", "A /p1", "F /a /b /c /d /e /f /g", "A /a", "A /b", "A /c", "A /d",
+                   "A /e", "A /f", "A /g", "A /p2"}}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 struct StopCase {
     const char* Name;

@@ -77,14 +77,23 @@ protected:
     }
     std::map<std::string, std::string> RunSite(const std::string& folder, bool classic,
                                                TestHttpServer& a, TestHttpServer& b) {
+        return RunBrief(folder, classic, [&](BriefRun& run) {
+            run.AddWeb(a.Url("/"), 3);
+            run.AddWeb(b.Url("/x.htm"), 2);
+            TWebPage& local = run.AddWeb(a.Url("/b.htm"), 2);
+            local.LocalOnly = 1;
+            run.AddWeb(a.Url("/big.bin"), 1);
+        });
+    }
+
+    // One run of the brief that addEntries fills, in folder; the run folder's files by name.
+    template <typename AddEntries>
+    std::map<std::string, std::string> RunBrief(const std::string& folder, bool classic,
+                                                AddEntries addEntries) {
         BriefRun run(folder, "Site");
         run.TrustedAuthorities = TestAuthorityPem();
         run.Settings.ClassicTransfers = classic;
-        run.AddWeb(a.Url("/"), 3);
-        run.AddWeb(b.Url("/x.htm"), 2);
-        TWebPage& local = run.AddWeb(a.Url("/b.htm"), 2);
-        local.LocalOnly = 1;
-        run.AddWeb(a.Url("/big.bin"), 1);
+        addEntries(run);
         EXPECT_TRUE(run.Run());
         std::map<std::string, std::string> files;
         for (const auto& item : fs::recursive_directory_iterator(folder + "0")) {
@@ -119,6 +128,31 @@ protected:
     static std::vector<std::string> Sorted(std::vector<std::string> targets) {
         std::sort(targets.begin(), targets.end());
         return targets;
+    }
+
+    // Both runs' folders are the same file for file and byte for byte, and server saw the
+    // same requests (in any order) in the fast run as in the classic one; the fast run's
+    // requests.
+    std::vector<std::string> ExpectSameAsClassic(TestHttpServer& server, const std::string& entry,
+                                                 int depth) {
+        auto brief = [&](BriefRun& run) { run.AddWeb(server.Url(entry), depth); };
+        const auto classic = RunBrief(classicDir.Path().string() + "/", true, brief);
+        const auto classicTargets = Sorted(server.Targets());
+        const auto fast = RunBrief(fastDir.Path().string() + "/", false, brief);
+        const std::vector<std::string> all = server.Targets();
+        const auto fastTargets =
+            Sorted({all.begin() + static_cast<long>(classicTargets.size()), all.end()});
+        EXPECT_EQ(fastTargets, classicTargets);
+        EXPECT_EQ(classic.size(), fast.size());
+        for (const auto& [name, bytes] : classic) {
+            auto other = fast.find(name);
+            if (other == fast.end()) {
+                ADD_FAILURE() << name << " missing from the fast run";
+                continue;
+            }
+            EXPECT_EQ(bytes, other->second) << name;
+        }
+        return fastTargets;
     }
 
     TestHttpServer a;
@@ -168,6 +202,89 @@ TEST_F(FastRunTest, OverHttp2TheRunFolderAndTheRequestsAreThoseOfHttp11) {
     ExpectSameFiles(http11, http2);
     ExpectAskedAgain(sa, http2A);
     ExpectAskedAgain(sb, http2B);
+}
+
+// Three levels of pages that share pictures, stylesheets and scripts, name missing pictures, the
+// same picture through a stylesheet, a srcset and an image tag, and pictures the next level's
+// pages name again: what each page's rewrite fetches is fetched ahead, and the next level's pages
+// are fetched while this level's are stored.
+std::map<std::string, std::string> SharedResourceSite() {
+    std::map<std::string, std::string> pages;
+    // The stylesheet names font.gif: the paragraph's picture after the icon is stored already
+    // when the page comes to it, and the icon is asked for after the stylesheet's pictures.
+    std::string top = "<html><title>Top</title><link rel=stylesheet href=\"/st.css\">"
+                      "<link rel=icon href=\"/fav.ico\">"
+                      "<p style=\"background:url(/img/font.gif)\">p</p>";
+    for (int s = 0; s < 3; ++s) {
+        const std::string section = "/s" + std::to_string(s);
+        top += "<a href=\"" + section + ".htm\">s</a><img src=\"/img/s" + std::to_string(s) +
+               ".gif\">";
+        // s9.gif is a page of the next level before the articles that show it: stored as that
+        // page, the articles' image tags find it stored.
+        std::string list = "<title>S</title><a href=\"/img/s9.gif\">pic</a><script "
+                           "src=\"/j.js\"></script><img src=\"/img/s" +
+                           std::to_string(s) + ".gif\">";
+        for (int k = 0; k < 5; ++k) {
+            const std::string article = section + "/a" + std::to_string(k) + ".htm";
+            const std::string pic = "/img/a" + std::to_string(k) + ".gif";
+            list += "<a href=\"" + article + "\">a</a>";
+            pages[article] =
+                "<title>A</title><link rel=stylesheet href=\"/st.css\"><link rel=icon "
+                "href=\"/fav.ico\"><img src=\"" +
+                pic + "\"><img src=\"/img/gone" + std::to_string(k % 3) +
+                ".gif\"><img src=\"/img/s" + std::to_string(s) +
+                ".gif\" srcset=\"/img/x1.gif 1x, /img/x2.gif 2x\"><div style=\"background:"
+                "url(/img/bg.gif)\">d</div><style>p{background:url(/img/a" +
+                std::to_string((k + 1) % 5) + ".gif)}</style><a href=\"/s" +
+                std::to_string((s + 1) % 3) + "/a" + std::to_string(k) + ".htm\">n</a><a href=\"" +
+                pic + "\">big</a><a href=\"/deep" + std::to_string(s) +
+                ".htm\">d</a><img src=\"/img/s9.gif\">";
+        }
+        pages[section + ".htm"] = list;
+        pages["/deep" + std::to_string(s) + ".htm"] =
+            "<title>D</title><img src=\"/img/a0.gif\"><img src=\"/img/deep.gif\">";
+    }
+    // The stylesheet names q2.gif, which the page shows after q1.gif: the stylesheet's picture is
+    // asked for before q1.gif, and q2.gif is fetched again for the image tag.
+    pages["/q.htm"] = "<title>Q</title><link rel=stylesheet href=\"/q.css\"><img "
+                      "src=\"/img/q1.gif\"><img src=\"/img/q2.gif\">";
+    pages["/"] = top + "<a href=\"/q.htm\">q</a>";
+    return pages;
+}
+
+TEST_F(FastRunTest, FetchesEachPageResourceOnceAndWritesWhatClassicWrites) {
+    for (const auto& [path, body] : SharedResourceSite())
+        a.Serve(path, Page(body));
+    a.SetKeepAlive(50);
+    for (const char* name : {"s0", "s1", "s2", "s9", "a0", "a1", "a2", "a3", "a4", "x1", "x2", "bg",
+                             "deep", "font", "q1", "q2"})
+        a.Serve("/img/" + std::string(name) + ".gif",
+                TestResponse::Http(200, "image/gif", "GIF89a-" + std::string(name), kKept));
+    a.Serve("/st.css", TestResponse::Http(200, "text/css",
+                                          "b{background:url(/img/a0.gif)}"
+                                          "@font-face{src:url(/img/font.gif)}",
+                                          kKept));
+    a.Serve("/q.css", TestResponse::Http(200, "text/css", "b{background:url(/img/q2.gif)}", kKept));
+    a.Serve("/j.js", TestResponse::Http(200, "text/javascript", "var j;", kKept));
+    a.Serve("/fav.ico", TestResponse::Http(200, "image/x-icon", "icon", kKept));
+
+    const std::vector<std::string> fast = ExpectSameAsClassic(a, "/", 3);
+    ASSERT_GT(fast.size(), 30u);
+    // Each picture and resource once (the missing ones too), whichever way pages name it; the
+    // article pictures and q2.gif twice, as classic fetches them: as a stylesheet's picture (a
+    // style block, a stylesheet), and through an image tag.
+    std::map<std::string, int> counts;
+    for (const std::string& target : fast)
+        ++counts[target];
+    for (const auto& [target, count] : counts) {
+        if (target.rfind("/img/", 0) != 0 && target.find(".css") == std::string::npos &&
+            target != "/j.js" && target != "/fav.ico")
+            continue;
+        EXPECT_EQ(count, target.rfind("/img/a", 0) == 0 || target == "/img/q2.gif" ? 2 : 1)
+            << target;
+    }
+    EXPECT_EQ(counts["/img/gone1.gif"], 1);
+    EXPECT_EQ(counts["/s1/a3.htm"], 1);
 }
 
 } // namespace
