@@ -46,9 +46,9 @@ protected:
 TEST_F(TlsResumption, FastTransfersResumeTheSessionOfTheLastConnectionClassicOnesNever) {
     const struct {
         bool Fast;
-        bool Http2;
+        bool Http2;     // the server offers HTTP/2
         size_t Resumed; // of the four connections (the server closes after each answer)
-    } cases[] = {{true, false, 3}, {true, true, 3}, {false, false, 0}};
+    } cases[] = {{true, false, 3}, {true, true, 3}, {false, true, 0}};
     for (const auto& c : cases) {
         TestHttpServer server(TestCertificate::Valid);
         server.OfferHttp2(c.Http2);
@@ -56,12 +56,19 @@ TEST_F(TlsResumption, FastTransfersResumeTheSessionOfTheLastConnectionClassicOne
         server.SetHttp2GoAwayAfter(1);
         server.SetDefault(TestResponse::Html("page"));
         TConnectionPool pool(6, 0);
-        pool.AllowHttp2(c.Http2);
+        pool.AllowHttp2(true);
         run.Pool = c.Fast ? &pool : nullptr;
         for (int i = 0; i < 4; ++i)
             EXPECT_TRUE(Fetch(server, "/p" + std::to_string(i))) << i << ": " << lastAnswer;
         EXPECT_EQ(server.ConnectionCount(), 4u);
         EXPECT_EQ(server.ResumedCount(), c.Resumed) << c.Fast << c.Http2;
+        // Classic transfers never offer HTTP/2: their requests stay HTTP/1.0, byte for byte.
+        EXPECT_EQ(server.Http2ConnectionCount(), c.Fast && c.Http2 ? 4u : 0u);
+        if (!c.Fast) {
+            EXPECT_EQ(server.Request(0),
+                      "GET /p0 HTTP/1.0\r\nUser-Agent: GathraLight/2.0\r\nHost: " +
+                          server.HostPort() + "\r\nAccept: */*; q=1\r\n\r\n");
+        }
         run.Pool = nullptr;
     }
 }
