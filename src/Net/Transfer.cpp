@@ -106,10 +106,11 @@ private:
 };
 
 // A request over a kept HTTP/1.1 connection of route, or a new connection; a new secure one on
-// which the server chose HTTP/2 becomes the route's HTTP/2 connection and carries the request.
+// which the server chose HTTP/2 becomes the route's HTTP/2 connection and carries the request
+// (once more on another new one when it got nothing there, unless it was retried already).
 TTransferResult Http1Transfer(const TTransferRequest& req, TResponseBuffer& buffer,
                               TNetContext& net, SecureRoute* secure, const std::string& route,
-                              const std::string& slotKey, bool probe) {
+                              const std::string& slotKey, bool probe, bool retried) {
     TConnectionPool& pool = *net.Pool;
     TTransferResult out;
     out.IsBinary = req.IsBinary;
@@ -131,10 +132,12 @@ TTransferResult Http1Transfer(const TTransferRequest& req, TResponseBuffer& buff
             if (connection->Tls != nullptr && connection->Tls->Protocol() == "h2") {
                 auto http2 = THttp2Connection::Start(std::move(connection), SocketTimeoutMs(net));
                 settler.Adopt(http2);
-                if (Http2Answer(req, buffer, net, *http2, slotKey, false, out) ==
+                const bool again = round == 0 && !retried;
+                if (Http2Answer(req, buffer, net, *http2, slotKey, again, out) ==
                     Http2Answered::Done)
                     return out;
                 pool.Http2().Drop(route, http2.get());
+                if (again) continue;
                 break;
             }
         }
@@ -181,17 +184,19 @@ TTransferResult KeptTransfer(const TTransferRequest& req, TResponseBuffer& buffe
                                                                        std::to_string(secure->Port)
                                                                  : std::string());
     const std::string slotKey = secure != nullptr ? secure->Host : req.ConnectTo;
-    if (secure == nullptr) return Http1Transfer(req, buffer, net, secure, route, slotKey, false);
+    if (secure == nullptr)
+        return Http1Transfer(req, buffer, net, secure, route, slotKey, false, false);
     secure->Resume = true;
     secure->OfferHttp2 = pool.Http2Allowed();
-    if (!secure->OfferHttp2) return Http1Transfer(req, buffer, net, secure, route, slotKey, false);
+    if (!secure->OfferHttp2)
+        return Http1Transfer(req, buffer, net, secure, route, slotKey, false, false);
     // The route's HTTP/2 connection carries the request when there is one; a request that got
     // nothing on it (the server went away, the connection broke) goes once more.
     for (int round = 0; round < 2; ++round) {
         const THttp2Routes::Found found =
             pool.Http2().Find(route, [&net] { return net.SkipOrAbort(); });
         if (found.Connection == nullptr)
-            return Http1Transfer(req, buffer, net, secure, route, slotKey, found.Probe);
+            return Http1Transfer(req, buffer, net, secure, route, slotKey, found.Probe, round > 0);
         TTransferResult out;
         out.IsBinary = req.IsBinary;
         if (Http2Answer(req, buffer, net, *found.Connection, slotKey, round == 0, out) ==
