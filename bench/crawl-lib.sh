@@ -29,7 +29,10 @@ start_nginx() {
     if [ -n "$cert" ]; then
         tls_port=$(free_port)
         # nginx 1.22 leaves TLS 1.3 out unless told; today's servers offer it.
-        secure="listen 127.0.0.1:$tls_port ssl; ssl_certificate $cert; ssl_certificate_key $key;
+        # NGINX_HTTP2=yes: the TLS port speaks HTTP/2 to clients that offer it.
+        local http2=
+        [ "${NGINX_HTTP2:-no}" = yes ] && http2=" http2"
+        secure="listen 127.0.0.1:$tls_port ssl$http2; ssl_certificate $cert; ssl_certificate_key $key;
         ssl_protocols TLSv1.2 TLSv1.3;"
     fi
     mkdir -p "$work/nginx/logs"

@@ -6,7 +6,8 @@
 #   raw      bench/raw-client.c fetching the same requests, one connection (and for https one
 #            full handshake) each, one after another
 #   classic  gathra with classic-transfers yes
-#   fast     gathra with classic-transfers no
+#   fast     gathra with classic-transfers no, HTTP/1.1 only (GATHRA_HTTP2=no)
+#   h2       the same with HTTP/2 offered (https only; nginx serves https with http2 on)
 # (a gathra without the classic-transfers setting is run once, as "today"), printing wall time,
 # CPU time, peak memory, requests served and connections the proxy accepted (medians of RUNS
 # runs, default 1).
@@ -96,7 +97,7 @@ build_raw_client
 cc -O2 -o "$work/latency-proxy" "$bench_dir/latency-proxy.c"
 python3 bench/make-site.py --rich "$work/site/rich" >/dev/null
 make_certificates
-start_nginx "$work/site" "$work/tls/server.pem" "$work/tls/server.key"
+NGINX_HTTP2=yes start_nginx "$work/site" "$work/tls/server.pem" "$work/tls/server.key"
 export SSL_CERT_FILE=$work/tls/ca.pem
 proxy_port=$(free_port)
 for scheme in $schemes; do
@@ -105,7 +106,7 @@ for scheme in $schemes; do
         "$scheme://127.0.0.1:$proxy_port/rich/index.htm" 3
 done
 if "$gathra" settings set classic-transfers yes >/dev/null 2>&1; then
-    modes="classic fast"
+    modes="classic fast h2"
 else
     modes=today
 fi
@@ -119,14 +120,16 @@ for rtt in $rtts; do
         # gathra first: its requests are the raw client's list.
         for program in $modes raw; do
             case $skip in *" $rtt:$scheme:$program "*) continue ;; esac
+            [ "$program" = h2 ] && [ "$scheme" != https ] && continue
             if [ "$program" = raw ] && [ ! -s "$work/requests-$scheme" ]; then
                 echo "$rtt $scheme raw: skipped, no gathra run has listed the requests yet"
                 continue
             fi
             case $program in
             classic) "$gathra" settings set classic-transfers yes >/dev/null ;;
-            fast) "$gathra" settings set classic-transfers no >/dev/null ;;
+            fast | h2) "$gathra" settings set classic-transfers no >/dev/null ;;
             esac
+            if [ "$program" = h2 ]; then export GATHRA_HTTP2=yes; else export GATHRA_HTTP2=no; fi
             walls=() cpus=() peaks=()
             for ((i = 0; i < runs; i++)); do
                 run_once "$program" "$scheme" "$target" "$rtt"

@@ -62,13 +62,16 @@ else()
          "${GATHRA_TLS_LIBRARY}")
 endif()
 set(GATHRA_SQLITE_PACKAGE "libsqlite3-0 (>= 3.40)")
+# HTTP/2 framing: linked (dpkg-shlibdeps finds it too); named so that the package says it even
+# where the dependencies are not computed. bookworm has 1.52.
+set(GATHRA_NGHTTP2_PACKAGE "libnghttp2-14 (>= 1.52)")
 # The shared libraries the programs link (Qt, the C++ runtime, ...) are found by dpkg-shlibdeps.
 # Named here: OpenSSL and SQLite, which the programs open only when a run needs them (so that
 # the linker does not record them), and the programs the desktop program starts.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "${GATHRA_TLS_PACKAGE}, ${GATHRA_SQLITE_PACKAGE}, xdg-utils, shared-mime-info, desktop-file-utils")
+    "${GATHRA_TLS_PACKAGE}, ${GATHRA_SQLITE_PACKAGE}, ${GATHRA_NGHTTP2_PACKAGE}, xdg-utils, shared-mime-info, desktop-file-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "chromium | firefox-esr | www-browser")
 include(CPack)
 

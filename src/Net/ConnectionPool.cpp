@@ -1,5 +1,7 @@
 #include "Net/ConnectionPool.h"
 
+#include "Net/Http2Connection.h"
+#include "Net/Http2Transfer.h"
 #include "Net/TransferParts.h"
 #include "Platform/Socket.h"
 
@@ -28,7 +30,8 @@ bool StillQuiet(TConnection& connection) {
 } // namespace
 
 TConnectionPool::TConnectionPool(int perHost, int pauseMs, TTicks* ticks)
-    : perHost_(std::max(1, perHost)), pauseMs_(std::max(0, pauseMs)), ticks_(TicksOr(ticks)) {}
+    : perHost_(std::max(1, perHost)), pauseMs_(std::max(0, pauseMs)), ticks_(TicksOr(ticks)),
+      http2_(std::make_unique<THttp2Routes>()) {}
 
 TConnectionPool::~TConnectionPool() = default;
 
@@ -58,6 +61,7 @@ void TConnectionPool::CloseIdle() {
         std::lock_guard lock(mutex_);
         closing.swap(idle_);
     }
+    http2_->CloseAll();
 }
 
 SocketStatus TConnectionPool::Connect(TSocket& socket, const std::string& host, std::uint16_t port,
@@ -134,6 +138,11 @@ void TConnectionPool::HoldOff(const std::string& host, std::chrono::milliseconds
     std::lock_guard lock(mutex_);
     Host& h = hosts_[host];
     h.NextStartMs = std::max(h.NextStartMs, ticks_.NowMs() + std::int64_t(wait.count()));
+}
+
+int TConnectionPool::FetchesAtOnce() const {
+    if (perHost_ == 1 || !http2Allowed_) return perHost_;
+    return std::max(perHost_, THttp2Connection::kMaxStreams);
 }
 
 std::uint64_t TConnectionPool::Opened() const {

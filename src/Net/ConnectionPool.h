@@ -14,6 +14,7 @@
 namespace gathra {
 
 class TSocket;
+class THttp2Routes;
 struct TConnection;
 
 // The connections of the fast mode, shared by every transfer of a run: idle connections kept per
@@ -39,8 +40,17 @@ public:
     std::unique_ptr<TConnection> Take(const std::string& route);
     // Keeps a connection that can carry the next request of route.
     void Keep(const std::string& route, std::unique_ptr<TConnection> connection);
-    // Closes every idle connection.
+    // Closes every idle connection, and lets go of the HTTP/2 connections.
     void CloseIdle();
+
+    // Whether secure connections offer HTTP/2 (off unless set), and the HTTP/2 connections of
+    // the secure routes.
+    void AllowHttp2(bool allow) { http2Allowed_ = allow; }
+    bool Http2Allowed() const { return http2Allowed_; }
+    THttp2Routes& Http2() { return *http2_; }
+    // How many fetches a run keeps under way at once: a host's connections, or (HTTP/2
+    // allowed) as many as one HTTP/2 connection carries; 1 stays one at a time.
+    int FetchesAtOnce() const;
 
     // Connects socket to host's addresses in turn (each with its own bound), looking the host up
     // once per pool. Ok, Cancelled, Failed (no address) or the last connect's failure.
@@ -80,7 +90,13 @@ private:
     std::map<std::string, std::vector<std::string>> addresses_; // packed socket addresses
     std::uint64_t opened_ = 0;
     std::uint64_t requests_ = 0;
+    bool http2Allowed_ = false;
+    std::unique_ptr<THttp2Routes> http2_;
 };
+
+// Whether fast transfers offer HTTP/2: yes unless the environment says GATHRA_HTTP2=no (or off,
+// or 0), a switch for measuring and for servers whose HTTP/2 misbehaves.
+bool Http2Wanted();
 
 template <typename Stop> bool TConnectionPool::Acquire(const std::string& host, Stop stop) {
     return AcquireWith(

@@ -58,6 +58,7 @@ TFetchAhead::~TFetchAhead() {
         queue_.clear();
     }
     changed_.notify_all();
+    work_.notify_all();
     for (std::thread& worker : workers_)
         worker.join();
 }
@@ -85,6 +86,12 @@ std::shared_ptr<TFetchAhead::Job> TFetchAhead::Add(const TFetchRequest& request,
     if (request.Address.rfind("file:", 0) == 0) return nullptr;
     const std::string key = KeyOf(request, spoolsFiles);
     if (stopping_ || jobs_.count(key) != 0) return nullptr;
+    if (auto passed = passed_.find(key); passed != passed_.end()) {
+        // Expected again: the fetch made before takes its new place in the run's order.
+        passed->second->Order = order;
+        jobs_.insert(passed_.extract(passed));
+        return nullptr;
+    }
     auto job = std::make_shared<Job>();
     job->Order = order;
     job->Request = request;
@@ -104,7 +111,7 @@ void TFetchAhead::Expect(const TFetchRequest& request, bool spoolsFiles) {
         Add(request, spoolsFiles, {expected_ + 1, 0});
         expected_ += 1;
     }
-    changed_.notify_all();
+    work_.notify_one(); // one more fetch to make
 }
 
 void TFetchAhead::AddAll(const Requests& requests, std::int64_t page, bool first) {
@@ -117,7 +124,7 @@ void TFetchAhead::ExpectFirst(const Requests& requests) {
         std::lock_guard lock(mutex_);
         AddAll(requests, asked_, true);
     }
-    changed_.notify_all();
+    work_.notify_all();
 }
 
 bool TFetchAhead::ExpectAfter(const TFetchRequest& page, bool spoolsFiles,
@@ -128,7 +135,7 @@ bool TFetchAhead::ExpectAfter(const TFetchRequest& page, bool spoolsFiles,
         if (found == jobs_.end() || found->second->Order.second != 0) return false;
         AddAll(requests, found->second->Order.first, false);
     }
-    changed_.notify_all();
+    work_.notify_all();
     return true;
 }
 
@@ -156,7 +163,7 @@ void TFetchAhead::Work() {
     AheadContext context(net_);
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] {
+        work_.wait(lock, [&] {
             if (stopping_) return true;
             if (queue_.empty()) return false;
             // The run waits for an address asked for; what a page about to be stored names
@@ -193,7 +200,13 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
     {
         std::unique_lock lock(mutex_);
         auto found = jobs_.find(key);
-        if (found != jobs_.end()) {
+        auto passed = found == jobs_.end() ? passed_.find(key) : passed_.end();
+        if (passed != passed_.end()) {
+            // Passed over and asked for after all: what was fetched serves.
+            job = passed->second;
+            passed_.erase(passed);
+            changed_.wait(lock, [&] { return job->Done; });
+        } else if (found != jobs_.end()) {
             job = found->second;
             jobs_.erase(found);
             // A page asked for passes over what was expected before it.
@@ -207,14 +220,14 @@ TFetchResult TFetchAhead::Fetch(const TFetchRequest& request, TResponseBuffer& b
                     // Not begun yet: the next fetch of a worker that is free.
                     job->Asked = true;
                     queue_.push_front(job);
-                    changed_.notify_all();
+                    work_.notify_one();
                 } else {
                     // Every worker is busy: fetched here instead.
                     job.reset();
                 }
             }
             if (job != nullptr) changed_.wait(lock, [&] { return job->Done; });
-            changed_.notify_all();
+            work_.notify_all(); // room in the window
         }
     }
     if (job == nullptr) return FetchDocument(request, buffer, net_);
@@ -236,8 +249,24 @@ void TFetchAhead::DropBefore(Seq order) {
             ++at;
             continue;
         }
-        if (!at->second->Started) queue_.erase(std::find(queue_.begin(), queue_.end(), at->second));
+        if (!at->second->Started)
+            queue_.erase(std::find(queue_.begin(), queue_.end(), at->second));
+        else
+            KeepPassed(at->first, at->second);
         at = jobs_.erase(at);
+    }
+}
+
+void TFetchAhead::KeepPassed(const std::string& key, std::shared_ptr<Job> job) {
+    // A fetch already made is kept for a later turn of its address (it may come back at another
+    // place of the run's order); the oldest go first, so that at most a window's worth waits.
+    passed_.emplace(key, std::move(job));
+    while (passed_.size() > window_) {
+        auto oldest =
+            std::min_element(passed_.begin(), passed_.end(), [](const auto& a, const auto& b) {
+                return a.second->Order < b.second->Order;
+            });
+        passed_.erase(oldest);
     }
 }
 
@@ -257,7 +286,8 @@ void TFetchAhead::Forget() {
     queue_.clear();
     changed_.wait(lock, [&] { return running_ == 0; });
     jobs_.clear();
-    changed_.notify_all();
+    passed_.clear();
+    work_.notify_all();
 }
 
 TFetchResult FetchInTurn(const TFetchRequest& request, TResponseBuffer& buffer, TNetContext& net) {

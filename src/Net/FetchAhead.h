@@ -88,6 +88,7 @@ private:
     static std::string KeyOf(const TFetchRequest& request, bool spoolsFiles);
     void Work();
     void DropBefore(Seq order);
+    void KeepPassed(const std::string& key, std::shared_ptr<Job> job);
     // Makes and queues (in the run's order) a job unless request is expected already.
     std::shared_ptr<Job> Add(const TFetchRequest& request, bool spoolsFiles, Seq order);
     void AddAll(const Requests& requests, std::int64_t page, bool first);
@@ -95,9 +96,11 @@ private:
     TNetContext& net_;
     const std::size_t window_;
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::map<std::string, std::shared_ptr<Job>> jobs_; // by key: waiting, under way or done
-    std::deque<std::shared_ptr<Job>> queue_;           // not started yet, in the run's order
+    std::condition_variable changed_; // a fetch is done: the run and Forget wait for it
+    std::condition_variable work_;    // a fetch waits to be made: the workers wait for one
+    std::map<std::string, std::shared_ptr<Job>> jobs_;   // by key: waiting, under way or done
+    std::deque<std::shared_ptr<Job>> queue_;             // not started yet, in the run's order
+    std::map<std::string, std::shared_ptr<Job>> passed_; // started, then passed over
     int running_ = 0;
     std::int64_t expected_ = 0; // the number of the last page expected
     std::int64_t asked_ = 0;    // the number of the last page asked for

@@ -59,6 +59,10 @@ SocketStatus OpenSecureStream(TSocket& socket, SecureRoute& route, int timeoutMs
         if (tunnel != SocketStatus::Ok) return tunnel;
     }
     stream = std::make_unique<TTlsStream>(socket);
+    // The protocols as the handshake lists them, each behind its length.
+    constexpr std::string_view kHttp2First("\x02h2\x08http/1.1");
+    stream->Offer(route.Resume ? std::to_string(route.Port) : std::string(),
+                  route.OfferHttp2 ? std::string(kHttp2First) : std::string());
     TlsProblem problem = TlsProblem::None;
     SocketStatus status = stream->Handshake(route.Host, route.Trust, timeoutMs, problem);
     if (status == SocketStatus::Failed) route.Problem = problem;

@@ -16,6 +16,10 @@ struct SecureRoute {
     std::uint16_t Port = 443;
     bool Tunnel = false; // the socket reaches a proxy: ask it for a tunnel to Host:Port first
     TlsTrust Trust;
+    // Fast transfers: keep the session for the next connection to the server and resume a kept
+    // one; offer HTTP/2 (then HTTP/1.1) to the server. Classic transfers do neither.
+    bool Resume = false;
+    bool OfferHttp2 = false;
     // Set when the session could not be set up for a reason worth a notice of its own.
     TlsProblem Problem = TlsProblem::None;
 };

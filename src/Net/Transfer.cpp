@@ -2,6 +2,8 @@
 // connection of the pool.
 #include "Net/Transfer.h"
 #include "Net/ConnectionPool.h"
+#include "Net/Http2Connection.h"
+#include "Net/Http2Transfer.h"
 #include "Net/HttpClient.h"
 #include "Net/ResponseFraming.h"
 #include "Net/ResponseNotices.h"
@@ -83,17 +85,36 @@ private:
     bool held_ = false;
 };
 
-TTransferResult KeptTransfer(const TTransferRequest& req, TResponseBuffer& buffer, TNetContext& net,
-                             SecureRoute* secure) {
+// Settles a route's HTTP/2 probe on every way out of the transfer that made it, unless its
+// connection was adopted.
+class ProbeSettler {
+public:
+    ProbeSettler(THttp2Routes& routes, const std::string& route, bool probe)
+        : routes_(routes), route_(route), probe_(probe) {}
+    ~ProbeSettler() {
+        if (probe_) routes_.Settle(route_);
+    }
+    void Adopt(std::shared_ptr<THttp2Connection> connection) {
+        routes_.Adopt(route_, std::move(connection));
+        probe_ = false;
+    }
+
+private:
+    THttp2Routes& routes_;
+    const std::string& route_;
+    bool probe_;
+};
+
+// A request over a kept HTTP/1.1 connection of route, or a new connection; a new secure one on
+// which the server chose HTTP/2 becomes the route's HTTP/2 connection and carries the request
+// (once more on another new one when it got nothing there, unless it was retried already).
+TTransferResult Http1Transfer(const TTransferRequest& req, TResponseBuffer& buffer,
+                              TNetContext& net, SecureRoute* secure, const std::string& route,
+                              const std::string& slotKey, bool probe, bool retried) {
     TConnectionPool& pool = *net.Pool;
     TTransferResult out;
     out.IsBinary = req.IsBinary;
-    SetStatus(net, " Contacting host...");
-    SetProgress(net, 0);
-    const std::string route = req.ConnectTo + (secure != nullptr ? "|tls|" + secure->Host + ":" +
-                                                                       std::to_string(secure->Port)
-                                                                 : std::string());
-    const std::string slotKey = secure != nullptr ? secure->Host : req.ConnectTo;
+    ProbeSettler settler(pool.Http2(), route, probe);
     HostSlot slot(pool, slotKey, net);
     if (!slot.Held() || net.SkipOrAbort()) {
         PageSkippedNotice(buffer, req.DisplayAddress);
@@ -108,6 +129,17 @@ TTransferResult KeptTransfer(const TTransferRequest& req, TResponseBuffer& buffe
             connection = std::make_unique<TConnection>();
             const Opened opened = OpenConnection(req, buffer, net, secure, *connection);
             if (opened != Opened::Ok) return NotOpened(opened, out);
+            if (connection->Tls != nullptr && connection->Tls->Protocol() == "h2") {
+                auto http2 = THttp2Connection::Start(std::move(connection), SocketTimeoutMs(net));
+                settler.Adopt(http2);
+                const bool again = round == 0 && !retried;
+                if (Http2Answer(req, buffer, net, *http2, slotKey, again, out) ==
+                    Http2Answered::Done)
+                    return out;
+                pool.Http2().Drop(route, http2.get());
+                if (again) continue;
+                break;
+            }
         }
         SetStatus(net, " Connected...");
         pool.CountRequest();
@@ -126,12 +158,7 @@ TTransferResult KeptTransfer(const TTransferRequest& req, TResponseBuffer& buffe
         const Received received = ReceiveAnswer(stream, req, buffer, net, &framing, reused, out);
         if (received == Received::Nothing) continue;
         if (received != Received::Done) return out;
-        out.RetryAfterSeconds = framing.RetryAfterSeconds();
-        if ((framing.Status() == 429 || framing.Status() == 503) && out.RetryAfterSeconds >= 0 &&
-            out.RetryAfterSeconds <= kMaxRetryAfterUnits)
-            // The host is asked again (the next attempt) only once the time it named is over.
-            pool.HoldOff(slotKey, std::chrono::milliseconds(std::int64_t(out.RetryAfterSeconds) *
-                                                            UnitMs(net)));
+        HoldOffAsAsked(pool, slotKey, framing, net, out);
         if (framing.Reusable() && !net.SkipOrAbort()) {
             ++connection->Answers;
             pool.Keep(route, std::move(connection));
@@ -143,6 +170,41 @@ TTransferResult KeptTransfer(const TTransferRequest& req, TResponseBuffer& buffe
         out.Transferred = 1;
         return out;
     }
+    ConnectFailedNotice(buffer, req.DisplayAddress);
+    out.Transferred = 1;
+    return out;
+}
+
+TTransferResult KeptTransfer(const TTransferRequest& req, TResponseBuffer& buffer, TNetContext& net,
+                             SecureRoute* secure) {
+    TConnectionPool& pool = *net.Pool;
+    SetStatus(net, " Contacting host...");
+    SetProgress(net, 0);
+    const std::string route = req.ConnectTo + (secure != nullptr ? "|tls|" + secure->Host + ":" +
+                                                                       std::to_string(secure->Port)
+                                                                 : std::string());
+    const std::string slotKey = secure != nullptr ? secure->Host : req.ConnectTo;
+    if (secure == nullptr)
+        return Http1Transfer(req, buffer, net, secure, route, slotKey, false, false);
+    secure->Resume = true;
+    secure->OfferHttp2 = pool.Http2Allowed();
+    if (!secure->OfferHttp2)
+        return Http1Transfer(req, buffer, net, secure, route, slotKey, false, false);
+    // The route's HTTP/2 connection carries the request when there is one; a request that got
+    // nothing on it (the server went away, the connection broke) goes once more.
+    for (int round = 0; round < 2; ++round) {
+        const THttp2Routes::Found found =
+            pool.Http2().Find(route, [&net] { return net.SkipOrAbort(); });
+        if (found.Connection == nullptr)
+            return Http1Transfer(req, buffer, net, secure, route, slotKey, found.Probe, round > 0);
+        TTransferResult out;
+        out.IsBinary = req.IsBinary;
+        if (Http2Answer(req, buffer, net, *found.Connection, slotKey, round == 0, out) ==
+            Http2Answered::Done)
+            return out;
+        pool.Http2().Drop(route, found.Connection.get());
+    }
+    TTransferResult out;
     ConnectFailedNotice(buffer, req.DisplayAddress);
     out.Transferred = 1;
     return out;

@@ -5,6 +5,7 @@
 #include "Net/ResponseFraming.h"
 #include "Net/ResponseNotices.h"
 #include "Net/ResponseReader.h"
+#include "Net/Transfer.h"
 #include "Platform/SocketCanceller.h"
 
 #include <algorithm>
@@ -252,6 +253,15 @@ Received ReceiveAnswer(TStream& stream, const TTransferRequest& req, TResponseBu
     if (!noticeWritten) buffer.AppendNul();
     buffer.Rewind();
     return Received::Done;
+}
+
+void HoldOffAsAsked(TConnectionPool& pool, const std::string& hostKey,
+                    const TResponseFraming& framing, const TNetContext& net, TTransferResult& out) {
+    out.RetryAfterSeconds = framing.RetryAfterSeconds();
+    if ((framing.Status() == 429 || framing.Status() == 503) && out.RetryAfterSeconds >= 0 &&
+        out.RetryAfterSeconds <= kMaxRetryAfterUnits)
+        pool.HoldOff(hostKey,
+                     std::chrono::milliseconds(std::int64_t(out.RetryAfterSeconds) * UnitMs(net)));
 }
 
 } // namespace gathra::transfer

@@ -13,6 +13,7 @@
 namespace gathra {
 
 class SocketCanceller;
+class TConnectionPool;
 class TResponseFraming;
 
 // One connection to a server or a proxy, with TLS over it for a secure route.
@@ -64,6 +65,11 @@ enum class Received {
 Received ReceiveAnswer(TStream& stream, const TTransferRequest& req, TResponseBuffer& buffer,
                        TNetContext& net, TResponseFraming* framing, bool mayRetry,
                        TTransferResult& out);
+
+// A 429 or 503 answer with a Retry-After the run waits for: the host is asked again (the next
+// attempt) only once the time it named is over.
+void HoldOffAsAsked(TConnectionPool& pool, const std::string& hostKey,
+                    const TResponseFraming& framing, const TNetContext& net, TTransferResult& out);
 
 } // namespace transfer
 } // namespace gathra

@@ -51,6 +51,7 @@ namespace {
     F(ERR_clear_error)                                                                             \
     F(PEM_read_bio_X509)                                                                           \
     F(SSL_CTX_ctrl)                                                                                \
+    F(SSL_CTX_sess_set_new_cb)                                                                     \
     F(SSL_CTX_free)                                                                                \
     F(SSL_CTX_get_cert_store)                                                                      \
     F(SSL_CTX_new)                                                                                 \
@@ -58,14 +59,23 @@ namespace {
     F(SSL_CTX_set_options)                                                                         \
     F(SSL_connect)                                                                                 \
     F(SSL_ctrl)                                                                                    \
+    F(SSL_SESSION_dup)                                                                             \
+    F(SSL_SESSION_free)                                                                            \
+    F(SSL_SESSION_is_resumable)                                                                    \
     F(SSL_free)                                                                                    \
+    F(SSL_get0_alpn_selected)                                                                      \
     F(SSL_get0_param)                                                                              \
     F(SSL_get_error)                                                                               \
+    F(SSL_get_ex_data)                                                                             \
     F(SSL_get_verify_result)                                                                       \
     F(SSL_new)                                                                                     \
     F(SSL_pending)                                                                                 \
     F(SSL_read_ex)                                                                                 \
+    F(SSL_session_reused)                                                                          \
+    F(SSL_set_alpn_protos)                                                                         \
     F(SSL_set_bio)                                                                                 \
+    F(SSL_set_ex_data)                                                                             \
+    F(SSL_set_session)                                                                             \
     F(SSL_set_verify)                                                                              \
     F(SSL_write_ex)                                                                                \
     F(TLS_client_method)                                                                           \
@@ -100,6 +110,56 @@ bool TlsLoaded() {
     return loaded;
 }
 
+// Sessions kept for resumption: a later connection to the same server skips the certificate
+// exchange and its round trip. Each is kept under the context it was made in, the host name it
+// was checked for, whether it was checked at all and the caller's key (the port): a session is
+// only offered where a full handshake would have checked the same things.
+class SessionCache {
+public:
+    static constexpr std::size_t kMaxSessions = 512;
+
+    static SessionCache& Of() {
+        static SessionCache* const cache = new SessionCache; // lives as long as the library
+        return *cache;
+    }
+    // Takes the reference of session.
+    void Put(const std::string& key, SSL_SESSION* session) {
+        std::lock_guard lock(mutex_);
+        auto found = sessions_.find(key);
+        if (found != sessions_.end()) {
+            SSL_SESSION_free(found->second);
+            found->second = session;
+            return;
+        }
+        if (sessions_.size() >= kMaxSessions) {
+            SSL_SESSION_free(sessions_.begin()->second);
+            sessions_.erase(sessions_.begin());
+        }
+        sessions_.emplace(key, session);
+    }
+    // Offers the session kept under key to ssl; false when there is none.
+    bool Offer(const std::string& key, SSL* ssl) {
+        std::lock_guard lock(mutex_);
+        auto found = sessions_.find(key);
+        return found != sessions_.end() && SSL_set_session(ssl, found->second) == 1;
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, SSL_SESSION*> sessions_;
+};
+
+// OpenSSL hands over each new session (TLS 1.3 sends its tickets after the handshake, so they
+// arrive with the first answer); the stream's key rides on the connection's object. A copy is
+// kept: the connection's own session is marked unusable when it ends without the closing
+// message, which ours do.
+int KeepNewSession(SSL* ssl, SSL_SESSION* session) {
+    const auto* key = static_cast<const std::string*>(SSL_get_ex_data(ssl, 0));
+    if (key == nullptr || key->empty() || SSL_SESSION_is_resumable(session) != 1) return 0;
+    if (SSL_SESSION* copy = SSL_SESSION_dup(session)) SessionCache::Of().Put(*key, copy);
+    return 0;
+}
+
 struct ContextFree {
     void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
 };
@@ -113,6 +173,10 @@ SSL_CTX* NewContext(const std::string& authorityPem) {
     // closing message; that is the end of the body, not an error.
     SSL_CTX_set_options(context.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(context.get(), SSL_MODE_ENABLE_PARTIAL_WRITE);
+    // Sessions are kept by SessionCache only, under keys that hold the host's name.
+    SSL_CTX_set_session_cache_mode(context.get(),
+                                   SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(context.get(), KeepNewSession);
     if (authorityPem.empty()) {
         if (SSL_CTX_set_default_verify_paths(context.get()) != 1) return nullptr;
         return context.release();
@@ -289,6 +353,18 @@ SocketStatus TTlsStream::Handshake(const std::string& host, const TlsTrust& trus
 
     const bool dotted = IsDottedAddress(host);
     if (!dotted) SSL_set_tlsext_host_name(ssl_, host.c_str());
+    if (!resumeKey_.empty()) {
+        // The context (its trust store), the name checked and whether it was checked at all.
+        resumeKey_ = std::to_string(reinterpret_cast<std::uintptr_t>(context)) + '\n' +
+                     (trust.CheckCertificates ? "checked\n" : "unchecked\n") + host + '\n' +
+                     resumeKey_;
+        if (SSL_set_ex_data(ssl_, 0, &resumeKey_) != 1) return SocketStatus::Failed;
+        SessionCache::Of().Offer(resumeKey_, ssl_);
+    }
+    if (!protocols_.empty() &&
+        SSL_set_alpn_protos(ssl_, reinterpret_cast<const unsigned char*>(protocols_.data()),
+                            static_cast<unsigned>(protocols_.size())) != 0)
+        return SocketStatus::Failed;
     if (trust.CheckCertificates) {
         SSL_set_verify(ssl_, SSL_VERIFY_PEER, nullptr);
         X509_VERIFY_PARAM* param = SSL_get0_param(ssl_);
@@ -325,6 +401,24 @@ SocketStatus TTlsStream::Handshake(const std::string& host, const TlsTrust& trus
         SocketStatus waited = socket_.Wait(events, static_cast<int>(deadline.LeftMs()));
         if (waited != SocketStatus::Ok) return waited;
     }
+}
+
+void TTlsStream::Offer(std::string resumeKey, std::string protocols) {
+    resumeKey_ = std::move(resumeKey);
+    protocols_ = std::move(protocols);
+}
+
+bool TTlsStream::Resumed() const {
+    return ssl_ != nullptr && SSL_session_reused(ssl_) == 1;
+}
+
+std::string TTlsStream::Protocol() const {
+    if (ssl_ == nullptr) return {};
+    const unsigned char* chosen = nullptr;
+    unsigned length = 0;
+    SSL_get0_alpn_selected(ssl_, &chosen, &length);
+    return chosen == nullptr ? std::string()
+                             : std::string(reinterpret_cast<const char*>(chosen), length);
 }
 
 SocketStatus TTlsStream::Send(std::string_view data) {

@@ -57,6 +57,15 @@ public:
     // Sets up the session with host (a name, sent as the server name, or a dotted address), and
     // verifies the server's certificate and host name as trust asks. The whole handshake stays
     // within timeoutMs. On Failed, problem says why.
+    // Before the handshake. resumeKey: keep this session and offer a kept one (one made with
+    // the same host name, trust and key, e.g. the port; empty: neither); protocols: the
+    // application protocols to offer, in the handshake's wire form (empty: none offered).
+    void Offer(std::string resumeKey, std::string protocols);
+    // After the handshake: whether a kept session was resumed, and the protocol the server chose
+    // (empty when it chose none).
+    bool Resumed() const;
+    std::string Protocol() const;
+
     SocketStatus Handshake(const std::string& host, const TlsTrust& trust, int timeoutMs,
                            TlsProblem& problem);
 
@@ -67,6 +76,8 @@ public:
 private:
     TSocket& socket_;
     ssl_st* ssl_ = nullptr;
+    std::string resumeKey_;
+    std::string protocols_;
 };
 
 } // namespace gathra

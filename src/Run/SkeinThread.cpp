@@ -156,11 +156,12 @@ void TSkeinThread::Run() {
     if (options_.Settings != nullptr && !options_.Settings->ClassicTransfers) {
         pool_ = std::make_unique<TConnectionPool>(options_.Settings->ConnectionsPerSite,
                                                   options_.Settings->RequestPauseMs, run_.Ticks);
+        pool_->AllowHttp2(Http2Wanted());
         run_.Pool = pool_.get();
         // Several connections at once: the pages of a level are fetched while earlier ones are
         // stored.
         if (options_.Settings->ConnectionsPerSite > 1)
-            ahead_ = std::make_unique<TFetchAhead>(run_, options_.Settings->ConnectionsPerSite);
+            ahead_ = std::make_unique<TFetchAhead>(run_, pool_->FetchesAtOnce());
     }
     run_.Pool = pool_.get();
     run_.Ahead = ahead_.get();

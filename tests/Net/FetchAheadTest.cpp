@@ -86,6 +86,38 @@ TEST_F(FetchAheadTest, AnAddressExpectedButPassedOverIsNotFetched) {
         EXPECT_EQ(std::count(targets.begin(), targets.end(), "/q" + std::to_string(i)), 0) << i;
 }
 
+TEST_F(FetchAheadTest, AFetchPassedOverServesItsAddressWhenItComesBackLater) {
+    // Fetched ahead, passed over when a later address was asked for, then met again in the
+    // run's order (expected again, or asked for at once): the fetch made serves, nothing is
+    // asked for twice.
+    const struct { bool ExpectedAgain; } cases[] = {{true}, {false}};
+    for (const auto& c : cases) {
+        TestHttpServer fresh;
+        fresh.SetKeepAlive(100);
+        fresh.SetDefault(
+            TestResponse::Http(200, "text/html", "page", "Connection: keep-alive\r\n"));
+        auto request = [&](const std::string& path) {
+            return FetchOf(fresh.Address(path), fresh.HostPort(), false, false);
+        };
+        TFetchAhead ahead(run, 6);
+        for (const char* path : {"/a", "/b", "/c"})
+            ahead.Expect(request(path), false);
+        ASSERT_TRUE(fresh.WaitForRequests(3));
+        TResponseBuffer answer;
+        EXPECT_TRUE(ahead.Fetch(request("/c"), answer).IsContent); // /a and /b passed over
+        if (c.ExpectedAgain)
+            for (const char* path : {"/b", "/a"})
+                ahead.Expect(request(path), false);
+        for (const char* path : {"/b", "/a"}) {
+            TResponseBuffer again;
+            EXPECT_TRUE(ahead.Fetch(request(path), again).IsContent) << path;
+            EXPECT_TRUE(Holds(again, "page")) << path;
+        }
+        ahead.Forget();
+        EXPECT_EQ(fresh.RequestCount(), 3u) << c.ExpectedAgain;
+    }
+}
+
 // A run's script of expectations and questions: "E /p" expects /p, "F /a /b" expects /a and /b
 // before every page expected so far (what the page being stored names), "N /p /a" expects /a
 // after page /p once /p is fetched, "A /p" asks for /p.

@@ -32,15 +32,6 @@ TestResponse RawAnswer(std::string_view type, std::string_view lines, std::strin
                              std::string(lines) + "\r\n" + std::string(body));
 }
 
-// The body of a fetched response (header and closing NUL left out).
-std::string BodyOf(const TResponseBuffer& buffer) {
-    std::string bytes = buffer.Bytes();
-    size_t end = FindHeaderEnd(bytes);
-    bytes = end == std::string::npos ? bytes : bytes.substr(end);
-    if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
-    return bytes;
-}
-
 class KeptConnectionTest : public HttpClientTest {
 protected:
     KeptConnectionTest() {

@@ -28,12 +28,12 @@ TestResponse Page(const std::string& body) {
 }
 
 // A site of frames, pictures, a stylesheet, a redirect, a 404, a mail link and a link to a second
-// host.
+// host (b: its address without a path).
 std::map<std::string, std::string> SiteA(const std::string& b) {
     return {
         {"/", "<html><title>Top</title><link rel=stylesheet href=\"/s.css\">"
               "<a href=\"/a.htm\">a</a> <a href=\"/b.htm\">b</a> <a href=\"/missing.htm\">m</a>"
-              " <a href=\"/moved\">moved</a> <a href=\"http://" +
+              " <a href=\"/moved\">moved</a> <a href=\"" +
                   b +
                   "/x.htm\">other host</a>"
                   " <a href=\"mailto:me@example.org\">mail</a> <img src=\"/pic.gif\"></html>"},
@@ -57,8 +57,9 @@ protected:
         for (const auto& [path, body] : pages)
             server.Serve(path, Page(body));
     }
-    void ServeSite() {
-        Serve(a, SiteA(b.HostPort()));
+    void ServeSite() { ServeSite(a, b); }
+    void ServeSite(TestHttpServer& a, TestHttpServer& b) {
+        Serve(a, SiteA(b.Url("")));
         Serve(b, {{"/x.htm", "<title>X</title><a href=\"/y.htm\">y</a>"},
                   {"/y.htm", "<title>Y</title><a href=\"/x.htm\">x</a>"}});
         a.Serve("/pic.gif", TestResponse::Http(200, "image/gif", "GIF89a-picture", kKept));
@@ -72,6 +73,10 @@ protected:
 
     // One run of the site's brief in folder; the run folder's files by name.
     std::map<std::string, std::string> RunSite(const std::string& folder, bool classic) {
+        return RunSite(folder, classic, a, b);
+    }
+    std::map<std::string, std::string> RunSite(const std::string& folder, bool classic,
+                                               TestHttpServer& a, TestHttpServer& b) {
         return RunBrief(folder, classic, [&](BriefRun& run) {
             run.AddWeb(a.Url("/"), 3);
             run.AddWeb(b.Url("/x.htm"), 2);
@@ -86,6 +91,7 @@ protected:
     std::map<std::string, std::string> RunBrief(const std::string& folder, bool classic,
                                                 AddEntries addEntries) {
         BriefRun run(folder, "Site");
+        run.TrustedAuthorities = TestAuthorityPem();
         run.Settings.ClassicTransfers = classic;
         addEntries(run);
         EXPECT_TRUE(run.Run());
@@ -98,6 +104,25 @@ protected:
             files[fs::relative(item.path(), folder).string()] = bytes.str();
         }
         return files;
+    }
+
+    // The two run folders hold the same files, byte for byte.
+    static void ExpectSameFiles(const std::map<std::string, std::string>& one,
+                                const std::map<std::string, std::string>& other) {
+        ASSERT_EQ(one.size(), other.size());
+        for (const auto& [name, bytes] : one) {
+            auto found = other.find(name);
+            ASSERT_NE(found, other.end()) << name;
+            EXPECT_EQ(bytes, found->second) << name;
+        }
+    }
+    // The server was asked for the same addresses again (in any order) after the sorted
+    // targets of the first run, before.
+    static void ExpectAskedAgain(const TestHttpServer& server,
+                                 const std::vector<std::string>& before) {
+        const std::vector<std::string> all = server.Targets();
+        ASSERT_GE(all.size(), before.size());
+        EXPECT_EQ(Sorted({all.begin() + static_cast<long>(before.size()), all.end()}), before);
     }
 
     static std::vector<std::string> Sorted(std::vector<std::string> targets) {
@@ -148,18 +173,35 @@ TEST_F(FastRunTest, WritesTheSameRunFolderAndAsksForTheSameAddressesAsClassic) {
     for (const auto& [name, bytes] : classic)
         names += name + " ";
     ASSERT_GT(classic.size(), 15u) << names;
-    ASSERT_EQ(classic.size(), fast.size());
-    for (const auto& [name, bytes] : classic) {
-        auto other = fast.find(name);
-        ASSERT_NE(other, fast.end()) << name;
-        EXPECT_EQ(bytes, other->second) << name;
-    }
-    const std::vector<std::string> allA = a.Targets();
-    const std::vector<std::string> allB = b.Targets();
-    EXPECT_EQ(Sorted({allA.begin() + static_cast<long>(classicA.size()), allA.end()}), classicA);
-    EXPECT_EQ(Sorted({allB.begin() + static_cast<long>(classicB.size()), allB.end()}), classicB);
+    ExpectSameFiles(classic, fast);
+    ExpectAskedAgain(a, classicA);
+    ExpectAskedAgain(b, classicB);
     // Kept connections: fewer of them than requests.
     EXPECT_LT(a.ConnectionCount() - classicConnections, classicA.size());
+}
+
+TEST_F(FastRunTest, OverHttp2TheRunFolderAndTheRequestsAreThoseOfHttp11) {
+    TestHttpServer sa(TestCertificate::Valid), sb(TestCertificate::Valid);
+    ServeSite(sa, sb);
+    for (TestHttpServer* server : {&sa, &sb})
+        server->OfferHttp2(true);
+    const auto http2 = RunSite(fastDir.Path().string() + "/", false, sa, sb);
+    const auto http2A = Sorted(sa.Targets());
+    const auto http2B = Sorted(sb.Targets());
+    // Every connection chose HTTP/2: one per host and entry, however many requests.
+    EXPECT_EQ(sa.Http2ConnectionCount(), sa.ConnectionCount());
+    EXPECT_LE(sa.ConnectionCount(), 4u);
+    EXPECT_GT(http2A.size(), 15u);
+    const size_t http2Connections = sa.Http2ConnectionCount();
+    for (TestHttpServer* server : {&sa, &sb})
+        server->OfferHttp2(false);
+    const auto http11 = RunSite(classicDir.Path().string() + "/", false, sa, sb);
+    EXPECT_EQ(sa.Http2ConnectionCount(), http2Connections); // none in the HTTP/1.1 run
+
+    ASSERT_GT(http2.size(), 15u);
+    ExpectSameFiles(http11, http2);
+    ExpectAskedAgain(sa, http2A);
+    ExpectAskedAgain(sb, http2B);
 }
 
 // Three levels of pages that share pictures, stylesheets and scripts, name missing pictures, the

@@ -75,6 +75,7 @@ if command -v dpkg-query >/dev/null && [ -f "$build/CPackConfig.cmake" ]; then
   depends=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_DEPENDS "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
   depends_hold libssl.so.3
   depends_hold libsqlite3.so.0
+  depends_hold libnghttp2.so.14
 fi
 
 missing=()

@@ -26,6 +26,7 @@ struct BriefRun {
     SocketCanceller Canceller;
     FileNameCounters Counters;
     std::unique_ptr<TSkeinThread> Thread; // the last run, kept for its outcome
+    std::string TrustedAuthorities;       // PEM text; empty: the system's trust store
 
     BriefRun(const std::string& folder, const std::string& name) {
         Brief.CreateNewBrief();
@@ -64,6 +65,7 @@ struct BriefRun {
         options.Canceller = &Canceller;
         options.Counters = &Counters;
         options.TimeUnitMs = 20;
+        options.TrustedAuthorities = TrustedAuthorities;
         return options;
     }
 

@@ -61,6 +61,15 @@ inline constexpr std::string_view kExternal = "<title>External Link</title>";
 inline constexpr std::string_view kOtherStatus = "The server was unable to respond to the request.";
 inline constexpr std::string_view kNotFound = "unable to find or deliver";
 
+// The body of a fetched response (header and closing NUL left out).
+inline std::string BodyOf(const TResponseBuffer& buffer) {
+    std::string bytes = buffer.Bytes();
+    size_t end = FindHeaderEnd(bytes);
+    bytes = end == std::string::npos ? bytes : bytes.substr(end);
+    if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+    return bytes;
+}
+
 inline std::string WithNul(std::string bytes) {
     bytes.push_back('\0');
     return bytes;

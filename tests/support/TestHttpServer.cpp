@@ -1,4 +1,5 @@
 #include "support/TestHttpServer.h"
+#include "support/TestServerConnection.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -151,19 +152,13 @@ TestResponse TestResponse::Hangup() {
     return r;
 }
 
-struct TestHttpServer::Connection {
-    int Fd = -1;
-    bool KeepOpen = false; // more answers follow on this connection
-    std::unique_ptr<TestTlsServer::Session> Tls;
-};
-
 TestHttpServer::TestHttpServer(int port) {
     Listen(port);
 }
 
-TestHttpServer::TestHttpServer(TestCertificate certificate)
+TestHttpServer::TestHttpServer(TestCertificate certificate, int port)
     : tls_(std::make_unique<TestTlsServer>(certificate)) {
-    Listen(0);
+    Listen(port);
 }
 
 void TestHttpServer::Listen(int port) {
@@ -351,6 +346,21 @@ void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> 
             done->store(true);
             return;
         }
+        const bool http2 = connection.Tls->Protocol() == "h2";
+        bool first = false;
+        {
+            std::lock_guard lock(mutex_);
+            resumed_ += connection.Tls->Resumed() ? 1 : 0;
+            first = http2 && http2Connections_ == 0;
+            http2Connections_ += http2 ? 1 : 0;
+        }
+        if (http2) {
+            ServeHttp2(connection, first);
+            connection.Tls.reset();
+            close(fd);
+            done->store(true);
+            return;
+        }
     }
     // Kept connections: up to keepAlive_ answers on one connection (0: one, then the close).
     std::string pending;
@@ -372,12 +382,7 @@ void TestHttpServer::ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> 
         std::shared_ptr<const TestResponse> chosen;
         if (!request.empty()) {
             std::string target = TargetOf(request);
-            {
-                std::lock_guard lock(mutex_);
-                requests_.push_back(request);
-                targets_.push_back(target);
-            }
-            arrived_.notify_all();
+            Record(request, target);
             if (complete && !tls_ && request.compare(0, 8, "CONNECT ") == 0) {
                 Tunnel(connection, target);
             } else if (complete) {
@@ -405,6 +410,34 @@ void TestHttpServer::StaySilent(Connection& connection) const {
     while (ReadSome(connection, scratch, sizeof scratch) > 0) {
     }
     if (ticks != nullptr) ticks->EndSilence(connection.Fd);
+}
+
+void TestHttpServer::Record(std::string request, std::string target) {
+    {
+        std::lock_guard lock(mutex_);
+        requests_.push_back(std::move(request));
+        targets_.push_back(std::move(target));
+    }
+    arrived_.notify_all();
+}
+
+void TestHttpServer::OfferHttp2(bool offer) {
+    if (tls_) tls_->OfferHttp2(offer);
+}
+
+size_t TestHttpServer::MaxOpenStreams() const {
+    std::lock_guard lock(mutex_);
+    return maxOpenStreams_;
+}
+
+size_t TestHttpServer::ResumedCount() const {
+    std::lock_guard lock(mutex_);
+    return resumed_;
+}
+
+size_t TestHttpServer::Http2ConnectionCount() const {
+    std::lock_guard lock(mutex_);
+    return http2Connections_;
 }
 
 void TestHttpServer::Tunnel(Connection& connection, const std::string& target) {

@@ -65,7 +65,7 @@ class TestHttpServer {
 public:
     // port 0: a free port. Another port must be free to bind (throws std::runtime_error).
     explicit TestHttpServer(int port = 0);
-    explicit TestHttpServer(TestCertificate certificate);
+    explicit TestHttpServer(TestCertificate certificate, int port = 0);
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;
     TestHttpServer& operator=(const TestHttpServer&) = delete;
@@ -83,6 +83,26 @@ public:
     // says nothing more (Stall), or answers with plain text and hangs up (Refuse).
     enum class Handshake { Complete, Stall, Refuse };
     void SetHandshake(Handshake mode) { handshake_.store(mode); }
+
+    // HTTP/2 for clients that offer it in the TLS handshake (a TLS server only). Each stream's
+    // request is recorded as text ("GET <path> HTTP/2", then its header lines) and answered from
+    // the same script; the answer's status, header lines (bar those of a connection) and body
+    // go as HTTP/2 frames. CloseWithoutAnswer resets the stream, CloseAfter sends that many
+    // bytes of the answer and then resets it, NeverAnswer leaves it open; DelayMs and chunking
+    // do not apply.
+    void OfferHttp2(bool offer);
+    // After this many answered streams on a connection, the server says GOAWAY (naming the last
+    // one it processed) and closes it; 0: never.
+    void SetHttp2GoAwayAfter(int streams) { goAwayAfter_.store(streams); }
+    // Answers nothing on the first HTTP/2 connection until this many of its streams are open at
+    // once (or the client sends nothing more for a while): shows the client's streams run side
+    // by side.
+    void SetHttp2HoldUntil(int streams) { holdUntil_.store(streams); }
+    // The most streams open at once on one connection so far.
+    size_t MaxOpenStreams() const;
+    // TLS connections so far that resumed an earlier session, and that chose HTTP/2.
+    size_t ResumedCount() const;
+    size_t Http2ConnectionCount() const;
 
     // Serves up to answers requests on one connection before it closes it (1, the default: one
     // request per connection). A misbehaving answer (a hang-up, a cut) still ends it.
@@ -123,6 +143,9 @@ private:
     void ServeConnection(int fd, std::shared_ptr<std::atomic<bool>> done);
     std::shared_ptr<const TestResponse> Choose(const std::string& target);
     void Answer(Connection& connection, const TestResponse& response);
+    void ServeHttp2(Connection& connection, bool first);
+    bool Flush(Connection& connection, void* session); // sends what the HTTP/2 session has
+    void Record(std::string request, std::string target);
     void Tunnel(Connection& connection, const std::string& target);
     // Bytes read (> 0), 0 at the end, -1 on failure or when a wait ends.
     ssize_t ReadSome(Connection& connection, char* data, size_t size) const;
@@ -135,6 +158,8 @@ private:
     std::atomic<Handshake> handshake_{Handshake::Complete};
     std::atomic<int> keepAlive_{1};
     std::atomic<TestTicks*> ticks_{nullptr};
+    std::atomic<int> goAwayAfter_{0};
+    std::atomic<int> holdUntil_{0};
 
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
@@ -146,6 +171,9 @@ private:
     std::vector<std::string> requests_;
     std::vector<std::string> targets_;
     size_t connections_ = 0;
+    size_t maxOpenStreams_ = 0;
+    size_t resumed_ = 0;
+    size_t http2Connections_ = 0;
 };
 
 } // namespace gathra::test

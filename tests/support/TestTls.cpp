@@ -13,6 +13,7 @@
 #include <mutex>
 #include <poll.h>
 #include <stdexcept>
+#include <string_view>
 
 namespace gathra::test {
 namespace {
@@ -117,6 +118,26 @@ short EventsAfter(SSL* ssl, int result) {
     }
 }
 
+// Picks "h2" when the server offers it and the client asks for it, else "http/1.1".
+int SelectProtocol(SSL*, const unsigned char** out, unsigned char* outLength,
+                   const unsigned char* in, unsigned inLength, void* http2) {
+    const bool offerHttp2 = static_cast<std::atomic<bool>*>(http2)->load();
+    const unsigned char* fallback = nullptr;
+    for (unsigned at = 0; at < inLength; at += 1u + in[at]) {
+        const std::string_view name(reinterpret_cast<const char*>(in + at + 1), in[at]);
+        if (name == "h2" && offerHttp2) {
+            *out = in + at + 1;
+            *outLength = in[at];
+            return SSL_TLSEXT_ERR_OK;
+        }
+        if (name == "http/1.1" && fallback == nullptr) fallback = in + at;
+    }
+    if (fallback == nullptr) return SSL_TLSEXT_ERR_NOACK;
+    *out = fallback + 1;
+    *outLength = fallback[0];
+    return SSL_TLSEXT_ERR_OK;
+}
+
 } // namespace
 
 const std::string& TestAuthorityPem() {
@@ -143,6 +164,7 @@ TestTlsServer::TestTlsServer(TestCertificate certificate) {
     EVP_PKEY_free(identity.Key);
     if (!ok) SSL_CTX_free(context);
     Require(ok, "use the server certificate");
+    SSL_CTX_set_alpn_select_cb(context, SelectProtocol, &http2_);
     context_ = context;
 }
 
@@ -198,6 +220,18 @@ bool TestTlsServer::Session::Write(const char* data, size_t size, const TestWait
         if (events == 0 || !wait(events)) return false;
     }
     return true;
+}
+
+bool TestTlsServer::Session::Resumed() const {
+    return SSL_session_reused(SslOf(ssl_)) == 1;
+}
+
+std::string TestTlsServer::Session::Protocol() const {
+    const unsigned char* chosen = nullptr;
+    unsigned length = 0;
+    SSL_get0_alpn_selected(SslOf(ssl_), &chosen, &length);
+    return chosen == nullptr ? std::string()
+                             : std::string(reinterpret_cast<const char*>(chosen), length);
 }
 
 void TestTlsServer::Session::Close() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -48,6 +49,10 @@ public:
         bool Write(const char* data, size_t size, const TestWait& wait);
         // Sends the closing message (without waiting for the peer's).
         void Close();
+        // After Accept: whether the client resumed an earlier session, and the protocol chosen
+        // from those it offered ("h2", "http/1.1"; empty when it offered none).
+        bool Resumed() const;
+        std::string Protocol() const;
 
     private:
         friend class TestTlsServer;
@@ -58,8 +63,12 @@ public:
     // A session over the accepted, non-blocking socket fd (which the caller keeps and closes).
     std::unique_ptr<Session> Open(int fd) const;
 
+    // Whether a client that offers HTTP/2 gets it (else HTTP/1.1, when it offers that).
+    void OfferHttp2(bool offer) { http2_.store(offer); }
+
 private:
     void* context_;
+    std::atomic<bool> http2_{false};
 };
 
 } // namespace gathra::test
