@@ -5,7 +5,7 @@
 #     stores them and with --no-index; medians of RUNS runs (default 5) of each, run alternately;
 #  2. SearchBench (build it: cmake --build build --target SearchBench): a brief of 100,000
 #     stored pages: --reindex time, index size against the page files, query times with every
-#     match ranked and with the newest 2,000 only, and for other bounds.
+#     match ranked and with the newest 1,000 only, and for other bounds.
 # The machine may be shared: run it niced and read the load printed with the results.
 # Usage: bench/search-bench.sh [BUILD_DIR]   CASES="depth3" RUNS=3 SKIP_LARGE=1 to do less.
 set -euo pipefail

@@ -17,7 +17,7 @@ struct ArchivedRun {
 };
 
 // How many of the newest matching pages a query ranks at most (see SearchRequest).
-inline constexpr int kRankedAtMost = 2000;
+inline constexpr int kRankedAtMost = 1000;
 
 struct SearchRequest {
     std::string Query; // words, "phrases", prefix* words; OR between two terms
