@@ -49,9 +49,10 @@ private:
 
 } // namespace
 
-TFetchAhead::TFetchAhead(TNetContext& net, int workers)
+TFetchAhead::TFetchAhead(TNetContext& net, int workers, std::size_t heldBytes)
     : net_(net), window_(std::max(static_cast<std::size_t>(std::max(1, workers)) * kWindowPerWorker,
-                                  kLeastWindow)) {
+                                  kLeastWindow)),
+      heldBytes_(heldBytes) {
     for (int i = 0; i < std::max(1, workers); ++i)
         workers_.emplace_back([this] { Work(); });
 }
@@ -164,6 +165,32 @@ TFetchAhead::Peeked TFetchAhead::Peek(const TFetchRequest& page, bool spoolsFile
     return peeked;
 }
 
+std::size_t TFetchAhead::HeldBy(const Job& job) {
+    // Only a fetch that has ended is looked at: one under way is its worker's alone.
+    return job.Done ? job.Buffer.Size() : 0;
+}
+
+bool TFetchAhead::MayBegin() const {
+    if (queue_.empty()) return false;
+    // The run waits for an address asked for; what a page about to be stored names is asked for
+    // next, and may go past the window by one per worker.
+    const Job& next = *queue_.front();
+    if (next.Asked) return true;
+    std::size_t waiting = 0, held = 0;
+    for (const auto& [key, job] : jobs_) {
+        waiting += job->Started ? 1 : 0;
+        held += HeldBy(*job);
+    }
+    for (const auto& [key, job] : passed_)
+        held += HeldBy(*job);
+    return waiting < window_ + (next.First ? workers_.size() : 0) && held < heldBytes_;
+}
+
+bool TFetchAhead::Idle() {
+    std::lock_guard lock(mutex_);
+    return running_ == 0 && !MayBegin();
+}
+
 void TFetchAhead::Work() {
     AheadContext context(net_);
     std::unique_lock lock(mutex_);
@@ -173,12 +200,7 @@ void TFetchAhead::Work() {
             if (queue_.empty()) return false;
             // The run waits for an address asked for; what a page about to be stored names
             // is asked for next, and may go past the window by one per worker.
-            const Job& next = *queue_.front();
-            if (next.Asked) return true;
-            std::size_t waiting = 0;
-            for (const auto& [key, job] : jobs_)
-                waiting += job->Started ? 1 : 0;
-            return waiting < window_ + (next.First ? workers_.size() : 0);
+            return MayBegin();
         });
         if (stopping_) return;
         std::shared_ptr<Job> job = queue_.front();
@@ -266,7 +288,13 @@ void TFetchAhead::KeepPassed(const std::string& key, std::shared_ptr<Job> job) {
     // A fetch already made is kept for a later turn of its address (it may come back at another
     // place of the run's order); the oldest go first, so that at most a window's worth waits.
     passed_.emplace(key, std::move(job));
-    while (passed_.size() > window_) {
+    const auto tooMuch = [this] {
+        std::size_t held = 0;
+        for (const auto& [k, j] : passed_)
+            held += HeldBy(*j);
+        return passed_.size() > window_ || held > heldBytes_ / 2;
+    };
+    while (!passed_.empty() && tooMuch()) {
         auto oldest =
             std::min_element(passed_.begin(), passed_.end(), [](const auto& a, const auto& b) {
                 return a.second->Order < b.second->Order;

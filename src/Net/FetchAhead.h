@@ -31,8 +31,12 @@ namespace gathra {
 // Forget drops what waits and waits for the fetches under way to end.
 class TFetchAhead {
 public:
-    // net: the run's context (its pool must be set); workers: fetches at once.
-    TFetchAhead(TNetContext& net, int workers);
+    // net: the run's context (its pool must be set); workers: fetches at once; heldBytes: the
+    // bytes that answers waiting in memory may hold before no further fetch ahead begins.
+    TFetchAhead(TNetContext& net, int workers, std::size_t heldBytes = kHeldBytes);
+    // Pages wait whole (each up to the page bound), so a site of very large pages is fetched
+    // ahead only this far; the fetch the run waits for always begins.
+    static constexpr std::size_t kHeldBytes = std::size_t(32) << 20;
     ~TFetchAhead();
     TFetchAhead(const TFetchAhead&) = delete;
     TFetchAhead& operator=(const TFetchAhead&) = delete;
@@ -69,6 +73,8 @@ public:
     std::size_t Pending();
     // How many answers may wait at once.
     std::size_t Window() const { return window_; }
+    // No fetch is under way and none may begin until the run asks for one.
+    bool Idle();
 
 private:
     // The place in the run's order: the page's number (in the order of Expect) and, after the
@@ -86,6 +92,10 @@ private:
         bool Done = false;
     };
     static std::string KeyOf(const TFetchRequest& request, bool spoolsFiles);
+    // The bytes an ended fetch holds in memory.
+    static std::size_t HeldBy(const Job& job);
+    // Whether a worker may begin the next fetch of the queue (under mutex_).
+    bool MayBegin() const;
     void Work();
     void DropBefore(Seq order);
     void KeepPassed(const std::string& key, std::shared_ptr<Job> job);
@@ -95,6 +105,7 @@ private:
 
     TNetContext& net_;
     const std::size_t window_;
+    const std::size_t heldBytes_;
     std::mutex mutex_;
     std::condition_variable changed_; // a fetch is done: the run and Forget wait for it
     std::condition_variable work_;    // a fetch waits to be made: the workers wait for one

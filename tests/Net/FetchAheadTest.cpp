@@ -86,6 +86,35 @@ TEST_F(FetchAheadTest, AnAddressExpectedButPassedOverIsNotFetched) {
         EXPECT_EQ(std::count(targets.begin(), targets.end(), "/q" + std::to_string(i)), 0) << i;
 }
 
+TEST_F(FetchAheadTest, LargePagesAreFetchedAheadOnlyAsFarAsTheirBytesAllow) {
+    // Twenty pages of 300 kB with 1 MB to hold: the window (36 answers) would take them all, the
+    // bytes stop the fetches ahead after about four; asked for in order, each comes once.
+    const std::string body(300000, 'x');
+    for (int i = 0; i < 20; ++i)
+        server.Serve("/big" + std::to_string(i),
+                     TestResponse::Http(200, "text/html", std::to_string(i) + body,
+                                        "Connection: keep-alive\r\n"));
+    constexpr std::size_t kHeld = std::size_t(1) << 20;
+    TFetchAhead ahead(run, 2, kHeld);
+    std::vector<std::string> paths;
+    for (int i = 0; i < 20; ++i)
+        paths.push_back("/big" + std::to_string(i));
+    ExpectAll(ahead, paths);
+    // Bounded: the fetches that may begin end at once on the loopback.
+    for (int i = 0; i < 3000 && !ahead.Idle(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(ahead.Idle());
+    EXPECT_GE(ahead.Ready(), kHeld / body.size());
+    EXPECT_LE(ahead.Ready(), kHeld / body.size() + 1 + 2); // the last to begin, one per worker
+    EXPECT_EQ(server.RequestCount(), ahead.Ready());
+    for (int i = 0; i < 20; ++i) {
+        TResponseBuffer answer;
+        EXPECT_TRUE(ahead.Fetch(Request(paths[i]), answer).IsContent) << i;
+        EXPECT_TRUE(Holds(answer, std::to_string(i) + "xxx")) << i;
+    }
+    EXPECT_EQ(server.RequestCount(), 20u);
+}
+
 TEST_F(FetchAheadTest, AFetchPassedOverServesItsAddressWhenItComesBackLater) {
     // Fetched ahead, passed over when a later address was asked for, then met again in the
     // run's order (expected again, or asked for at once): the fetch made serves, nothing is

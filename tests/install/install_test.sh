@@ -35,7 +35,7 @@ done
 "$tree/bin/gathralight" --version | grep -qx 'gathralight 2.0' || fail "gathralight --version"
 
 # The installed command line finds its program folder (and the demo site) from where it sits.
-"$tree/bin/gathra" settings | grep -qx "program-folder: $tree/share/gathralight/" ||
+"$tree/bin/gathra" settings | grep -x "program-folder: $tree/share/gathralight/" >/dev/null ||
   fail "program folder: $("$tree/bin/gathra" settings | grep program-folder)"
 summary=$("$tree/bin/gathra" demo "$work/demo" --quiet) || fail "gathra demo failed"
 [ -f "$summary" ] || fail "gathra demo printed no summary page: $summary"
@@ -52,7 +52,9 @@ grep -q 'SKBF-QRW' "$work/mime/magic" || fail "no SKBF-QRW magic"
 # package that holds each library is one of the alternatives named, at a version they allow.
 depends_hold() { # soname
   local path owner version clause alternative name relation
-  path=$(ldconfig -p | awk -v lib="$1" '$1 == lib { print $NF; exit }')
+  # awk reads to the end: a reader that stops early would end ldconfig with SIGPIPE, which
+  # pipefail turns into a silent exit of this script.
+  path=$(ldconfig -p | awk -v lib="$1" '$1 == lib && path == "" { path = $NF } END { print path }')
   [ -n "$path" ] || fail "$1 is not installed"
   owner=$(dpkg-query -S "$(readlink -f "$path")" 2>/dev/null | head -1 | cut -d: -f1 || true)
   [ -n "$owner" ] || fail "no package holds $path"
