@@ -170,6 +170,13 @@ std::size_t TFetchAhead::HeldBy(const Job& job) {
     return job.Done ? job.Buffer.Size() : 0;
 }
 
+std::size_t TFetchAhead::HeldByPassed() const {
+    std::size_t held = 0;
+    for (const auto& [key, job] : passed_)
+        held += HeldBy(*job);
+    return held;
+}
+
 bool TFetchAhead::MayBegin() const {
     if (queue_.empty()) return false;
     // The run waits for an address asked for; what a page about to be stored names is asked for
@@ -181,8 +188,7 @@ bool TFetchAhead::MayBegin() const {
         waiting += job->Started ? 1 : 0;
         held += HeldBy(*job);
     }
-    for (const auto& [key, job] : passed_)
-        held += HeldBy(*job);
+    held += HeldByPassed();
     return waiting < window_ + (next.First ? workers_.size() : 0) && held < heldBytes_;
 }
 
@@ -288,13 +294,7 @@ void TFetchAhead::KeepPassed(const std::string& key, std::shared_ptr<Job> job) {
     // A fetch already made is kept for a later turn of its address (it may come back at another
     // place of the run's order); the oldest go first, so that at most a window's worth waits.
     passed_.emplace(key, std::move(job));
-    const auto tooMuch = [this] {
-        std::size_t held = 0;
-        for (const auto& [k, j] : passed_)
-            held += HeldBy(*j);
-        return passed_.size() > window_ || held > heldBytes_ / 2;
-    };
-    while (!passed_.empty() && tooMuch()) {
+    while (!passed_.empty() && (passed_.size() > window_ || HeldByPassed() > heldBytes_ / 2)) {
         auto oldest =
             std::min_element(passed_.begin(), passed_.end(), [](const auto& a, const auto& b) {
                 return a.second->Order < b.second->Order;

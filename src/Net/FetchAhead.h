@@ -94,6 +94,8 @@ private:
     static std::string KeyOf(const TFetchRequest& request, bool spoolsFiles);
     // The bytes an ended fetch holds in memory.
     static std::size_t HeldBy(const Job& job);
+    // The bytes the fetches passed over hold in memory (under mutex_).
+    std::size_t HeldByPassed() const;
     // Whether a worker may begin the next fetch of the queue (under mutex_).
     bool MayBegin() const;
     void Work();

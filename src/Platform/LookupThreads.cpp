@@ -19,19 +19,9 @@ TLookupThreads& TLookupThreads::Shared() {
     return threads;
 }
 
-void TLookupThreads::ReapLocked(std::list<Slot>& ended) {
-    for (auto it = slots_.begin(); it != slots_.end();) {
-        auto next = std::next(it);
-        if (*it->Done) ended.splice(ended.end(), slots_, it);
-        it = next;
-    }
-}
-
 void TLookupThreads::Start(std::function<void()> work) {
-    std::list<Slot> ended;
     {
         std::lock_guard lock(mutex_);
-        ReapLocked(ended);
         auto done = std::make_shared<bool>(false);
         slots_.push_back(Slot{std::thread(), done});
         try {
@@ -45,17 +35,20 @@ void TLookupThreads::Start(std::function<void()> work) {
             throw;
         }
     }
-    // Joined outside the lock: an ended thread may still be taking it on its way out.
-    for (Slot& slot : ended)
-        slot.Thread.join();
+    Reap(); // the threads that ended before
 }
 
 void TLookupThreads::Reap() {
     std::list<Slot> ended;
     {
         std::lock_guard lock(mutex_);
-        ReapLocked(ended);
+        for (auto it = slots_.begin(); it != slots_.end();) {
+            auto next = std::next(it);
+            if (*it->Done) ended.splice(ended.end(), slots_, it);
+            it = next;
+        }
     }
+    // Joined outside the lock: an ended thread may still be taking it on its way out.
     for (Slot& slot : ended)
         slot.Thread.join();
 }

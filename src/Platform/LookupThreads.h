@@ -36,7 +36,6 @@ private:
         std::thread Thread;
         std::shared_ptr<bool> Done; // written under mutex_
     };
-    void ReapLocked(std::list<Slot>& ended);
 
     std::mutex mutex_;
     std::list<Slot> slots_;
